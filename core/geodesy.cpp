@@ -1,0 +1,172 @@
+#include "core/geodesy.h"
+
+#include <cmath>
+
+namespace navorel {
+
+namespace {
+
+double clampUnit(double x) { return x > 1.0 ? 1.0 : (x < -1.0 ? -1.0 : x); }
+float clampUnit(float x) { return x > 1.0f ? 1.0f : (x < -1.0f ? -1.0f : x); }
+
+// Brings a value into [-limit, limit] range by whole turns first, so that absurd inputs cannot
+// keep the step loops below spinning; values already within a few turns are left to them.
+double reduceTurns(double a) {
+    if (!std::isfinite(a)) return a;
+    if (a > 3600.0 || a < -3600.0) a = std::fmod(a, 360.0);
+    return a;
+}
+
+} // namespace
+
+double normalise360(double a) {
+    a = reduceTurns(a);
+    if (!std::isfinite(a)) return a;
+    while (a > 360.0) a -= 360.0;
+    while (a < 0.0) a += 360.0;
+    return a;
+}
+
+double normalise180(double lon) {
+    lon = reduceTurns(lon);
+    if (!std::isfinite(lon)) return lon;
+    while (lon < -180.0) lon += 360.0;
+    while (lon > 180.0) lon -= 360.0;
+    return lon;
+}
+
+double foldAngle(double a, double b) {
+    double x = std::fabs(a - b);
+    if (x > 180.0) x = 360.0 - x;
+    return x;
+}
+
+double greatCircleBearing(GeoPoint from, GeoPoint to) {
+    const double phi1 = from.lat * kDegToRad;
+    const double phi2 = to.lat * kDegToRad;
+    const double dLambda = (static_cast<double>(to.lon) - from.lon) * kDegToRad;
+    const double y = std::sin(dLambda) * std::cos(phi2);
+    const double x = std::cos(phi1) * std::sin(phi2) - std::sin(phi1) * std::cos(phi2) * std::cos(dLambda);
+    return normalise360(std::atan2(y, x) * kRadToDeg);
+}
+
+double greatCircleDistance(GeoPoint a, GeoPoint b) {
+    const double phi1 = a.lat * kDegToRad;
+    const double phi2 = b.lat * kDegToRad;
+    const double dLambda = (static_cast<double>(b.lon) - a.lon) * kDegToRad;
+    const double c = std::sin(phi1) * std::sin(phi2) + std::cos(phi1) * std::cos(phi2) * std::cos(dLambda);
+    // Rounding can push the cosine of nearly identical positions just above 1.
+    return kEarthRadius * std::acos(clampUnit(c));
+}
+
+GeoPoint rhumbDestination(GeoPoint from, double bearing, double distance) {
+    const float delta = static_cast<float>(distance / kEarthRadius);
+    const double theta = bearing * kDegToRad;
+    const double phi1 = from.lat * kDegToRad;
+    double phi2 = phi1 + delta * std::cos(theta);
+    // A move past a pole stops just short of it instead of producing a NaN longitude.
+    const double maxPhi = kHalfPi - 1e-9;
+    if (phi2 > maxPhi) phi2 = maxPhi;
+    if (phi2 < -maxPhi) phi2 = -maxPhi;
+    const double dPhi = phi2 - phi1;
+    double q;
+    if (std::fabs(dPhi) < 1e-10) {
+        q = std::cos(phi1);
+    } else {
+        q = dPhi / std::log(std::tan(phi2 / 2.0 + kQuarterPi) / std::tan(phi1 / 2.0 + kQuarterPi));
+    }
+    const double lambda2 = from.lon * kDegToRad + delta * std::sin(theta) / q;
+    GeoPoint out;
+    out.lon = static_cast<float>(normalise180(lambda2 * kRadToDeg));
+    out.lat = static_cast<float>(phi2 * kRadToDeg);
+    return out;
+}
+
+double rhumbBearing(GeoPoint origin, GeoPoint p) {
+    double dLambda = (static_cast<double>(p.lon) - origin.lon) * kDegToRad;
+    if (std::fabs(dLambda) > kPi) dLambda = dLambda > 0 ? dLambda - kTwoPi : dLambda + kTwoPi;
+    const double phi0 = origin.lat * kDegToRad;
+    const double phi = p.lat * kDegToRad;
+    const double dPsi = std::log(std::tan(phi / 2.0 + kQuarterPi) / std::tan(phi0 / 2.0 + kQuarterPi));
+    return std::atan2(dLambda, dPsi);
+}
+
+double mercatorLatitude(double phiRadians) { return std::log(std::tan(kQuarterPi + phiRadians / 2.0)); }
+
+bool greatCircleIntersection(GeoPoint p1, double bearing1, GeoPoint p2, double bearing2,
+                             GeoPoint& out) {
+    const float rad = static_cast<float>(kDegToRad);
+    const float pi = static_cast<float>(kPi);
+    const float twoPi = static_cast<float>(kTwoPi);
+    const float phi1 = p1.lat * rad, lambda1 = p1.lon * rad;
+    const float phi2 = p2.lat * rad, lambda2 = p2.lon * rad;
+    const float theta13 = static_cast<float>(bearing1) * rad;
+    const float theta23 = static_cast<float>(bearing2) * rad;
+    const float dPhi = phi2 - phi1, dLambda = lambda2 - lambda1;
+
+    const float sdp = std::sin(dPhi / 2.0f), sdl = std::sin(dLambda / 2.0f);
+    const float d12 = 2.0f * std::asin(std::sqrt(sdp * sdp + std::cos(phi1) * std::cos(phi2) * sdl * sdl));
+    if (d12 == 0.0f) return false;
+
+    const float thetaA = std::acos(clampUnit((std::sin(phi2) - std::sin(phi1) * std::cos(d12)) /
+                                             (std::sin(d12) * std::cos(phi1))));
+    const float thetaB = std::acos(clampUnit((std::sin(phi1) - std::sin(phi2) * std::cos(d12)) /
+                                             (std::sin(d12) * std::cos(phi2))));
+    float theta12, theta21;
+    if (std::sin(dLambda) > 0.0f) {
+        theta12 = thetaA;
+        theta21 = twoPi - thetaB;
+    } else {
+        theta12 = twoPi - thetaA;
+        theta21 = thetaB;
+    }
+    const float alpha1 = std::fmod(theta13 - theta12 + pi, twoPi) - pi;
+    const float alpha2 = std::fmod(theta21 - theta23 + pi, twoPi) - pi;
+    const float s1 = std::sin(alpha1), s2 = std::sin(alpha2);
+    if (s1 == 0.0f && s2 == 0.0f) return false;
+    if (s1 * s2 < 0.0f) return false;
+
+    const float c1 = std::cos(alpha1), c2 = std::cos(alpha2);
+    const float alpha3 = std::acos(clampUnit(s1 * s2 * std::cos(d12) - c1 * c2));
+    const float d13 = std::atan2(std::sin(d12) * s1 * s2, c2 + c1 * std::cos(alpha3));
+    // The circles meet twice; the meeting point must lie ahead of both starts and within a
+    // quarter of the globe, or the tracks diverge and there is no useful intersection.
+    const float d23 = std::atan2(std::sin(d12) * s1 * s2, c1 + c2 * std::cos(alpha3));
+    const float quarter = static_cast<float>(kHalfPi);
+    if (!(d13 >= 0.0f && d13 <= quarter && d23 >= 0.0f && d23 <= quarter)) return false;
+
+    const float phi3 = std::asin(clampUnit(std::sin(phi1) * std::cos(d13) +
+                                           std::cos(phi1) * std::sin(d13) * std::cos(theta13)));
+    const float lambda3 =
+        std::fmod(std::atan2(std::sin(theta13) * std::sin(d13) * std::cos(phi1),
+                             std::cos(d13) - std::sin(phi1) * std::sin(phi3)) +
+                      lambda1 + static_cast<float>(kThreePi),
+                  twoPi) -
+        pi;
+    out.lon = lambda3 / rad;
+    out.lat = phi3 / rad;
+    return true;
+}
+
+double meanBearing(double a, double b) {
+    if (std::fabs(a - b) > 180.0) b += 360.0;
+    return 0.5 * a + 0.5 * b;
+}
+
+bool segmentsCross(GeoPoint p, GeoPoint q, GeoPoint a, GeoPoint b) {
+    auto wrap = [](double d) {
+        if (d > 180.0) return d - 360.0;
+        if (d < -180.0) return d + 360.0;
+        return d;
+    };
+    const double sx = wrap(static_cast<double>(q.lon) - p.lon), sy = static_cast<double>(q.lat) - p.lat;
+    const double ex = wrap(static_cast<double>(b.lon) - a.lon), ey = static_cast<double>(b.lat) - a.lat;
+    const double wx = wrap(static_cast<double>(p.lon) - a.lon), wy = static_cast<double>(p.lat) - a.lat;
+    const double d = sx * ey - ex * sy;
+    if (d == 0.0) return false;
+    const double t = (ex * wy - wx * ey) / d;
+    const double u = (sx * wy - wx * sy) / d;
+    return t >= 0.0 && t <= 1.0 && u >= 0.0 && u <= 1.0;
+}
+
+} // namespace navorel

@@ -1,0 +1,54 @@
+#pragma once
+// Spherical-earth geodesy and the navigation unit constants of the routing. Degrees at the
+// boundary, radians inside; single-precision positions with double-precision trigonometry.
+
+namespace navorel {
+
+constexpr double kDegToRad = 0.017453292519943295;
+constexpr double kRadToDeg = 57.29577951308232;
+constexpr double kEarthRadius = 6378137.0;              // metres
+constexpr double kKnotToMs = 0.5145694444444444;        // one knot = 1852.45 m per hour
+constexpr double kMsToKnot = 1.9433722907500877;        // reciprocal of the line above
+constexpr double kKnotPercentToMs = 0.005145694329429211; // knots x percent -> m/s
+constexpr double kPi = 3.141592653589793;
+constexpr double kHalfPi = 1.5707963267948966;
+constexpr double kQuarterPi = 0.7853981633974483;
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kThreePi = 9.42477796076938;
+constexpr double kMetresPerNauticalMile = 1852.0; // displayed distances only
+
+// A position: longitude then latitude, degrees, east and north positive.
+struct GeoPoint {
+    float lon = 0.0f;
+    float lat = 0.0f;
+};
+
+// 0..360 inclusive: 360 stays 360.
+double normalise360(double a);
+// -180..180.
+double normalise180(double lon);
+// The angle between two directions, 0..180.
+double foldAngle(double a, double b);
+
+// Initial great-circle bearing from one position to another, degrees 0..360.
+double greatCircleBearing(GeoPoint from, GeoPoint to);
+// Great-circle distance in metres (spherical law of cosines).
+double greatCircleDistance(GeoPoint a, GeoPoint b);
+// The position reached along a rhumb line of the given bearing (degrees) and length (metres).
+GeoPoint rhumbDestination(GeoPoint from, double bearing, double distance);
+// Rhumb-line bearing from origin to p in radians, -pi..pi, zero north, positive east.
+double rhumbBearing(GeoPoint origin, GeoPoint p);
+// ln(tan(pi/4 + phi/2)), phi in radians.
+double mercatorLatitude(double phiRadians);
+// Where the great circle leaving p1 on bearing1 meets the one leaving p2 on bearing2
+// (degrees). False when there is no unique intersection ahead of both starts within a
+// quarter of the globe.
+bool greatCircleIntersection(GeoPoint p1, double bearing1, GeoPoint p2, double bearing2,
+                             GeoPoint& out);
+// The mean of two bearings across north, not normalised: (350, 10) gives 360.
+double meanBearing(double a, double b);
+// Planar crossing of segments P->Q and A->B in degrees, ends included; longitude
+// differences are taken the short way round the 180 degree meridian.
+bool segmentsCross(GeoPoint p, GeoPoint q, GeoPoint a, GeoPoint b);
+
+} // namespace navorel
