@@ -1,6 +1,7 @@
 #pragma once
 // navorel-cli subcommands. Each one registers itself from its own source file with a
-// CommandRegistrar; main() dispatches on the first argument.
+// CommandRegistrar under one word ("polar") or two ("grib dump"); main() dispatches on the
+// first two arguments, then on the first.
 #include <string>
 #include <vector>
 

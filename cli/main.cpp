@@ -78,12 +78,16 @@ int main(int argc, char** argv) {
         printUsage();
         return argc < 2 ? 2 : 0;
     }
+    // Two-word commands ("grib dump") come before one-word ones ("tide").
+    if (argc >= 3) {
+        const auto it = registry().find(std::string(argv[1]) + " " + argv[2]);
+        if (it != registry().end()) return it->second.fn(Args(argv + 3, argv + argc));
+    }
     const auto it = registry().find(argv[1]);
     if (it == registry().end()) {
         std::fprintf(stderr, "navorel-cli: unknown command '%s'\n", argv[1]);
         printUsage();
         return 2;
     }
-    Args args(argv + 2, argv + argc);
-    return it->second.fn(args);
+    return it->second.fn(Args(argv + 2, argv + argc));
 }
