@@ -266,12 +266,15 @@ BestAngle bestDownwindPlain(const Polar& p, float tws) {
 
 namespace {
 
-BestAngle search(const Polar& p, float tws, const std::vector<Polar::SearchAngle>& angles,
-                 double sign, BestAngle best) {
-    const Column col = findColumn(p, tws);
+// The column interpolation is chosen once per wind speed, outside the loop over angles; each
+// step computes exactly what polarSpeed would for that angle.
+template <Column::Kind kind>
+BestAngle searchColumn(const Polar& p, const Column& col,
+                       const std::vector<Polar::SearchAngle>& angles, double sign, BestAngle best) {
     double bestV = 0.0;
+    const Column c{kind, col.j, col.r};
     for (const auto& a : angles) {
-        const float s = interpolate(p, a.row, a.weight, col);
+        const float s = interpolate(p, a.row, a.weight, c);
         const double v = sign * a.cosine * s;
         if (v > bestV) {
             bestV = v;
@@ -279,6 +282,19 @@ BestAngle search(const Polar& p, float tws, const std::vector<Polar::SearchAngle
         }
     }
     return best;
+}
+
+BestAngle search(const Polar& p, float tws, const std::vector<Polar::SearchAngle>& angles,
+                 double sign, BestAngle best) {
+    const Column col = findColumn(p, tws);
+    switch (col.kind) {
+    case Column::Strongest:
+        return searchColumn<Column::Strongest>(p, col, angles, sign, best);
+    case Column::Lighter:
+        return searchColumn<Column::Lighter>(p, col, angles, sign, best);
+    default:
+        return searchColumn<Column::Between>(p, col, angles, sign, best);
+    }
 }
 
 } // namespace
