@@ -4,6 +4,9 @@
 // Keys are in section [Routing] unless noted.
 #include <atomic>
 #include <string>
+#include <vector>
+
+#include "settings/ini_file.h"
 
 namespace navorel {
 
@@ -80,5 +83,25 @@ struct RunControl {
     std::atomic<bool> cancel{false};
     std::atomic<int> status{0};
 };
+
+// Every stored field of `p` with its section, key, kind and fallback, in the record's order.
+// `configOnly` marks the keys Data/Default.ini does not carry. RenderMode falls back to 2.
+struct RoutingBinding {
+    IniBinding binding;
+    bool configOnly = false;
+};
+std::vector<RoutingBinding> routingParameterBindings(RoutingParameters& p);
+
+enum class RoutingKeys { All, DefaultsOnly };
+// Reads the fields from `ini`; a missing key takes its fallback. With DefaultsOnly the
+// Config-only fields keep their values.
+void readRoutingParameters(const IniFile& ini, RoutingParameters& p,
+                           RoutingKeys keys = RoutingKeys::All);
+// Writes the fields into `ini` in the record's order.
+void writeRoutingParameters(IniFile& ini, const RoutingParameters& p,
+                            RoutingKeys keys = RoutingKeys::All);
+// The "Default" button: reads Data/Default.ini (`path`) with DefaultsOnly. When the file
+// cannot be read nothing changes and the reason is in `error`.
+bool loadRoutingDefaults(const std::string& path, RoutingParameters& p, std::string& error);
 
 } // namespace navorel

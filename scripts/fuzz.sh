@@ -13,4 +13,4 @@ corpus="$root/fuzz-out/$name"
 mkdir -p "$corpus"
 seeds=()
 [ -d "$root/fuzz/seeds/$name" ] && seeds=("$root/fuzz/seeds/$name")
-"$build/fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 "$corpus" "${seeds[@]}"
+"$build/fuzz/fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 "$corpus" "${seeds[@]}"
