@@ -1,0 +1,413 @@
+#include "geo/gpx.h"
+
+#include "core/datetime.h"
+
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cfloat>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <iterator>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace navorel {
+namespace {
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The number at the start of `text` as the C library's string-to-number conversion reads
+// it: leading white space, an optional sign, decimal or "0x" hexadecimal digits, trailing
+// text ignored. Answers the from_chars error code (0 on success).
+template <typename T> std::errc readLeadingNumber(std::string_view text, T& value) {
+    std::size_t i = 0;
+    while (i < text.size() && isSpace(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    // from_chars takes a minus sign itself, so "+-5" or "--5" would slip through.
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) return std::errc::invalid_argument;
+    const char* first = text.data() + i;
+    const char* last = text.data() + text.size();
+    T parsed{};
+    std::from_chars_result r{first, std::errc::invalid_argument};
+    if (last - first > 2 && first[0] == '0' && (first[1] == 'x' || first[1] == 'X') &&
+        first[2] != '-')
+        r = std::from_chars(first + 2, last, parsed, std::chars_format::hex);
+    // "0x" without hexadecimal digits reads as the single digit 0.
+    if (r.ec == std::errc::invalid_argument)
+        r = std::from_chars(first, last, parsed, std::chars_format::general);
+    if (r.ec != std::errc()) return r.ec;
+    value = negative ? -parsed : parsed;
+    return std::errc();
+}
+
+int lineOf(std::string_view xml, std::ptrdiff_t offset) {
+    if (offset < 0) return 0;
+    const std::size_t end = std::min(static_cast<std::size_t>(offset), xml.size());
+    int line = 1;
+    for (std::size_t i = 0; i < end; ++i)
+        if (xml[i] == '\n') ++line;
+    return line;
+}
+
+// The text being read. The parser's offsets count our bytes only when the text needed no
+// conversion (UTF-8); otherwise messages go without a line.
+struct Source {
+    std::string_view xml;
+    bool placeable = true;
+};
+
+// "line 7: " when the place is known.
+std::string where(const Source& source, std::ptrdiff_t offset) {
+    const int line = source.placeable ? lineOf(source.xml, offset) : 0;
+    return line > 0 ? "line " + std::to_string(line) + ": " : std::string();
+}
+
+// A value quoted for a message, clipped so that a huge attribute does not flood the log.
+std::string quoted(const char* text) {
+    std::string s(text);
+    if (s.size() > 40) s = s.substr(0, 40) + "...";
+    for (char& c : s)
+        if (static_cast<unsigned char>(c) < 32) c = ' ';
+    return "\"" + s + "\"";
+}
+
+// Loads the document and finds its `gpx` element.
+bool openDocument(Source& source, pugi::xml_document& doc, pugi::xml_node& gpx,
+                  std::string& error) {
+    const pugi::xml_parse_result r = doc.load_buffer(source.xml.data(), source.xml.size(),
+                                                     pugi::parse_default, pugi::encoding_auto);
+    source.placeable = r.encoding == pugi::encoding_utf8;
+    if (!r) {
+        error = where(source, r.offset) + r.description();
+        return false;
+    }
+    gpx = doc.child("gpx");
+    if (!gpx) {
+        error = "not a GPX document (no gpx element)";
+        return false;
+    }
+    return true;
+}
+
+bool readRouteCoordinate(pugi::xml_node point, const char* name, const char* label,
+                         const Source& source, float& value, std::string& error) {
+    const pugi::xml_attribute attr = point.attribute(name);
+    switch (parseRouteCoordinate(attr.value(), value)) {
+    case CoordinateStatus::Ok:
+        return true;
+    case CoordinateStatus::NotANumber:
+        error = where(source, point.offset_debug()) + label +
+                (attr ? " " + quoted(attr.value()) + " is not a number" : " is missing");
+        return false;
+    case CoordinateStatus::OutOfRange:
+        error = where(source, point.offset_debug()) + label + " " + quoted(attr.value()) +
+                " is out of range";
+        return false;
+    }
+    return false;
+}
+
+// The `rtept` points of one `rte`; latitude read before longitude.
+bool readRoute(pugi::xml_node rte, const Source& source, std::vector<GeoPoint>& points,
+               std::string& error) {
+    for (pugi::xml_node pt = rte.child("rtept"); pt; pt = pt.next_sibling("rtept")) {
+        GeoPoint p;
+        if (!readRouteCoordinate(pt, "lat", "latitude", source, p.lat, error) ||
+            !readRouteCoordinate(pt, "lon", "longitude", source, p.lon, error))
+            return false;
+        points.push_back(p);
+    }
+    return true;
+}
+
+struct StringWriter : pugi::xml_writer {
+    std::string text;
+    void write(const void* data, std::size_t size) override {
+        text.append(static_cast<const char*>(data), size);
+    }
+};
+
+// Declaration line, tab indentation, one element per line, LF line ends, UTF-8 without BOM.
+std::string serialise(const pugi::xml_document& doc) {
+    StringWriter writer;
+    doc.save(writer, "\t", pugi::format_default, pugi::encoding_utf8);
+    return std::move(writer.text);
+}
+
+void appendTextChild(pugi::xml_node parent, const char* name, const char* text) {
+    parent.append_child(name).append_child(pugi::node_pcdata).set_value(text);
+}
+
+pugi::xml_node appendPoint(pugi::xml_node parent, const char* name, GeoPoint p) {
+    pugi::xml_node pt = parent.append_child(name);
+    pt.append_attribute("lat").set_value(formatGpxNumber(p.lat).c_str());
+    pt.append_attribute("lon").set_value(formatGpxNumber(p.lon).c_str());
+    appendTextChild(pt, "type", "WPT");
+    return pt;
+}
+
+void appendRoute(pugi::xml_node gpx, const std::vector<GeoPoint>& points) {
+    pugi::xml_node rte = gpx.append_child("rte");
+    for (const GeoPoint& p : points) appendPoint(rte, "rtept", p);
+}
+
+bool readFile(const std::string& path, std::string& data, std::string& error) {
+    // Non-blocking so that a FIFO given as a path is refused instead of hanging the open.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = "not a regular file";
+        ::close(fd);
+        return false;
+    }
+    if (st.st_size > kMaxGpxFileBytes) {
+        error = "file too large";
+        ::close(fd);
+        return false;
+    }
+    data.assign(static_cast<std::size_t>(st.st_size), '\0');
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            error = std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break; // the file shrank meanwhile
+        done += static_cast<std::size_t>(n);
+    }
+    data.resize(done);
+    ::close(fd);
+    return true;
+}
+
+template <typename Parse> bool loadFile(const std::string& path, std::string& error, Parse parse) {
+    std::string data;
+    if (!readFile(path, data, error) || !parse(std::string_view(data), error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string formatGpxNumber(double value) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 6);
+    return std::string(buf, r.ptr);
+}
+
+CoordinateStatus parseRouteCoordinate(std::string_view text, float& value) {
+    std::string s(text);
+    for (char& c : s)
+        if (c == ',') c = '.';
+    float v = 0.0f;
+    const std::errc ec = readLeadingNumber(std::string_view(s), v);
+    if (ec == std::errc::result_out_of_range) return CoordinateStatus::OutOfRange;
+    // A NaN or infinite position would poison every distance and bearing computed from it.
+    if (ec != std::errc() || !std::isfinite(v)) return CoordinateStatus::NotANumber;
+    value = v;
+    return CoordinateStatus::Ok;
+}
+
+float parseWaypointCoordinate(std::string_view text) {
+    double v = 0.0;
+    if (readLeadingNumber(text, v) != std::errc()) return 0.0f;
+    // Beyond the float range the conversion below would be undefined.
+    if (!std::isfinite(v) || std::fabs(v) > FLT_MAX) return 0.0f;
+    return static_cast<float>(v);
+}
+
+bool parseUserRoute(std::string_view xml, std::vector<GeoPoint>& waypoints, std::string& error) {
+    pugi::xml_document doc;
+    pugi::xml_node gpx;
+    Source source{xml};
+    if (!openDocument(source, doc, gpx, error)) return false;
+    std::vector<GeoPoint> points;
+    if (!readRoute(gpx.child("rte"), source, points, error)) return false;
+    waypoints = std::move(points);
+    return true;
+}
+
+bool parseRoutePolylines(std::string_view xml, std::vector<std::vector<GeoPoint>>& polylines,
+                         std::string& error) {
+    pugi::xml_document doc;
+    pugi::xml_node gpx;
+    Source source{xml};
+    if (!openDocument(source, doc, gpx, error)) return false;
+    std::vector<std::vector<GeoPoint>> found;
+    for (pugi::xml_node rte = gpx.child("rte"); rte; rte = rte.next_sibling("rte")) {
+        found.emplace_back();
+        if (!readRoute(rte, source, found.back(), error)) return false;
+    }
+    polylines.insert(polylines.end(), std::make_move_iterator(found.begin()),
+                     std::make_move_iterator(found.end()));
+    return true;
+}
+
+bool parseWaypointSet(std::string_view xml, WaypointSet& set, std::string& error) {
+    pugi::xml_document doc;
+    pugi::xml_node gpx;
+    Source source{xml};
+    if (!openDocument(source, doc, gpx, error)) return false;
+    for (pugi::xml_node wpt = gpx.child("wpt"); wpt; wpt = wpt.next_sibling("wpt")) {
+        GeoPoint p;
+        p.lat = parseWaypointCoordinate(wpt.attribute("lat").value());
+        p.lon = parseWaypointCoordinate(wpt.attribute("lon").value());
+        // text() is the first text or character-data child; "" when there is none.
+        addWaypoint(set, p, wpt.child("name").text().get());
+    }
+    return true;
+}
+
+std::string userRouteGpx(const std::vector<GeoPoint>& waypoints) {
+    pugi::xml_document doc;
+    appendRoute(doc.append_child("gpx"), waypoints);
+    return serialise(doc);
+}
+
+std::string barriersGpx(const BarrierList& barriers) {
+    pugi::xml_document doc;
+    pugi::xml_node gpx = doc.append_child("gpx");
+    for (const Barrier& b : barriers) appendRoute(gpx, b.points);
+    return serialise(doc);
+}
+
+std::string waypointSetGpx(const WaypointSet& set) {
+    pugi::xml_document doc;
+    pugi::xml_node gpx = doc.append_child("gpx");
+    const std::size_t n = std::min(set.positions.size(), set.names.size());
+    for (std::size_t i = 0; i < n; ++i)
+        appendTextChild(appendPoint(gpx, "wpt", set.positions[i]), "name", set.names[i].c_str());
+    return serialise(doc);
+}
+
+std::string routingExportGpx(const std::vector<ExportedRoutePoint>& points) {
+    pugi::xml_document doc;
+    pugi::xml_node rte = doc.append_child("gpx").append_child("rte");
+    for (const ExportedRoutePoint& p : points) {
+        const std::string when =
+            std::isfinite(p.time) ? formatDate(fromDayNumber(p.time), 6) : std::string();
+        appendTextChild(appendPoint(rte, "rtept", p.position), "name", when.c_str());
+    }
+    return serialise(doc);
+}
+
+bool loadUserRoute(const std::string& path, std::vector<GeoPoint>& waypoints, std::string& error) {
+    return loadFile(path, error, [&](std::string_view xml, std::string& e) {
+        return parseUserRoute(xml, waypoints, e);
+    });
+}
+
+bool loadBarriers(const std::string& path, BarrierList& barriers, std::string& error) {
+    std::vector<std::vector<GeoPoint>> lines;
+    if (!loadFile(path, error, [&](std::string_view xml, std::string& e) {
+            return parseRoutePolylines(xml, lines, e);
+        }))
+        return false;
+    for (auto& line : lines) barriers.push_back(Barrier{std::move(line)});
+    return true;
+}
+
+bool loadZoneOutlines(const std::string& path, std::vector<std::vector<GeoPoint>>& outlines,
+                      std::string& error) {
+    return loadFile(path, error, [&](std::string_view xml, std::string& e) {
+        return parseRoutePolylines(xml, outlines, e);
+    });
+}
+
+bool loadWaypointSet(const std::string& path, WaypointSet& set, std::string& error) {
+    return loadFile(path, error, [&](std::string_view xml, std::string& e) {
+        return parseWaypointSet(xml, set, e);
+    });
+}
+
+bool saveUserRoute(const std::string& path, const std::vector<GeoPoint>& waypoints,
+                   std::string& error) {
+    return replaceFile(path, userRouteGpx(waypoints), error);
+}
+
+bool saveBarriers(const std::string& path, const BarrierList& barriers, std::string& error) {
+    return replaceFile(path, barriersGpx(barriers), error);
+}
+
+bool saveWaypointSet(const std::string& path, const WaypointSet& set, std::string& error) {
+    return replaceFile(path, waypointSetGpx(set), error);
+}
+
+bool exportRoutingResult(const std::string& path, const std::vector<ExportedRoutePoint>& points,
+                         std::string& error) {
+    if (points.empty()) {
+        error = "there is no computed route to export";
+        return false;
+    }
+    for (const ExportedRoutePoint& p : points) {
+        if (!std::isfinite(p.time)) {
+            error = "the computed route has a point without a valid time";
+            return false;
+        }
+    }
+    return replaceFile(path, routingExportGpx(points), error);
+}
+
+bool replaceFile(const std::string& path, std::string_view content, std::string& error) {
+    static std::atomic<unsigned> serial{0};
+    const std::string failure = "cannot write " + path + ": ";
+    struct stat old {};
+    const bool hadOld = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) {
+        error = failure + std::strerror(errno);
+        return false;
+    }
+    auto abandon = [&](int err) {
+        if (fd >= 0) ::close(fd);
+        ::unlink(temp.c_str());
+        error = failure + std::strerror(err);
+        return false;
+    };
+    std::size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return abandon(errno);
+        if (n == 0) return abandon(EIO);
+        done += static_cast<std::size_t>(n);
+    }
+    if (hadOld) ::fchmod(fd, old.st_mode & 07777);
+    if (::fsync(fd) != 0) return abandon(errno);
+    const int closed = ::close(fd);
+    fd = -1;
+    if (closed != 0) return abandon(errno);
+    if (::rename(temp.c_str(), path.c_str()) != 0) return abandon(errno);
+    return true;
+}
+
+} // namespace navorel
