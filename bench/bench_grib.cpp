@@ -1,0 +1,113 @@
+// GRIB-1 decoding throughput on a 0.25 degree global U/V file made with ecCodes at run time
+// (not kept in the repository), beside ecCodes' own grib_get_data on the same file.
+#include "weather/grib.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kFile = "/tmp/navorel_bench_global_wind.grb";
+
+bool makeFile() {
+    static const bool made = [] {
+        if (std::ifstream(kFile).good()) return true;
+        const std::string script =
+            "/usr/bin/python3 - <<'PY'\n"
+            "import eccodes, numpy as np\n"
+            "out = open('" +
+            kFile +
+            "', 'wb')\n"
+            "for par in (33, 34):\n"
+            "    h = eccodes.codes_grib_new_from_samples('GRIB1')\n"
+            "    for k, v in [('centre', 7), ('table2Version', 2), ('indicatorOfParameter', par),\n"
+            "                 ('indicatorOfTypeOfLevel', 105), ('level', 10), ('Ni', 1440),\n"
+            "                 ('Nj', 721), ('latitudeOfFirstGridPointInDegrees', 90.0),\n"
+            "                 ('latitudeOfLastGridPointInDegrees', -90.0),\n"
+            "                 ('longitudeOfFirstGridPointInDegrees', 0.0),\n"
+            "                 ('longitudeOfLastGridPointInDegrees', 359.75),\n"
+            "                 ('iDirectionIncrementInDegrees', 0.25),\n"
+            "                 ('jDirectionIncrementInDegrees', 0.25)]:\n"
+            "        eccodes.codes_set(h, k, v)\n"
+            "    eccodes.codes_set(h, 'changeDecimalPrecision', 1)\n"
+            "    j, i = np.mgrid[0:721, 0:1440]\n"
+            "    eccodes.codes_set_values(h, (15 * np.sin(i / 40.0 + par) * np.cos(j / "
+            "30.0)).ravel())\n"
+            "    out.write(eccodes.codes_get_message(h))\n"
+            "    eccodes.codes_release(h)\n"
+            "PY";
+        return std::system(script.c_str()) == 0;
+    }();
+    return made;
+}
+
+void BM_decodeGlobalWind(benchmark::State& state) {
+    if (!makeFile()) {
+        state.SkipWithError("cannot make the GRIB file (python3-eccodes)");
+        return;
+    }
+    std::ifstream in(kFile, std::ios::binary);
+    const std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
+    navorel::GribDecoder decoder;
+    std::size_t values = 0;
+    for (auto _ : state) {
+        std::vector<navorel::GribRecord> records;
+        std::string error;
+        if (!decoder.readBuffer(bytes.data(), bytes.size(), records, error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        for (const auto& r : records) values += r.values.size();
+        benchmark::DoNotOptimize(records.data());
+    }
+    state.counters["values/s"] = benchmark::Counter(double(values), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_decodeGlobalWind)->Unit(benchmark::kMillisecond);
+
+void BM_decodeGlobalWindFromFile(benchmark::State& state) {
+    if (!makeFile()) {
+        state.SkipWithError("cannot make the GRIB file (python3-eccodes)");
+        return;
+    }
+    std::size_t values = 0;
+    for (auto _ : state) {
+        std::vector<navorel::GribRecord> records;
+        std::string error;
+        navorel::GribDecoder decoder;
+        if (!decoder.readFile(kFile, records, error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        for (const auto& r : records) values += r.values.size();
+    }
+    state.counters["values/s"] = benchmark::Counter(double(values), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_decodeGlobalWindFromFile)->Unit(benchmark::kMillisecond);
+
+// ecCodes' grib_get_data on the same file, output thrown away (whole process, manual time).
+void BM_ecCodesGribGetData(benchmark::State& state) {
+    if (!makeFile() || std::system("command -v grib_get_data >/dev/null") != 0) {
+        state.SkipWithError("grib_get_data not available");
+        return;
+    }
+    const std::string command = "grib_get_data " + kFile + " >/dev/null";
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        if (std::system(command.c_str()) != 0) {
+            state.SkipWithError("grib_get_data failed");
+            return;
+        }
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    state.counters["values/s"] = benchmark::Counter(2.0 * 1440 * 721 * double(state.iterations()),
+                                                    benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ecCodesGribGetData)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace

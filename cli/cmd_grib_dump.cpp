@@ -1,0 +1,74 @@
+// navorel-cli grib dump FILE [--json]: the decoded records of a GRIB file.
+#include "cli/commands.h"
+#include "weather/grib.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace navorel::cli {
+namespace {
+
+std::string jsonText(const char* text) {
+    std::string out = "\"";
+    for (const char* p = text; *p; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", c);
+            out += esc;
+        } else {
+            out += char(c);
+        }
+    }
+    return out + "\"";
+}
+
+void printJson(const std::vector<GribRecord>& records) {
+    std::printf("{\"records\":[");
+    for (std::size_t k = 0; k < records.size(); ++k) {
+        const GribRecord& r = records[k];
+        std::printf("%s{\"index\":%d,\"name\":%s,\"year\":%d,\"month\":%d,\"day\":%d,\"hour\":%d,"
+                    "\"minute\":%d,\"forecast\":%d,\"unit\":%s,\"nx\":%d,\"ny\":%d,"
+                    "\"lon1\":%.9g,\"lon2\":%.9g,\"di\":%.9g,\"lat1\":%.9g,\"lat2\":%.9g,"
+                    "\"dj\":%.9g,\"values\":[",
+                    k ? "," : "", r.index, jsonText(r.name).c_str(), r.year, r.month, r.day, r.hour,
+                    r.minute, r.forecast, jsonText(r.unit).c_str(), r.nx, r.ny, r.lon1, r.lon2,
+                    r.di, r.lat1, r.lat2, r.dj);
+        for (std::size_t i = 0; i < r.values.size(); ++i)
+            std::printf(i ? ",%.9g" : "%.9g", r.values[i]);
+        std::printf("]}");
+    }
+    std::printf("]}\n");
+}
+
+int gribDumpCommand(const Args& arguments) {
+    Args args = arguments;
+    const bool json = takeFlag(args, "--json");
+    if (args.size() != 1) return fail("usage: navorel-cli grib dump FILE [--json]");
+    GribDecoder decoder;
+    std::vector<GribRecord> records;
+    std::string error;
+    if (!decoder.readFile(args[0], records, error)) {
+        while (!error.empty() && error.back() == '\n') error.pop_back();
+        return fail(args[0] + ": " + error);
+    }
+    if (json) {
+        printJson(records);
+        return 0;
+    }
+    for (const GribRecord& r : records)
+        std::printf("%d %s %04d-%02d-%02d %02dh forecast %d %s nx %d ny %d lon %.9g %.9g di %.9g "
+                    "lat %.9g %.9g dj %.9g\n",
+                    r.index, r.name, r.year, r.month, r.day, r.hour, r.forecast, r.unit, r.nx, r.ny,
+                    r.lon1, r.lon2, r.di, r.lat1, r.lat2, r.dj);
+    return 0;
+}
+
+const CommandRegistrar reg("grib dump", "grib dump FILE [--json]", gribDumpCommand);
+
+} // namespace
+} // namespace navorel::cli

@@ -1,0 +1,403 @@
+// The GRIB-1 decoder against files written by ecCodes, whose own decoding of every point is
+// stored beside each file (tests/data/grib/*.values, made by make-fixtures.sh).
+#include "weather/grib.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace navorel {
+namespace {
+
+const std::string kDir = std::string(NAVOREL_TEST_DATA) + "/grib/";
+
+std::vector<std::uint8_t> fileBytes(const std::string& name) {
+    std::ifstream in(kDir + name, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// A decoder that keeps its notes and messages instead of printing them.
+struct Decoding {
+    GribDecoder decoder;
+    std::vector<std::string> notes;
+    std::vector<std::pair<std::string, bool>> messages;
+    std::vector<GribRecord> records;
+    std::string error;
+
+    explicit Decoding(const std::string& userTable = "") {
+        decoder.setNoteHandler([this](const std::string& t) { notes.push_back(t); });
+        decoder.setErrorHandler(
+            [this](const std::string& t, bool fatal) { messages.emplace_back(t, fatal); });
+        decoder.setUserTablePath(userTable);
+    }
+    bool file(const std::string& name) { return decoder.readFile(kDir + name, records, error); }
+    bool bytes(const std::vector<std::uint8_t>& data) {
+        return decoder.readBuffer(data.data(), data.size(), records, error);
+    }
+};
+
+float normalisedLon(double lon) {
+    while (lon < -180) lon += 360;
+    while (lon > 180) lon -= 360;
+    return float(lon);
+}
+
+// Every value of the record matches ecCodes' value at the same latitude and longitude.
+void expectMatchesEcCodes(const GribRecord& r, const std::string& valuesFile) {
+    std::ifstream in(kDir + valuesFile);
+    ASSERT_TRUE(in) << valuesFile;
+    std::string header;
+    std::getline(in, header);
+    std::map<std::pair<long, long>, double> expected;
+    double lat, lon, value;
+    while (in >> lat >> lon >> value)
+        expected[{std::lround(lat * 1000), std::lround(normalisedLon(lon) * 1000)}] = value;
+    ASSERT_EQ(expected.size(), r.values.size());
+    ASSERT_EQ(std::size_t(r.nx) * std::size_t(r.ny), r.values.size());
+    for (int j = 0; j < r.ny; ++j) {
+        for (int i = 0; i < r.nx; ++i) {
+            const long la = std::lround((r.lat1 + j * double(r.dj)) * 1000);
+            const long lo = std::lround(normalisedLon(r.lon1 + i * double(r.di)) * 1000);
+            const auto it = expected.find({la, lo});
+            ASSERT_NE(it, expected.end()) << "no ecCodes point at " << la << " " << lo;
+            const double want = it->second;
+            EXPECT_NEAR(r.values[std::size_t(j * r.nx + i)], want,
+                        2e-6 * std::max(1.0, std::fabs(want)))
+                << valuesFile << " row " << j << " column " << i;
+        }
+    }
+}
+
+TEST(gribDecoderTest, valuesMatchEcCodes) {
+    for (const char* name : {"wind_u.grb", "wind_v.grb", "rows_north_first.grb",
+                             "rows_south_first.grb", "bitmap.grb", "across_180.grb", "from_350.grb",
+                             "ecmwf_10u.grb", "constant.grb", "bits12.grb", "bits24.grb"}) {
+        SCOPED_TRACE(name);
+        Decoding d;
+        ASSERT_TRUE(d.file(name)) << d.error;
+        ASSERT_EQ(d.records.size(), 1u);
+        expectMatchesEcCodes(d.records[0], std::string(name) + ".values");
+    }
+}
+
+TEST(gribDecoderTest, messagesBetweenJunkAndEdition2) {
+    Decoding d;
+    ASSERT_TRUE(d.file("wind_junk.grb"));
+    ASSERT_EQ(d.records.size(), 2u);
+    EXPECT_EQ(d.records[0].index, 1);
+    EXPECT_EQ(d.records[1].index, 2);
+    EXPECT_TRUE(isBuiltinUgrd(d.records[0]));
+    EXPECT_TRUE(isBuiltinVgrd(d.records[1]));
+    expectMatchesEcCodes(d.records[0], "wind_u.grb.values");
+    expectMatchesEcCodes(d.records[1], "wind_v.grb.values");
+    EXPECT_EQ(d.decoder.edition2Count(), 1);
+    ASSERT_EQ(d.notes, std::vector<std::string>{"grib2 message ignored (use wgrib2)\n"});
+    // A second file read by the same decoder starts its index at 1 again; the note is not
+    // repeated.
+    d.records.clear();
+    ASSERT_TRUE(d.file("wind_junk.grb"));
+    EXPECT_EQ(d.records[0].index, 1);
+    EXPECT_EQ(d.notes.size(), 1u);
+}
+
+TEST(gribDecoderTest, recordFields) {
+    Decoding d;
+    ASSERT_TRUE(d.file("wind_u.grb"));
+    const GribRecord& r = d.records[0];
+    EXPECT_EQ(r.year, 2014);
+    EXPECT_EQ(r.month, 3);
+    EXPECT_EQ(r.day, 12);
+    EXPECT_EQ(r.hour, 18);
+    EXPECT_EQ(r.minute, 0);
+    EXPECT_STREQ(r.unit, "hr");
+    EXPECT_EQ(r.nx, 16);
+    EXPECT_EQ(r.ny, 11);
+    EXPECT_FLOAT_EQ(r.lon1, -10);
+    EXPECT_FLOAT_EQ(r.lon2, 5);
+    EXPECT_FLOAT_EQ(r.lat1, 40);
+    EXPECT_FLOAT_EQ(r.lat2, 50);
+    EXPECT_FLOAT_EQ(r.di, 1);
+    EXPECT_FLOAT_EQ(r.dj, 1);
+    EXPECT_EQ(r.level, 10);
+    EXPECT_EQ(r.levelType, 105);
+    EXPECT_STREQ(r.description, "u wind [m/s]");
+}
+
+TEST(gribDecoderTest, rowsComeSouthFirst) {
+    Decoding north, south;
+    ASSERT_TRUE(north.file("rows_north_first.grb"));
+    ASSERT_TRUE(south.file("rows_south_first.grb"));
+    const GribRecord& a = north.records[0];
+    const GribRecord& b = south.records[0];
+    EXPECT_FLOAT_EQ(a.lat1, 40);
+    EXPECT_FLOAT_EQ(a.lat2, 60);
+    EXPECT_GE(a.dj, 0);
+    EXPECT_FLOAT_EQ(b.lat1, 40);
+    EXPECT_FLOAT_EQ(b.lat2, 60);
+    // The two files hold the same array, once written from the north and once from the south:
+    // after decoding, row j of one is row ny - 1 - j of the other.
+    ASSERT_EQ(a.values.size(), b.values.size());
+    for (int j = 0; j < a.ny; ++j)
+        for (int i = 0; i < a.nx; ++i)
+            EXPECT_EQ(a.values[std::size_t(j * a.nx + i)],
+                      b.values[std::size_t((a.ny - 1 - j) * a.nx + i)]);
+}
+
+TEST(gribDecoderTest, forecastTimes) {
+    struct Case {
+        const char* file;
+        int forecast;
+        const char* unit;
+    };
+    // UGRD with P2 = 0 takes P1 alone; other parameters P1 * 256 + P2; minutes become hours.
+    for (const Case& c : {Case{"wind_u.grb", 6, "hr"}, Case{"rows_north_first.grb", 1536, "hr"},
+                          Case{"rows_south_first.grb", 264, "hr"}, Case{"minutes.grb", 1, "min"},
+                          Case{"ecmwf_10u.grb", 12 * 256, "hr"}}) {
+        Decoding d;
+        ASSERT_TRUE(d.file(c.file));
+        EXPECT_EQ(d.records[0].forecast, c.forecast) << c.file;
+        EXPECT_STREQ(d.records[0].unit, c.unit) << c.file;
+    }
+}
+
+TEST(gribDecoderTest, longitudesAndTables) {
+    Decoding d;
+    ASSERT_TRUE(d.file("across_180.grb"));
+    ASSERT_TRUE(d.file("from_350.grb"));
+    ASSERT_TRUE(d.file("ecmwf_10u.grb"));
+    EXPECT_FLOAT_EQ(d.records[0].lon1, 170);
+    EXPECT_FLOAT_EQ(d.records[0].lon2, -170);
+    EXPECT_FLOAT_EQ(d.records[1].lon1, -10);
+    EXPECT_FLOAT_EQ(d.records[1].lon2, 0);
+    EXPECT_STREQ(d.records[2].name, "10U");
+    EXPECT_TRUE(d.notes.empty());
+}
+
+TEST(gribDecoderTest, bitmapGivesMissingPoints) {
+    Decoding d;
+    ASSERT_TRUE(d.file("bitmap.grb"));
+    const GribRecord& r = d.records[0];
+    int missing = 0;
+    for (float v : r.values) missing += v == kGribMissing;
+    EXPECT_EQ(missing, 3);
+    // Row 1 of the file (latitude 9) column 2 is missing; south first it is row 3.
+    EXPECT_EQ(r.values[3 * 7 + 2], kGribMissing);
+    EXPECT_EQ(r.values[0 * 7 + 6], kGribMissing);
+}
+
+TEST(gribDecoderTest, constantFieldHasNoPackedBits) {
+    Decoding d;
+    ASSERT_TRUE(d.file("constant.grb"));
+    ASSERT_EQ(d.records[0].values.size(), 9u);
+    for (float v : d.records[0].values) EXPECT_FLOAT_EQ(v, 287.5f);
+}
+
+TEST(gribDecoderTest, userParameterTable) {
+    Decoding d(kDir + "gribtab");
+    ASSERT_TRUE(d.file("user_table.grb"));
+    ASSERT_EQ(d.records.size(), 1u);
+    EXPECT_STREQ(d.records[0].name, "WSPD");
+    EXPECT_STREQ(d.records[0].description, "wind speed at the coast [m/s]");
+    // The line is quoted with its own line feed.
+    EXPECT_EQ(d.notes, std::vector<std::string>{"illegal gribtab line:7:no second colon\n\n"});
+
+    // Another centre finds no table: NCEP's operational table, with a note once.
+    std::vector<std::uint8_t> other = fileBytes("user_table.grb");
+    other[8 + 4] = 201;
+    ASSERT_TRUE(d.bytes(other));
+    ASSERT_TRUE(d.bytes(other));
+    ASSERT_EQ(d.records.size(), 3u);
+    EXPECT_STREQ(d.records[1].name, "EVCW");
+    ASSERT_EQ(d.notes.size(), 3u);
+    EXPECT_EQ(d.notes[1], "illegal gribtab center/subcenter/ptable line: -1:bad:header\n\n");
+    EXPECT_EQ(d.notes[2], "\nUndefined parameter table (center 201-3 table 5), using NCEP-opn\n");
+    // The first record still names its user-table parameter after the table was searched again.
+    EXPECT_STREQ(d.records[0].name, "WSPD");
+
+    // Without a table file the same message falls back as well.
+    Decoding none;
+    ASSERT_TRUE(none.file("user_table.grb"));
+    EXPECT_STREQ(none.records[0].name, "EVCW");
+}
+
+TEST(gribDecoderTest, emptyAndMissingFiles) {
+    Decoding d;
+    EXPECT_TRUE(d.bytes({}));
+    std::vector<std::uint8_t> noGrib(5000, 'G');
+    EXPECT_TRUE(d.bytes(noGrib));
+    EXPECT_TRUE(d.records.empty());
+    EXPECT_FALSE(d.file("no-such-file.grb"));
+    EXPECT_EQ(d.error, "Could not open grib file\n");
+    ASSERT_EQ(d.messages.size(), 1u);
+    EXPECT_TRUE(d.messages[0].second);
+}
+
+TEST(gribDecoderTest, fatalErrorsKeepEarlierRecords) {
+    Decoding d;
+    EXPECT_FALSE(d.file("truncated.grb"));
+    EXPECT_EQ(d.error, "error, could not read to end of a record\n");
+    EXPECT_EQ(d.records.size(), 1u);
+    ASSERT_EQ(d.messages.size(), 1u);
+    EXPECT_EQ(d.messages[0], std::make_pair(d.error, true));
+}
+
+TEST(gribDecoderTest, secondOrderPackingIsRefused) {
+    Decoding d;
+    EXPECT_FALSE(d.file("second_order.grb"));
+    EXPECT_EQ(d.error, "*** Cannot decode complex packed fields n=121***\n");
+    EXPECT_TRUE(d.records.empty());
+}
+
+// wind_u.grb: indicator 8 octets, PDS 28, GDS 32, BDS from octet 69, "7777" at 257.
+constexpr std::size_t kBds = 8 + 28 + 32;
+
+TEST(gribDecoderTest, damagedSections) {
+    const std::vector<std::uint8_t> good = fileBytes("wind_u.grb");
+    ASSERT_EQ(good.size(), 260u);
+    struct Case {
+        std::size_t at;
+        std::uint8_t value;
+        const char* error;
+    };
+    for (const Case& c : {
+             Case{256, '8', "Missing end section\n"},
+             Case{kBds + 2, std::uint8_t(good[kBds + 2] - 2),
+                  "Len of grib message is inconsistent\n"},
+             Case{10, 200, "Len of grib message is inconsistent\n"}, // PDS longer than message
+             Case{8 + 28 + 2, 8, "Len of grib message is inconsistent\n"}, // GDS too short
+             Case{6, 255, "error, could not read to end of a record\n"},
+             Case{8 + 28 + 7, 200, "Number of data points does not fit the message\n"}, // Ni
+             Case{kBds + 10, 32, "Number of data points does not fit the message\n"},   // width
+             Case{kBds + 10, 33, "Number of data points does not fit the message\n"},
+         }) {
+        std::vector<std::uint8_t> bad = good;
+        bad[c.at] = c.value;
+        Decoding d;
+        EXPECT_FALSE(d.bytes(bad)) << c.at;
+        EXPECT_EQ(d.error, c.error) << c.at;
+        EXPECT_TRUE(d.records.empty());
+    }
+}
+
+TEST(gribDecoderTest, largeMessageCoding) {
+    // The same message with its length in units of 120 octets: 3 * 120 - 104 + 4 = 260.
+    std::vector<std::uint8_t> large = fileBytes("wind_u.grb");
+    large[4] = 0x80;
+    large[5] = 0;
+    large[6] = 3;
+    large[kBds] = 0;
+    large[kBds + 1] = 0;
+    large[kBds + 2] = 104;
+    large[8 + 4] = 98; // not NCEP: NCEP's centre never uses the coding
+    Decoding d;
+    ASSERT_TRUE(d.bytes(large)) << d.error;
+    ASSERT_EQ(d.records.size(), 1u);
+    expectMatchesEcCodes(d.records[0], "wind_u.grb.values");
+
+    large[8 + 4] = 7; // for centre 7 the length is taken as stored: beyond the file
+    EXPECT_FALSE(d.bytes(large));
+    EXPECT_EQ(d.error, "error, could not read to end of a record\n");
+}
+
+TEST(gribDecoderTest, messageWithoutGrid) {
+    // Dropping the GDS: the point count comes from the packed data.
+    std::vector<std::uint8_t> bytes = fileBytes("bits12.grb");
+    std::vector<std::uint8_t> noGds(bytes.begin(), bytes.begin() + 36);
+    noGds.insert(noGds.end(), bytes.begin() + 36 + 32, bytes.end());
+    const std::size_t len = noGds.size();
+    noGds[4] = 0;
+    noGds[5] = std::uint8_t(len >> 8);
+    noGds[6] = std::uint8_t(len);
+    noGds[8 + 7] &= 0x7f;
+    Decoding d;
+    ASSERT_TRUE(d.bytes(noGds)) << d.error;
+    ASSERT_EQ(d.records.size(), 1u);
+    EXPECT_GE(d.records[0].values.size(), 121u);
+    EXPECT_EQ(d.records[0].nx, int(d.records[0].values.size()));
+
+    // A constant field without GDS cannot tell its size: one point and a message.
+    bytes = fileBytes("constant.grb");
+    noGds.assign(bytes.begin(), bytes.begin() + 36);
+    noGds.insert(noGds.end(), bytes.begin() + 36 + 32, bytes.end());
+    noGds[6] = std::uint8_t(noGds.size());
+    noGds[8 + 7] &= 0x7f;
+    Decoding c;
+    ASSERT_TRUE(c.bytes(noGds)) << c.error;
+    ASSERT_EQ(c.records[0].values.size(), 1u);
+    EXPECT_FLOAT_EQ(c.records[0].values[0], 287.5f);
+    ASSERT_EQ(c.messages.size(), 1u);
+    EXPECT_EQ(c.messages[0].first,
+              "Missing GDS, constant record ..cannot determine number of data points\n");
+    EXPECT_FALSE(c.messages[0].second);
+}
+
+TEST(gribDecoderTest, everyDamagedByteIsSafe) {
+    // Any single damaged octet of a message either decodes or fails with a message.
+    for (const char* name : {"wind_u.grb", "bitmap.grb", "constant.grb"}) {
+        const std::vector<std::uint8_t> good = fileBytes(name);
+        for (std::size_t at = 0; at < good.size(); ++at) {
+            for (std::uint8_t value : {std::uint8_t(0), std::uint8_t(0x7f), std::uint8_t(0xff),
+                                       std::uint8_t(good[at] ^ 0x80)}) {
+                std::vector<std::uint8_t> bad = good;
+                bad[at] = value;
+                Decoding d;
+                if (!d.bytes(bad)) {
+                    EXPECT_FALSE(d.error.empty());
+                }
+                for (const GribRecord& r : d.records) {
+                    if (r.nx > 0 && r.ny > 0 && r.nx != r.ny) {
+                        EXPECT_EQ(std::size_t(r.nx) * std::size_t(r.ny), r.values.size());
+                    }
+                }
+            }
+        }
+    }
+}
+
+std::string run(const std::string& command, int& status) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    std::size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
+    status = pclose(pipe);
+    return out;
+}
+
+TEST(gribDumpCommandTest, listsAndJson) {
+    int status = 0;
+    std::string out =
+        run(std::string(NAVOREL_CLI) + " grib dump " + kDir + "wind_junk.grb 2>/dev/null", status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(out.find("1 UGRD 2014-03-12 18h forecast 6 hr nx 16 ny 11 lon -10 5 di 1 lat 40 "
+                       "50 dj 1\n2 VGRD"),
+              std::string::npos)
+        << out;
+
+    out = run(std::string(NAVOREL_CLI) + " grib dump --json " + kDir + "bitmap.grb", status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(out.rfind("{\"records\":[{\"index\":1,\"name\":\"UGRD\",\"year\":2014,\"month\":3,"
+                        "\"day\":12,\"hour\":18,\"minute\":0,\"forecast\":3,\"unit\":\"hr\","
+                        "\"nx\":7,\"ny\":5,\"lon1\":20,\"lon2\":26,\"di\":1,\"lat1\":6,"
+                        "\"lat2\":10,\"dj\":1,\"values\":[",
+                        0),
+              0u)
+        << out;
+    EXPECT_NE(out.find(",9999,"), std::string::npos);
+
+    out = run(std::string(NAVOREL_CLI) + " grib dump " + kDir + "truncated.grb 2>&1", status);
+    EXPECT_NE(status, 0);
+    EXPECT_EQ(out,
+              "navorel-cli: " + kDir + "truncated.grb: error, could not read to end of a record\n");
+}
+
+} // namespace
+} // namespace navorel

@@ -1,0 +1,556 @@
+#include "weather/grib.h"
+
+#include "weather/grib_tables.h"
+
+#include <bit>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace navorel {
+
+struct GribDecoderState {
+    GribErrorHandler onError;
+    GribNoteHandler onNote;
+    GribUserTable userTable;
+    int edition2Count = 0;
+    bool tableNotes[2] = {false, false}; // the NCEP choice and the undefined-table notes
+};
+
+namespace {
+
+// A point count above this is refused even when the message could describe it (a constant
+// field of 65535 x 65535 points would otherwise ask for 17 GB).
+constexpr std::int64_t kMaxPoints = std::int64_t(1) << 26;
+
+const char* const kCannotOpen = "Could not open grib file\n";
+const char* const kNoMemory = "Not enough memory\n";
+const char* const kOutOfMemory = "Ran out of memory\n";
+const char* const kCannotRead = "error, could not read to end of a record\n";
+const char* const kInconsistent = "Len of grib message is inconsistent\n";
+const char* const kNoEndSection = "Missing end section\n";
+const char* const kPointsDoNotFit = "Number of data points does not fit the message\n";
+const char* const kMissingGds =
+    "Missing GDS, constant record ..cannot determine number of data points\n";
+
+unsigned be16(const std::uint8_t* p) {
+    return (unsigned(p[0]) << 8) | p[1];
+}
+unsigned be24(const std::uint8_t* p) {
+    return (unsigned(p[0]) << 16) | (unsigned(p[1]) << 8) | p[2];
+}
+// Sign-and-magnitude integers: the top bit of the first octet is the sign.
+int signed16(const std::uint8_t* p) {
+    const int m = int(be16(p) & 0x7fff);
+    return (p[0] & 0x80) ? -m : m;
+}
+int signed24(const std::uint8_t* p) {
+    const int m = int(be24(p) & 0x7fffff);
+    return (p[0] & 0x80) ? -m : m;
+}
+
+// x to the power n by repeated squaring.
+double intPower(double x, int n) {
+    if (n < 0) return 1.0 / intPower(x, -n);
+    double result = 1.0;
+    while (n) {
+        if (n & 1) result *= x;
+        x *= x;
+        n >>= 1;
+    }
+    return result;
+}
+
+// IBM single precision: sign, exponent of 16 biased by 64, 24-bit fraction.
+double ibmFloat(const std::uint8_t* p) {
+    const unsigned fraction = be24(p + 1);
+    if (fraction == 0) return 0.0;
+    const int exponent = int(p[0] & 0x7f) - 64;
+    const double value = fraction * intPower(2.0, -24) * intPower(16.0, exponent);
+    return (p[0] & 0x80) ? -value : value;
+}
+
+float normaliseLongitude(double lon) {
+    while (lon < -180) lon += 360;
+    while (lon > 180) lon -= 360;
+    return float(lon);
+}
+
+// Reads packed unsigned fields of `bits` (1..32) bits, most significant bit first. The caller
+// has checked that n fields fit in `bytes` bytes.
+class BitReader {
+  public:
+    BitReader(const std::uint8_t* data, std::size_t bytes, int bits)
+        : data_(data), bytes_(bytes), bits_(bits) {}
+
+    std::uint32_t next() {
+        const std::uint64_t pos = pos_;
+        pos_ += std::uint64_t(bits_);
+        const std::size_t byte = std::size_t(pos >> 3);
+        const int shift = int(pos & 7);
+        std::uint64_t window = 0;
+        if (byte + 8 <= bytes_) {
+            for (int k = 0; k < 8; ++k) window = (window << 8) | data_[byte + std::size_t(k)];
+        } else {
+            for (int k = 0; k < 8; ++k) {
+                const std::size_t at = byte + std::size_t(k);
+                window = (window << 8) | (at < bytes_ ? data_[at] : 0u);
+            }
+        }
+        return std::uint32_t((window << shift) >> (64 - bits_));
+    }
+
+  private:
+    const std::uint8_t* data_;
+    std::size_t bytes_;
+    int bits_;
+    std::uint64_t pos_ = 0;
+};
+
+struct Sections {
+    const std::uint8_t* pds = nullptr;
+    const std::uint8_t* gds = nullptr;
+    const std::uint8_t* bms = nullptr;
+    const std::uint8_t* bds = nullptr;
+    std::size_t pdsLen = 0, gdsLen = 0, bmsLen = 0, bdsLen = 0;
+};
+
+struct PointCount {
+    std::int64_t count = 0;
+    std::int64_t nx = 0, ny = 0;
+    std::vector<int> rowLengths; // thinned grids: points of each row in file order
+};
+
+// Section lengths, read as far as the bytes go; 0 for a length beyond them.
+std::size_t lengthAt(const std::uint8_t* data, std::size_t size, std::uint64_t at) {
+    if (at + 3 > size) return 0;
+    return be24(data + at);
+}
+
+} // namespace
+
+class GribMessageReader {
+  public:
+    GribMessageReader(GribDecoderState& state, std::vector<GribRecord>& records, std::string& error)
+        : state_(state), records_(records), error_(error) {}
+
+    bool run(const std::uint8_t* data, std::size_t size);
+
+  private:
+    bool fatal(const std::string& text) {
+        error_ = text;
+        if (state_.onError) state_.onError(text, true);
+        return false;
+    }
+    void note(const std::string& text) {
+        if (state_.onNote) state_.onNote(text);
+    }
+    std::int64_t messageLength(const std::uint8_t* data, std::size_t size, std::size_t start,
+                               bool& large, std::int64_t& largeBdsLen);
+    bool decodeMessage(const std::uint8_t* msg, std::size_t length, bool large,
+                       std::int64_t largeBdsLen, int index);
+    bool countPoints(const Sections& s, PointCount& pc);
+
+    GribDecoderState& state_;
+    std::vector<GribRecord>& records_;
+    std::string& error_;
+};
+
+std::int64_t GribMessageReader::messageLength(const std::uint8_t* data, std::size_t size,
+                                              std::size_t start, bool& large,
+                                              std::int64_t& largeBdsLen) {
+    large = false;
+    const unsigned stored = be24(data + start + 4);
+    if (!(stored & 0x800000)) return stored;
+    if (start + 13 > size) return 0;
+    const int centre = data[start + 12];
+    if (centre == 7 || centre == 54) return stored;
+    std::uint64_t at = start + 8;
+    const std::size_t pdsLen = lengthAt(data, size, at);
+    if (start + 16 > size || pdsLen == 0) return 0;
+    const int flags = data[start + 15];
+    at += pdsLen;
+    std::size_t gdsLen = 0, bmsLen = 0;
+    if (flags & 0x80) {
+        gdsLen = lengthAt(data, size, at);
+        if (gdsLen == 0) return 0;
+        at += gdsLen;
+    }
+    if (flags & 0x40) {
+        bmsLen = lengthAt(data, size, at);
+        if (bmsLen == 0) return 0;
+        at += bmsLen;
+    }
+    const std::size_t bdsLen = lengthAt(data, size, at);
+    if (bdsLen == 0) return 0;
+    if (bdsLen >= 120) return stored;
+    const std::int64_t total = std::int64_t(stored & 0x7fffff) * 120 - std::int64_t(bdsLen) + 4;
+    large = true;
+    largeBdsLen = total - std::int64_t(bmsLen + gdsLen + pdsLen) - 12;
+    return total > 0 ? total : 0;
+}
+
+bool GribMessageReader::run(const std::uint8_t* data, std::size_t size) {
+    std::size_t search = 0;
+    int index = 1;
+    for (;;) {
+        // A message is looked for only where at least 36 more bytes follow "GRIB".
+        if (size <= 36) return true;
+        const std::size_t limit = size - 36;
+        std::size_t start = limit;
+        for (std::size_t j = search; j < limit; ++j) {
+            const void* hit = std::memchr(data + j, 'G', limit - j);
+            if (!hit) break;
+            j = std::size_t(static_cast<const std::uint8_t*>(hit) - data);
+            if (std::memcmp(data + j, "GRIB", 4) != 0) continue;
+            const int edition = data[j + 7];
+            if (edition == 1) {
+                start = j;
+                break;
+            }
+            if (edition == 2) {
+                if (state_.edition2Count++ == 0) note("grib2 message ignored (use wgrib2)\n");
+            }
+        }
+        if (start >= limit) return true;
+
+        bool large = false;
+        std::int64_t largeBdsLen = 0;
+        const std::int64_t length = messageLength(data, size, start, large, largeBdsLen);
+        if (std::uint64_t(length) > size - start) return fatal(kCannotRead);
+        if (!decodeMessage(data + start, std::size_t(length), large, largeBdsLen, index))
+            return false;
+        ++index;
+        // A message of no length cannot move the search on: look again one byte further.
+        search = start + (length > 0 ? std::size_t(length) : 1);
+    }
+}
+
+bool GribMessageReader::countPoints(const Sections& s, PointCount& pc) {
+    const std::uint8_t* bds = s.bds;
+    const int flags = bds[3];
+    const int bits = bds[10];
+    const std::int64_t bdsLen = std::int64_t(s.bdsLen);
+
+    auto bdsValueCount = [&]() -> std::int64_t {
+        if (!(flags & 0xc0)) {
+            if (bits == 0) return 0;
+            const std::int64_t n = ((flags & 0x10) ? bdsLen - 3 : bdsLen) * 8 - 88 - (flags & 15);
+            return n > 0 ? n / bits : 0;
+        }
+        if ((flags & 0x40) && !(flags & 0x80)) return s.bdsLen >= 20 ? be16(bds + 18) : 0;
+        return 0;
+    };
+
+    if (s.gds) {
+        const std::uint8_t* gds = s.gds;
+        const int type = gds[5];
+        const unsigned ni = be16(gds + 6), nj = be16(gds + 8);
+        pc.nx = ni;
+        pc.ny = nj;
+        pc.count = std::int64_t(ni) * nj;
+        if ((type == 0 || type == 4) && ni == 65535) {
+            // Thinned grid: the row lengths follow the vertical coordinates, if any.
+            pc.nx = -1;
+            const int pvpl = gds[4];
+            if (pvpl == 255 || pvpl == 0) return fatal(kPointsDoNotFit);
+            const std::size_t listAt = std::size_t(pvpl) + 4 * std::size_t(gds[3]) - 1;
+            if (listAt + 2 * std::size_t(nj) > s.gdsLen) return fatal(kPointsDoNotFit);
+            pc.count = 0;
+            pc.rowLengths.resize(nj);
+            for (unsigned r = 0; r < nj; ++r) {
+                pc.rowLengths[r] = int(be16(gds + listAt + 2 * r));
+                pc.count += pc.rowLengths[r];
+            }
+        } else if (type == 50) {
+            if (!(flags & 0x40)) {
+                if (bits == 0) {
+                    pc.count = 1;
+                } else {
+                    const std::int64_t n = bdsLen * 8 - (flags & 15) - 120;
+                    if (n < 0) return fatal(kInconsistent);
+                    if (n % bits) note("inconsistent harmonic BDS\n");
+                    pc.count = n / bits + 1;
+                }
+                pc.nx = pc.count;
+                pc.ny = 1;
+            } else {
+                pc.nx = bdsValueCount();
+                pc.ny = -1;
+            }
+        } else if (type == 192) {
+            const std::int64_t n = signed24(gds + 13), m = signed24(gds + 10);
+            pc.count = (n + 1) * m * (n + 1);
+            pc.nx = pc.count;
+            pc.ny = 1;
+        }
+    } else {
+        if (s.bms) {
+            pc.count = be16(s.bms + 4) == 0 ? std::int64_t(s.bmsLen) * 8 - s.bms[3] - 48 : 0;
+        } else if (bits != 0) {
+            pc.count = bdsValueCount();
+        } else {
+            error_ = kMissingGds;
+            if (state_.onError) state_.onError(kMissingGds, false);
+            pc.count = 1;
+        }
+        pc.nx = pc.ny = pc.count;
+    }
+    if (pc.count < 0 || pc.count > kMaxPoints) return fatal(kPointsDoNotFit);
+    return true;
+}
+
+bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t length, bool large,
+                                      std::int64_t largeBdsLen, int index) {
+    // Sections: PDS from octet 9, then GDS and BMS as the PDS flags say, then the BDS, which
+    // must end 4 octets before the end of the message.
+    Sections s;
+    if (length < 8 + 28 + 4) return fatal(kInconsistent);
+    const std::size_t bodyEnd = length - 4;
+    std::size_t at = 8;
+    s.pds = msg + at;
+    s.pdsLen = be24(s.pds);
+    if (s.pdsLen < 28 || s.pdsLen > bodyEnd - at) return fatal(kInconsistent);
+    at += s.pdsLen;
+    const int pdsFlags = s.pds[7];
+    if (pdsFlags & 0x80) {
+        if (at + 3 > bodyEnd) return fatal(kInconsistent);
+        s.gds = msg + at;
+        s.gdsLen = be24(s.gds);
+        if (s.gdsLen < 28 || s.gdsLen > bodyEnd - at) return fatal(kInconsistent);
+        at += s.gdsLen;
+    }
+    if (pdsFlags & 0x40) {
+        if (at + 3 > bodyEnd) return fatal(kInconsistent);
+        s.bms = msg + at;
+        s.bmsLen = be24(s.bms);
+        if (s.bmsLen < 6 || s.bmsLen > bodyEnd - at) return fatal(kInconsistent);
+        at += s.bmsLen;
+    }
+    if (at + 3 > bodyEnd) return fatal(kInconsistent);
+    s.bds = msg + at;
+    if (large) {
+        if (largeBdsLen < 0) return fatal(kInconsistent);
+        s.bdsLen = std::size_t(largeBdsLen);
+    } else {
+        s.bdsLen = be24(s.bds);
+    }
+    if (s.bdsLen < 11 || s.bdsLen != bodyEnd - at) return fatal(kInconsistent);
+    if (std::memcmp(msg + bodyEnd, "7777", 4) != 0) return fatal(kNoEndSection);
+
+    PointCount pc;
+    if (!countPoints(s, pc)) return false;
+
+    const std::uint8_t* bds = s.bds;
+    const int bdsFlags = bds[3];
+    if (bdsFlags & 0x40) {
+        char text[80];
+        std::snprintf(text, sizeof text, "*** Cannot decode complex packed fields n=%lld***\n",
+                      static_cast<long long>(pc.count));
+        return fatal(text);
+    }
+
+    // Every packed field and bitmap bit must lie inside its section.
+    const std::size_t count = std::size_t(pc.count);
+    const int bits = bds[10];
+    const bool harmonic = bdsFlags & 0x80;
+    const std::uint8_t* bitmap = nullptr;
+    std::size_t present = count;
+    if (s.bms) {
+        if (count > (s.bmsLen - 6) * 8) return fatal(kPointsDoNotFit);
+        bitmap = s.bms + 6;
+        present = 0;
+        for (std::size_t i = 0; i < count / 8; ++i)
+            present += std::size_t(std::popcount(bitmap[i]));
+        for (std::size_t i = count / 8 * 8; i < count; ++i)
+            present += (bitmap[i >> 3] >> (7 - (i & 7))) & 1;
+    }
+    const std::size_t dataAt = harmonic ? 15 : 11;
+    if (s.bdsLen < dataAt) return fatal(kInconsistent);
+    const std::size_t dataBytes = s.bdsLen - dataAt;
+    const std::size_t packed = (harmonic && present > 0) ? present - 1 : present;
+    if (bits > 32 || std::uint64_t(packed) * std::uint64_t(bits) > std::uint64_t(dataBytes) * 8)
+        return fatal(kPointsDoNotFit);
+
+    GribRecord r;
+    const std::uint8_t* pds = s.pds;
+    r.index = index;
+    r.centre = pds[4];
+    r.tableVersion = pds[3];
+    r.subcentre = pds[25];
+    r.parameter = pds[8];
+    r.levelType = pds[9];
+    r.level = int(be16(pds + 10));
+    GribPdsKey key;
+    key.centre = r.centre;
+    key.subcentre = r.subcentre;
+    key.version = r.tableVersion;
+    key.process = pds[5];
+    key.parameter = r.parameter;
+    const GribParameter* table = chooseGribTable(key, state_.userTable, state_.tableNotes,
+                                                 [this](const std::string& t) { note(t); });
+    r.name = table[r.parameter].name;
+    r.description = table[r.parameter].description;
+    r.year = (int(pds[24]) - 1) * 100 + pds[12];
+    r.month = pds[13];
+    r.day = pds[14];
+    r.hour = pds[15];
+    r.minute = pds[16];
+    const int unit = pds[17];
+    r.unit = gribTimeUnitName(unit);
+    const int p1 = pds[18], p2 = pds[19];
+    r.forecast = p1 * 256 + p2;
+    if ((r.name == kGribUgrd || r.name == kGribVgrd) && p2 == 0) r.forecast = p1;
+    if (unit == 0) r.forecast /= 60;
+
+    if (s.gds) {
+        const std::uint8_t* gds = s.gds;
+        r.lat1 = float(signed24(gds + 10) * 0.001);
+        r.lon1 = normaliseLongitude(signed24(gds + 13) * 0.001);
+        r.lat2 = float(signed24(gds + 17) * 0.001);
+        r.lon2 = normaliseLongitude(signed24(gds + 20) * 0.001);
+        if (gds[16] & 0x80) {
+            r.di = float(signed16(gds + 23) * 0.001);
+            r.dj = float(signed16(gds + 25) * 0.001);
+        }
+    }
+    r.nx = int(pc.nx);
+    r.ny = int(pc.ny);
+
+    // Unpacking: value = R * 10^-D + X * (2^E * 10^-D).
+    const int decimalScale = signed16(pds + 26);
+    const int binaryScale = signed16(bds + 4);
+    const double tenToMinusD = intPower(10.0, -decimalScale);
+    const double reference = ibmFloat(bds + 6) * tenToMinusD;
+    const double step = intPower(2.0, binaryScale) * tenToMinusD;
+    try {
+        r.values.resize(count);
+    } catch (const std::bad_alloc&) {
+        return fatal(kOutOfMemory);
+    }
+    float* out = r.values.data();
+    BitReader reader(bds + dataAt, dataBytes, bits);
+    bool first = harmonic;
+    const double firstValue = harmonic ? ibmFloat(bds + 11) : 0.0;
+    if (!bitmap && !harmonic) {
+        if (bits == 0) {
+            for (std::size_t i = 0; i < count; ++i) out[i] = float(reference);
+        } else {
+            for (std::size_t i = 0; i < count; ++i)
+                out[i] = float(reference + reader.next() * step);
+        }
+    } else {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (bitmap && !((bitmap[i >> 3] >> (7 - (i & 7))) & 1)) {
+                out[i] = kGribMissing;
+            } else if (first) {
+                out[i] = float(firstValue);
+                first = false;
+            } else {
+                out[i] = float(reference + (bits ? reader.next() * step : 0.0));
+            }
+        }
+    }
+
+    // Rows go south first: when the first latitude is not below the last one, the rows are
+    // reversed (within a row the order stays west to east).
+    if (r.lat1 >= r.lat2) {
+        std::swap(r.lat1, r.lat2);
+        if (r.dj < 0) r.dj = -r.dj;
+        if (!pc.rowLengths.empty()) {
+            std::vector<float> reordered;
+            reordered.reserve(count);
+            std::size_t end = count;
+            for (std::size_t row = pc.rowLengths.size(); row-- > 0;) {
+                const std::size_t len = std::size_t(pc.rowLengths[row]);
+                reordered.insert(reordered.end(), r.values.begin() + std::ptrdiff_t(end - len),
+                                 r.values.begin() + std::ptrdiff_t(end));
+                end -= len;
+            }
+            r.values = std::move(reordered);
+        } else if (pc.nx > 0 && pc.ny > 1 && std::size_t(pc.nx * pc.ny) == count) {
+            const std::size_t nx = std::size_t(pc.nx), ny = std::size_t(pc.ny);
+            for (std::size_t a = 0, b = ny - 1; a < b; ++a, --b)
+                std::swap_ranges(out + a * nx, out + (a + 1) * nx, out + b * nx);
+        }
+    }
+    records_.push_back(std::move(r));
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+
+GribDecoder::GribDecoder() : state_(std::make_unique<GribDecoderState>()) {
+    state_->onNote = [](const std::string& text) { std::fputs(text.c_str(), stderr); };
+}
+
+GribDecoder::~GribDecoder() = default;
+
+void GribDecoder::setErrorHandler(GribErrorHandler handler) {
+    state_->onError = std::move(handler);
+}
+void GribDecoder::setNoteHandler(GribNoteHandler handler) {
+    state_->onNote = std::move(handler);
+}
+void GribDecoder::setUserTablePath(const std::string& path) {
+    state_->userTable.setPath(path);
+}
+int GribDecoder::edition2Count() const {
+    return state_->edition2Count;
+}
+
+bool GribDecoder::readBuffer(const std::uint8_t* data, std::size_t size,
+                             std::vector<GribRecord>& records, std::string& error) {
+    error.clear();
+    GribMessageReader reader(*state_, records, error);
+    const bool ok = reader.run(data, size);
+    if (ok) error.clear(); // only a fatal error is reported back
+    return ok;
+}
+
+bool GribDecoder::readFile(const std::string& path, std::vector<GribRecord>& records,
+                           std::string& error) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    auto failWith = [&](const char* text) {
+        error = text;
+        if (state_->onError) state_->onError(text, true);
+        return false;
+    };
+    if (!file) return failWith(kCannotOpen);
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes.reserve(40000);
+        std::uint8_t block[65536];
+        std::size_t got;
+        while ((got = std::fread(block, 1, sizeof block, file)) > 0)
+            bytes.insert(bytes.end(), block, block + got);
+    } catch (const std::bad_alloc&) {
+        std::fclose(file);
+        return failWith(bytes.capacity() < 40000 ? kNoMemory : kOutOfMemory);
+    }
+    const bool readError = std::ferror(file) != 0;
+    std::fclose(file);
+    if (readError) return failWith(kCannotRead);
+    return readBuffer(bytes.data(), bytes.size(), records, error);
+}
+
+GribDecoder& gribDecoder() {
+    static GribDecoder decoder;
+    return decoder;
+}
+
+bool decodeGribFile(const std::string& path, std::vector<GribRecord>& records, std::string& error) {
+    return gribDecoder().readFile(path, records, error);
+}
+
+bool decodeGribBuffer(const std::uint8_t* data, std::size_t size, std::vector<GribRecord>& records,
+                      std::string& error) {
+    return gribDecoder().readBuffer(data, size, records, error);
+}
+
+void setGribErrorHandler(GribErrorHandler handler) {
+    gribDecoder().setErrorHandler(std::move(handler));
+}
+
+} // namespace navorel

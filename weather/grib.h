@@ -1,0 +1,98 @@
+#pragma once
+// GRIB edition 1 files decoded into plain records: one GribRecord per edition-1 message, with
+// the parameter name from the parameter tables, the reference date, the forecast time, the
+// grid and the unpacked values (rows south to north, west to east within a row).
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace navorel {
+
+// The value given to points that the bitmap marks as absent.
+inline constexpr float kGribMissing = 9999.0f;
+
+// The one shared text of the built-in tables for the wind components. A record names a
+// built-in wind component when its `name` pointer is one of these (a user table's "UGRD"
+// is another text and does not count).
+extern const char kGribUgrd[];
+extern const char kGribVgrd[];
+
+struct GribRecord {
+    int index = 0;                 // 1 for the first message decoded from the file, then 2, 3...
+    const char* name = "";         // parameter abbreviation; a table's own text (never freed)
+    int year = 0;                  // (century - 1) * 100 + year of century
+    int month = 0, day = 0, hour = 0, minute = 0;
+    int forecast = 0;              // forecast time (hours in practice)
+    const char* unit = "";         // name of the forecast time unit ("hr", "min", ...)
+    float lon1 = 0, lon2 = 0;      // degrees, in [-180, 180]
+    float di = 0;                  // degrees, 0 when the grid gives no increments
+    float lat1 = 0, lat2 = 0;      // degrees, lat1 <= lat2 after the rows were put south first
+    float dj = 0;                  // degrees, >= 0 after the rows were put south first
+    int nx = 0, ny = 0;            // points along a row and rows (-1 for the unknown one)
+    std::vector<float> values;     // south row first, west to east; kGribMissing where absent
+
+    // Further facts of the message, for listings.
+    const char* description = "";  // parameter description with its unit in brackets
+    int parameter = 0;             // parameter number (PDS octet 9)
+    int centre = 0, subcentre = 0, tableVersion = 0;
+    int levelType = 0, level = 0;  // PDS octet 10 and octets 11-12
+};
+
+// True when the record's name is the built-in "UGRD" / "VGRD" text.
+inline bool isBuiltinUgrd(const GribRecord& r) { return r.name == kGribUgrd; }
+inline bool isBuiltinVgrd(const GribRecord& r) { return r.name == kGribVgrd; }
+
+// Receives the texts the user must see (the desktop program shows them in a "Grib Error"
+// message box). `fatal` is false only for the note about a constant record without grid.
+using GribErrorHandler = std::function<void(const std::string& text, bool fatal)>;
+// Receives the diagnostic notes (by default they go to standard error).
+using GribNoteHandler = std::function<void(const std::string& text)>;
+
+struct GribDecoderState;
+
+// A decoder with the state that lives from one file to the next: the once-only notes and
+// the user parameter table. Not for use from several threads at once.
+class GribDecoder {
+public:
+    GribDecoder();
+    ~GribDecoder();
+    GribDecoder(const GribDecoder&) = delete;
+    GribDecoder& operator=(const GribDecoder&) = delete;
+
+    void setErrorHandler(GribErrorHandler handler);
+    void setNoteHandler(GribNoteHandler handler);
+    // The user parameter table file; without a call it is the environment variable GRIBTAB,
+    // else gribtab, else the file "gribtab" in the working directory. An empty path: none.
+    void setUserTablePath(const std::string& path);
+
+    // Appends one record per edition-1 message of the file. False on a fatal error, whose
+    // text is in `error` and was given to the error handler; records decoded before it stay.
+    // True at the end of the file, also when it holds no message.
+    bool readFile(const std::string& path, std::vector<GribRecord>& records, std::string& error);
+    // The same over bytes in memory.
+    bool readBuffer(const std::uint8_t* data, std::size_t size, std::vector<GribRecord>& records,
+                    std::string& error);
+
+    // Count of edition-2 messages skipped so far.
+    int edition2Count() const;
+
+private:
+    std::unique_ptr<GribDecoderState> state_;
+};
+
+// The program-wide decoder: its notes are given once per program run.
+GribDecoder& gribDecoder();
+
+// Reads a file with the program-wide decoder.
+bool decodeGribFile(const std::string& path, std::vector<GribRecord>& records,
+                    std::string& error);
+// Reads bytes in memory with the program-wide decoder.
+bool decodeGribBuffer(const std::uint8_t* data, std::size_t size,
+                      std::vector<GribRecord>& records, std::string& error);
+// Sets the program-wide decoder's error handler (the desktop program's message box).
+void setGribErrorHandler(GribErrorHandler handler);
+
+} // namespace navorel
