@@ -1,0 +1,188 @@
+// The routing engine's inner loop (one boat advance), the front operations and whole runs.
+#include "routing/isochrones.h"
+#include "routing/point_advance.h"
+#include "routing/polar.h"
+#include "routing/user_route.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+
+using namespace navorel;
+
+namespace {
+
+class ConstantWind : public WindField {
+  public:
+    WindSample windAt(float, float, double) const override {
+        return WindSample{true, 250.0f, 14.0f};
+    }
+};
+
+// Smoothly varying wind in space and time, as a forecast would give it.
+class AnalyticWind : public WindField {
+  public:
+    WindSample windAt(float lon, float lat, double time) const override {
+        const double a = lon * 0.7 + time * 3.0, b = lat * 0.9 - time;
+        float dir = static_cast<float>(250.0 + 40.0 * std::sin(a) * std::cos(b));
+        if (dir < 0) dir += 360;
+        if (dir > 360) dir -= 360;
+        return WindSample{true, dir, static_cast<float>(13.0 + 6.0 * std::cos(a + b))};
+    }
+};
+
+Polar demoPolar() {
+    Polar p;
+    std::string error;
+    loadPolar(std::string(NAVOREL_SOURCE_DIR) + "/dist/Polars/Navorel40.pol", p, error);
+    return p;
+}
+
+struct Setup {
+    RoutingParameters params;
+    Polar polar = demoPolar();
+    RunControl control;
+    Setup() {
+        params.engine = true; // the default: the engine check runs on every advance
+        params.seaState = true;
+        params.seaStateUp = 90;
+        params.seaStateDown = 105;
+    }
+    RoutingInputs inputs(const WindField& wind) {
+        RoutingInputs in;
+        in.params = &params;
+        in.polar = &polar;
+        in.wind = &wind;
+        in.control = &control;
+        return in;
+    }
+};
+
+template <typename Wind> void advanceFan(benchmark::State& state) {
+    Setup s;
+    Wind wind;
+    const RoutingInputs in = s.inputs(wind);
+    IsochronePoint from = departureRecord(fromDayNumber(16000.25), -4.5f, 47.2f);
+    from.awaSide = 1;
+    const GeoPoint target{-3.0f, 48.0f};
+    double heading = 0;
+    for (auto _ : state) {
+        // A different parent now and then, as the fronts move on.
+        from.lat += 1e-6f;
+        const IsochronePoint p = advancePoint(in, from, target, heading, 900, false);
+        benchmark::DoNotOptimize(p);
+        heading += 7.3;
+        if (heading > 360) heading -= 360;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_AdvancePointConstantWind(benchmark::State& state) {
+    advanceFan<ConstantWind>(state);
+}
+void BM_AdvancePointAnalyticWind(benchmark::State& state) {
+    advanceFan<AnalyticWind>(state);
+}
+BENCHMARK(BM_AdvancePointConstantWind);
+BENCHMARK(BM_AdvancePointAnalyticWind);
+
+// As the isochrones call it: the parent's wind sampled once for its whole fan of 17 headings.
+void BM_AdvanceFanOfSeventeen(benchmark::State& state) {
+    Setup s;
+    AnalyticWind wind;
+    const RoutingInputs in = s.inputs(wind);
+    IsochronePoint from = departureRecord(fromDayNumber(16000.25), -4.5f, 47.2f);
+    from.awaSide = 0;
+    const GeoPoint target{-3.0f, 48.0f};
+    for (auto _ : state) {
+        from.lon += 1e-6f;
+        const AdvanceEnvironment env = sampleEnvironment(in, from);
+        for (int k = -8; k <= 8; ++k) {
+            const IsochronePoint p = advanceFrom(in, env, from, target, 40.0 + 7 * k, 900, false);
+            benchmark::DoNotOptimize(p);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * 17);
+}
+BENCHMARK(BM_AdvanceFanOfSeventeen);
+
+Isochrone benchFront(std::size_t n, GeoPoint target) {
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    Isochrone f;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double a = -1.8 + 3.6 * (i + 2.0 * u(rng)) / n;
+        const double r = 0.8 * (1.0 + 0.1 * std::sin(9 * a) + 0.01 * u(rng));
+        IsochronePoint p;
+        p.lon = static_cast<float>(-4.0 + r * std::sin(a) / std::cos(47 * kDegToRad));
+        p.lat = static_cast<float>(47.0 + r * std::cos(a));
+        p.distToTarget = static_cast<float>(greatCircleDistance({p.lon, p.lat}, target));
+        f.push_back(p);
+    }
+    return f;
+}
+
+template <void (*Op)(Isochrone&, double)> void pruneBench(benchmark::State& state) {
+    const GeoPoint target{-4.0f, 49.0f};
+    const Isochrone front = benchFront(static_cast<std::size_t>(state.range(0)), target);
+    for (auto _ : state) {
+        Isochrone f = front;
+        Op(f, 225);
+        benchmark::DoNotOptimize(f.data());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+template <void (*Op)(Isochrone&, GeoPoint)> void cleanBench(benchmark::State& state) {
+    const GeoPoint target{-4.0f, 49.0f};
+    const Isochrone front = benchFront(static_cast<std::size_t>(state.range(0)), target);
+    for (auto _ : state) {
+        Isochrone f = front;
+        Op(f, target);
+        benchmark::DoNotOptimize(f.data());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_PruneFront(benchmark::State& s) {
+    pruneBench<pruneFront>(s);
+}
+void BM_PruneFrontPlain(benchmark::State& s) {
+    pruneBench<pruneFrontPlain>(s);
+}
+void BM_CleanFront(benchmark::State& s) {
+    cleanBench<cleanFront>(s);
+}
+void BM_CleanFrontPlain(benchmark::State& s) {
+    cleanBench<cleanFrontPlain>(s);
+}
+BENCHMARK(BM_PruneFront)->Arg(1000)->Arg(3000)->Arg(10000);
+BENCHMARK(BM_PruneFrontPlain)->Arg(1000)->Arg(3000);
+BENCHMARK(BM_CleanFront)->Arg(1000)->Arg(3000)->Arg(10000);
+BENCHMARK(BM_CleanFrontPlain)->Arg(1000)->Arg(3000);
+
+// A whole routing: 100 nautical miles, two legs, automatic step, analytic wind, no land.
+void BM_RouteIsochrones(benchmark::State& state) {
+    Setup s;
+    s.params.timestepAuto = true;
+    s.params.quality = static_cast<int>(state.range(0));
+    s.params.renderAfter = false;
+    AnalyticWind wind;
+    const RoutingInputs in = s.inputs(wind);
+    UserRoute route;
+    route.waypoints = {GeoPoint{-6.0f, 46.0f}, GeoPoint{-5.0f, 46.8f}, GeoPoint{-4.2f, 47.3f}};
+    recompute(route, s.params, nullptr);
+    std::int64_t calls = 0;
+    for (auto _ : state) {
+        const RoutingOutput o = routeIsochrones(in, route, fromDayNumber(16000.25));
+        calls += o.advanceCalls;
+        benchmark::DoNotOptimize(o.route.data());
+    }
+    state.counters["advance/s"] =
+        benchmark::Counter(static_cast<double>(calls), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_RouteIsochrones)->Arg(3)->Arg(4)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,63 @@
+#pragma once
+// One move of the boat: from a point, on a heading (or towards the target), for one time step,
+// with every modifier of the boat's speed and course (wind intensity, effectiveness, best-VMG
+// angles, sea state, engine, streams, tack and gybe loss). Also the exact arrival at a
+// waypoint from a point less than one step away, and the check of a finished point.
+#include "routing/isochrone_point.h"
+#include "routing/routing_inputs.h"
+
+#include <optional>
+
+namespace navorel {
+
+// The wind and stream at a parent point: the same for every heading tried from it. Sampling
+// it once per parent and advancing on many headings gives exactly what advancePoint gives.
+struct AdvanceEnvironment {
+    bool windFound = false;
+    double windDir = 0;      // comes from, degrees
+    double windSpeed = 0;    // m/s after the intensity percentage
+    double currentDir = 0;   // flows towards, degrees
+    double currentSpeed = 0; // m/s
+    double cE = 0, cN = 0;   // stream vector, m/s
+    double vE = 0, vN = 0;   // wind over the water, moving-towards vector, m/s
+    float tws = 0;           // m/s
+    float twd = 0;           // comes from, degrees
+};
+
+// Samples the wind and the stream at the parent's position and time.
+AdvanceEnvironment sampleEnvironment(const RoutingInputs& in, const IsochronePoint& parent);
+
+// Moves the boat from `parent` for `stepSeconds`: on `heading` (degrees, used as given) or,
+// without one, on the great-circle bearing to `target`. With `otherTack`, a heading replaced
+// by a best-VMG angle takes the other tack. Outside the wind, without the engine allowed, the
+// answer has valid = 0. Allocates nothing.
+IsochronePoint advancePoint(const RoutingInputs& in, const IsochronePoint& parent, GeoPoint target,
+                            std::optional<double> heading, double stepSeconds, bool otherTack);
+// The same with the parent's wind and stream already sampled.
+IsochronePoint advanceFrom(const RoutingInputs& in, const AdvanceEnvironment& env,
+                           const IsochronePoint& parent, GeoPoint target,
+                           std::optional<double> heading, double stepSeconds, bool otherTack);
+
+// Distance in metres lost by one tack or gybe at `speed` m/s: the speed follows half a cosine
+// down to (100 - TackLossSpeed) % and back over TackDuration one-second samples.
+double tackLoss(const RoutingParameters& params, double speed);
+// The same summed with the cosines computed afresh (the reference for tests).
+double tackLossPlain(const RoutingParameters& params, double speed);
+
+// The check of a finished point: valid, not across land or a barrier (when avoided), true
+// wind within WindMin..WindMax knots. A valid point that fails sets the run status to 1.
+bool pointAcceptable(const RoutingInputs& in, const IsochronePoint& p);
+
+// At most two points, and how many of them are set.
+struct LegFinish {
+    IsochronePoint points[2];
+    int count = 0;
+};
+
+// The exact arrival at `target` from `from` when it lies within a step: a straight run, a run
+// to a tack point and on to the target, or a short run and a final one. Answers no point when
+// one of them fails the check, or when the boat does not move over ground.
+LegFinish finishLeg(const RoutingInputs& in, const IsochronePoint& from, GeoPoint target,
+                    double stepSeconds);
+
+} // namespace navorel
