@@ -1,0 +1,95 @@
+#pragma once
+// One routing run from the start command to the results: the checks before the run, the
+// reset of the run state, the method or the scanning series, the run summaries, the results
+// table and the route to export.
+#include "routing/isochrones.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace navorel {
+
+class TextProvider;
+
+// Where the wind data lies, for the start check.
+struct WindCoverage {
+    bool loaded = false;
+    double firstTime = 0, lastTime = 0; // day numbers of the first and last frames
+    double minLon = 0, maxLon = 0, minLat = 0, maxLat = 0;
+    bool wrap = false; // the grid crosses the 180 degree meridian
+};
+
+struct RunSummary {
+    int power = 100;         // effectiveness in force, percent
+    std::string polarName;
+    float rating = 1;        // 1 unless the polar is one of the scan polars
+    int variation = 100;     // wind intensity in force, percent
+    int startOffset = 0;     // hours
+    float minSog = 0, maxSog = 0, minTws = 0, maxTws = 0; // m/s
+    long long advanceCalls = 0;
+    int storeSize = 0;
+    bool inProgress = false; // still set when the run reached its end
+    int status = 0;
+    // Kept for the results table.
+    std::vector<IsochronePoint> route;
+};
+
+enum class RunRefusal {
+    None,
+    Ignored,          // no route, wind or polar: nothing happens
+    WaypointsOnLand,  // the message names their count
+    StartOutsideWind, // without the engine
+};
+
+struct RunSetup {
+    RoutingParameters* params = nullptr; // the run writes power in force, restores Variation
+    Polar* polar = nullptr;              // replaced during a scan over several polars
+    std::string polarsFolder;            // where the scan's polar files lie
+    const WindField* wind = nullptr;
+    WindCoverage coverage;
+    const CurrentSource* current = nullptr;
+    const CrossingTests* crossings = nullptr;
+    RunControl* control = nullptr;
+    const UserRoute* route = nullptr;    // recomputed
+    DateTime start;                      // the time of the frame shown, or the chosen time
+    // Called before the run when CoastsQuality differs from the level of the routing store.
+    std::function<void(int level)> reopenShoreline;
+    FrontCallback afterFront;
+};
+
+struct RoutingResult {
+    RunRefusal refusal = RunRefusal::None;
+    int onLandCount = 0;
+    RoutingOutput output; // the last run made
+    std::vector<std::vector<IsochronePoint>> scanRoutes;
+    std::vector<RunSummary> summaries;
+    bool scanning = false;
+    bool severalPolars = false;
+    int method = 0;
+    // Display ranges over the routes, m/s.
+    float minSog = 3.4028235e38f, maxSog = 0, minTws = 3.4028235e38f, maxTws = 0;
+    double computeSeconds = 0;
+};
+
+// The checks, the reset, then one run by the chosen method or the scan of the settings.
+// With several polars the polar in use before the scan is restored afterwards.
+RoutingResult runRouting(RunSetup& setup);
+
+// The message of a refused run (empty for None and Ignored).
+std::string refusalMessage(const RoutingResult& result, const TextProvider& texts);
+
+// The results table: rows[r][0] is the label of row r, rows[r][1 + k] the value of run k;
+// separator rows are empty. Also the column titles.
+struct ResultsTable {
+    std::vector<std::string> titles; // titles[0] is empty (the label column)
+    std::vector<std::vector<std::string>> rows;
+    std::string computationTime; // "2 min 5 sec" or "12 sec"
+};
+ResultsTable resultsTable(const RoutingResult& result, const UserRoute& route,
+                          const TextProvider& texts);
+
+// Totals of a route read from its last point.
+double routeDurationSeconds(const std::vector<IsochronePoint>& route);
+
+} // namespace navorel

@@ -1,0 +1,226 @@
+#include "routing/best_course.h"
+#include "routing/routing_run.h"
+
+#include "core/texts.h"
+#include "routing_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace navorel;
+using namespace navorel::test;
+
+namespace {
+
+// Label texts for the results table, by number.
+class NumberTexts : public TextProvider {
+public:
+    std::string text(int n) const override {
+        if (n == 77) return "Routing";
+        if (n == 78) return "h";
+        return "#" + std::to_string(n);
+    }
+};
+
+struct Fixture {
+    RoutingParameters params = quietParameters();
+    Polar polar = parseTestPolar(kFlatPolar);
+    ConstantWind wind{0, 15};
+    UserRoute route;
+    RunControl control;
+    DateTime start = fromDayNumber(dayNumber(1, 6, 2026, 0, 0, 0));
+
+    Fixture(std::vector<GeoPoint> waypoints) {
+        route.waypoints = std::move(waypoints);
+        params.uniqueWind = true;
+        recompute(route, params, nullptr);
+    }
+    RunSetup setup() {
+        RunSetup s;
+        s.params = &params;
+        s.polar = &polar;
+        s.wind = &wind;
+        s.route = &route;
+        s.control = &control;
+        s.start = start;
+        return s;
+    }
+    RoutingInputs inputs() {
+        RoutingInputs in;
+        in.params = &params;
+        in.polar = &polar;
+        in.wind = &wind;
+        in.control = &control;
+        return in;
+    }
+};
+
+} // namespace
+
+TEST(BestCourse, ShortLegStartsFromADepartureRecordWithNoTotals) {
+    // A two-waypoint route shorter than one step (15 min at 6 kt is about 2.8 km).
+    Fixture f({{-70.0f, 42.0f}, {-70.0f, 41.99f}});
+    f.params.timestep = 15;
+    const RoutingOutput out = routeBestCourse(f.inputs(), f.route, f.start);
+    ASSERT_GE(out.route.size(), 2u);
+    const IsochronePoint& dep = out.route.front();
+    EXPECT_EQ(dep.time.dayNumber, f.start.dayNumber);
+    EXPECT_EQ(dep.lon, -70.0f);
+    EXPECT_EQ(dep.lat, 42.0f);
+    EXPECT_EQ(dep.totalDistance, 0.0f);
+    EXPECT_EQ(dep.stepSeconds, 0.0);
+    // The arrival counts the leg once: about 1.1 km.
+    EXPECT_NEAR(out.route.back().totalDistance, greatCircleDistance(f.route.waypoints[0], f.route.waypoints[1]), 30);
+    EXPECT_NEAR(out.route.back().lat, 41.99f, 1e-4);
+    EXPECT_EQ(out.status, 0);
+    EXPECT_TRUE(out.arrived);
+}
+
+TEST(BestCourse, StopsAtMaxIterationsAndOnBarriers) {
+    Fixture f({{-70.0f, 42.0f}, {-70.0f, 40.0f}}); // 120 nm south, downwind
+    f.params.maxIterations = 100;
+    f.params.timestep = 5;
+    RoutingOutput out = routeBestCourse(f.inputs(), f.route, f.start);
+    EXPECT_EQ(out.route.size(), 100u);
+    EXPECT_EQ(out.status, 1);
+    EXPECT_FALSE(out.inProgress);
+
+    SyntheticCoast coast;
+    coast.barriers.push_back({{-70.5f, 41.5f}, {-69.5f, 41.5f}});
+    RoutingInputs in = f.inputs();
+    in.crossings = &coast;
+    f.params.maxIterations = 1000;
+    f.params.timestep = 15;
+    f.control.status = 0;
+    out = routeBestCourse(in, f.route, f.start);
+    ASSERT_FALSE(out.route.empty());
+    const IsochronePoint& last = out.route.back();
+    EXPECT_GT(last.parentLat, 41.5f); // the step that crosses is the last point
+    EXPECT_LT(last.lat, 41.5f);
+    EXPECT_EQ(out.status, 1);
+}
+
+TEST(RoutingRun, EffectivenessScanRunsAndFallbacks) {
+    Fixture f({{-70.0f, 42.0f}, {-70.0f, 41.8f}});
+    f.params.method = 0;
+    RunSetup s = f.setup();
+    RoutingResult r = runRouting(s);
+    ASSERT_EQ(r.summaries.size(), 5u);
+    const int expected[] = {80, 85, 90, 95, 100};
+    for (int k = 0; k < 5; ++k) EXPECT_EQ(r.summaries[k].power, expected[k]);
+    EXPECT_EQ(r.scanRoutes.size(), 5u);
+    // A slower boat takes longer.
+    EXPECT_GT(routeDurationSeconds(r.summaries[0].route), routeDurationSeconds(r.summaries[4].route));
+
+    f.params.stepPolar = 7;
+    r = runRouting(s);
+    ASSERT_EQ(r.summaries.size(), 4u);
+    EXPECT_EQ(r.summaries[1].power, 87);
+    EXPECT_EQ(r.summaries[2].power, 94);
+    EXPECT_EQ(r.summaries[3].power, 100);
+
+    // Both effectiveness and wind on: only the effectiveness scan runs.
+    f.params.scanWind = true;
+    r = runRouting(s);
+    for (const RunSummary& sum : r.summaries) EXPECT_EQ(sum.variation, 100);
+
+    // A step of 0 cannot repeat for ever.
+    f.params.stepPolar = 0;
+    r = runRouting(s);
+    EXPECT_EQ(r.summaries.size(), 2u);
+}
+
+TEST(RoutingRun, StartScanAndSingleRun) {
+    Fixture f({{-70.0f, 42.0f}, {-70.0f, 41.8f}});
+    f.params.scanPolar = false;
+    f.params.scanStart = true;
+    RunSetup s = f.setup();
+    RoutingResult r = runRouting(s);
+    ASSERT_EQ(r.summaries.size(), 7u);
+    const int offsets[] = {-3, -2, -1, 1, 2, 3, 0};
+    for (int k = 0; k < 7; ++k) {
+        EXPECT_EQ(r.summaries[k].startOffset, offsets[k]);
+        EXPECT_NEAR(r.summaries[k].route.front().parentTime.dayNumber,
+                    f.start.dayNumber + offsets[k] / 24.0, 1e-9);
+    }
+    f.params.scanStart = false;
+    r = runRouting(s);
+    EXPECT_EQ(r.summaries.size(), 1u);
+    EXPECT_FALSE(r.scanning);
+}
+
+TEST(RoutingRun, CancellingTheThirdRunEndsTheScan) {
+    Fixture f({{-70.0f, 42.0f}, {-70.0f, 41.8f}});
+    f.params.method = 1;
+    RunSetup s = f.setup();
+    int runs = 0;
+    s.afterFront = [&](const FrontEvent& e) {
+        if (e.firstOfLeg && ++runs == 3) f.control.cancel = true;
+    };
+    const RoutingResult r = runRouting(s);
+    EXPECT_EQ(r.summaries.size(), 3u);
+    EXPECT_EQ(r.summaries.back().status, 2);
+}
+
+TEST(RoutingRun, Refusals) {
+    Fixture f({{-70.0f, 42.0f}, {-70.0f, 41.8f}});
+    SyntheticCoast coast;
+    coast.islands.push_back({{-70.1f, 41.9f}, {-69.9f, 42.1f}});
+    recompute(f.route, f.params, &coast);
+    RunSetup s = f.setup();
+    RoutingResult r = runRouting(s);
+    EXPECT_EQ(r.refusal, RunRefusal::WaypointsOnLand);
+    EXPECT_EQ(refusalMessage(r, NumberTexts()), "1 #82");
+
+    recompute(f.route, f.params, nullptr);
+    f.params.uniqueWind = false;
+    s.coverage = {true, f.start.dayNumber + 1, f.start.dayNumber + 2, -71, -69, 41, 43, false};
+    f.params.engine = false;
+    r = runRouting(s);
+    EXPECT_EQ(r.refusal, RunRefusal::StartOutsideWind);
+    // On the last forecast time counts as inside.
+    s.coverage.lastTime = f.start.dayNumber;
+    s.coverage.firstTime = f.start.dayNumber - 1;
+    r = runRouting(s);
+    EXPECT_EQ(r.refusal, RunRefusal::None);
+
+    UserRoute one;
+    one.waypoints = {{-70, 42}};
+    s.route = &one;
+    EXPECT_EQ(runRouting(s).refusal, RunRefusal::Ignored);
+}
+
+TEST(RoutingRun, ResultsTable) {
+    Fixture f({{-70.0f, 42.0f}, {-70.0f, 41.5f}}); // 30 nm due south at 6 kt: 5 hours
+    f.params.scanPolar = false;
+    f.params.method = 0;
+    f.params.timestep = 10;
+    RunSetup s = f.setup();
+    const RoutingResult r = runRouting(s);
+    ASSERT_EQ(r.summaries.size(), 1u);
+    const ResultsTable t = resultsTable(r, f.route, NumberTexts());
+    ASSERT_EQ(t.titles.size(), 2u);
+    EXPECT_EQ(t.titles[1], "Routing 1");
+    const int b = 8;
+    EXPECT_EQ(t.rows[0][1], "100 %");
+    EXPECT_EQ(t.rows[2][1], "0 h");
+    EXPECT_EQ(t.rows[3][0], "#49");
+    EXPECT_EQ(t.rows[5][1], "01/06/2026 00:00");
+    EXPECT_EQ(t.rows[4][0], ""); // separator
+    const double nm = f.route.totalLength * 0.0005399568034557236;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.2f M", nm);
+    EXPECT_EQ(t.rows[b + 1][1], buf);
+    EXPECT_EQ(t.rows[b + 2][1].substr(t.rows[b + 2][1].size() - 7), "(+ 0 %)");
+    EXPECT_EQ(t.rows[b + 7][1], "No");
+    EXPECT_EQ(t.rows[b + 14][1], "0 %");
+    // Dead downwind the whole way: all of the time counts as downwind, none reaching.
+    EXPECT_EQ(t.rows[b + 17][1], "100 %");
+    EXPECT_EQ(t.rows[b + 16][1], "0 %");
+    EXPECT_EQ(t.rows[b + 25][1], "100 %");
+    EXPECT_EQ(t.rows[b + 27][1], "-");
+    EXPECT_EQ(t.rows[b + 29][1], std::to_string(r.output.route.size()));
+    EXPECT_EQ(t.computationTime, "0 sec");
+}
