@@ -1,0 +1,397 @@
+#include "weather/wind_store.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <new>
+
+#include "core/geodesy.h"
+#include "core/texts.h"
+#include "routing/routing_parameters.h"
+#include "weather/bzip2_file.h"
+#include "weather/grib.h"
+
+namespace navorel {
+namespace {
+
+// The decoder gives 9999 to missing points; anything above this is not a wind.
+constexpr float kMissingAbove = 9900.0f;
+
+// The hourly frames of a file must fit in memory: a global quarter-degree grid over ten days
+// would need tens of gigabytes.
+constexpr std::size_t kMaxStorePoints = 150'000'000;
+
+double bringInto2Pi(double a) {
+    if (a < 0)
+        a += kTwoPi;
+    else if (a > kTwoPi)
+        a -= kTwoPi;
+    return a;
+}
+
+float bringInto180(float lon) {
+    if (!std::isfinite(lon)) return lon;
+    // Longitudes come from the decoder in [-180, 180] plus i x di: a few turns for any real
+    // grid, but a damaged one may reach far; those are cut to one turn first (exactly).
+    if (std::fabs(lon) > 3600.0f) lon = std::fmod(lon, 360.0f);
+    while (lon < -180.0f) lon += 360.0f;
+    while (lon > 180.0f) lon -= 360.0f;
+    return lon;
+}
+
+// Whole hours since 1 January 1980 of a frame's valid time.
+long long validHour(const WindFrame& f) {
+    return std::llround(dayNumber(f.day, f.month, f.year, 0, 0, 0) * 24.0) + f.hour +
+           f.forecastHour;
+}
+
+// Interpolated frame between F and G at g hours of an N-hour step.
+WindFrame expandedFrame(const WindFrame& f, const WindFrame& g, int step, int n) {
+    WindFrame e;
+    // Date fields from F: the frame is F's forecast moved on by `step` hours, whatever the
+    // reference time of G, so the frame times keep increasing.
+    e.year = f.year;
+    e.month = f.month;
+    e.day = f.day;
+    e.hour = f.hour;
+    e.forecastHour = f.forecastHour + step;
+    e.decoded = false;
+    e.minute = 0;
+    if (f.points.size() != g.points.size()) {
+        e.nx = g.nx;
+        e.ny = g.ny;
+        e.points = g.points;
+        return e;
+    }
+    e.nx = f.nx;
+    e.ny = f.ny;
+    e.points.resize(f.points.size());
+    const double wf = static_cast<double>(n - step) / n;
+    const double wg = static_cast<double>(step) / n;
+    for (std::size_t p = 0; p < f.points.size(); ++p) {
+        const WindPoint& a = f.points[p];
+        const WindPoint& b = g.points[p];
+        WindPoint& out = e.points[p];
+        out.lon = a.lon;
+        out.lat = a.lat;
+        out.valid = a.valid && b.valid;
+        if (!out.valid) continue;
+        out.speed = static_cast<float>(wf * a.speed + wg * b.speed);
+        const double da = a.direction, db = b.direction;
+        double d;
+        // Across east (0 / 2pi) the smaller angle is taken one turn on, so 350 and 10
+        // degrees blend through 0, not through 180.
+        if (std::fabs(db - da) > kPi) {
+            d = da < db ? wf * (da + kTwoPi) + wg * db : wf * da + wg * (db + kTwoPi);
+        } else {
+            d = wf * da + wg * db;
+        }
+        out.direction = static_cast<float>(bringInto2Pi(d));
+    }
+    return e;
+}
+
+bool sameTime(const WindFrame& f, const GribRecord& r) {
+    return f.year == r.year && f.month == r.month && f.day == r.day && f.hour == r.hour &&
+           f.forecastHour == r.forecast;
+}
+
+char hemisphere(double v, char positive, char negative) {
+    return v > 0 ? positive : negative;
+}
+
+std::string dmsText(double v, const char* format, char letter) {
+    const double m = std::fabs(v);
+    if (!std::isfinite(m) || m > 1e6) return {};
+    const int degrees = static_cast<int>(m);
+    const double minutesFull = (m - degrees) * 60.0;
+    const int minutes = static_cast<int>(minutesFull);
+    const int seconds = static_cast<int>((minutesFull - minutes) * 60.0);
+    char text[64];
+    std::snprintf(text, sizeof text, format, degrees, letter, minutes, seconds);
+    return text;
+}
+
+} // namespace
+
+FrameGeometry frameGeometry(const WindFrame& frame) {
+    FrameGeometry g;
+    const auto& p = frame.points;
+    g.nx = frame.nx;
+    g.ny = frame.ny;
+    g.count = static_cast<int>(p.size());
+    if (g.nx < 2 || g.ny < 2 || p.size() < static_cast<std::size_t>(g.nx) * g.ny) return g;
+    const std::size_t nx = static_cast<std::size_t>(g.nx);
+    g.halfStepLon = (p[1].lon - p[0].lon) * 0.5f;
+    g.halfStepLat = (p[nx].lat - p[0].lat) * 0.5f;
+    g.minLon = p[0].lon;
+    g.maxLon = p[nx - 1].lon;
+    g.minLat = p[0].lat;
+    g.maxLat = p[p.size() - 1].lat;
+    g.wrap = p[0].lon > p[nx - 1].lon;
+    g.lonSpan = p[nx - 1].lon - p[0].lon + (g.wrap ? 360.0f : 0.0f);
+    g.latSpan = p[p.size() - 1].lat - p[0].lat;
+    return g;
+}
+
+GribLoadStatus WindStore::loadGrib(const std::string& path, const WindColorRamp& ramp,
+                                   std::string* error) {
+    std::vector<GribRecord> records;
+    std::string text;
+    if (!decodeGribFile(path, records, text)) {
+        if (error) *error = text;
+        return GribLoadStatus::DecoderFailed;
+    }
+    return loadRecords(records, ramp);
+}
+
+GribLoadStatus WindStore::loadRecords(const std::vector<GribRecord>& records,
+                                      const WindColorRamp& ramp) {
+    // A file without any record, or without a U component, has no wind: it is refused like
+    // a grid that is too small, and the store in place stays.
+    if (records.empty()) return GribLoadStatus::BadGrid;
+    for (const auto& r : records) {
+        if (r.nx < 2 || r.ny < 2) return GribLoadStatus::BadGrid;
+        if (r.values.size() != static_cast<std::size_t>(r.nx) * static_cast<std::size_t>(r.ny))
+            return GribLoadStatus::BadGrid;
+    }
+
+    try {
+        // U frames in file order, with their V values paired by reference date and time.
+        std::vector<WindFrame> decoded;
+        std::vector<std::vector<float>> u, v;
+        std::vector<bool> paired;
+        std::size_t totalPoints = 0;
+        for (const auto& r : records) {
+            if (!isBuiltinUgrd(r)) continue;
+            totalPoints += r.values.size();
+            if (totalPoints > kMaxStorePoints) return GribLoadStatus::TooLarge;
+            WindFrame f;
+            f.year = r.year;
+            f.month = r.month;
+            f.day = r.day;
+            f.hour = r.hour;
+            f.forecastHour = r.forecast;
+            f.decoded = true;
+            f.nx = r.nx;
+            f.ny = r.ny;
+            WindPoint origin;
+            origin.lon = r.lon1;
+            origin.lat = r.lat1;
+            f.points.assign(r.values.size(), origin);
+            for (int j = 0; j < r.ny; ++j) {
+                for (int i = 0; i < r.nx; ++i) {
+                    WindPoint& p = f.points[static_cast<std::size_t>(j) * r.nx + i];
+                    p.lat = r.lat1 + static_cast<float>(j) * r.dj;
+                    p.lon = bringInto180(r.lon1 + static_cast<float>(i) * r.di);
+                }
+            }
+            decoded.push_back(std::move(f));
+            u.push_back(r.values);
+            v.emplace_back(r.values.size(), 0.0f);
+            paired.push_back(false);
+        }
+        if (decoded.empty()) return GribLoadStatus::BadGrid;
+
+        for (const auto& r : records) {
+            if (!isBuiltinVgrd(r)) continue;
+            // The first U frame of the same time that has no V yet (a file with several
+            // levels pairs each level in turn), else the first of the same time.
+            std::size_t match = decoded.size();
+            for (std::size_t k = 0; k < decoded.size(); ++k) {
+                if (!sameTime(decoded[k], r)) continue;
+                if (!paired[k]) {
+                    match = k;
+                    break;
+                }
+                if (match == decoded.size()) match = k;
+            }
+            if (match == decoded.size()) continue;
+            paired[match] = true;
+            const std::size_t n = std::min(r.values.size(), v[match].size());
+            std::copy_n(r.values.begin(), n, v[match].begin());
+        }
+
+        for (std::size_t k = 0; k < decoded.size(); ++k) {
+            auto& points = decoded[k].points;
+            for (std::size_t p = 0; p < points.size(); ++p) {
+                const float uu = u[k][p], vv = v[k][p];
+                WindPoint& w = points[p];
+                w.valid = !(uu > kMissingAbove || vv > kMissingAbove);
+                if (!w.valid) continue;
+                w.direction = static_cast<float>(bringInto2Pi(std::atan2(vv, uu)));
+                w.speed = std::sqrt(uu * uu + vv * vv);
+            }
+        }
+        u.clear();
+        v.clear();
+
+        // Frames in time order; a frame whose valid time repeats an earlier one (a second
+        // level, a repeated record) is left out, the first in the file kept.
+        std::vector<long long> hours(decoded.size());
+        for (std::size_t k = 0; k < decoded.size(); ++k) hours[k] = validHour(decoded[k]);
+        std::vector<std::size_t> order(decoded.size());
+        for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return hours[a] < hours[b]; });
+        std::vector<std::size_t> kept;
+        for (std::size_t k : order) {
+            if (!kept.empty() && hours[k] == hours[kept.back()]) continue;
+            kept.push_back(k);
+        }
+        const int dropped = static_cast<int>(decoded.size() - kept.size());
+
+        // Hourly expansion between successive decoded frames.
+        std::size_t framePoints = 0;
+        for (std::size_t n = 0; n + 1 < kept.size(); ++n) {
+            const long long step = hours[kept[n + 1]] - hours[kept[n]];
+            const std::size_t size = decoded[kept[n]].points.size();
+            framePoints += size;
+            if (step <= kMaxExpandedStep)
+                framePoints += static_cast<std::size_t>(step - 1) *
+                               std::max(size, decoded[kept[n + 1]].points.size());
+            if (framePoints > kMaxStorePoints) return GribLoadStatus::TooLarge;
+        }
+
+        std::vector<WindFrame> frames;
+        for (std::size_t n = 0; n < kept.size(); ++n) {
+            if (n + 1 < kept.size()) {
+                const WindFrame& f = decoded[kept[n]];
+                const WindFrame& g = decoded[kept[n + 1]];
+                const long long step = hours[kept[n + 1]] - hours[kept[n]];
+                frames.push_back(f);
+                if (step <= kMaxExpandedStep) {
+                    for (int s = 1; s < step; ++s)
+                        frames.push_back(expandedFrame(f, g, s, static_cast<int>(step)));
+                }
+            } else {
+                frames.push_back(std::move(decoded[kept[n]]));
+            }
+        }
+
+        WindStore next;
+        next.frames_ = std::move(frames);
+        next.loadedHours_.reserve(next.frames_.size());
+        for (const auto& f : next.frames_) next.loadedHours_.push_back(f.hour);
+        next.geometry_.reserve(next.frames_.size());
+        for (const auto& f : next.frames_) next.geometry_.push_back(frameGeometry(f));
+        next.computeTimes();
+        next.current_ = 0;
+        next.ramp_ = ramp;
+        const GribRecord& r0 = records.front();
+        next.first_ = GribGridSummary{r0.nx, r0.ny, r0.lon1, r0.lon2, r0.lat1, r0.lat2};
+        next.dropped_ = dropped;
+        *this = std::move(next);
+    } catch (const std::bad_alloc&) {
+        return GribLoadStatus::TooLarge;
+    }
+    return GribLoadStatus::Ok;
+}
+
+void WindStore::clear() {
+    *this = WindStore{};
+}
+
+void WindStore::setCurrentFrame(int k) {
+    if (frames_.empty()) {
+        current_ = 0;
+        return;
+    }
+    current_ = std::clamp(k, 0, static_cast<int>(frames_.size()) - 1);
+}
+
+void WindStore::computeTimes() {
+    times_.clear();
+    dates_.clear();
+    times_.reserve(frames_.size());
+    dates_.reserve(frames_.size());
+    for (const auto& f : frames_) {
+        const double t = dayNumber(f.day, f.month, f.year, f.hour + f.forecastHour, 0, 0);
+        times_.push_back(t);
+        dates_.push_back(fromDayNumber(t));
+    }
+    start_ = end_ = DateTime{};
+    for (std::size_t k = 0; k < frames_.size(); ++k) {
+        if (!frames_[k].decoded) continue;
+        start_ = dates_[k];
+        break;
+    }
+    for (std::size_t k = frames_.size(); k-- > 0;) {
+        if (!frames_[k].decoded) continue;
+        end_ = dates_[k];
+        break;
+    }
+}
+
+void WindStore::applyLag(int lagHours) {
+    for (std::size_t k = 0; k < frames_.size(); ++k) frames_[k].hour = loadedHours_[k] - lagHours;
+    computeTimes();
+}
+
+void WindStore::rebuildInformationText(const std::string& displayName, const TextProvider& texts) {
+    info_.clear();
+    if (frames_.empty()) return;
+    const std::string label = texts.text(kTextGribGrid);
+    const std::string lon1 = longitudeDmsText(first_.lon1), lon2 = longitudeDmsText(first_.lon2);
+    const std::string lat1 = latitudeDmsText(first_.lat1), lat2 = latitudeDmsText(first_.lat2);
+    const int size = std::snprintf(nullptr, 0, "%s\n\n%s %d x %d\n\n%s - %s\n\n%s - %s\n",
+                                   displayName.c_str(), label.c_str(), first_.nx, first_.ny,
+                                   lon1.c_str(), lon2.c_str(), lat1.c_str(), lat2.c_str());
+    if (size <= 0) return;
+    info_.resize(static_cast<std::size_t>(size) + 1);
+    std::snprintf(info_.data(), info_.size(), "%s\n\n%s %d x %d\n\n%s - %s\n\n%s - %s\n",
+                  displayName.c_str(), label.c_str(), first_.nx, first_.ny, lon1.c_str(),
+                  lon2.c_str(), lat1.c_str(), lat2.c_str());
+    info_.resize(static_cast<std::size_t>(size));
+}
+
+std::string gribDisplayName(const std::string& path) {
+    const auto slash = path.find_last_of("\\/");
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const auto dot = name.rfind('.');
+    if (dot != std::string::npos) name.resize(dot);
+    return name + ".grb";
+}
+
+std::string latitudeDmsText(double lat) {
+    return dmsText(lat, "%02d\xC2\xB0%c %02d'%02d\"", hemisphere(lat, 'N', 'S'));
+}
+
+std::string longitudeDmsText(double lon) {
+    return dmsText(lon, "%03d\xC2\xB0%c %02d'%02d\"", hemisphere(lon, 'E', 'W'));
+}
+
+GribLoadStatus openGribFile(const std::string& path, WindStore& store, const WindColorRamp& ramp,
+                            const TextProvider& texts, RoutingParameters& parameters,
+                            std::string& displayName, std::string& loadedPath) {
+    loadedPath = path;
+    if (hasBzip2Extension(path)) {
+        if (decompressBzip2(path, true, loadedPath) != Bzip2Status::Ok)
+            return GribLoadStatus::Bzip2Failed;
+    }
+    const GribLoadStatus status = store.loadGrib(loadedPath, ramp);
+    if (status != GribLoadStatus::Ok) return status;
+    parameters.uniqueWind = false;
+    displayName = gribDisplayName(loadedPath);
+    store.rebuildInformationText(displayName, texts);
+    return status;
+}
+
+bool loadGribAtStartup(const std::string& gribFolder, const std::string& displayName,
+                       WindStore& store, const WindColorRamp& ramp, const TextProvider& texts,
+                       RoutingParameters& parameters) {
+    const std::string path = gribFolder + displayName;
+    if (!std::ifstream(path, std::ios::binary)) return false;
+    if (store.loadGrib(path, ramp) != GribLoadStatus::Ok) return false;
+    parameters.uniqueWind = false;
+    store.rebuildInformationText(displayName, texts);
+    return true;
+}
+
+void useConstantWind(WindStore& store, RoutingParameters& parameters) {
+    parameters.uniqueWind = true;
+    store.clear();
+}
+
+} // namespace navorel

@@ -1,0 +1,161 @@
+#pragma once
+// The wind store: the forecast of a GRIB file as a time-ordered list of hourly wind frames,
+// each a grid of points with direction, speed and validity. Frames decoded from the file are
+// joined by frames interpolated for every hour between two forecast steps.
+//
+// A store is built whole by loadGrib and then only read; every per-frame geometry the
+// sampler needs is computed at load, so any number of threads may sample one store at once.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/datetime.h"
+#include "weather/color_table.h"
+
+namespace navorel {
+
+class TextProvider;
+struct GribRecord;
+struct RoutingParameters;
+
+struct WindPoint {
+    float lon = 0;       // degrees, -180..180
+    float lat = 0;       // degrees
+    float direction = 0; // radians 0..2pi: the air's motion, counter-clockwise from east
+    float speed = 0;     // m/s
+    bool valid = false;  // false when u or v was missing in the file
+};
+
+struct WindFrame {
+    int year = 0, month = 0, day = 0, hour = 0; // reference date of the GRIB record
+    int forecastHour = 0;
+    bool decoded = false; // false for the frames interpolated between forecast steps
+    int minute = 0;
+    int nx = 0, ny = 0;
+    std::vector<WindPoint> points; // nx x ny, southernmost row first, west to east
+};
+
+// Extent of one frame, as the sampler and the "Frame the grib" zoom read it.
+struct FrameGeometry {
+    int count = 0, nx = 0, ny = 0;
+    float halfStepLon = 0, halfStepLat = 0; // half the west-east and south-north steps
+    float lonSpan = 0, latSpan = 0;         // degrees; the longitude span adds 360 when wrapping
+    bool wrap = false;                      // the grid crosses the 180 degree meridian
+    float minLon = 0, maxLon = 0, minLat = 0, maxLat = 0;
+};
+
+// The grid of the first record of the file, for the information text.
+struct GribGridSummary {
+    int nx = 0, ny = 0;
+    float lon1 = 0, lon2 = 0, lat1 = 0, lat2 = 0;
+};
+
+enum class GribLoadStatus {
+    Ok,
+    DecoderFailed, // the decoder's error text was given to its handler
+    BadGrid,       // a record with nx < 2 or ny < 2, or no wind at all: language text 225
+    TooLarge,      // the hourly frames would not fit in memory
+    Bzip2Failed,   // the chosen .bz2 file could not be decompressed (it is kept)
+};
+
+// Language texts of the wind store.
+constexpr int kTextGribBadGrid = 225;   // a record with fewer than two points a side
+constexpr int kTextGribGrid = 229;      // label of the grid size in the information text
+constexpr int kTextNoGribLoaded = 234;  // start-up without a GRIB: constant wind
+constexpr int kTextOpenGribTitle = 236; // title of the open-file dialog
+
+// Frames are interpolated between two forecast steps at most this many hours apart; a wider
+// gap is left to the time interpolation of the sampler.
+constexpr int kMaxExpandedStep = 48;
+
+class WindStore {
+  public:
+    // Builds a new store from the GRIB file. On failure the store is left as it was.
+    // `error` (when given) receives the decoder's error text.
+    GribLoadStatus loadGrib(const std::string& path, const WindColorRamp& ramp,
+                            std::string* error = nullptr);
+    // The same from records already decoded (in file order).
+    GribLoadStatus loadRecords(const std::vector<GribRecord>& records, const WindColorRamp& ramp);
+    // The store of start-up without a GRIB: no frames.
+    void clear();
+
+    bool empty() const { return frames_.empty(); }
+    const std::vector<WindFrame>& frames() const { return frames_; }
+    // Valid time of each frame as a day number, strictly increasing.
+    const std::vector<double>& frameTimes() const { return times_; }
+    const std::vector<DateTime>& frameDates() const { return dates_; }
+    // The extent of frame k (0 <= k < frame count).
+    const FrameGeometry& geometry(int k) const { return geometry_[static_cast<std::size_t>(k)]; }
+
+    // The frame the wind map shows; 0 after every load.
+    int currentFrame() const { return current_; }
+    void setCurrentFrame(int k);
+
+    // Valid times of the first and the last frame decoded from the file.
+    const DateTime& startDate() const { return start_; }
+    const DateTime& endDate() const { return end_; }
+
+    const GribGridSummary& firstRecord() const { return first_; }
+
+    // Shifts every frame's reference hour to its hour as loaded minus `lagHours`, and
+    // recomputes the frame times and dates and the start and end dates.
+    void applyLag(int lagHours);
+
+    const WindColorRamp& colorRamp() const { return ramp_; }
+    void setColorRamp(const WindColorRamp& ramp) { ramp_ = ramp; }
+
+    // "<name>\n\n<229> nx x ny\n\n<lon1> - <lon2>\n\n<lat1> - <lat2>\n", kept for the
+    // information panel. Empty for an empty store.
+    void rebuildInformationText(const std::string& displayName, const TextProvider& texts);
+    const std::string& informationText() const { return info_; }
+
+    // Count of decoded frames left out because their valid time repeated or went back.
+    int droppedFrames() const { return dropped_; }
+
+  private:
+    void computeTimes();
+
+    std::vector<WindFrame> frames_;
+    std::vector<int> loadedHours_;
+    std::vector<double> times_;
+    std::vector<DateTime> dates_;
+    std::vector<FrameGeometry> geometry_;
+    int current_ = 0;
+    DateTime start_, end_;
+    GribGridSummary first_;
+    WindColorRamp ramp_;
+    std::string info_;
+    int dropped_ = 0;
+};
+
+// Fills the geometry of a frame of at least 2 x 2 points.
+FrameGeometry frameGeometry(const WindFrame& frame);
+
+// The GRIB display name of a path: the file name without folder and last extension,
+// followed by ".grb".
+std::string gribDisplayName(const std::string& path);
+
+// Positions of the information text: "045°N 30'00\"" and "070°W 15'00\"" (degrees, minutes,
+// seconds, all truncated; N and E for values above 0).
+std::string latitudeDmsText(double lat);
+std::string longitudeDmsText(double lon);
+
+// What the program does when the user opens a GRIB file: a ".bz2" file is decompressed to
+// its sibling first (and deleted when that succeeded). On success the store is replaced,
+// `displayName` set and the information text rebuilt; the caller then switches the wind
+// arrows on, frames the map and redraws. The constant wind is switched off here. `loadedPath`
+// receives the path of the file that was decoded.
+GribLoadStatus openGribFile(const std::string& path, WindStore& store, const WindColorRamp& ramp,
+                            const TextProvider& texts, RoutingParameters& parameters,
+                            std::string& displayName, std::string& loadedPath);
+
+// First step of the start-up load: the file <gribFolder><displayName>. True when it loaded;
+// otherwise the caller offers the open-file dialog and, when that gives nothing either,
+// calls useConstantWind.
+bool loadGribAtStartup(const std::string& gribFolder, const std::string& displayName,
+                       WindStore& store, const WindColorRamp& ramp, const TextProvider& texts,
+                       RoutingParameters& parameters);
+// Start-up without a GRIB: an empty store and the constant wind switched on.
+void useConstantWind(WindStore& store, RoutingParameters& parameters);
+
+} // namespace navorel
