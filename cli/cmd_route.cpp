@@ -1,0 +1,264 @@
+// navorel-cli route: a routing run from a program folder or explicit files, printing the
+// results table and writing the GPX export and a JSON dump of every route point.
+#include "cli/commands.h"
+#include "core/datetime.h"
+#include "geo/gpx.h"
+#include "geo/shoreline_store.h"
+#include "routing/obstacles.h"
+#include "routing/routing_run.h"
+#include "settings/config_store.h"
+#include "settings/language_table.h"
+#include "weather/color_table.h"
+#include "weather/wind_sampler.h"
+#include "weather/wind_store.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace navorel::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder setting relative to the program folder ("Polars/") or absolute.
+std::string inFolder(const std::string& programFolder, const std::string& folder) {
+    if (folder.empty()) return programFolder + "/";
+    if (fs::path(folder).is_absolute()) return folder;
+    return programFolder + "/" + folder;
+}
+
+bool parseTime(const std::string& text, double& dayNumberOut) {
+    int y, mo, d, h, mi;
+    char tail;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d%c", &y, &mo, &d, &h, &mi, &tail) != 5)
+        return false;
+    if (y < 1901 || y > 2099 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 ||
+        mi > 59)
+        return false;
+    dayNumberOut = dayNumber(d, mo, y, h, mi, 0);
+    return true;
+}
+
+// Section.Key=Value applied through the configuration's own binding of that key.
+bool applySetting(ConfigStore& config, const std::string& assignment, std::string& error) {
+    const auto dot = assignment.find('.');
+    const auto eq = assignment.find('=');
+    if (dot == std::string::npos || eq == std::string::npos || dot > eq) {
+        error = "--set takes Section.Key=Value, not '" + assignment + "'";
+        return false;
+    }
+    const std::string section = assignment.substr(0, dot);
+    const std::string key = assignment.substr(dot + 1, eq - dot - 1);
+    IniBinding binding;
+    if (!config.findBinding(section, key, binding)) {
+        error = "unknown setting " + section + "." + key;
+        return false;
+    }
+    IniFile ini;
+    ini.parse("[" + section + "]\n" + key + "=" + assignment.substr(eq + 1) + "\n");
+    readBinding(ini, binding);
+    return true;
+}
+
+void jsonString(std::FILE* f, const std::string& s) {
+    std::fputc('"', f);
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') std::fprintf(f, "\\%c", c);
+        else if (c < 0x20) std::fprintf(f, "\\u%04x", c);
+        else std::fputc(c, f);
+    }
+    std::fputc('"', f);
+}
+
+void jsonPoint(std::FILE* f, const IsochronePoint& p) {
+    std::fprintf(f,
+                 "{\"parentTime\":%.17g,\"valid\":%d,\"stepSeconds\":%.17g,\"parentLon\":%.9g,"
+                 "\"parentLat\":%.9g,\"commandedHeading\":%.9g,\"currentDir\":%.9g,"
+                 "\"currentSpeed\":%.9g,\"currentDot\":%.9g,\"windDir\":%.9g,\"windSpeed\":%.9g,"
+                 "\"twd\":%.9g,\"tws\":%.9g,\"twa\":%.9g,\"awa\":%.9g,\"aws\":%.9g,\"awaSide\":%d,"
+                 "\"engine\":%d,\"boatSpeed\":%.9g,\"sog\":%.9g,\"heading\":%.9g,\"cog\":%.9g,"
+                 "\"stepDistance\":%.9g,\"time\":%.17g,\"lon\":%.9g,\"lat\":%.9g,"
+                 "\"distToTarget\":%.9g,\"totalDistance\":%.9g,\"fuel\":%.9g,"
+                 "\"engineSeconds\":%.9g,\"index\":%d,\"parent\":%d,\"arrived\":%d}",
+                 p.parentTime.dayNumber, p.valid, p.stepSeconds, p.parentLon, p.parentLat,
+                 p.commandedHeading, p.currentDir, p.currentSpeed, p.currentDot, p.windDir,
+                 p.windSpeed, p.twd, p.tws, p.twa, p.awa, p.aws, p.awaSide, p.engine, p.boatSpeed,
+                 p.sog, p.heading, p.cog, p.stepDistance, p.time.dayNumber, p.lon, p.lat,
+                 p.distToTarget, p.totalDistance, p.fuel, p.engineSeconds, p.index, p.parent,
+                 p.arrived);
+}
+
+bool writeJson(const std::string& path, const RoutingResult& result, std::string& error) {
+    const std::string temp = path + ".tmp";
+    std::FILE* f = std::fopen(temp.c_str(), "w");
+    if (!f) {
+        error = "cannot write " + path;
+        return false;
+    }
+    std::fprintf(f, "{\"runs\":[");
+    for (std::size_t k = 0; k < result.summaries.size(); ++k) {
+        const RunSummary& s = result.summaries[k];
+        std::fprintf(f, "%s{\"summary\":{\"power\":%d,\"polar\":", k ? "," : "", s.power);
+        jsonString(f, s.polarName);
+        std::fprintf(f,
+                     ",\"rating\":%.9g,\"variation\":%d,\"startOffset\":%d,\"minSog\":%.9g,"
+                     "\"maxSog\":%.9g,\"minTws\":%.9g,\"maxTws\":%.9g,\"advanceCalls\":%lld,"
+                     "\"storeSize\":%d,\"inProgress\":%s,\"status\":%d},\"points\":[",
+                     s.rating, s.variation, s.startOffset, s.minSog, s.maxSog, s.minTws, s.maxTws,
+                     s.advanceCalls, s.storeSize, s.inProgress ? "true" : "false", s.status);
+        for (std::size_t i = 0; i < s.route.size(); ++i) {
+            if (i) std::fputc(',', f);
+            jsonPoint(f, s.route[i]);
+        }
+        std::fprintf(f, "]}");
+    }
+    std::fprintf(f, "]}\n");
+    const bool ok = std::fflush(f) == 0 && !std::ferror(f);
+    std::fclose(f);
+    std::error_code ec;
+    if (!ok || (fs::rename(temp, path, ec), ec)) {
+        fs::remove(temp, ec);
+        error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+int routeCommand(const Args& given) {
+    Args args = given;
+    std::string folder, gribPath, polarPath, routePath, startText, gpxOut, jsonOut, value;
+    const bool demo = takeFlag(args, "--demo");
+    const bool progress = takeFlag(args, "--progress");
+    takeOption(args, "--folder", folder);
+    takeOption(args, "--grib", gribPath);
+    takeOption(args, "--polar", polarPath);
+    takeOption(args, "--route", routePath);
+    takeOption(args, "--start", startText);
+    takeOption(args, "--gpx", gpxOut);
+    takeOption(args, "--json", jsonOut);
+    std::vector<std::string> sets;
+    while (takeOption(args, "--set", value)) sets.push_back(value);
+    if (!args.empty()) return fail("unexpected argument '" + args[0] + "'");
+
+    if (demo || folder.empty()) {
+        folder = demo ? std::string(NAVOREL_DIST_DIR) : defaultProgramFolder();
+        if (!demo && !fs::exists(folder + "/Config.ini")) folder = NAVOREL_DIST_DIR;
+    }
+    ConfigStore config;
+    std::string error;
+    if (!config.load(folder, nullptr, error)) return fail(error);
+    for (const std::string& s : sets)
+        if (!applySetting(config, s, error)) return fail(error);
+    Settings& settings = config.settings;
+    RoutingParameters& params = settings.routing;
+
+    LanguageTable texts;
+    if (!texts.load(folder, settings.window.language, error) && !texts.load(folder, "English", error))
+        return fail("the language file cannot be loaded: " + error);
+
+    if (polarPath.empty()) polarPath = inFolder(folder, settings.folders.polars) + settings.polarName;
+    Polar polar;
+    if (!loadPolar(polarPath, polar, error)) return fail(error);
+
+    if (gribPath.empty()) gribPath = inFolder(folder, settings.folders.gribs) + settings.winds.grib;
+    WindStore store;
+    WindCoverage coverage;
+    if (!params.uniqueWind) {
+        std::string gribError;
+        if (store.loadGrib(gribPath, WindColorRamp{}, &gribError) != GribLoadStatus::Ok)
+            return fail(gribPath + ": " + (gribError.empty() ? "no wind in this file" : gribError));
+        const FrameGeometry& g = store.geometry(0);
+        coverage = {true, store.frameTimes().front(), store.frameTimes().back(),
+                    g.minLon,  g.maxLon,  g.minLat, g.maxLat, g.wrap};
+    }
+    StoreWindField wind(store, params);
+
+    if (routePath.empty()) routePath = config.paths.routeFile;
+    UserRoute route;
+    if (!loadUserRoute(routePath, route.waypoints, error)) return fail(error);
+    BarrierList barriers;
+    std::string barrierError;
+    if (fs::exists(config.paths.barrierFile)) loadBarriers(config.paths.barrierFile, barriers, barrierError);
+
+    // The route's waypoints are checked against the finest shoreline; the routing uses the
+    // level of its settings.
+    ShorelineStore finest(config.paths.gshhsFolder);
+    finest.openLevel(4);
+    const StoreCrossings finestTests(finest.hasFile() ? &finest : nullptr, nullptr);
+    recompute(route, params, &finestTests);
+    ShorelineStore routingStore(config.paths.gshhsFolder);
+    routingStore.openLevel(params.coastsQuality);
+    const StoreCrossings crossings(routingStore.hasFile() ? &routingStore : nullptr, &barriers);
+    if (params.avoidCoasts && !routingStore.hasFile())
+        std::fprintf(stderr, "navorel-cli: no shoreline file in %s: the routing ignores the coast\n",
+                     config.paths.gshhsFolder.c_str());
+
+    RunControl control;
+    RunSetup setup;
+    setup.params = &params;
+    setup.polar = &polar;
+    setup.polarsFolder = inFolder(folder, settings.folders.polars);
+    setup.wind = &wind;
+    setup.coverage = coverage;
+    setup.crossings = &crossings;
+    setup.control = &control;
+    setup.route = &route;
+    double start = 0;
+    if (!startText.empty()) {
+        if (!parseTime(startText, start)) return fail("--start takes YYYY-MM-DDTHH:MM");
+    } else if (!store.empty()) {
+        start = store.frameTimes()[static_cast<std::size_t>(store.currentFrame())];
+    } else {
+        start = now().dayNumber;
+    }
+    setup.start = fromDayNumber(start);
+    setup.reopenShoreline = [&](int level) {
+        if (level != routingStore.level()) routingStore.openLevel(level);
+    };
+    if (progress) {
+        int fronts = 0;
+        setup.afterFront = [fronts](const FrontEvent& e) mutable {
+            ++fronts;
+            float closest = 3.4e38f;
+            for (const IsochronePoint& p : *e.front) closest = std::min(closest, p.distToTarget);
+            std::fprintf(stderr, "\rleg %d isochrone %d: %.1f nm to go   ", e.leg + 1, fronts,
+                         closest / 1852.0);
+        };
+    }
+
+    const RoutingResult result = runRouting(setup);
+    if (progress) std::fprintf(stderr, "\n");
+    if (result.refusal == RunRefusal::Ignored) return fail("nothing to route (route, wind or polar missing)");
+    if (result.refusal != RunRefusal::None) return fail(refusalMessage(result, texts));
+
+    const ResultsTable table = resultsTable(result, route, texts);
+    std::printf("%-28s", "");
+    for (std::size_t c = 1; c < table.titles.size(); ++c) std::printf("%-28s", table.titles[c].c_str());
+    std::printf("\n");
+    for (const auto& row : table.rows) {
+        for (std::size_t c = 0; c < row.size(); ++c) std::printf("%-28s", row[c].c_str());
+        std::printf("\n");
+    }
+    std::printf("%s: %s\n", texts.text(76).c_str(), table.computationTime.c_str());
+
+    if (!gpxOut.empty()) {
+        std::vector<ExportedRoutePoint> points;
+        for (const IsochronePoint& p : result.output.route)
+            points.push_back({GeoPoint{p.parentLon, p.parentLat}, p.parentTime.dayNumber});
+        if (!exportRoutingResult(gpxOut, points, error)) return fail(error);
+    }
+    if (!jsonOut.empty() && !writeJson(jsonOut, result, error)) return fail(error);
+    return 0;
+}
+
+const CommandRegistrar reg("route",
+                           "route [--demo | --folder DIR] [--grib F] [--polar F] [--route GPX] "
+                           "[--start YYYY-MM-DDTHH:MM] [--set Section.Key=Value]... [--gpx F] "
+                           "[--json F] [--progress]",
+                           routeCommand);
+
+} // namespace
+} // namespace navorel::cli

@@ -1,0 +1,109 @@
+// Golden outputs: two fixed routings on the demo forecast and polar whose every route point
+// is stored digit for digit. A change of output must be deliberate: rerun with
+// NAVOREL_UPDATE_GOLDEN=1 to write the new files, and say why in the commit.
+#include "geo/gpx.h"
+#include "geo/shoreline_store.h"
+#include "routing/obstacles.h"
+#include "routing/routing_run.h"
+#include "weather/color_table.h"
+#include "weather/wind_sampler.h"
+#include "weather/wind_store.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+using namespace navorel;
+
+namespace {
+
+const std::string kDist = std::string(NAVOREL_SOURCE_DIR) + "/dist";
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+struct Scenario {
+    RoutingParameters params;
+    std::vector<GeoPoint> waypoints;
+    std::string golden;
+};
+
+std::string runScenario(Scenario& sc) {
+    Polar polar;
+    std::string error;
+    EXPECT_TRUE(loadPolar(kDist + "/Polars/Navorel40.pol", polar, error)) << error;
+    WindStore store;
+    EXPECT_EQ(store.loadGrib(kDist + "/Gribs/Demo.grb", WindColorRamp{}, &error), GribLoadStatus::Ok)
+        << error;
+    StoreWindField wind(store, sc.params);
+    ShorelineStore shore(kDist + "/Data/Gshhs/");
+    shore.openLevel(sc.params.coastsQuality);
+    EXPECT_TRUE(shore.hasFile()) << "run scripts/setup-data.sh --tests first";
+    const BarrierList barriers;
+    const StoreCrossings crossings(&shore, &barriers);
+
+    UserRoute route;
+    route.waypoints = sc.waypoints;
+    recompute(route, sc.params, &crossings);
+    RunControl control;
+    RunSetup setup;
+    setup.params = &sc.params;
+    setup.polar = &polar;
+    setup.wind = &wind;
+    const FrameGeometry& g = store.geometry(0);
+    setup.coverage = {true, store.frameTimes().front(), store.frameTimes().back(),
+                      g.minLon, g.maxLon, g.minLat, g.maxLat, g.wrap};
+    setup.crossings = &crossings;
+    setup.control = &control;
+    setup.route = &route;
+    setup.start = fromDayNumber(store.frameTimes()[6]);
+    const RoutingResult result = runRouting(setup);
+    EXPECT_EQ(result.refusal, RunRefusal::None);
+    return formatRoute(result.output.route);
+}
+
+void check(Scenario& sc) {
+    const std::string output = runScenario(sc);
+    const std::string path = std::string(NAVOREL_TEST_DATA) + "/golden/" + sc.golden;
+    if (std::getenv("NAVOREL_UPDATE_GOLDEN")) {
+        std::ofstream(path, std::ios::binary) << output;
+        return;
+    }
+    const std::string expected = readFile(path);
+    ASSERT_FALSE(expected.empty()) << path << " is missing";
+    EXPECT_TRUE(output == expected) << "the route of " << sc.golden << " changed";
+}
+
+} // namespace
+
+TEST(Golden, IsochronesRoundCapeCodToNantucket) {
+    Scenario sc;
+    sc.params.method = 1;
+    sc.params.timestepAuto = true;
+    sc.params.scanPolar = false;
+    sc.params.coastsQuality = 2;
+    std::string error;
+    ASSERT_TRUE(loadUserRoute(kDist + "/Data/Route.gpx", sc.waypoints, error)) << error;
+    sc.golden = "isochrones_cape_cod.txt";
+    check(sc);
+}
+
+TEST(Golden, BestCourseAcrossTheGulfOfMaine) {
+    Scenario sc;
+    sc.params.method = 0;
+    sc.params.timestep = 20;
+    sc.params.scanPolar = false;
+    sc.params.coastsQuality = 1;
+    sc.params.seaState = true;
+    sc.params.seaStateUp = 85;
+    sc.params.seaStateDown = 105;
+    sc.waypoints = {{-69.0f, 43.5f}, {-66.5f, 42.5f}, {-68.0f, 41.0f}};
+    sc.golden = "best_course_gulf_of_maine.txt";
+    check(sc);
+}
