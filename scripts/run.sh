@@ -4,8 +4,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/install-deps.sh
-bash scripts/setup-data.sh
 bash scripts/build.sh "$root/build"
+NAVOREL_CLI="$root/build/navorel-cli" bash scripts/setup-data.sh
 cli="$root/build/navorel-cli"
 polar="$root/dist/Polars/Navorel40.pol"
 echo "== Demo polar $(basename "$polar"): boat speed by true wind angle at 12 knots of wind"

@@ -5,10 +5,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/install-deps.sh
-bash scripts/setup-data.sh --tests
 
 echo "== build and test"
 bash scripts/build.sh "$root/build"
+NAVOREL_CLI="$root/build/navorel-cli" bash scripts/setup-data.sh --tests
 ctest --test-dir "$root/build" -j"$(nproc)" --output-on-failure
 
 echo "== build and test under ASan+UBSan"
