@@ -9,6 +9,8 @@
 #include "settings/config_store.h"
 #include "settings/language_table.h"
 #include "weather/color_table.h"
+#include "weather/current_field.h"
+#include "weather/tide_harmonics.h"
 #include "weather/wind_sampler.h"
 #include "weather/wind_store.h"
 
@@ -196,6 +198,13 @@ int routeCommand(const Args& given) {
         std::fprintf(stderr, "navorel-cli: no shoreline file in %s: the routing ignores the coast\n",
                      config.paths.gshhsFolder.c_str());
 
+    // Tidal streams, when the program folder has tides and current atlases.
+    TideHarmonics tides;
+    CurrentProvider currents;
+    const bool haveCurrents =
+        tides.load(folder + "/Data/Tides") && currents.load(folder + "/Currents", tides);
+    if (haveCurrents) currents.setStreamProvider(params.streamProvider);
+
     RunControl control;
     RunSetup setup;
     setup.params = &params;
@@ -204,6 +213,7 @@ int routeCommand(const Args& given) {
     setup.wind = &wind;
     setup.coverage = coverage;
     setup.crossings = &crossings;
+    setup.current = haveCurrents ? &currents : nullptr;
     setup.control = &control;
     setup.route = &route;
     double start = 0;

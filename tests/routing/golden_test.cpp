@@ -6,6 +6,8 @@
 #include "routing/obstacles.h"
 #include "routing/routing_run.h"
 #include "weather/color_table.h"
+#include "weather/current_field.h"
+#include "weather/tide_harmonics.h"
 #include "weather/wind_sampler.h"
 #include "weather/wind_store.h"
 
@@ -32,9 +34,10 @@ struct Scenario {
     RoutingParameters params;
     std::vector<GeoPoint> waypoints;
     std::string golden;
+    const CurrentSource* current = nullptr;
 };
 
-std::string runScenario(Scenario& sc) {
+RoutingResult routeScenario(Scenario& sc) {
     Polar polar;
     std::string error;
     EXPECT_TRUE(loadPolar(kDist + "/Polars/Navorel40.pol", polar, error)) << error;
@@ -60,12 +63,26 @@ std::string runScenario(Scenario& sc) {
     setup.coverage = {true, store.frameTimes().front(), store.frameTimes().back(),
                       g.minLon, g.maxLon, g.minLat, g.maxLat, g.wrap};
     setup.crossings = &crossings;
+    setup.current = sc.current;
     setup.control = &control;
     setup.route = &route;
     setup.start = fromDayNumber(store.frameTimes()[6]);
     const RoutingResult result = runRouting(setup);
     EXPECT_EQ(result.refusal, RunRefusal::None);
-    return formatRoute(result.output.route);
+    return result;
+}
+
+std::string runScenario(Scenario& sc) { return formatRoute(routeScenario(sc).output.route); }
+
+Scenario capeCod() {
+    Scenario sc;
+    sc.params.method = 1;
+    sc.params.timestepAuto = true;
+    sc.params.scanPolar = false;
+    sc.params.coastsQuality = 2;
+    std::string error;
+    EXPECT_TRUE(loadUserRoute(kDist + "/Data/Route.gpx", sc.waypoints, error)) << error;
+    return sc;
 }
 
 void check(Scenario& sc) {
@@ -83,13 +100,7 @@ void check(Scenario& sc) {
 } // namespace
 
 TEST(Golden, IsochronesRoundCapeCodToNantucket) {
-    Scenario sc;
-    sc.params.method = 1;
-    sc.params.timestepAuto = true;
-    sc.params.scanPolar = false;
-    sc.params.coastsQuality = 2;
-    std::string error;
-    ASSERT_TRUE(loadUserRoute(kDist + "/Data/Route.gpx", sc.waypoints, error)) << error;
+    Scenario sc = capeCod();
     sc.golden = "isochrones_cape_cod.txt";
     check(sc);
 }
@@ -106,4 +117,29 @@ TEST(Golden, BestCourseAcrossTheGulfOfMaine) {
     sc.waypoints = {{-69.0f, 43.5f}, {-66.5f, 42.5f}, {-68.0f, 41.0f}};
     sc.golden = "best_course_gulf_of_maine.txt";
     check(sc);
+}
+
+// The demo's tidal streams of Nantucket Sound change the route and its arrival; with the
+// Currents setting off they are not used.
+TEST(Golden, DemoStreamsChangeTheRoute) {
+    TideHarmonics tides;
+    ASSERT_TRUE(tides.load(kDist + "/Data/Tides"));
+    CurrentProvider currents;
+    ASSERT_TRUE(currents.load(kDist + "/Currents", tides));
+
+    Scenario still = capeCod();
+    const RoutingResult without = routeScenario(still);
+    Scenario tidal = capeCod();
+    tidal.current = &currents;
+    const RoutingResult with = routeScenario(tidal);
+    ASSERT_FALSE(with.output.route.empty());
+    EXPECT_NE(with.output.route.back().time.dayNumber, without.output.route.back().time.dayNumber);
+    int streamed = 0;
+    for (const IsochronePoint& p : with.output.route) streamed += p.currentDot != 0;
+    EXPECT_GT(streamed, 0);
+
+    Scenario off = capeCod();
+    off.current = &currents;
+    off.params.currents = false;
+    EXPECT_EQ(formatRoute(routeScenario(off).output.route), formatRoute(without.output.route));
 }
