@@ -1,6 +1,7 @@
 // navorel-cli route: a routing run from a program folder or explicit files, printing the
 // results table and writing the GPX export and a JSON dump of every route point.
 #include "cli/commands.h"
+#include "core/atomic_file.h"
 #include "core/datetime.h"
 #include "geo/gpx.h"
 #include "geo/shoreline_store.h"
@@ -14,6 +15,8 @@
 #include "weather/wind_sampler.h"
 #include "weather/wind_store.h"
 
+#include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -65,68 +68,70 @@ bool applySetting(ConfigStore& config, const std::string& assignment, std::strin
     return true;
 }
 
-void jsonString(std::FILE* f, const std::string& s) {
-    std::fputc('"', f);
+void jsonString(std::string& out, const std::string& s) {
+    out += '"';
     for (unsigned char c : s) {
-        if (c == '"' || c == '\\') std::fprintf(f, "\\%c", c);
-        else if (c < 0x20) std::fprintf(f, "\\u%04x", c);
-        else std::fputc(c, f);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
     }
-    std::fputc('"', f);
+    out += '"';
 }
 
-void jsonPoint(std::FILE* f, const IsochronePoint& p) {
-    std::fprintf(f,
-                 "{\"parentTime\":%.17g,\"valid\":%d,\"stepSeconds\":%.17g,\"parentLon\":%.9g,"
-                 "\"parentLat\":%.9g,\"commandedHeading\":%.9g,\"currentDir\":%.9g,"
-                 "\"currentSpeed\":%.9g,\"currentDot\":%.9g,\"windDir\":%.9g,\"windSpeed\":%.9g,"
-                 "\"twd\":%.9g,\"tws\":%.9g,\"twa\":%.9g,\"awa\":%.9g,\"aws\":%.9g,\"awaSide\":%d,"
-                 "\"engine\":%d,\"boatSpeed\":%.9g,\"sog\":%.9g,\"heading\":%.9g,\"cog\":%.9g,"
-                 "\"stepDistance\":%.9g,\"time\":%.17g,\"lon\":%.9g,\"lat\":%.9g,"
-                 "\"distToTarget\":%.9g,\"totalDistance\":%.9g,\"fuel\":%.9g,"
-                 "\"engineSeconds\":%.9g,\"index\":%d,\"parent\":%d,\"arrived\":%d}",
-                 p.parentTime.dayNumber, p.valid, p.stepSeconds, p.parentLon, p.parentLat,
-                 p.commandedHeading, p.currentDir, p.currentSpeed, p.currentDot, p.windDir,
-                 p.windSpeed, p.twd, p.tws, p.twa, p.awa, p.aws, p.awaSide, p.engine, p.boatSpeed,
-                 p.sog, p.heading, p.cog, p.stepDistance, p.time.dayNumber, p.lon, p.lat,
-                 p.distToTarget, p.totalDistance, p.fuel, p.engineSeconds, p.index, p.parent,
-                 p.arrived);
+void appendf(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void appendf(std::string& out, const char* format, ...) {
+    char buf[2048];
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsnprintf(buf, sizeof buf, format, args);
+    va_end(args);
+    if (n > 0) out.append(buf, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buf - 1));
 }
 
-bool writeJson(const std::string& path, const RoutingResult& result, std::string& error) {
-    const std::string temp = path + ".tmp";
-    std::FILE* f = std::fopen(temp.c_str(), "w");
-    if (!f) {
-        error = "cannot write " + path;
-        return false;
-    }
-    std::fprintf(f, "{\"runs\":[");
+void jsonPoint(std::string& out, const IsochronePoint& p) {
+    appendf(out,
+            "{\"parentTime\":%.17g,\"valid\":%d,\"stepSeconds\":%.17g,\"parentLon\":%.9g,"
+            "\"parentLat\":%.9g,\"commandedHeading\":%.9g,\"currentDir\":%.9g,"
+            "\"currentSpeed\":%.9g,\"currentDot\":%.9g,\"windDir\":%.9g,\"windSpeed\":%.9g,"
+            "\"twd\":%.9g,\"tws\":%.9g,\"twa\":%.9g,\"awa\":%.9g,\"aws\":%.9g,\"awaSide\":%d,"
+            "\"engine\":%d,\"boatSpeed\":%.9g,\"sog\":%.9g,\"heading\":%.9g,\"cog\":%.9g,"
+            "\"stepDistance\":%.9g,\"time\":%.17g,\"lon\":%.9g,\"lat\":%.9g,"
+            "\"distToTarget\":%.9g,\"totalDistance\":%.9g,\"fuel\":%.9g,"
+            "\"engineSeconds\":%.9g,\"index\":%d,\"parent\":%d,\"arrived\":%d}",
+            p.parentTime.dayNumber, p.valid, p.stepSeconds, p.parentLon, p.parentLat,
+            p.commandedHeading, p.currentDir, p.currentSpeed, p.currentDot, p.windDir, p.windSpeed,
+            p.twd, p.tws, p.twa, p.awa, p.aws, p.awaSide, p.engine, p.boatSpeed, p.sog, p.heading,
+            p.cog, p.stepDistance, p.time.dayNumber, p.lon, p.lat, p.distToTarget, p.totalDistance,
+            p.fuel, p.engineSeconds, p.index, p.parent, p.arrived);
+}
+
+std::string resultJson(const RoutingResult& result) {
+    std::string out = "{\"runs\":[";
     for (std::size_t k = 0; k < result.summaries.size(); ++k) {
         const RunSummary& s = result.summaries[k];
-        std::fprintf(f, "%s{\"summary\":{\"power\":%d,\"polar\":", k ? "," : "", s.power);
-        jsonString(f, s.polarName);
-        std::fprintf(f,
-                     ",\"rating\":%.9g,\"variation\":%d,\"startOffset\":%d,\"minSog\":%.9g,"
-                     "\"maxSog\":%.9g,\"minTws\":%.9g,\"maxTws\":%.9g,\"advanceCalls\":%lld,"
-                     "\"storeSize\":%d,\"inProgress\":%s,\"status\":%d},\"points\":[",
-                     s.rating, s.variation, s.startOffset, s.minSog, s.maxSog, s.minTws, s.maxTws,
-                     s.advanceCalls, s.storeSize, s.inProgress ? "true" : "false", s.status);
+        appendf(out, "%s{\"summary\":{\"power\":%d,\"polar\":", k ? "," : "", s.power);
+        jsonString(out, s.polarName);
+        appendf(out,
+                ",\"rating\":%.9g,\"variation\":%d,\"startOffset\":%d,\"minSog\":%.9g,"
+                "\"maxSog\":%.9g,\"minTws\":%.9g,\"maxTws\":%.9g,\"advanceCalls\":%lld,"
+                "\"storeSize\":%d,\"inProgress\":%s,\"status\":%d},\"points\":[",
+                s.rating, s.variation, s.startOffset, s.minSog, s.maxSog, s.minTws, s.maxTws,
+                s.advanceCalls, s.storeSize, s.inProgress ? "true" : "false", s.status);
         for (std::size_t i = 0; i < s.route.size(); ++i) {
-            if (i) std::fputc(',', f);
-            jsonPoint(f, s.route[i]);
+            if (i) out += ',';
+            jsonPoint(out, s.route[i]);
         }
-        std::fprintf(f, "]}");
+        out += "]}";
     }
-    std::fprintf(f, "]}\n");
-    const bool ok = std::fflush(f) == 0 && !std::ferror(f);
-    std::fclose(f);
-    std::error_code ec;
-    if (!ok || (fs::rename(temp, path, ec), ec)) {
-        fs::remove(temp, ec);
-        error = "cannot write " + path;
-        return false;
-    }
-    return true;
+    out += "]}\n";
+    return out;
 }
 
 int routeCommand(const Args& given) {
@@ -158,10 +163,12 @@ int routeCommand(const Args& given) {
     RoutingParameters& params = settings.routing;
 
     LanguageTable texts;
-    if (!texts.load(folder, settings.window.language, error) && !texts.load(folder, "English", error))
+    if (!texts.load(folder, settings.window.language, error) &&
+        !texts.load(folder, "English", error))
         return fail("the language file cannot be loaded: " + error);
 
-    if (polarPath.empty()) polarPath = inFolder(folder, settings.folders.polars) + settings.polarName;
+    if (polarPath.empty())
+        polarPath = inFolder(folder, settings.folders.polars) + settings.polarName;
     Polar polar;
     if (!loadPolar(polarPath, polar, error)) return fail(error);
 
@@ -173,8 +180,14 @@ int routeCommand(const Args& given) {
         if (store.loadGrib(gribPath, WindColorRamp{}, &gribError) != GribLoadStatus::Ok)
             return fail(gribPath + ": " + (gribError.empty() ? "no wind in this file" : gribError));
         const FrameGeometry& g = store.geometry(0);
-        coverage = {true, store.frameTimes().front(), store.frameTimes().back(),
-                    g.minLon,  g.maxLon,  g.minLat, g.maxLat, g.wrap};
+        coverage = {true,
+                    store.frameTimes().front(),
+                    store.frameTimes().back(),
+                    g.minLon,
+                    g.maxLon,
+                    g.minLat,
+                    g.maxLat,
+                    g.wrap};
     }
     StoreWindField wind(store, params);
 
@@ -183,7 +196,8 @@ int routeCommand(const Args& given) {
     if (!loadUserRoute(routePath, route.waypoints, error)) return fail(error);
     BarrierList barriers;
     std::string barrierError;
-    if (fs::exists(config.paths.barrierFile)) loadBarriers(config.paths.barrierFile, barriers, barrierError);
+    if (fs::exists(config.paths.barrierFile))
+        loadBarriers(config.paths.barrierFile, barriers, barrierError);
 
     // The route's waypoints are checked against the finest shoreline; the routing uses the
     // level of its settings.
@@ -195,7 +209,8 @@ int routeCommand(const Args& given) {
     routingStore.openLevel(params.coastsQuality);
     const StoreCrossings crossings(routingStore.hasFile() ? &routingStore : nullptr, &barriers);
     if (params.avoidCoasts && !routingStore.hasFile())
-        std::fprintf(stderr, "navorel-cli: no shoreline file in %s: the routing ignores the coast\n",
+        std::fprintf(stderr,
+                     "navorel-cli: no shoreline file in %s: the routing ignores the coast\n",
                      config.paths.gshhsFolder.c_str());
 
     // Tidal streams, when the program folder has tides and current atlases.
@@ -241,12 +256,14 @@ int routeCommand(const Args& given) {
 
     const RoutingResult result = runRouting(setup);
     if (progress) std::fprintf(stderr, "\n");
-    if (result.refusal == RunRefusal::Ignored) return fail("nothing to route (route, wind or polar missing)");
+    if (result.refusal == RunRefusal::Ignored)
+        return fail("nothing to route (route, wind or polar missing)");
     if (result.refusal != RunRefusal::None) return fail(refusalMessage(result, texts));
 
     const ResultsTable table = resultsTable(result, route, texts);
     std::printf("%-28s", "");
-    for (std::size_t c = 1; c < table.titles.size(); ++c) std::printf("%-28s", table.titles[c].c_str());
+    for (std::size_t c = 1; c < table.titles.size(); ++c)
+        std::printf("%-28s", table.titles[c].c_str());
     std::printf("\n");
     for (const auto& row : table.rows) {
         for (std::size_t c = 0; c < row.size(); ++c) std::printf("%-28s", row[c].c_str());
@@ -260,7 +277,8 @@ int routeCommand(const Args& given) {
             points.push_back({GeoPoint{p.parentLon, p.parentLat}, p.parentTime.dayNumber});
         if (!exportRoutingResult(gpxOut, points, error)) return fail(error);
     }
-    if (!jsonOut.empty() && !writeJson(jsonOut, result, error)) return fail(error);
+    if (!jsonOut.empty() && !replaceFileContents(jsonOut, resultJson(result), error))
+        return fail(error);
     return 0;
 }
 

@@ -3,6 +3,7 @@
 // navorel-cli tide tables [--folder DIR] FROM TO (the tide tables of every station)
 // navorel-cli tide constants TCD STATION YEAR    (every constituent, for reference checks)
 #include "cli/commands.h"
+#include "core/atomic_file.h"
 #include "cli/tcd_import.h"
 #include "core/datetime.h"
 #include "settings/config_store.h"
@@ -182,7 +183,7 @@ int importCommand(const Args& args) {
             text += "\n";
         }
     }
-    if (!writeTextFileAtomic(args[1], text, error)) return fail(error);
+    if (!replaceFileContents(args[1], text, error)) return fail(error);
     std::printf("%zu stations written to %s\n", args.size() - 2, args[1].c_str());
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "geo/gpx.h"
 
+#include "core/atomic_file.h"
+
 #include "core/datetime.h"
 
 #include <pugixml.hpp>
@@ -344,15 +346,15 @@ bool loadWaypointSet(const std::string& path, WaypointSet& set, std::string& err
 
 bool saveUserRoute(const std::string& path, const std::vector<GeoPoint>& waypoints,
                    std::string& error) {
-    return replaceFile(path, userRouteGpx(waypoints), error);
+    return replaceFileContents(path, userRouteGpx(waypoints), error);
 }
 
 bool saveBarriers(const std::string& path, const BarrierList& barriers, std::string& error) {
-    return replaceFile(path, barriersGpx(barriers), error);
+    return replaceFileContents(path, barriersGpx(barriers), error);
 }
 
 bool saveWaypointSet(const std::string& path, const WaypointSet& set, std::string& error) {
-    return replaceFile(path, waypointSetGpx(set), error);
+    return replaceFileContents(path, waypointSetGpx(set), error);
 }
 
 bool exportRoutingResult(const std::string& path, const std::vector<ExportedRoutePoint>& points,
@@ -367,47 +369,8 @@ bool exportRoutingResult(const std::string& path, const std::vector<ExportedRout
             return false;
         }
     }
-    return replaceFile(path, routingExportGpx(points), error);
+    return replaceFileContents(path, routingExportGpx(points), error);
 }
 
-bool replaceFile(const std::string& path, std::string_view content, std::string& error) {
-    static std::atomic<unsigned> serial{0};
-    const std::string failure = "cannot write " + path + ": ";
-    struct stat old {};
-    const bool hadOld = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
-
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) {
-        error = failure + std::strerror(errno);
-        return false;
-    }
-    auto abandon = [&](int err) {
-        if (fd >= 0) ::close(fd);
-        ::unlink(temp.c_str());
-        error = failure + std::strerror(err);
-        return false;
-    };
-    std::size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return abandon(errno);
-        if (n == 0) return abandon(EIO);
-        done += static_cast<std::size_t>(n);
-    }
-    if (hadOld) ::fchmod(fd, old.st_mode & 07777);
-    if (::fsync(fd) != 0) return abandon(errno);
-    const int closed = ::close(fd);
-    fd = -1;
-    if (closed != 0) return abandon(errno);
-    if (::rename(temp.c_str(), path.c_str()) != 0) return abandon(errno);
-    return true;
-}
 
 } // namespace navorel

@@ -104,9 +104,5 @@ CoordinateStatus parseRouteCoordinate(std::string_view text, float& value);
 // A waypoint coordinate: no comma replacement, 0 when the text holds no usable number.
 float parseWaypointCoordinate(std::string_view text);
 
-// Replaces the file at `path` with `content` through a temporary file in the same folder and
-// a rename. An existing file keeps its permission bits. On failure the old file is untouched,
-// no temporary file is left behind and `error` says why.
-bool replaceFile(const std::string& path, std::string_view content, std::string& error);
 
 } // namespace navorel

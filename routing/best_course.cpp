@@ -33,8 +33,9 @@ RoutingOutput routeBestCourse(const RoutingInputs& given, const UserRoute& route
             break;
         }
         const GeoPoint from{p.parentLon, p.parentLat}, to{p.lon, p.lat};
-        if (in.crossings && ((params.avoidCoasts && in.crossings->segmentCrossesLand(from, to)) ||
-                             (params.avoidBarriers && in.crossings->segmentCrossesBarrier(from, to)))) {
+        if (in.crossings &&
+            ((params.avoidCoasts && in.crossings->segmentCrossesLand(from, to)) ||
+             (params.avoidBarriers && in.crossings->segmentCrossesBarrier(from, to)))) {
             out.inProgress = false;
             setRunStatus(in, kStatusRejected);
             stop = true;
@@ -62,8 +63,10 @@ RoutingOutput routeBestCourse(const RoutingInputs& given, const UserRoute& route
             const LegFinish finish = finishLeg(in, out.route.back(), wp[target], step);
             for (int k = 0; k < finish.count; ++k) out.route.push_back(finish.points[k]);
             d = out.route.back();
-            if (target + 1 < wp.size()) ++target;
-            else stop = true;
+            if (target + 1 < wp.size())
+                ++target;
+            else
+                stop = true;
         }
 
         ++iterations;

@@ -8,7 +8,7 @@ namespace navorel {
 class ShorelineStore;
 
 class StoreCrossings : public CrossingTests {
-public:
+  public:
     // Either may be null: no land, or no barriers. Both must outlive this object.
     StoreCrossings(const ShorelineStore* store, const BarrierList* barriers)
         : store_(store), barriers_(barriers) {}
@@ -16,7 +16,7 @@ public:
     bool segmentCrossesBarrier(GeoPoint from, GeoPoint to) const override;
     bool pointOnLand(GeoPoint p) const override;
 
-private:
+  private:
     const ShorelineStore* store_;
     const BarrierList* barriers_;
 };

@@ -69,7 +69,8 @@ struct Scanner {
     // Values from min to max by step; a step below 1 gives the first value only, instead of
     // repeating it for ever.
     template <typename F> bool series(int min, int max, int step, F each) {
-        for (long long v = min; v <= max; v += step > 0 ? step : static_cast<long long>(max) - min + 1) {
+        for (long long v = min; v <= max;
+             v += step > 0 ? step : static_cast<long long>(max) - min + 1) {
             if (!each(static_cast<int>(v))) return false;
         }
         return true;
@@ -114,7 +115,8 @@ struct Scanner {
             for (int i = 0; i < 3; ++i) {
                 if (!p.polarOn[i]) continue;
                 const std::string path =
-                    (std::filesystem::path(setup.polarsFolder) / (p.polarName[i] + ".pol")).string();
+                    (std::filesystem::path(setup.polarsFolder) / (p.polarName[i] + ".pol"))
+                        .string();
                 Polar polar;
                 std::string error;
                 if (!std::filesystem::exists(path) || !loadPolar(path, polar, error)) continue;
@@ -133,7 +135,9 @@ std::string format(const char* f, double a) {
     return buf;
 }
 
-long long roundHalfUp(double x) { return static_cast<long long>(std::floor(x + 0.5)); }
+long long roundHalfUp(double x) {
+    return static_cast<long long>(std::floor(x + 0.5));
+}
 
 std::string percent(double value, double duration) {
     const long long pc = duration > 0 ? roundHalfUp(value * 100.0 / duration) : 0;
@@ -244,8 +248,11 @@ ResultsTable resultsTable(const RoutingResult& result, const UserRoute& userRout
     for (std::size_t k = 0; k < result.summaries.size(); ++k) {
         const RunSummary& s = result.summaries[k];
         char title[300];
-        if (result.severalPolars) std::snprintf(title, sizeof title, "%s", s.polarName.c_str());
-        else std::snprintf(title, sizeof title, "%s %d", texts.text(77).c_str(), static_cast<int>(k) + 1);
+        if (result.severalPolars)
+            std::snprintf(title, sizeof title, "%s", s.polarName.c_str());
+        else
+            std::snprintf(title, sizeof title, "%s %d", texts.text(77).c_str(),
+                          static_cast<int>(k) + 1);
         table.titles.push_back(title);
 
         auto set = [&](int row, std::string v) { table.rows[row][1 + k] = std::move(v); };
@@ -273,10 +280,12 @@ ResultsTable resultsTable(const RoutingResult& result, const UserRoute& userRout
                       direct > 0 ? roundHalfUp(routed / direct * 100.0) - 100 : 0);
         set(b + 2, buf);
         set(b + 4, format("%.2f M", duration > 0 ? routed / (duration / 3600.0) : 0.0));
-        std::snprintf(buf, sizeof buf, "[%.2f kt - %.2f kt]", s.minSog * kMsToKnot, s.maxSog * kMsToKnot);
+        std::snprintf(buf, sizeof buf, "[%.2f kt - %.2f kt]", s.minSog * kMsToKnot,
+                      s.maxSog * kMsToKnot);
         set(b + 5, buf);
         set(b + 7, last.fuel != 0 ? "Yes" : "No");
-        std::snprintf(buf, sizeof buf, "%d %s", static_cast<int>(last.engineSeconds / 3600.0), hours.c_str());
+        std::snprintf(buf, sizeof buf, "%d %s", static_cast<int>(last.engineSeconds / 3600.0),
+                      hours.c_str());
         set(b + 8, buf);
         std::snprintf(buf, sizeof buf, "%lld L", static_cast<long long>(std::llround(last.fuel)));
         set(b + 9, buf);
@@ -287,18 +296,26 @@ ResultsTable resultsTable(const RoutingResult& result, const UserRoute& userRout
         for (std::size_t i = 0; i < route.size(); ++i) {
             const IsochronePoint& q = route[i];
             windTime += q.tws * q.stepSeconds;
-            if (q.engine) engine += q.stepSeconds;
-            else if (q.twa > 120) downwind += q.stepSeconds;
-            else if (q.awa < 40) upwind += q.stepSeconds;
-            else reaching += q.stepSeconds;
+            if (q.engine)
+                engine += q.stepSeconds;
+            else if (q.twa > 120)
+                downwind += q.stepSeconds;
+            else if (q.awa < 40)
+                upwind += q.stepSeconds;
+            else
+                reaching += q.stepSeconds;
             if (q.awaSide == 1) side += q.stepSeconds;
             if (i > 0 && q.awaSide != route[i - 1].awaSide) ++tacks;
-            if (q.currentDot > 0) favourable += q.stepSeconds;
-            else if (q.currentDot < 0) adverse += q.stepSeconds;
-            else none += q.stepSeconds;
+            if (q.currentDot > 0)
+                favourable += q.stepSeconds;
+            else if (q.currentDot < 0)
+                adverse += q.stepSeconds;
+            else
+                none += q.stepSeconds;
         }
         set(b + 11, format("%.1f kt", duration > 0 ? windTime / duration * kMsToKnot : 0.0));
-        std::snprintf(buf, sizeof buf, "[%.2f kt - %.2f kt]", s.minTws * kMsToKnot, s.maxTws * kMsToKnot);
+        std::snprintf(buf, sizeof buf, "[%.2f kt - %.2f kt]", s.minTws * kMsToKnot,
+                      s.maxTws * kMsToKnot);
         set(b + 12, buf);
         set(b + 14, percent(engine, duration));
         set(b + 15, percent(upwind, duration));
@@ -320,8 +337,10 @@ ResultsTable resultsTable(const RoutingResult& result, const UserRoute& userRout
     }
     const long long secs = static_cast<long long>(result.computeSeconds);
     char buf[64];
-    if (secs >= 60) std::snprintf(buf, sizeof buf, "%lld min %lld sec", secs / 60, secs % 60);
-    else std::snprintf(buf, sizeof buf, "%lld sec", secs);
+    if (secs >= 60)
+        std::snprintf(buf, sizeof buf, "%lld min %lld sec", secs / 60, secs % 60);
+    else
+        std::snprintf(buf, sizeof buf, "%lld sec", secs);
     table.computationTime = buf;
     return table;
 }

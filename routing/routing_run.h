@@ -21,11 +21,11 @@ struct WindCoverage {
 };
 
 struct RunSummary {
-    int power = 100;         // effectiveness in force, percent
+    int power = 100; // effectiveness in force, percent
     std::string polarName;
-    float rating = 1;        // 1 unless the polar is one of the scan polars
-    int variation = 100;     // wind intensity in force, percent
-    int startOffset = 0;     // hours
+    float rating = 1;    // 1 unless the polar is one of the scan polars
+    int variation = 100; // wind intensity in force, percent
+    int startOffset = 0; // hours
     float minSog = 0, maxSog = 0, minTws = 0, maxTws = 0; // m/s
     long long advanceCalls = 0;
     int storeSize = 0;
@@ -51,8 +51,8 @@ struct RunSetup {
     const CurrentSource* current = nullptr;
     const CrossingTests* crossings = nullptr;
     RunControl* control = nullptr;
-    const UserRoute* route = nullptr;    // recomputed
-    DateTime start;                      // the time of the frame shown, or the chosen time
+    const UserRoute* route = nullptr; // recomputed
+    DateTime start;                   // the time of the frame shown, or the chosen time
     // Called before the run when CoastsQuality differs from the level of the routing store.
     std::function<void(int level)> reopenShoreline;
     FrontCallback afterFront;

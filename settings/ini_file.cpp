@@ -1,5 +1,7 @@
 #include "settings/ini_file.h"
 
+#include "core/atomic_file.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -83,18 +85,6 @@ std::string cutUtf8(std::string_view s, std::size_t limit) {
     return std::string(s.substr(0, n));
 }
 
-bool writeAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 double numberOf(const IniTarget& target) {
     return std::visit(
@@ -225,47 +215,7 @@ std::string IniFile::text() const {
 }
 
 bool IniFile::save(const std::string& path, std::string& error) const {
-    // Replace the file a symbolic link points to, not the link.
-    std::string target = path;
-    std::error_code ec;
-    if (fs::is_symlink(path, ec)) {
-        const fs::path resolved = fs::canonical(path, ec);
-        if (!ec) target = resolved.string();
-    }
-    const fs::path targetPath(target);
-    fs::path folder = targetPath.parent_path();
-    if (folder.empty()) folder = ".";
-    std::string temp = (folder / ("." + targetPath.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    struct stat old {};
-    const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    const std::string data = text();
-    bool ok = writeAll(fd, data) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    int saved = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        saved = errno;
-    }
-    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
-        ok = false;
-        saved = errno;
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
-        error = "cannot write " + path + ": " + std::strerror(saved);
-        return false;
-    }
-    // Make the rename itself durable.
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    return replaceFileContents(path, text(), error);
 }
 
 const IniFile::Index& IniFile::index() const {

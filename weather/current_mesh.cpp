@@ -1,5 +1,6 @@
 // Writers of current files and meshes, and the triangulation that builds a mesh.
 #include "weather/current_field.h"
+#include "core/atomic_file.h"
 #include "weather/tide_text.h"
 
 #include <algorithm>
@@ -33,7 +34,7 @@ bool writeDefaultCurrentFile(const std::string& path, const CurrentFile& file, s
         values(p.neapNorth);
         text += "\n";
     }
-    return writeTextFileAtomic(path, text, error);
+    return replaceFileContents(path, text, error);
 }
 
 bool writeMeshLists(const std::string& trianglePath, const std::string& vertexPath,
@@ -54,8 +55,8 @@ bool writeMeshLists(const std::string& trianglePath, const std::string& vertexPa
             vert += (i ? " " : "") + std::to_string(list[i]);
         vert += "\n";
     }
-    return writeTextFileAtomic(trianglePath, tri, error) &&
-           writeTextFileAtomic(vertexPath, vert, error);
+    return replaceFileContents(trianglePath, tri, error) &&
+           replaceFileContents(vertexPath, vert, error);
 }
 
 namespace {

@@ -1,4 +1,5 @@
 #include "weather/tide_harmonics.h"
+#include "core/atomic_file.h"
 
 #include "weather/tide_text.h"
 
@@ -403,7 +404,7 @@ bool writeTideTable(const std::string& path, const std::vector<TideEvent>& event
                       e.time - static_cast<double>(d), e.height, e.coefficient);
         text += buffer;
     }
-    return writeTextFileAtomic(path, text, error);
+    return replaceFileContents(path, text, error);
 }
 
 } // namespace navorel

@@ -1,5 +1,6 @@
 #include "weather/tide_text.h"
 
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -40,30 +41,5 @@ bool readTextFile(const std::string& path, std::string& text, std::size_t maxByt
     return static_cast<bool>(in) || in.eof();
 }
 
-bool writeTextFileAtomic(const std::string& path, const std::string& text, std::string& error) {
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            error = "cannot write " + temporary;
-            return false;
-        }
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (!out) {
-            error = "cannot write " + temporary;
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        error = "cannot rename " + temporary + " to " + path + ": " + ec.message();
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
-}
 
 } // namespace navorel

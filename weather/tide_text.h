@@ -15,7 +15,5 @@ std::string trimBlanks(std::string_view text);
 // Reads a whole file; false when it cannot be read or is larger than maxBytes.
 bool readTextFile(const std::string& path, std::string& text, std::size_t maxBytes = 256u << 20);
 
-// Writes text to path + ".tmp", then renames it over path.
-bool writeTextFileAtomic(const std::string& path, const std::string& text, std::string& error);
 
 } // namespace navorel

@@ -42,7 +42,8 @@ RoutingResult routeScenario(Scenario& sc) {
     std::string error;
     EXPECT_TRUE(loadPolar(kDist + "/Polars/Navorel40.pol", polar, error)) << error;
     WindStore store;
-    EXPECT_EQ(store.loadGrib(kDist + "/Gribs/Demo.grb", WindColorRamp{}, &error), GribLoadStatus::Ok)
+    EXPECT_EQ(store.loadGrib(kDist + "/Gribs/Demo.grb", WindColorRamp{}, &error),
+              GribLoadStatus::Ok)
         << error;
     StoreWindField wind(store, sc.params);
     ShorelineStore shore(kDist + "/Data/Gshhs/");
@@ -60,8 +61,14 @@ RoutingResult routeScenario(Scenario& sc) {
     setup.polar = &polar;
     setup.wind = &wind;
     const FrameGeometry& g = store.geometry(0);
-    setup.coverage = {true, store.frameTimes().front(), store.frameTimes().back(),
-                      g.minLon, g.maxLon, g.minLat, g.maxLat, g.wrap};
+    setup.coverage = {true,
+                      store.frameTimes().front(),
+                      store.frameTimes().back(),
+                      g.minLon,
+                      g.maxLon,
+                      g.minLat,
+                      g.maxLat,
+                      g.wrap};
     setup.crossings = &crossings;
     setup.current = sc.current;
     setup.control = &control;
@@ -72,7 +79,9 @@ RoutingResult routeScenario(Scenario& sc) {
     return result;
 }
 
-std::string runScenario(Scenario& sc) { return formatRoute(routeScenario(sc).output.route); }
+std::string runScenario(Scenario& sc) {
+    return formatRoute(routeScenario(sc).output.route);
+}
 
 Scenario capeCod() {
     Scenario sc;

@@ -16,7 +16,7 @@ namespace {
 
 // Label texts for the results table, by number.
 class NumberTexts : public TextProvider {
-public:
+  public:
     std::string text(int n) const override {
         if (n == 77) return "Routing";
         if (n == 78) return "h";
@@ -72,7 +72,8 @@ TEST(BestCourse, ShortLegStartsFromADepartureRecordWithNoTotals) {
     EXPECT_EQ(dep.totalDistance, 0.0f);
     EXPECT_EQ(dep.stepSeconds, 0.0);
     // The arrival counts the leg once: about 1.1 km.
-    EXPECT_NEAR(out.route.back().totalDistance, greatCircleDistance(f.route.waypoints[0], f.route.waypoints[1]), 30);
+    EXPECT_NEAR(out.route.back().totalDistance,
+                greatCircleDistance(f.route.waypoints[0], f.route.waypoints[1]), 30);
     EXPECT_NEAR(out.route.back().lat, 41.99f, 1e-4);
     EXPECT_EQ(out.status, 0);
     EXPECT_TRUE(out.arrived);
@@ -112,7 +113,8 @@ TEST(RoutingRun, EffectivenessScanRunsAndFallbacks) {
     for (int k = 0; k < 5; ++k) EXPECT_EQ(r.summaries[k].power, expected[k]);
     EXPECT_EQ(r.scanRoutes.size(), 5u);
     // A slower boat takes longer.
-    EXPECT_GT(routeDurationSeconds(r.summaries[0].route), routeDurationSeconds(r.summaries[4].route));
+    EXPECT_GT(routeDurationSeconds(r.summaries[0].route),
+              routeDurationSeconds(r.summaries[4].route));
 
     f.params.stepPolar = 7;
     r = runRouting(s);
