@@ -17,7 +17,8 @@ struct Parts {
 // Whole degrees, whole minutes and a sub-unit of the minute (scale 10000 for
 // ten-thousandths, 60 for seconds), all truncated toward zero, of the magnitude.
 Parts split(double v, double scale) {
-    const double a = std::fabs(v);
+    double a = std::fabs(v);
+    if (!(a <= 1e6)) a = 0; // not a position: no out-of-range conversion to int
     const double deg = std::trunc(a);
     const double min = (a - deg) * 60.0;
     const double wholeMin = std::trunc(min);
@@ -25,7 +26,9 @@ Parts split(double v, double scale) {
             static_cast<int>(std::trunc((min - wholeMin) * scale))};
 }
 
-double frac(double x) { return x - std::trunc(x); }
+double frac(double x) {
+    return x - std::trunc(x);
+}
 
 } // namespace
 
@@ -92,9 +95,9 @@ void CoordinateText::format(double value, Kind kind, const std::string& patternI
         setInvalid();
         return;
     }
-    const std::string pattern = patternIn.empty()
-                                    ? (kind == Kind::Latitude ? latitudePattern(0) : longitudePattern(0))
-                                    : patternIn;
+    const std::string pattern =
+        patternIn.empty() ? (kind == Kind::Latitude ? latitudePattern(0) : longitudePattern(0))
+                          : patternIn;
     const double mag = std::fabs(value);
     std::string out;
     char buf[64];
@@ -126,22 +129,28 @@ void CoordinateText::format(double value, Kind kind, const std::string& patternI
         width = width > 40 ? 40 : width;
         precision = precision > 12 ? 12 : precision;
         auto integer = [&](long long v) {
-            std::snprintf(buf, sizeof buf, ("%" + flags + (width ? std::to_string(width) : "") + "lld").c_str(), v);
+            std::snprintf(buf, sizeof buf,
+                          ("%" + flags + (width ? std::to_string(width) : "") + "lld").c_str(), v);
             out += buf;
         };
         auto real = [&](double v) {
             // The width counts the whole part, so that "%02.3m" pads the minutes to two digits.
             const int p = precision < 0 ? 6 : precision;
             const int total = width ? width + (p > 0 ? p + 1 : 0) + (v < 0 ? 1 : 0) : 0;
-            std::snprintf(buf, sizeof buf, ("%" + flags + (total ? std::to_string(total) : "") + "." +
-                                            std::to_string(p) + "f").c_str(), v);
+            std::snprintf(
+                buf, sizeof buf,
+                ("%" + flags + (total ? std::to_string(total) : "") + "." + std::to_string(p) + "f")
+                    .c_str(),
+                v);
             out += buf;
         };
         switch (letter) {
         case 'H':
         case 'h':
-            if (kind == Kind::Latitude) out += value > 0 ? 'N' : 'S';
-            else out += value >= 0 ? 'E' : 'W';
+            if (kind == Kind::Latitude)
+                out += value > 0 ? 'N' : 'S';
+            else
+                out += value >= 0 ? 'E' : 'W';
             break;
         case 'D':
             integer(static_cast<long long>(std::trunc(mag + 1e-8)));
@@ -177,7 +186,8 @@ void CoordinateText::format(double value, Kind kind, const std::string& patternI
     value_ = value;
 }
 
-void CoordinateText::finish(double degrees, double minutes, double seconds, double sign, Kind kind) {
+void CoordinateText::finish(double degrees, double minutes, double seconds, double sign,
+                            Kind kind) {
     if (!(degrees >= 0 && degrees <= 180 && minutes >= 0 && minutes <= 60 && seconds >= 0 &&
           seconds <= 60) ||
         kind == Kind::Invalid) {
@@ -208,7 +218,8 @@ void CoordinateText::parse(const std::string& text, Kind kindIfNoLetter) {
         pos = text.find_first_of("0123456789.", pos);
         if (pos == std::string::npos) break;
         const std::size_t end = text.find_first_not_of("0123456789.", pos);
-        const std::string run = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        const std::string run =
+            text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
         n = std::strtod(run.c_str(), nullptr);
         pos = end == std::string::npos ? text.size() : end;
     }
@@ -216,7 +227,8 @@ void CoordinateText::parse(const std::string& text, Kind kindIfNoLetter) {
     if (!valid()) text_.clear();
 }
 
-void CoordinateText::parse(const std::string& text, const std::string& pattern, Kind kindIfNoLetter) {
+void CoordinateText::parse(const std::string& text, const std::string& pattern,
+                           Kind kindIfNoLetter) {
     text_ = text;
     Kind kind = kindIfNoLetter;
     double sign = 1.0;

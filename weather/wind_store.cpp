@@ -1,5 +1,7 @@
 #include "weather/wind_store.h"
 
+#include "core/position_text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -95,22 +97,6 @@ WindFrame expandedFrame(const WindFrame& f, const WindFrame& g, int step, int n)
 bool sameTime(const WindFrame& f, const GribRecord& r) {
     return f.year == r.year && f.month == r.month && f.day == r.day && f.hour == r.hour &&
            f.forecastHour == r.forecast;
-}
-
-char hemisphere(double v, char positive, char negative) {
-    return v > 0 ? positive : negative;
-}
-
-std::string dmsText(double v, const char* format, char letter) {
-    const double m = std::fabs(v);
-    if (!std::isfinite(m) || m > 1e6) return {};
-    const int degrees = static_cast<int>(m);
-    const double minutesFull = (m - degrees) * 60.0;
-    const int minutes = static_cast<int>(minutesFull);
-    const int seconds = static_cast<int>((minutesFull - minutes) * 60.0);
-    char text[64];
-    std::snprintf(text, sizeof text, format, degrees, letter, minutes, seconds);
-    return text;
 }
 
 } // namespace
@@ -333,8 +319,9 @@ void WindStore::rebuildInformationText(const std::string& displayName, const Tex
     info_.clear();
     if (frames_.empty()) return;
     const std::string label = texts.text(kTextGribGrid);
-    const std::string lon1 = longitudeDmsText(first_.lon1), lon2 = longitudeDmsText(first_.lon2);
-    const std::string lat1 = latitudeDmsText(first_.lat1), lat2 = latitudeDmsText(first_.lat2);
+    const std::string lon1 = formatLongitudeDms(first_.lon1),
+                      lon2 = formatLongitudeDms(first_.lon2);
+    const std::string lat1 = formatLatitudeDms(first_.lat1), lat2 = formatLatitudeDms(first_.lat2);
     const int size = std::snprintf(nullptr, 0, "%s\n\n%s %d x %d\n\n%s - %s\n\n%s - %s\n",
                                    displayName.c_str(), label.c_str(), first_.nx, first_.ny,
                                    lon1.c_str(), lon2.c_str(), lat1.c_str(), lat2.c_str());
@@ -352,14 +339,6 @@ std::string gribDisplayName(const std::string& path) {
     const auto dot = name.rfind('.');
     if (dot != std::string::npos) name.resize(dot);
     return name + ".grb";
-}
-
-std::string latitudeDmsText(double lat) {
-    return dmsText(lat, "%02d\xC2\xB0%c %02d'%02d\"", hemisphere(lat, 'N', 'S'));
-}
-
-std::string longitudeDmsText(double lon) {
-    return dmsText(lon, "%03d\xC2\xB0%c %02d'%02d\"", hemisphere(lon, 'E', 'W'));
 }
 
 GribLoadStatus openGribFile(const std::string& path, WindStore& store, const WindColorRamp& ramp,

@@ -135,11 +135,6 @@ FrameGeometry frameGeometry(const WindFrame& frame);
 // followed by ".grb".
 std::string gribDisplayName(const std::string& path);
 
-// Positions of the information text: "045°N 30'00\"" and "070°W 15'00\"" (degrees, minutes,
-// seconds, all truncated; N and E for values above 0).
-std::string latitudeDmsText(double lat);
-std::string longitudeDmsText(double lon);
-
 // What the program does when the user opens a GRIB file: a ".bz2" file is decompressed to
 // its sibling first (and deleted when that succeeded). On success the store is replaced,
 // `displayName` set and the information text rebuilt; the caller then switches the wind

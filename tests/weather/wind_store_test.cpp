@@ -1,3 +1,4 @@
+#include "core/position_text.h"
 #include "weather/wind_store.h"
 
 #include <gtest/gtest.h>
@@ -238,10 +239,10 @@ TEST(WindStore, InformationText) {
     EXPECT_EQ(store.informationText(), "steps.grb\n\nGrid: 3 x 3\n\n"
                                        "000\u00b0W 00'00\" - 002\u00b0E 00'00\"\n\n"
                                        "40\u00b0N 00'00\" - 42\u00b0N 00'00\"\n");
-    EXPECT_EQ(latitudeDmsText(-45.5), "45\u00b0S 30'00\"");
-    EXPECT_EQ(latitudeDmsText(0), "00\u00b0S 00'00\"");
-    EXPECT_EQ(longitudeDmsText(-70.2578125), "070\u00b0W 15'28\""); // 15.46875 minutes
-    EXPECT_EQ(longitudeDmsText(179.75), "179\u00b0E 45'00\"");
+    EXPECT_EQ(formatLatitudeDms(-45.5), "45\u00b0S 30'00\"");
+    EXPECT_EQ(formatLatitudeDms(0), "00\u00b0S 00'00\"");
+    EXPECT_EQ(formatLongitudeDms(-70.2578125), "070\u00b0W 15'28\""); // 15.46875 minutes
+    EXPECT_EQ(formatLongitudeDms(179.75), "179\u00b0E 45'00\"");
 }
 
 TEST(WindStore, DisplayNames) {
