@@ -126,14 +126,14 @@ int tideCommand(const Args& given) {
 }
 
 // "OUR NAME=TCD station name", or a TCD name whose part before the first comma becomes ours.
-void splitStationSpec(const std::string& spec, std::string& ours, std::string& tcdName) {
-    const std::size_t eq = spec.find('=');
+void splitStationArgument(const std::string& argument, std::string& ours, std::string& tcdName) {
+    const std::size_t eq = argument.find('=');
     if (eq != std::string::npos) {
-        ours = upper(trimBlanks(spec.substr(0, eq)));
-        tcdName = trimBlanks(spec.substr(eq + 1));
+        ours = upper(trimBlanks(argument.substr(0, eq)));
+        tcdName = trimBlanks(argument.substr(eq + 1));
     } else {
-        tcdName = spec;
-        ours = upper(trimBlanks(spec.substr(0, spec.find(','))));
+        tcdName = argument;
+        ours = upper(trimBlanks(argument.substr(0, argument.find(','))));
     }
 }
 
@@ -148,7 +148,7 @@ int importCommand(const Args& args) {
     char buffer[256];
     for (std::size_t i = 2; i < args.size(); ++i) {
         std::string ours, tcdName;
-        splitStationSpec(args[i], ours, tcdName);
+        splitStationArgument(args[i], ours, tcdName);
         TcdStation s;
         if (!readTcdStation(tcdName, s, error)) return fail(error);
         if (!s.reference) return fail("\"" + tcdName + "\" has no harmonic constants of its own");
