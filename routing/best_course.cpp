@@ -1,7 +1,5 @@
 #include "routing/best_course.h"
 
-#include <algorithm>
-
 namespace navorel {
 
 RoutingOutput routeBestCourse(const RoutingInputs& given, const UserRoute& route,
@@ -78,12 +76,7 @@ RoutingOutput routeBestCourse(const RoutingInputs& given, const UserRoute& route
         }
     }
 
-    for (const IsochronePoint& q : out.route) {
-        out.minSog = std::min(out.minSog, q.sog);
-        out.maxSog = std::max(out.maxSog, q.sog);
-        out.minTws = std::min(out.minTws, q.tws);
-        out.maxTws = std::max(out.maxTws, q.tws);
-    }
+    foldDisplayRanges(out);
     if (iterations >= params.maxIterations) {
         setRunStatus(in, kStatusRejected);
         out.inProgress = false;

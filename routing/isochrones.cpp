@@ -82,14 +82,6 @@ void rebuildRoute(RoutingOutput& out, int chosen) {
     std::reverse(out.route.begin(), out.route.end());
 }
 
-void foldDisplayRanges(RoutingOutput& out) {
-    for (const IsochronePoint& p : out.route) {
-        out.minSog = std::min(out.minSog, p.sog);
-        out.maxSog = std::max(out.maxSog, p.sog);
-        out.minTws = std::min(out.minTws, p.tws);
-        out.maxTws = std::max(out.maxTws, p.tws);
-    }
-}
 
 // Wraps a longitude difference into -180..180 by one turn, as the planar crossing test does.
 inline double wrapDelta(double d) {
@@ -353,6 +345,15 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
     rebuildRoute(out, chosen);
     foldDisplayRanges(out);
     return arrived;
+}
+
+void foldDisplayRanges(RoutingOutput& out) {
+    for (const IsochronePoint& p : out.route) {
+        out.minSog = std::min(out.minSog, p.sog);
+        out.maxSog = std::max(out.maxSog, p.sog);
+        out.minTws = std::min(out.minTws, p.tws);
+        out.maxTws = std::max(out.maxTws, p.tws);
+    }
 }
 
 RoutingOutput routeIsochrones(const RoutingInputs& given, const UserRoute& route,

@@ -54,6 +54,9 @@ struct LegSettings {
 LegSettings legSettings(const RoutingParameters& params, const Polar& polar, const UserRoute& route,
                         int leg);
 
+// Folds the smallest and largest sog and tws of the route into the display ranges.
+void foldDisplayRanges(RoutingOutput& out);
+
 // Told after each front when "Render after each isochrone" is on.
 struct FrontEvent {
     int leg = 0;
