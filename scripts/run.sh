@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets everything up and runs Navorel's main job on the bundled demo data: the routing of the
-# demo route (Boston round Cape Cod to Nantucket) on the demo forecast with the demo polar,
+# demo route (Boston round Cape Cod and Nantucket Sound to Newport) on the demo forecast with the demo polar,
 # tidal streams and shorelines, printing the results table and writing the route as GPX.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -108,9 +108,9 @@ void check(Scenario& sc) {
 
 } // namespace
 
-TEST(Golden, IsochronesRoundCapeCodToNantucket) {
+TEST(Golden, IsochronesOnTheDemoRoute) {
     Scenario sc = capeCod();
-    sc.golden = "isochrones_cape_cod.txt";
+    sc.golden = "isochrones_demo_route.txt";
     check(sc);
 }
 
