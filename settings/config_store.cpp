@@ -17,7 +17,11 @@ bool isDirectory(const std::string& path) {
 
 ProgramPaths makeProgramPaths(const std::string& programFolder) {
     ProgramPaths p;
-    std::string f = programFolder;
+    // Absolute, so that the folder settings built from it stay right whatever the current
+    // directory is when they are used.
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(programFolder, ec);
+    std::string f = ec || programFolder.empty() ? programFolder : absolute.lexically_normal().string();
     while (f.size() > 1 && f.back() == '/') f.pop_back();
     p.programFolder = f;
     p.configFile = f + "/Config.ini";

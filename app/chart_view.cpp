@@ -1,0 +1,61 @@
+#include "app/chart_view.h"
+
+#include <QPainter>
+
+namespace navorel::app {
+
+void setUpView(MapView& view, const AppData& data, int width, int height) {
+    const MapSettings& map = data.config.settings.map;
+    view.scale = map.scale;
+    view.transX = map.transX;
+    view.transY = map.transY;
+    view.zoom = map.zoom > 1 ? map.zoom : 1.2;
+    view.factor[0] = map.factor0;
+    view.factor[1] = map.factor1;
+    view.factor[2] = map.factor2;
+    view.factor[3] = map.factor3;
+    view.resize(width, height);
+    GeoBox box;
+    if (routeBox(data.route, box) &&
+        view.frameRoute(box, static_cast<int>(data.route.waypoints.size())))
+        return;
+    if (!data.wind.empty()) {
+        const FrameGeometry& g = data.wind.geometry(0);
+        view.frameGrib({g.minLon, g.maxLon, g.minLat, g.maxLat}, g.wrap);
+    }
+}
+
+DisplayWind displayWind(const AppData& data) {
+    const RoutingParameters& p = data.config.settings.routing;
+    return {p.uniqueWind, static_cast<double>(p.windForce), static_cast<double>(p.windDirection),
+            static_cast<double>(p.variation)};
+}
+
+ChartScene makeScene(AppData& data, const DisplayWind& wind, const RoutingResult* result,
+                     const std::vector<std::vector<GeoPoint>>* liveFronts) {
+    ChartScene scene;
+    scene.settings = &data.config.settings;
+    scene.shore = data.drawingShore.get();
+    scene.wind = &data.wind;
+    scene.windFrame = data.wind.currentFrame();
+    scene.uniqueWind = wind.unique;
+    scene.windForce = wind.force;
+    scene.windDirection = wind.direction;
+    scene.windVariation = wind.variation;
+    scene.route = &data.route;
+    scene.result = result;
+    scene.liveFronts = liveFronts;
+    return scene;
+}
+
+QImage renderChartImage(AppData& data, const MapView& view, const DisplayWind& wind,
+                        const RoutingResult* result) {
+    QImage image(view.width, view.height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    paintChart(painter, view, makeScene(data, wind, result, nullptr));
+    painter.end();
+    return image;
+}
+
+} // namespace navorel::app

@@ -1,0 +1,58 @@
+#pragma once
+// The chart window: draws the chart, zooms with the wheel at the cursor, pans with a left
+// drag, starts a routing with Space on a worker thread and cancels it with Escape.
+#include "app/chart_view.h"
+
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+namespace navorel::app {
+
+class ChartWidget : public QWidget {
+  public:
+    explicit ChartWidget(AppData& data, QWidget* parent = nullptr);
+    ~ChartWidget() override;
+
+    const MapView& view() const { return view_; }
+    bool routingRunning() const { return running_; }
+    // Starts a routing on the worker thread; false when one is already running.
+    bool startRouting();
+    void cancelRouting();
+    // The last result published by the worker (null before the first run ends).
+    const RoutingResult* result() const { return result_.get(); }
+    // Fronts drawn while the last run went on.
+    int liveFrontCount() const { return liveFrontCount_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    void finishRouting(std::shared_ptr<RoutingResult> result);
+    void addLiveFront(std::vector<GeoPoint> front);
+
+    AppData& data_;
+    DisplayWind wind_;
+    MapView view_;
+    bool framed_ = false;
+    bool dragging_ = false;
+    QPointF dragFrom_;
+
+    RunControl control_;
+    std::atomic<bool> cancelRequested_{false};
+    std::thread worker_;
+    bool running_ = false;
+    std::shared_ptr<const RoutingResult> result_;
+    std::vector<std::vector<GeoPoint>> liveFronts_;
+    int liveFrontCount_ = 0;
+};
+
+} // namespace navorel::app

@@ -1,0 +1,325 @@
+// The desktop program's chart: start-up on the shipped program folder, the rendered chart's
+// colours where it matters, the routing worker, the wind symbols and the command line.
+#include "app/chart_view.h"
+#include "app/chart_widget.h"
+#include "render/wind_symbols.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+
+namespace fs = std::filesystem;
+using namespace navorel;
+
+namespace {
+
+// A scratch program folder that reads the shipped files through links, so the start-up log
+// and anything else written lands outside the repository.
+class ProgramFolder {
+  public:
+    ProgramFolder() {
+        path_ = fs::temp_directory_path() /
+                ("navorel-app-test-" + std::to_string(::getpid()) + "-" + std::to_string(count_++));
+        fs::remove_all(path_);
+        fs::create_directories(path_ / "Data");
+        const fs::path dist = fs::path(NAVOREL_SOURCE_DIR) / "dist";
+        for (const auto& e : fs::directory_iterator(dist)) {
+            const auto name = e.path().filename();
+            if (name == "Data") continue;
+            if (name == "Config.ini")
+                fs::copy_file(e.path(), path_ / name);
+            else
+                fs::create_directory_symlink(e.path(), path_ / name);
+        }
+        for (const auto& e : fs::directory_iterator(dist / "Data")) {
+            if (e.is_directory())
+                fs::create_directory_symlink(e.path(), path_ / "Data" / e.path().filename());
+            else
+                fs::copy_file(e.path(), path_ / "Data" / e.path().filename());
+        }
+    }
+    ~ProgramFolder() { fs::remove_all(path_); }
+    std::string str() const { return path_.string(); }
+
+  private:
+    fs::path path_;
+    static inline int count_ = 0;
+};
+
+QColor fromBgr(int c) {
+    return QColor(c & 0xff, (c >> 8) & 0xff, (c >> 16) & 0xff);
+}
+
+// Share of the pixels of the square of half-side r around (lon, lat) that have `colour`.
+double shareOf(const QImage& image, const MapView& view, double lon, double lat, int r,
+               QColor colour) {
+    double x, y;
+    view.project(lon, lat, x, y);
+    int hits = 0, all = 0;
+    for (int dy = -r; dy <= r; ++dy)
+        for (int dx = -r; dx <= r; ++dx) {
+            const int px = static_cast<int>(std::lround(x)) + dx;
+            const int py = static_cast<int>(std::lround(y)) + dy;
+            if (px < 0 || py < 0 || px >= image.width() || py >= image.height()) continue;
+            ++all;
+            if (QColor(image.pixel(px, py)).rgb() == colour.rgb()) ++hits;
+        }
+    return all ? static_cast<double>(hits) / all : 0;
+}
+
+int runProgram(const std::string& arguments) {
+    const std::string command = std::string("QT_QPA_PLATFORM=offscreen '") + NAVOREL_APP + "' " +
+                                arguments + " 2>/dev/null";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+TEST(ChartImage, ShippedFolderShowsLandAndSeaWithTheConfiguredColours) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    ASSERT_GE(data.route.waypoints.size(), 2u);
+    MapView view;
+    app::setUpView(view, data, 1280, 800);
+    const QImage image = app::renderChartImage(data, view, app::displayWind(data), nullptr);
+    ASSERT_EQ(image.size(), QSize(1280, 800));
+
+    const MapSettings& map = data.config.settings.map;
+    const QColor land = fromBgr(map.colorLand), sea = fromBgr(map.colorSea);
+    // The forearm of Cape Cod in the view framed on the route.
+    EXPECT_GT(shareOf(image, view, -70.0, 41.9, 1, land), 0.5);
+
+    // Framed on the wind: the open Gulf of Maine is sea between the wind symbols, inland
+    // Maine is land.
+    MapView gribView;
+    gribView.resize(1280, 800);
+    const FrameGeometry& g = data.wind.geometry(0);
+    ASSERT_TRUE(gribView.frameGrib({g.minLon, g.maxLon, g.minLat, g.maxLat}, g.wrap));
+    const QImage wide = app::renderChartImage(data, gribView, app::displayWind(data), nullptr);
+    EXPECT_GT(shareOf(wide, gribView, -68.5, 43.0, 10, sea), 0.6);
+    EXPECT_EQ(shareOf(wide, gribView, -68.5, 43.0, 10, land), 0);
+    EXPECT_GT(shareOf(wide, gribView, -69.8, 44.6, 10, land), 0.6);
+    EXPECT_EQ(shareOf(wide, gribView, -69.8, 44.6, 10, sea), 0);
+
+    std::ifstream log(folder.str() + "/Data/Log.txt");
+    const std::string text((std::istreambuf_iterator<char>(log)), {});
+    for (const char* step : {"Language = OK", "Gshhs rendering = OK", "Gshhs routing = OK",
+                             "Route = OK", "Winds = OK", "Polar = OK"})
+        EXPECT_NE(text.find(step), std::string::npos) << step;
+}
+
+TEST(ChartImage, ViewFramesTheRouteAndKeepsItsWaypointsOnScreen) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    MapView view;
+    app::setUpView(view, data, 800, 600);
+    for (const GeoPoint& p : data.route.waypoints) {
+        double x, y;
+        view.project(longitudeIntoView(view, p.lon), p.lat, x, y);
+        EXPECT_GE(x, 0);
+        EXPECT_LT(x, 800);
+        EXPECT_GE(y, 0);
+        EXPECT_LT(y, 600);
+    }
+}
+
+TEST(ChartImage, LongitudesAreBroughtIntoTheView) {
+    MapView view;
+    view.westLon = 170;
+    view.eastLon = 190;
+    EXPECT_DOUBLE_EQ(longitudeIntoView(view, -175), 185);
+    EXPECT_DOUBLE_EQ(longitudeIntoView(view, 175), 175);
+    view.westLon = -72;
+    view.eastLon = -66;
+    EXPECT_DOUBLE_EQ(longitudeIntoView(view, 290), -70);
+}
+
+TEST(ChartWindow, RoutingRunsOnTheWorkerAndPublishesItsResult) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    app::ChartWidget chart(data);
+    chart.resize(640, 480);
+    ASSERT_TRUE(chart.startRouting());
+    EXPECT_FALSE(chart.startRouting()); // one run at a time
+    EXPECT_TRUE(chart.routingRunning());
+    QElapsedTimer timer;
+    timer.start();
+    while (chart.routingRunning() && timer.elapsed() < 120000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_FALSE(chart.routingRunning());
+    ASSERT_NE(chart.result(), nullptr);
+    EXPECT_FALSE(chart.result()->output.route.empty());
+    EXPECT_NE(chart.result()->output.status, 2);
+    // The shipped settings draw each new front while the run goes on.
+    ASSERT_TRUE(data.config.settings.routing.renderAfter);
+    EXPECT_GT(chart.liveFrontCount(), 0);
+}
+
+TEST(ChartWindow, EscapeCancelsTheRunAndLeavesARoute) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    app::ChartWidget chart(data);
+    chart.resize(640, 480);
+    ASSERT_TRUE(chart.startRouting());
+    chart.cancelRouting();
+    QElapsedTimer timer;
+    timer.start();
+    while (chart.routingRunning() && timer.elapsed() < 120000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_FALSE(chart.routingRunning());
+    ASSERT_NE(chart.result(), nullptr);
+    EXPECT_EQ(chart.result()->output.status, 2);
+}
+
+TEST(ChartWindow, WheelZoomsAtTheCursorDragPansAndKeysDriveTheRouting) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    app::ChartWidget chart(data);
+    chart.resize(800, 600);
+    chart.show();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(chart.view().width, 800);
+
+    double lon0, lat0;
+    chart.view().unproject(300, 200, lon0, lat0);
+    const double scale0 = chart.view().scale;
+    QWheelEvent wheel(QPointF(300, 200), QPointF(300, 200), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&chart, &wheel);
+    EXPECT_GT(chart.view().scale, scale0);
+    double lon1, lat1;
+    chart.view().unproject(300, 200, lon1, lat1);
+    EXPECT_NEAR(lon1, lon0, 1e-6);
+    EXPECT_NEAR(lat1, lat0, 1e-6);
+
+    const double transX0 = chart.view().transX;
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(100, 100), QPointF(100, 100),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(140, 100), QPointF(140, 100), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(140, 100), QPointF(140, 100),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&chart, &press);
+    QCoreApplication::sendEvent(&chart, &move);
+    QCoreApplication::sendEvent(&chart, &release);
+    EXPECT_NEAR(chart.view().transX, transX0 + 40, 1e-9);
+
+    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
+    QCoreApplication::sendEvent(&chart, &space);
+    ASSERT_TRUE(chart.routingRunning());
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(&chart, &escape);
+    QElapsedTimer timer;
+    timer.start();
+    while (chart.routingRunning() && timer.elapsed() < 120000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_NE(chart.result(), nullptr);
+    EXPECT_EQ(chart.result()->output.status, 2);
+}
+
+TEST(WindSymbols, BarbsCountHalvesOfTenKnots) {
+    struct Case {
+        double knots;
+        bool calm, pennant;
+        int full;
+        bool half;
+    };
+    const Case cases[] = {
+        {0, true, false, 0, false},     {2.49, true, false, 0, false},
+        {2.5, false, false, 0, true},   {7.49, false, false, 0, true},
+        {7.5, false, false, 1, false},  {12.5, false, false, 1, true},
+        {17.5, false, false, 2, false}, {27.5, false, false, 3, false},
+        {32.5, false, false, 3, true},  {37.5, false, false, 4, false},
+        {44.9, false, false, 4, false}, {45, false, true, 0, false},
+        {NAN, true, false, 0, false},
+    };
+    for (const Case& c : cases) {
+        const BarbShape s = barbShape(c.knots);
+        EXPECT_EQ(s.calm, c.calm) << c.knots;
+        EXPECT_EQ(s.pennant, c.pennant) << c.knots;
+        EXPECT_EQ(s.fullBarbs, c.full) << c.knots;
+        EXPECT_EQ(s.halfBarb, c.half) << c.knots;
+    }
+}
+
+TEST(WindSymbols, ShaftPointsToWhereTheWindComesFrom) {
+    const double pi = std::numbers::pi;
+    EXPECT_NEAR(windScreenAngle(0), 1.5 * pi, 1e-12); // north wind: shaft up the screen
+    EXPECT_NEAR(windScreenAngle(90), 0, 1e-12);       // east wind: shaft to the right
+    EXPECT_NEAR(windScreenAngle(270), pi, 1e-12);
+    EXPECT_NEAR(windScreenAngle(720), 1.5 * pi, 1e-12);
+}
+
+TEST(ProgramFolderChoice, FirstRunFillsThePerUserFolderAndLaterRunsKeepIt) {
+    const fs::path root =
+        fs::temp_directory_path() / ("navorel-first-run-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root / "dist" / "Data");
+    std::ofstream(root / "dist" / "Config.ini") << "[Map]\nScale= 100\n";
+    std::ofstream(root / "dist" / "Data" / "Route.gpx") << "x";
+    const char* old = std::getenv("XDG_DATA_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_DATA_HOME", (root / "home").c_str(), 1);
+
+    std::string folder, error;
+    ASSERT_TRUE(app::chooseProgramFolder("", (root / "dist").string(), folder, error)) << error;
+    EXPECT_TRUE(fs::exists(fs::path(folder) / "Data" / "Route.gpx"));
+    std::ofstream(fs::path(folder) / "Config.ini") << "[Map]\nScale= 7\n";
+    ASSERT_TRUE(app::chooseProgramFolder("", (root / "dist").string(), folder, error));
+    std::ifstream kept(fs::path(folder) / "Config.ini");
+    const std::string text((std::istreambuf_iterator<char>(kept)), {});
+    EXPECT_NE(text.find("Scale= 7"), std::string::npos);
+
+    ASSERT_TRUE(app::chooseProgramFolder("/given", "/nowhere", folder, error));
+    EXPECT_EQ(folder, "/given");
+    if (old)
+        setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_DATA_HOME");
+    fs::remove_all(root);
+}
+
+TEST(CommandLine, ScreenshotWritesAnImageOfTheAskedSizeAndFailuresExitNonZero) {
+    ProgramFolder folder;
+    const std::string png = folder.str() + "/shot.png";
+    ASSERT_EQ(
+        runProgram("--folder '" + folder.str() + "' --screenshot '" + png + "' --size 320x200"), 0);
+    QImage image(QString::fromStdString(png));
+    EXPECT_EQ(image.size(), QSize(320, 200));
+    EXPECT_FALSE(fs::exists(png + ".tmp"));
+
+    EXPECT_NE(runProgram("--folder /nonexistent/navorel --screenshot '" + png + "'"), 0);
+    EXPECT_NE(runProgram("--folder '" + folder.str() + "' --screenshot /nonexistent/dir/x.png"), 0);
+    EXPECT_NE(runProgram("--screenshot '" + png + "' --size 0x0"), 0);
+    EXPECT_NE(runProgram("--bogus"), 0);
+}
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
