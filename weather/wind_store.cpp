@@ -208,6 +208,8 @@ GribLoadStatus WindStore::loadRecords(const std::vector<GribRecord>& records,
                 if (!w.valid) continue;
                 w.direction = static_cast<float>(bringInto2Pi(std::atan2(vv, uu)));
                 w.speed = std::sqrt(uu * uu + vv * vv);
+                // A damaged file can decode to values that are no wind at all.
+                w.valid = std::isfinite(w.direction) && std::isfinite(w.speed);
             }
         }
         u.clear();

@@ -9,7 +9,10 @@
 #include "core/geodesy.h"
 #include "core/texts.h"
 #include "routing/routing_parameters.h"
+#include "weather/wind_sampler.h"
 #include "wind_test_support.h"
+
+#include <limits>
 
 using namespace navorel;
 using namespace navorel::windtest;
@@ -296,4 +299,22 @@ TEST(WindStore, StartupLoadAndConstantWindFallback) {
     EXPECT_TRUE(parameters.uniqueWind);
     EXPECT_TRUE(store.empty());
     EXPECT_TRUE(store.frameTimes().empty());
+}
+
+TEST(WindStore, ValuesThatAreNoWindAreMissingPoints) {
+    // A damaged file can decode to NaN or infinite components: those points are not valid,
+    // so the sampler answers not found there instead of converting a NaN direction.
+    std::vector<float> u = filled(4, 3), v = filled(4, 4);
+    u[3] = std::numeric_limits<float>::quiet_NaN();
+    v[2] = std::numeric_limits<float>::infinity();
+    WindStore store;
+    ASSERT_EQ(store.loadRecords({windRecord(true, 0, 0, 2, 2, 0, 0, 1, u),
+                                 windRecord(false, 0, 0, 2, 2, 0, 0, 1, v)},
+                                ramp()),
+              GribLoadStatus::Ok);
+    const auto& points = store.frames()[0].points;
+    EXPECT_TRUE(points[0].valid);
+    EXPECT_FALSE(points[2].valid);
+    EXPECT_FALSE(points[3].valid);
+    EXPECT_FALSE(frameSample(store, 0, 1.0f, 1.0f).found); // the nearest point is the NaN one
 }
