@@ -281,6 +281,11 @@ bool GribMessageReader::countPoints(const Sections& s, PointCount& pc) {
             }
         } else if (type == 192) {
             const std::int64_t n = signed24(gds + 13), m = signed24(gds + 10);
+            // 24-bit counts can multiply past 64 bits: check the size before the product.
+            const double size = static_cast<double>(n + 1) * static_cast<double>(m) *
+                                static_cast<double>(n + 1);
+            if (!(size >= 0 && size <= static_cast<double>(kMaxPoints)))
+                return fatal(kPointsDoNotFit);
             pc.count = (n + 1) * m * (n + 1);
             pc.nx = pc.count;
             pc.ny = 1;

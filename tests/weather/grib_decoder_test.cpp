@@ -287,6 +287,22 @@ TEST(gribDecoderTest, damagedSections) {
     }
 }
 
+TEST(gribDecoderTest, hugeGridCountsDoNotOverflow) {
+    // A grid of type 192 whose two 24-bit counts multiply past 64 bits (found by fuzzing;
+    // the sanitizer pass of the suite would stop on the overflow).
+    std::vector<std::uint8_t> bad = fileBytes("wind_u.grb");
+    const std::size_t gds = 8 + 28;
+    bad[gds + 5] = 192;
+    for (std::size_t k : {gds + 10, gds + 13}) {
+        bad[k] = 0x7f;
+        bad[k + 1] = 0xff;
+        bad[k + 2] = 0xff;
+    }
+    Decoding d;
+    EXPECT_FALSE(d.bytes(bad));
+    EXPECT_EQ(d.error, "Number of data points does not fit the message\n");
+}
+
 TEST(gribDecoderTest, largeMessageCoding) {
     // The same message with its length in units of 120 octets: 3 * 120 - 104 + 4 = 260.
     std::vector<std::uint8_t> large = fileBytes("wind_u.grb");
