@@ -8,18 +8,7 @@
 
 namespace navorel::app {
 
-namespace {
-
 namespace fs = std::filesystem;
-
-// A folder setting relative to the program folder ("Polars/") or absolute.
-std::string inFolder(const std::string& programFolder, const std::string& folder) {
-    if (folder.empty()) return programFolder + "/";
-    if (fs::path(folder).is_absolute()) return folder;
-    return programFolder + "/" + folder;
-}
-
-} // namespace
 
 bool chooseProgramFolder(const std::string& given, const std::string& distFolder,
                          std::string& folder, std::string& error) {
@@ -93,19 +82,11 @@ bool startUp(const std::string& folder, AppData& d, std::string& error) {
     d.log.step("Barriers = OK");
 
     // Without a usable GRIB the program runs on the constant wind.
-    const std::string gribPath = inFolder(folder, settings.folders.gribs) + settings.winds.grib;
+    const std::string gribPath = folderPath(folder, settings.folders.gribs) + settings.winds.grib;
     if (!settings.winds.grib.empty() &&
         d.wind.loadGrib(gribPath, WindColorRamp{}, nullptr) == GribLoadStatus::Ok &&
         !d.wind.empty()) {
-        const FrameGeometry& g = d.wind.geometry(0);
-        d.coverage = {true,
-                      d.wind.frameTimes().front(),
-                      d.wind.frameTimes().back(),
-                      g.minLon,
-                      g.maxLon,
-                      g.minLat,
-                      g.maxLat,
-                      g.wrap};
+        d.coverage = windCoverage(d.wind);
     } else {
         d.wind.clear();
         params.uniqueWind = true;
@@ -114,7 +95,7 @@ bool startUp(const std::string& folder, AppData& d, std::string& error) {
     d.windField = std::make_unique<StoreWindField>(d.wind, params);
     d.log.step("Winds = OK");
 
-    const std::string polarPath = inFolder(folder, settings.folders.polars) + settings.polarName;
+    const std::string polarPath = folderPath(folder, settings.folders.polars) + settings.polarName;
     if (!loadPolar(polarPath, d.polar, detail)) {
         error = "The polar cannot be loaded: " + detail;
         return false;
@@ -128,7 +109,7 @@ RunSetup makeRunSetup(AppData& d, RunControl& control, FrontCallback afterFront)
     RunSetup setup;
     setup.params = &settings.routing;
     setup.polar = &d.polar;
-    setup.polarsFolder = inFolder(d.folder, settings.folders.polars);
+    setup.polarsFolder = folderPath(d.folder, settings.folders.polars);
     setup.wind = d.windField.get();
     setup.coverage = d.coverage;
     setup.crossings = d.crossings.get();

@@ -28,13 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A folder setting relative to the program folder ("Polars/") or absolute.
-std::string inFolder(const std::string& programFolder, const std::string& folder) {
-    if (folder.empty()) return programFolder + "/";
-    if (fs::path(folder).is_absolute()) return folder;
-    return programFolder + "/" + folder;
-}
-
 bool parseTime(const std::string& text, double& dayNumberOut) {
     int y, mo, d, h, mi;
     char tail;
@@ -168,26 +161,19 @@ int routeCommand(const Args& given) {
         return fail("the language file cannot be loaded: " + error);
 
     if (polarPath.empty())
-        polarPath = inFolder(folder, settings.folders.polars) + settings.polarName;
+        polarPath = folderPath(folder, settings.folders.polars) + settings.polarName;
     Polar polar;
     if (!loadPolar(polarPath, polar, error)) return fail(error);
 
-    if (gribPath.empty()) gribPath = inFolder(folder, settings.folders.gribs) + settings.winds.grib;
+    if (gribPath.empty())
+        gribPath = folderPath(folder, settings.folders.gribs) + settings.winds.grib;
     WindStore store;
     WindCoverage coverage;
     if (!params.uniqueWind) {
         std::string gribError;
         if (store.loadGrib(gribPath, WindColorRamp{}, &gribError) != GribLoadStatus::Ok)
             return fail(gribPath + ": " + (gribError.empty() ? "no wind in this file" : gribError));
-        const FrameGeometry& g = store.geometry(0);
-        coverage = {true,
-                    store.frameTimes().front(),
-                    store.frameTimes().back(),
-                    g.minLon,
-                    g.maxLon,
-                    g.minLat,
-                    g.maxLat,
-                    g.wrap};
+        coverage = windCoverage(store);
     }
     StoreWindField wind(store, params);
 
@@ -224,7 +210,7 @@ int routeCommand(const Args& given) {
     RunSetup setup;
     setup.params = &params;
     setup.polar = &polar;
-    setup.polarsFolder = inFolder(folder, settings.folders.polars);
+    setup.polarsFolder = folderPath(folder, settings.folders.polars);
     setup.wind = &wind;
     setup.coverage = coverage;
     setup.crossings = &crossings;

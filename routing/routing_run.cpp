@@ -2,6 +2,7 @@
 
 #include "core/texts.h"
 #include "routing/best_course.h"
+#include "weather/wind_store.h"
 
 #include <chrono>
 #include <cmath>
@@ -155,6 +156,21 @@ std::string durationText(double seconds) {
 }
 
 } // namespace
+
+WindCoverage windCoverage(const WindStore& store) {
+    WindCoverage c;
+    if (store.empty()) return c;
+    const FrameGeometry& g = store.geometry(0);
+    c = {true,
+         store.frameTimes().front(),
+         store.frameTimes().back(),
+         g.minLon,
+         g.maxLon,
+         g.minLat,
+         g.maxLat,
+         g.wrap};
+    return c;
+}
 
 double routeDurationSeconds(const std::vector<IsochronePoint>& route) {
     if (route.empty()) return 0;

@@ -11,6 +11,7 @@
 namespace navorel {
 
 class TextProvider;
+class WindStore;
 
 // Where the wind data lies, for the start check.
 struct WindCoverage {
@@ -19,6 +20,10 @@ struct WindCoverage {
     double minLon = 0, maxLon = 0, minLat = 0, maxLat = 0;
     bool wrap = false; // the grid crosses the 180 degree meridian
 };
+
+// The coverage of a loaded wind store (first frame's grid, first and last frame times); not
+// loaded when the store is empty.
+WindCoverage windCoverage(const WindStore& store);
 
 struct RunSummary {
     int power = 100; // effectiveness in force, percent

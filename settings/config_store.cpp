@@ -15,13 +15,20 @@ bool isDirectory(const std::string& path) {
 
 } // namespace
 
+std::string folderPath(const std::string& programFolder, const std::string& folderSetting) {
+    if (folderSetting.empty()) return programFolder + "/";
+    if (std::filesystem::path(folderSetting).is_absolute()) return folderSetting;
+    return programFolder + "/" + folderSetting;
+}
+
 ProgramPaths makeProgramPaths(const std::string& programFolder) {
     ProgramPaths p;
     // Absolute, so that the folder settings built from it stay right whatever the current
     // directory is when they are used.
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(programFolder, ec);
-    std::string f = ec || programFolder.empty() ? programFolder : absolute.lexically_normal().string();
+    std::string f =
+        ec || programFolder.empty() ? programFolder : absolute.lexically_normal().string();
     while (f.size() > 1 && f.back() == '/') f.pop_back();
     p.programFolder = f;
     p.configFile = f + "/Config.ini";

@@ -40,6 +40,9 @@ ProgramPaths makeProgramPaths(const std::string& programFolder);
 // The per-user program folder: $XDG_DATA_HOME/navorel, else ~/.local/share/navorel; empty
 // when neither variable is set.
 std::string defaultProgramFolder();
+// A folder setting ("Polars/") as a path: relative ones lie in the program folder. Ends with
+// '/' when the setting does.
+std::string folderPath(const std::string& programFolder, const std::string& folderSetting);
 // The process's current directory, the program folder of the desktop program.
 std::string currentProgramFolder();
 

@@ -60,15 +60,7 @@ RoutingResult routeScenario(Scenario& sc) {
     setup.params = &sc.params;
     setup.polar = &polar;
     setup.wind = &wind;
-    const FrameGeometry& g = store.geometry(0);
-    setup.coverage = {true,
-                      store.frameTimes().front(),
-                      store.frameTimes().back(),
-                      g.minLon,
-                      g.maxLon,
-                      g.minLat,
-                      g.maxLat,
-                      g.wrap};
+    setup.coverage = windCoverage(store);
     setup.crossings = &crossings;
     setup.current = sc.current;
     setup.control = &control;
