@@ -353,6 +353,24 @@ void shortenStep(const RoutingParameters& p, IsochronePoint& q, const IsochroneP
     }
 }
 
+// The last run of a leg: `b` ran `distance` metres from `a` and ends on the target. Both points
+// are answered when the arrival passes the check.
+LegFinish arriveAt(const RoutingInputs& in, const IsochronePoint& a, IsochronePoint b,
+                   GeoPoint target, double distance) {
+    LegFinish out;
+    shortenStep(*in.params, b, a, distance, distance / b.sog);
+    b.lon = target.lon;
+    b.lat = target.lat;
+    b.distToTarget = 0.0f;
+    b.arrived = 1;
+    if (pointAcceptable(in, b)) {
+        out.points[0] = a;
+        out.points[1] = b;
+        out.count = 2;
+    }
+    return out;
+}
+
 } // namespace
 
 LegFinish finishLeg(const RoutingInputs& in, const IsochronePoint& P, GeoPoint T, double s) {
@@ -401,17 +419,7 @@ LegFinish finishLeg(const RoutingInputs& in, const IsochronePoint& P, GeoPoint T
         B.parentTime = A.time;
         B.parentLon = I.lon;
         B.parentLat = I.lat;
-        shortenStep(params, B, A, d2, d2 / B.sog);
-        B.lon = T.lon;
-        B.lat = T.lat;
-        B.distToTarget = 0.0f;
-        B.arrived = 1;
-        if (pointAcceptable(in, B)) {
-            out.points[0] = A;
-            out.points[1] = B;
-            out.count = 2;
-        }
-        return out;
+        return arriveAt(in, A, B, T, d2);
     }
 
     // No tack point: a quarter of the way back when the step overshot, then on to the target.
@@ -424,18 +432,7 @@ LegFinish finishLeg(const RoutingInputs& in, const IsochronePoint& P, GeoPoint T
     if (!pointAcceptable(in, A)) return out;
     B = advancePoint(in, A, T, std::nullopt, s, false);
     if (!(B.sog > 0.0f)) return out;
-    const double d = greatCircleDistance(GeoPoint{A.lon, A.lat}, T);
-    shortenStep(params, B, A, d, d / B.sog);
-    B.lon = T.lon;
-    B.lat = T.lat;
-    B.distToTarget = 0.0f;
-    B.arrived = 1;
-    if (pointAcceptable(in, B)) {
-        out.points[0] = A;
-        out.points[1] = B;
-        out.count = 2;
-    }
-    return out;
+    return arriveAt(in, A, B, T, greatCircleDistance(GeoPoint{A.lon, A.lat}, T));
 }
 
 } // namespace navorel
