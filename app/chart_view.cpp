@@ -4,7 +4,7 @@
 
 namespace navorel::app {
 
-void setUpView(MapView& view, const AppData& data, int width, int height) {
+void setUpView(MapView& view, const AppData& data, int width, int height, bool frame) {
     const MapSettings& map = data.config.settings.map;
     view.scale = map.scale;
     view.transX = map.transX;
@@ -15,6 +15,7 @@ void setUpView(MapView& view, const AppData& data, int width, int height) {
     view.factor[2] = map.factor2;
     view.factor[3] = map.factor3;
     view.resize(width, height);
+    if (!frame) return;
     GeoBox box;
     if (routeBox(data.route, box) &&
         view.frameRoute(box, static_cast<int>(data.route.waypoints.size())))
@@ -36,13 +37,21 @@ ChartScene makeScene(AppData& data, const DisplayWind& wind, const RoutingResult
     ChartScene scene;
     scene.settings = &data.config.settings;
     scene.shore = data.drawingShore.get();
-    scene.wind = &data.wind;
+    // The wind store exists once the start-up has made its wind field.
+    scene.wind = data.windField ? &data.wind : nullptr;
+    scene.windColors = &data.windColors;
     scene.windFrame = data.wind.currentFrame();
     scene.uniqueWind = wind.unique;
     scene.windForce = wind.force;
     scene.windDirection = wind.direction;
     scene.windVariation = wind.variation;
+    scene.haveCurrents = data.haveCurrents;
+    scene.waypoints = data.haveWaypoints ? &data.waypoints : nullptr;
     scene.route = &data.route;
+    scene.showBoat = data.config.settings.com.showBoat && data.boat.valid;
+    scene.boatLon = data.boat.lon;
+    scene.boatLat = data.boat.lat;
+    scene.boatCourse = data.boat.course;
     scene.result = result;
     scene.liveFronts = liveFronts;
     return scene;

@@ -9,9 +9,9 @@
 
 namespace navorel::app {
 
-// The view of Config.ini fitted to a client area, then framed on the route, else on the
-// first wind frame.
-void setUpView(MapView& view, const AppData& data, int width, int height);
+// The view of Config.ini fitted to a client area; with `frame`, then framed on the route, else
+// on the first wind frame.
+void setUpView(MapView& view, const AppData& data, int width, int height, bool frame = true);
 
 // Display values copied once, so that painting never reads what a running routing writes.
 struct DisplayWind {

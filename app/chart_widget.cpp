@@ -1,5 +1,7 @@
 #include "app/chart_widget.h"
 
+#include "render/polar_diagram.h"
+
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
@@ -23,18 +25,55 @@ ChartWidget::~ChartWidget() {
     if (worker_.joinable()) worker_.join();
 }
 
+ChartScene ChartWidget::scene() {
+    return makeScene(data_, wind_, result_.get(), &liveFronts_);
+}
+
+void ChartWidget::dataLoaded() {
+    wind_ = displayWind(data_);
+    if (data_.firstRun && width() > 0) setUpView(view_, data_, width(), height(), true);
+    redrawChart();
+}
+
+void ChartWidget::redrawChart() {
+    chartDirty_ = true;
+    update();
+}
+
 void ChartWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    paintChart(painter, view_, makeScene(data_, wind_, result_.get(), &liveFronts_));
+    if (polarView_) {
+        painter.fillRect(rect(), Qt::white);
+        const QPointF mouse = mouse_;
+        paintPolarDiagram(painter, width(), height(), data_.polar, &mouse);
+        return;
+    }
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
+    if (chartDirty_ || cache_.size() != pixels) {
+        if (cache_.size() != pixels) {
+            cache_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+            cache_.setDevicePixelRatio(ratio);
+        }
+        QPainter chart(&cache_);
+        paintChart(chart, view_, scene());
+        chartDirty_ = false;
+        ++chartPaints_;
+    } else {
+        ++overlayPaints_;
+    }
+    painter.drawImage(0, 0, cache_);
+    paintOverlays(painter, view_, scene(), mouse_.x(), mouse_.y());
 }
 
 void ChartWidget::resizeEvent(QResizeEvent*) {
     if (!framed_) {
-        setUpView(view_, data_, width(), height());
+        setUpView(view_, data_, width(), height(), data_.firstRun);
         framed_ = true;
     } else {
         view_.resize(width(), height());
     }
+    chartDirty_ = true;
 }
 
 void ChartWidget::wheelEvent(QWheelEvent* event) {
@@ -42,7 +81,7 @@ void ChartWidget::wheelEvent(QWheelEvent* event) {
     if (delta == 0) return;
     const QPointF at = event->position();
     view_.zoomAt(delta, at.x(), at.y());
-    update();
+    redrawChart();
 }
 
 void ChartWidget::mousePressEvent(QMouseEvent* event) {
@@ -52,12 +91,30 @@ void ChartWidget::mousePressEvent(QMouseEvent* event) {
 }
 
 void ChartWidget::mouseMoveEvent(QMouseEvent* event) {
-    if (!dragging_) return;
     const QPointF at = event->position();
-    view_.pan(at.x() - dragFrom_.x(), at.y() - dragFrom_.y());
-    view_.update();
-    dragFrom_ = at;
-    update();
+    mouse_ = at;
+    if (polarView_) {
+        update(); // the read-out follows the mouse
+        return;
+    }
+    if (onMousePosition) {
+        double lon, lat;
+        view_.unproject(at.x(), at.y(), lon, lat);
+        onMousePosition(lon, lat);
+    }
+    if (dragging_) {
+        view_.pan(at.x() - dragFrom_.x(), at.y() - dragFrom_.y());
+        view_.update();
+        dragFrom_ = at;
+        redrawChart();
+        return;
+    }
+    // Hovering redraws only the overlays, and only when what they show changes.
+    const bool over = overBoat(view_, scene(), at.x(), at.y());
+    if (over != overBoat_) {
+        overBoat_ = over;
+        update();
+    }
 }
 
 void ChartWidget::mouseReleaseEvent(QMouseEvent* event) {
@@ -65,13 +122,41 @@ void ChartWidget::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void ChartWidget::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) {
-        startRouting();
-    } else if (event->key() == Qt::Key_Escape) {
+    GeoBox box;
+    const int points = static_cast<int>(data_.route.waypoints.size());
+    bool changed = false;
+    switch (event->key()) {
+    case Qt::Key_Space:
+        if (!event->isAutoRepeat()) startRouting();
+        return;
+    case Qt::Key_Escape:
         cancelRouting();
-    } else {
+        return;
+    case Qt::Key_F2:
+        changed = view_.centreOn(data_.boat.lon, data_.boat.lat,
+                                 data_.config.settings.com.showBoat && data_.boat.valid);
+        break;
+    case Qt::Key_F3:
+        changed = routeBox(data_.route, box) && view_.frameRoute(box, points);
+        break;
+    case Qt::Key_F4:
+        changed = routeBox(data_.route, box) && view_.frameRouting(box, points);
+        break;
+    case Qt::Key_F11:
+        if (QWidget* top = window()) {
+            top->setWindowState(top->windowState() ^ Qt::WindowFullScreen);
+            changed = true;
+        }
+        break;
+    case Qt::Key_P:
+        polarView_ = !polarView_;
+        changed = true;
+        break;
+    default:
         QWidget::keyPressEvent(event);
+        return;
     }
+    if (changed) redrawChart();
 }
 
 bool ChartWidget::startRouting() {
@@ -114,7 +199,7 @@ bool ChartWidget::startRouting() {
         QMetaObject::invokeMethod(
             this, [this, result]() { finishRouting(result); }, Qt::QueuedConnection);
     });
-    update();
+    redrawChart();
     return true;
 }
 
@@ -129,7 +214,7 @@ void ChartWidget::addLiveFront(std::vector<GeoPoint> front) {
     if (!running_) return; // a late front of a run already published
     liveFronts_.push_back(std::move(front));
     ++liveFrontCount_;
-    update();
+    redrawChart();
 }
 
 void ChartWidget::finishRouting(std::shared_ptr<RoutingResult> result) {
@@ -143,7 +228,7 @@ void ChartWidget::finishRouting(std::shared_ptr<RoutingResult> result) {
         result.reset();
     }
     result_ = std::move(result);
-    update();
+    redrawChart();
 }
 
 } // namespace navorel::app

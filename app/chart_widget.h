@@ -1,11 +1,14 @@
 #pragma once
-// The chart window: draws the chart, zooms with the wheel at the cursor, pans with a left
-// drag, starts a routing with Space on a worker thread and cancels it with Escape.
+// The chart window: draws the chart into a cached image and only the overlays over it on
+// hover, zooms with the wheel at the cursor, pans with a left drag, frames with F2 to F4,
+// toggles full screen with F11 and the polar diagram with P, starts a routing with Space on
+// a worker thread and cancels it with Escape.
 #include "app/chart_view.h"
 
 #include <QWidget>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -17,6 +20,17 @@ class ChartWidget : public QWidget {
     ~ChartWidget() override;
 
     const MapView& view() const { return view_; }
+    // The start-up has finished loading: take the wind settings and, on a first run, frame
+    // the route.
+    void dataLoaded();
+    // Redraws the whole chart (after a change of view, data or setting).
+    void redrawChart();
+    // Counts of chart drawings and of paints that only drew the overlays.
+    int chartPaints() const { return chartPaints_; }
+    int overlayPaints() const { return overlayPaints_; }
+    bool polarView() const { return polarView_; }
+    // The position under the mouse, for the status bar.
+    std::function<void(double lon, double lat)> onMousePosition;
     bool routingRunning() const { return running_; }
     // Starts a routing on the worker thread; false when one is already running.
     bool startRouting();
@@ -36,6 +50,7 @@ class ChartWidget : public QWidget {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    ChartScene scene();
     void finishRouting(std::shared_ptr<RoutingResult> result);
     void addLiveFront(std::vector<GeoPoint> front);
 
@@ -43,6 +58,12 @@ class ChartWidget : public QWidget {
     DisplayWind wind_;
     MapView view_;
     bool framed_ = false;
+    QImage cache_;
+    bool chartDirty_ = true;
+    int chartPaints_ = 0, overlayPaints_ = 0;
+    bool polarView_ = false;
+    QPointF mouse_{-1000, -1000};
+    bool overBoat_ = false;
     bool dragging_ = false;
     QPointF dragFrom_;
 

@@ -1,11 +1,13 @@
 // navorel: the desktop program. Loads the program folder, then shows the chart window, or
 // with --screenshot draws the chart into a PNG file and exits.
 #include "app/chart_view.h"
-#include "app/chart_widget.h"
+#include "app/main_window.h"
+#include "app/splash_window.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileDialog>
 #include <QIcon>
-#include <QMainWindow>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -55,7 +57,7 @@ std::string parseOptions(int argc, char** argv, Options& o) {
 int screenshot(navorel::app::AppData& data, const Options& o) {
     using namespace navorel;
     MapView view;
-    app::setUpView(view, data, o.width, o.height);
+    app::setUpView(view, data, o.width, o.height, true);
     const app::DisplayWind wind = app::displayWind(data);
     RoutingResult result;
     if (o.route) {
@@ -85,6 +87,73 @@ int screenshot(navorel::app::AppData& data, const Options& o) {
     return 0;
 }
 
+// The shipped program folder: beside an installed program, else in the source tree.
+std::string shippedFolder() {
+    const std::filesystem::path installed =
+        std::filesystem::path(QCoreApplication::applicationDirPath().toStdString()) / ".." /
+        "share" / "navorel" / "dist";
+    std::error_code ec;
+    if (std::filesystem::exists(installed / "Config.ini", ec)) return installed.string();
+    return NAVOREL_DIST_DIR;
+}
+
+// The interactive program: splash, main window, start-up sequence, message loop, shut-down.
+int runWindow(QApplication& application, navorel::app::AppData& data) {
+    using namespace navorel;
+    auto text = [&](int n) { return QString::fromStdString(data.texts.text(n)); };
+    const QString stages[4] = {text(421), text(422), text(423), text(424)};
+    app::SplashWindow splash(stages);
+    splash.show();
+    splash.setStage(0);
+    // The drawing resources come from the program's own images.
+    if (!QFile::exists(":/images/SplashImage")) {
+        QMessageBox::critical(nullptr, "Navorel", text(224));
+        return 1;
+    }
+    app::MainWindow window(data);
+    data.log.step("Window = OK");
+
+    const Settings& settings = data.config.settings;
+    app::StartupHooks hooks;
+    hooks.splashStage = [&](int stage) { splash.setStage(stage); };
+    hooks.showWindow = [&] { window.placeAndShow(); };
+    hooks.chooseGrib = [&] {
+        return QFileDialog::getOpenFileName(
+                   nullptr, text(236),
+                   QString::fromStdString(folderPath(data.folder, settings.folders.gribs)),
+                   "Grib (*.grb *.bz2);;Grib (*.bz2);;Grib (*.grb)")
+            .toStdString();
+    };
+    hooks.choosePolar = [&] {
+        return QFileDialog::getOpenFileName(
+                   nullptr, text(237),
+                   QString::fromStdString(folderPath(data.folder, settings.folders.polars)),
+                   "Polar (*.pol)")
+            .toStdString();
+    };
+    hooks.inform = [&](const std::string& message) {
+        QMessageBox::information(nullptr, "Navorel", QString::fromStdString(message));
+    };
+    std::string error;
+    if (!app::runStartupSequence(data, hooks, error)) {
+        splash.close();
+        if (!error.empty())
+            QMessageBox::critical(nullptr, "Navorel", QString::fromStdString(error));
+        data.log.end();
+        return 1;
+    }
+    splash.close();
+    window.dataLoaded();
+    data.log.step("Loop = OK");
+    const int code = application.exec();
+
+    std::vector<std::string> errors;
+    window.keepGeometry();
+    app::shutDown(data, &window.chart().view(), errors);
+    for (const std::string& e : errors) std::fprintf(stderr, "navorel: %s\n", e.c_str());
+    return code;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -99,6 +168,9 @@ int main(int argc, char** argv) {
     if (!interactive && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
+    application.setWindowIcon(QIcon(":/icons/navorel"));
+    application.setDesktopFileName("navorel");
+    // Every start-up failure says why and ends with a non-zero code.
     auto failure = [&](const std::string& message) {
         if (interactive)
             QMessageBox::critical(nullptr, "Navorel", QString::fromStdString(message));
@@ -108,27 +180,14 @@ int main(int argc, char** argv) {
     };
 
     std::string folder, error;
-    if (!navorel::app::chooseProgramFolder(options.folder, NAVOREL_DIST_DIR, folder, error))
+    if (!navorel::app::chooseProgramFolder(options.folder, shippedFolder(), folder, error))
         return failure(error);
     navorel::app::AppData data;
-    if (!navorel::app::startUp(folder, data, error)) return failure(error);
+    if (!navorel::app::loadConfiguration(folder, data, error)) return failure(error);
+    if (interactive) return runWindow(application, data);
 
-    int code;
-    if (!interactive) {
-        code = screenshot(data, options);
-    } else {
-        QMainWindow window;
-        window.setWindowTitle("Navorel");
-        window.setWindowIcon(QIcon(":/icons/navorel"));
-        auto* chart = new navorel::app::ChartWidget(data);
-        window.setCentralWidget(chart);
-        const auto& w = data.config.settings.window;
-        window.resize(w.width > 200 ? w.width : 1280, w.height > 150 ? w.height : 800);
-        window.show();
-        chart->setFocus();
-        data.log.step("Loop = OK");
-        code = application.exec();
-    }
+    if (!navorel::app::runStartupSequence(data, {}, error)) return failure(error);
+    const int code = screenshot(data, options);
     data.log.end();
     return code;
 }

@@ -10,6 +10,34 @@ namespace navorel::app {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// Fills `folder` from the shipped folder, keeping every file already there. The shoreline
+// files (hundreds of megabytes, never written) are linked, not copied; with `shorelinesOnly`
+// only they are added (the set-up may have made them after the first run).
+void fillFrom(const fs::path& dist, const fs::path& folder, bool shorelinesOnly,
+              std::error_code& ec) {
+    const fs::path shorelines = fs::path("Data") / "Gshhs";
+    for (auto it = fs::recursive_directory_iterator(dist, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        const fs::path relative = it->path().lexically_relative(dist);
+        const fs::path target = folder / relative;
+        const bool shoreline =
+            relative.parent_path() == shorelines && it->path().extension() == ".dat";
+        if (it->is_directory()) {
+            if (!shorelinesOnly || relative == shorelines) fs::create_directories(target, ec);
+        } else if (fs::exists(fs::symlink_status(target))) {
+            continue;
+        } else if (shoreline) {
+            fs::create_symlink(it->path(), target, ec);
+        } else if (!shorelinesOnly) {
+            fs::copy_file(it->path(), target, ec);
+        }
+    }
+}
+
+} // namespace
+
 bool chooseProgramFolder(const std::string& given, const std::string& distFolder,
                          std::string& folder, std::string& error) {
     if (!given.empty()) {
@@ -22,13 +50,16 @@ bool chooseProgramFolder(const std::string& given, const std::string& distFolder
         return false;
     }
     std::error_code ec;
-    if (fs::exists(folder + "/Config.ini", ec)) return true;
-    // First run: the per-user folder starts as a copy of the shipped one, keeping any file
-    // the user already put there.
+    const fs::path dist = fs::absolute(distFolder, ec);
+    if (fs::exists(folder + "/Config.ini", ec)) {
+        std::error_code ignored; // the shorelines are a bonus here; the folder is usable
+        if (fs::is_directory(dist / "Data" / "Gshhs", ignored))
+            fillFrom(dist, folder, true, ignored);
+        return true;
+    }
+    // First run: the per-user folder starts as a copy of the shipped one.
     fs::create_directories(folder, ec);
-    if (!ec)
-        fs::copy(distFolder, folder, fs::copy_options::recursive | fs::copy_options::skip_existing,
-                 ec);
+    if (!ec) fillFrom(dist, folder, false, ec);
     if (ec || !fs::exists(folder + "/Config.ini")) {
         error = "The program folder " + folder + " cannot be filled from " + distFolder + ": " +
                 (ec ? ec.message() : std::string("no Config.ini"));
@@ -37,7 +68,8 @@ bool chooseProgramFolder(const std::string& given, const std::string& distFolder
     return true;
 }
 
-bool startUp(const std::string& folder, AppData& d, std::string& error) {
+bool loadConfiguration(const std::string& folder, AppData& d, std::string& error) {
+    // Every decimal number in the program's files is read and written with a point.
     std::setlocale(LC_NUMERIC, "C");
     d.folder = folder;
     std::string detail;
@@ -46,23 +78,59 @@ bool startUp(const std::string& folder, AppData& d, std::string& error) {
                 "root folder\nof Navorel or correct the file.";
         return false;
     }
-    Settings& settings = d.config.settings;
-    RoutingParameters& params = settings.routing;
-    if (!chooseStartupLanguage(settings.window, d.texts, folder, systemLocaleName(), &d.log,
-                               detail)) {
+    d.firstRun = d.config.settings.window.firstOpening;
+    if (!chooseStartupLanguage(d.config.settings.window, d.texts, folder, systemLocaleName(),
+                               &d.log, detail)) {
         error = kLanguageLoadFailure;
         return false;
     }
+    return true;
+}
 
+namespace {
+
+bool loadWind(AppData& d, const std::string& path) {
+    return !path.empty() && fs::is_regular_file(path) &&
+           d.wind.loadGrib(path, d.windColors, nullptr) == GribLoadStatus::Ok && !d.wind.empty();
+}
+
+// The folder of a chosen file as a folder setting, and its name.
+void splitChosen(const std::string& path, std::string& folderSetting, std::string& name) {
+    const fs::path p(path);
+    folderSetting = p.parent_path().string() + "/";
+    name = p.filename().string();
+}
+
+} // namespace
+
+bool runStartupSequence(AppData& d, const StartupHooks& hooks, std::string& error) {
+    std::setlocale(LC_NUMERIC, "C");
+    Settings& settings = d.config.settings;
+    RoutingParameters& params = settings.routing;
     const ProgramPaths& paths = d.config.paths;
+    const std::string& folder = d.folder;
+
     d.drawingShore = std::make_unique<ShorelineStore>(paths.gshhsFolder);
     d.log.step("Gshhs rendering = OK");
     d.routingShore = std::make_unique<ShorelineStore>(paths.gshhsFolder);
     d.routingShore->openLevel(params.coastsQuality);
     d.log.step("Gshhs routing = OK");
+    // Traffic separation schemes and cities have their places here; their loaders come with
+    // the layers that draw them.
+    d.log.step("TSS = OK");
+    d.log.step("Cities = OK");
+
+    const std::string colorsFolder = folder + "/Data/Colors";
+    d.colors.loadNamedColors(colorsFolder);
+    d.colors.loadWindScale(colorsFolder, settings.winds.colors);
+    d.windColors =
+        buildRamp(d.colors.windScale(), static_cast<std::uint32_t>(settings.map.colorSea));
+    d.log.step("Colors = OK");
+    if (hooks.splashStage) hooks.splashStage(1);
 
     d.haveCurrents = d.tides.load(folder + "/Data/Tides");
     d.log.step("Tides = OK");
+    if (hooks.splashStage) hooks.splashStage(2);
     d.haveCurrents = d.haveCurrents && d.currents.load(folder + "/Currents", d.tides);
     if (d.haveCurrents) d.currents.setStreamProvider(params.streamProvider);
     d.log.step("Currents = OK");
@@ -81,27 +149,90 @@ bool startUp(const std::string& folder, AppData& d, std::string& error) {
         d.routingShore->hasFile() ? d.routingShore.get() : nullptr, &d.barriers);
     d.log.step("Barriers = OK");
 
-    // Without a usable GRIB the program runs on the constant wind.
-    const std::string gribPath = folderPath(folder, settings.folders.gribs) + settings.winds.grib;
-    if (!settings.winds.grib.empty() &&
-        d.wind.loadGrib(gribPath, WindColorRamp{}, nullptr) == GribLoadStatus::Ok &&
-        !d.wind.empty()) {
+    if (hooks.showWindow) hooks.showWindow();
+    if (fs::exists(paths.waypointFile)) {
+        d.haveWaypoints = loadWaypointSet(paths.waypointFile, d.waypoints, ignored);
+        if (!d.haveWaypoints) d.waypoints = {};
+    }
+    d.log.step("Waypoints = OK");
+    if (hooks.splashStage) hooks.splashStage(3);
+
+    // Without a usable GRIB (and none chosen) the program runs on the constant wind.
+    bool haveWind = loadWind(d, folderPath(folder, settings.folders.gribs) + settings.winds.grib);
+    if (!haveWind && hooks.chooseGrib) {
+        const std::string chosen = hooks.chooseGrib();
+        haveWind = loadWind(d, chosen);
+        if (haveWind) {
+            splitChosen(chosen, settings.folders.gribs, settings.winds.grib);
+            settings.winds.showArrows = true;
+            params.uniqueWind = false;
+        }
+    }
+    if (haveWind) {
         d.coverage = windCoverage(d.wind);
     } else {
         d.wind.clear();
         params.uniqueWind = true;
         settings.winds.showZones = false;
+        if (hooks.inform) hooks.inform(d.texts.text(234));
     }
     d.windField = std::make_unique<StoreWindField>(d.wind, params);
     d.log.step("Winds = OK");
 
     const std::string polarPath = folderPath(folder, settings.folders.polars) + settings.polarName;
-    if (!loadPolar(polarPath, d.polar, detail)) {
-        error = "The polar cannot be loaded: " + detail;
+    std::string detail;
+    bool havePolar = fs::is_regular_file(polarPath) && loadPolar(polarPath, d.polar, detail);
+    if (!havePolar && hooks.choosePolar) {
+        const std::string chosen = hooks.choosePolar();
+        if (chosen.empty()) {
+            error.clear();
+            return false;
+        }
+        havePolar = loadPolar(chosen, d.polar, detail);
+        if (havePolar) splitChosen(chosen, settings.folders.polars, settings.polarName);
+    }
+    if (!havePolar) {
+        error = "The polar cannot be loaded: " + (detail.empty() ? polarPath : detail);
         return false;
     }
     d.log.step("Polar = OK");
+    // The GPS link opens here when the serial port is configured; the last fix starts at 0.
+    d.boat = {};
+    d.log.step("GPS = OK");
     return true;
+}
+
+bool startUp(const std::string& folder, AppData& d, std::string& error) {
+    return loadConfiguration(folder, d, error) && runStartupSequence(d, {}, error);
+}
+
+WindowPlace fitToScreen(const WindowSettings& c, int screenWidth, int screenHeight) {
+    WindowPlace p;
+    p.width = std::min(screenWidth, c.width);
+    p.height = std::min(screenHeight, c.height);
+    p.x = std::max(0, c.x);
+    p.y = std::max(0, c.y);
+    if (p.x + p.width > screenWidth) p.x = screenWidth - p.width;
+    if (p.y + p.height > screenHeight) p.y = screenHeight - p.height;
+    return p;
+}
+
+void shutDown(AppData& d, const MapView* view, std::vector<std::string>& errors) {
+    Settings& settings = d.config.settings;
+    if (view) {
+        settings.map.scale = view->scale;
+        settings.map.transX = view->transX;
+        settings.map.transY = view->transY;
+        settings.map.zoom = view->zoom;
+    }
+    std::string error;
+    if (!d.config.save(error) && !error.empty()) errors.push_back(error);
+    const ProgramPaths& paths = d.config.paths;
+    if (!saveUserRoute(paths.routeFile, d.route.waypoints, error)) errors.push_back(error);
+    if (!saveBarriers(paths.barrierFile, d.barriers, error)) errors.push_back(error);
+    if (d.haveWaypoints && !saveWaypointSet(paths.waypointFile, d.waypoints, error))
+        errors.push_back(error);
+    d.log.end();
 }
 
 RunSetup makeRunSetup(AppData& d, RunControl& control, FrontCallback afterFront) {

@@ -3,6 +3,7 @@
 // run built on it. Qt-free so the window, the screenshot path and the tests share it.
 #include "geo/barrier.h"
 #include "geo/shoreline_store.h"
+#include "geo/waypoints.h"
 #include "render/map_view.h"
 #include "routing/obstacles.h"
 #include "routing/polar.h"
@@ -11,11 +12,13 @@
 #include "settings/config_store.h"
 #include "settings/language_table.h"
 #include "settings/startup_log.h"
+#include "weather/color_table.h"
 #include "weather/current_field.h"
 #include "weather/tide_harmonics.h"
 #include "weather/wind_sampler.h"
 #include "weather/wind_store.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -36,11 +39,37 @@ struct AppData {
     bool haveCurrents = false;
     UserRoute route;
     BarrierList barriers;
+    WaypointSet waypoints;
+    bool haveWaypoints = false; // a set was loaded or made
+    ColorTable colors;
+    WindColorRamp windColors;
     WindStore wind;
     WindCoverage coverage;
     std::unique_ptr<StoreWindField> windField;
     Polar polar;
+    // The last GPS fix; the boat is drawn there when [Com] ShowBoat is on.
+    struct BoatFix {
+        bool valid = false; // no fix has come yet
+        double lon = 0, lat = 0, speed = 0, course = 0;
+    } boat;
+    bool firstRun = false; // this run is the first opening of the program folder
 };
+
+// What the start-up asks of the window system; every hook may be left empty (the screenshot
+// and the tests run without dialogs).
+struct StartupHooks {
+    std::function<void(int)> splashStage;           // the splash moves to stage 1, 2 or 3
+    std::function<void()> showWindow;               // the main window is placed and shown
+    std::function<std::string()> chooseGrib;        // a GRIB file's path, or empty
+    std::function<std::string()> choosePolar;       // a polar file's path, or empty
+    std::function<void(const std::string&)> inform; // an information message
+};
+
+// Where the main window goes: the configured place and size fitted to the screen.
+struct WindowPlace {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+WindowPlace fitToScreen(const WindowSettings& configured, int screenWidth, int screenHeight);
 
 // The folder to run from: `given` when not empty; otherwise the per-user folder, filled from
 // `distFolder` on first run (when it has no Config.ini). False with a message when no folder
@@ -48,9 +77,21 @@ struct AppData {
 bool chooseProgramFolder(const std::string& given, const std::string& distFolder,
                          std::string& folder, std::string& error);
 
-// Loads the configuration, the language, the shorelines, tides and currents, the route, the
-// barriers, the wind and the polar, logging each step. False with the message to show.
+// The configuration (which opens the log) and the language. False with the message to show.
+bool loadConfiguration(const std::string& folder, AppData& data, std::string& error);
+
+// The data sets in their fixed order, each step logged: shorelines, traffic zones, cities,
+// colours, tides, currents, route, barriers, waypoints, wind, polar, GPS. Only a missing
+// polar fails (`error` then says why; empty when the user cancelled the polar dialog).
+bool runStartupSequence(AppData& data, const StartupHooks& hooks, std::string& error);
+
+// Both of the above without dialogs.
 bool startUp(const std::string& folder, AppData& data, std::string& error);
+
+// At exit: the view goes into the settings, then Config.ini, the route, the barriers and
+// the waypoints are saved and the log gets its end line. Failed saves are listed in
+// `errors` (each leaves the old file whole).
+void shutDown(AppData& data, const MapView* view, std::vector<std::string>& errors);
 
 // A routing run over the loaded data, as the start command makes it; `control` and the
 // callback are the caller's.

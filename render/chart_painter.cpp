@@ -1,10 +1,15 @@
 #include "render/chart_painter.h"
 
+#include "core/position_text.h"
 #include "geo/shoreline_store.h"
+#include "geo/waypoints.h"
+#include "render/routing_layer.h"
+#include "render/wind_surface.h"
 #include "render/wind_symbols.h"
 #include "routing/routing_run.h"
 #include "routing/user_route.h"
 #include "settings/config_store.h"
+#include "weather/color_table.h"
 #include "weather/wind_sampler.h"
 #include "weather/wind_store.h"
 
@@ -12,7 +17,9 @@
 #include <QPainterPath>
 #include <QPolygonF>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 
 namespace navorel {
@@ -94,20 +101,24 @@ void paintShorelines(QPainter& painter, const MapView& view, const ChartScene& s
             if (map.showShorelines) addCoast(coast, view, cell, shift);
         }
     }
+    // The coast is stroked first and the land filled over it, so the coastline shows on the
+    // sea side of the land's edge.
+    if (map.showShorelines) {
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(bgr(map.colorCoast), 1.5));
+        painter.drawPath(coast);
+    }
     if (map.showLand) {
         painter.fillPath(land, bgr(map.colorLand));
         painter.fillPath(lakes, bgr(map.colorSea));
-    }
-    if (map.showShorelines) {
-        painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(bgr(map.colorCoast), 1));
-        painter.drawPath(coast);
     }
 }
 
 QPointF along(QPointF p, double angle, double length) {
     return {p.x() + length * std::cos(angle), p.y() + length * std::sin(angle)};
 }
+
+} // namespace
 
 void paintBarb(QPainter& painter, QPointF p, double theta, double knots, double shaft,
                double barb) {
@@ -153,33 +164,100 @@ void paintArrow(QPainter& painter, QPointF p, double theta, double length, bool 
     painter.drawLine(head, along(head, theta - 3 * std::numbers::pi / 8, length / 2));
 }
 
-void paintWind(QPainter& painter, const MapView& view, const ChartScene& scene) {
+namespace {
+
+// The wind of the symbol at (x, y); false where the forecast has none.
+bool symbolWind(const MapView& view, const ChartScene& scene, double x, double y, double& direction,
+                double& speed) {
+    if (scene.uniqueWind) {
+        direction = scene.windDirection;
+        speed = scene.windForce;
+        return true;
+    }
+    double lon, lat;
+    view.unproject(x, y, lon, lat);
+    const FrameGeometry& g = scene.wind->geometry(scene.windFrame);
+    if (lat < g.minLat || lat > g.maxLat) return false;
+    // The area's longitudes run on past 180 when it crosses the date line.
+    const double east = g.wrap && g.maxLon < g.minLon ? g.maxLon + 360.0 : g.maxLon;
+    double testLon = lon;
+    if (g.wrap && testLon < 0) testLon += 360;
+    if (testLon < g.minLon || testLon > east) return false;
+    WindSample w =
+        frameSample(*scene.wind, scene.windFrame, static_cast<float>(lon), static_cast<float>(lat));
+    if (!w.found && lon < 0)
+        w = frameSample(*scene.wind, scene.windFrame, static_cast<float>(lon + 360),
+                        static_cast<float>(lat));
+    if (!w.found) return false;
+    direction = w.direction;
+    speed = w.speed * scene.windVariation / 100.0;
+    return true;
+}
+
+bool haveForecast(const ChartScene& scene) {
+    return scene.wind && !scene.wind->empty() && scene.windFrame >= 0 &&
+           scene.windFrame < static_cast<int>(scene.wind->frames().size());
+}
+
+bool surfaceShown(const ChartScene& scene) {
     const WindSettings& ws = scene.settings->winds;
-    const bool haveGrib = scene.wind && !scene.wind->empty() && scene.windFrame >= 0 &&
-                          scene.windFrame < static_cast<int>(scene.wind->frames().size());
-    if (!scene.uniqueWind && !haveGrib) return;
+    return ws.showSurfaceGradient || ws.showSurfaceNoGradient;
+}
+
+// The sea coloured by wind speed at the frame shown; a uniform colour for the constant wind.
+void paintWindSurface(QPainter& painter, const MapView& view, const ChartScene& scene) {
+    const WindSettings& ws = scene.settings->winds;
+    if (!surfaceShown(scene) || !scene.windColors) return;
+    if (scene.uniqueWind) {
+        const OpaqueColor c =
+            windColor(*scene.windColors, true, scene.windForce, ws.oneColorPerKnot);
+        painter.fillRect(QRectF(0, 0, view.width, view.height), QColor(c.red, c.green, c.blue));
+        return;
+    }
+    if (!haveForecast(scene)) return;
+    SurfaceColoring coloring;
+    coloring.ramp = scene.windColors;
+    coloring.variationPercent = scene.windVariation;
+    coloring.oneColorPerKnot = ws.oneColorPerKnot;
+    if (ws.showSurfaceGradient) {
+        const SurfaceBitmap b =
+            interpolatedSurfaceAtRecord(view, *scene.wind, scene.windFrame, coloring);
+        if (b.empty()) return;
+        const QImage image(reinterpret_cast<const uchar*>(b.pixels.data()), b.width, b.height,
+                           b.width * 4, QImage::Format_ARGB32_Premultiplied);
+        painter.save();
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        painter.drawImage(QRectF(QPointF(b.x0, b.y0), QPointF(b.x1, b.y1)), image);
+        painter.restore();
+        return;
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    for (const SurfaceCell& c : cellSurfaceAtRecord(view, *scene.wind, scene.windFrame, coloring))
+        painter.fillRect(QRectF(QPointF(c.x0, c.y0), QPointF(c.x1, c.y1)),
+                         QColor::fromRgba(c.argb));
+    painter.restore();
+}
+
+void paintWindSymbols(QPainter& painter, const MapView& view, const ChartScene& scene) {
+    const WindSettings& ws = scene.settings->winds;
+    if (!ws.showArrows || (!scene.uniqueWind && !haveForecast(scene))) return;
     const int space = std::max(10, ws.spaceBetweenArrows);
     const double length = std::max(1, ws.lengthArrow);
-    painter.setPen(QPen(Qt::black, std::max(0.5, ws.thicknessArrowBlack)));
+    // Over a wind surface the symbols are black; on the plain sea they take the wind's colour.
+    const bool black = surfaceShown(scene) || !scene.windColors;
+    QPen pen(Qt::black, std::max(0.5, black ? ws.thicknessArrowBlack : ws.thicknessArrowColored));
+    pen.setCapStyle(Qt::RoundCap);
     painter.setBrush(Qt::NoBrush);
+    painter.setPen(pen);
     for (int y = 0; y < view.height + ws.lengthArrow; y += space) {
         for (int x = 0; x < view.width + ws.lengthArrow; x += space) {
-            double lon, lat;
-            view.unproject(x, y, lon, lat);
-            lon = std::remainder(lon, 360.0);
             double direction, speed;
-            if (scene.uniqueWind) {
-                direction = scene.windDirection;
-                speed = scene.windForce;
-            } else {
-                WindSample w = frameSample(*scene.wind, scene.windFrame, static_cast<float>(lon),
-                                           static_cast<float>(lat));
-                if (!w.found && lon < 0)
-                    w = frameSample(*scene.wind, scene.windFrame, static_cast<float>(lon + 360),
-                                    static_cast<float>(lat));
-                if (!w.found) continue;
-                direction = w.direction;
-                speed = w.speed * scene.windVariation / 100.0;
+            if (!symbolWind(view, scene, x, y, direction, speed)) continue;
+            if (!black) {
+                const OpaqueColor c = windColor(*scene.windColors, true, speed, false);
+                pen.setColor(QColor(c.red, c.green, c.blue));
+                painter.setPen(pen);
             }
             const double theta = windScreenAngle(direction);
             if (ws.showWindBarbs)
@@ -187,6 +265,177 @@ void paintWind(QPainter& painter, const MapView& view, const ChartScene& scene) 
             else
                 paintArrow(painter, QPointF(x, y), theta, length, ws.arrowCentered);
         }
+    }
+}
+
+// Whole-degree meridians and parallels; the tens in the fixed grid colour, the others in
+// the configured one once the scale shows more than the coarsest shoreline.
+void paintMapGrid(QPainter& painter, const MapView& view, const ChartScene& scene) {
+    const MapSettings& map = scene.settings->map;
+    if (!map.showMapGrid) return;
+    const QPen tens(QColor(110, 110, 110), 1);
+    const QPen ones(bgr(map.colorMapGrid), 1);
+    const bool drawOnes = view.level >= 1;
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    const int firstLon = static_cast<int>(std::floor(view.westLon));
+    const int lastLon = static_cast<int>(std::ceil(view.eastLon));
+    for (int l = firstLon; l < lastLon; ++l) {
+        const bool ten = l % 10 == 0;
+        if (!ten && !drawOnes) continue;
+        painter.setPen(ten ? tens : ones);
+        const double x = view.scale * l + view.transX;
+        painter.drawLine(QPointF(x, 0), QPointF(x, view.height));
+    }
+    const int firstLat = std::max(-89, static_cast<int>(std::floor(view.southLat)));
+    const int lastLat = std::min(90, static_cast<int>(std::ceil(view.northLat)));
+    for (int f = firstLat; f < lastLat; ++f) {
+        const bool ten = f % 10 == 0;
+        if (!ten && !drawOnes) continue;
+        painter.setPen(ten ? tens : ones);
+        const double y = view.transY - view.scale * mercatorDegrees(f);
+        painter.drawLine(QPointF(0, y), QPointF(view.width, y));
+    }
+    painter.setRenderHint(QPainter::Antialiasing, true);
+}
+
+// The cells of the forecast's grid: lines through its points, bounded by its area.
+void paintWindZones(QPainter& painter, const MapView& view, const ChartScene& scene) {
+    if (!scene.settings->winds.showZones || scene.uniqueWind || !haveForecast(scene)) return;
+    const FrameGeometry& g = scene.wind->geometry(scene.windFrame);
+    if (g.nx < 2 || g.ny < 2) return;
+    const double west = g.minLon, east = g.minLon + g.lonSpan;
+    const double stepLon = g.lonSpan / (g.nx - 1), stepLat = g.latSpan / (g.ny - 1);
+    double x0, y0, x1, y1;
+    view.project(longitudeIntoView(view, (west + east) / 2) - (east - west) / 2, g.maxLat, x0, y0);
+    view.project(longitudeIntoView(view, (west + east) / 2) + (east - west) / 2, g.minLat, x1, y1);
+    const double dx = stepLon * view.scale;
+    painter.setPen(QPen(bgr(scene.settings->winds.colorZones), 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    // Cells narrower than 4 pixels would only grey the chart: the area's outline stays.
+    if (dx >= 4) {
+        for (int i = 0; i < g.nx; ++i) {
+            const double x = x0 + i * dx;
+            if (x < 0 || x > view.width) continue;
+            painter.drawLine(QPointF(x, std::max(0.0, y0)),
+                             QPointF(x, std::min<double>(view.height, y1)));
+        }
+    }
+    for (int j = 0; j < g.ny; ++j) {
+        double x, y;
+        view.project(0, g.minLat + j * stepLat, x, y);
+        if (y < 0 || y > view.height) continue;
+        if (dx >= 4 || j == 0 || j == g.ny - 1)
+            painter.drawLine(QPointF(std::max(0.0, x0), y),
+                             QPointF(std::min<double>(view.width, x1), y));
+    }
+    if (dx < 4) painter.drawRect(QRectF(QPointF(x0, y0), QPointF(x1, y1)));
+    painter.setRenderHint(QPainter::Antialiasing, true);
+}
+
+void paintWaypoints(QPainter& painter, const MapView& view, const ChartScene& scene) {
+    const WaypointSettings& ws = scene.settings->waypoints;
+    if (!scene.waypoints || !ws.show) return;
+    const QColor colour = bgr(ws.color);
+    QFont font = painter.font();
+    font.setPixelSize(12);
+    painter.setFont(font);
+    for (std::size_t i = 0; i < scene.waypoints->positions.size(); ++i) {
+        const GeoPoint& p = scene.waypoints->positions[i];
+        const QPointF at = toScreen(view, p.lon, p.lat);
+        if (at.x() < -50 || at.y() < -50 || at.x() > view.width + 50 || at.y() > view.height + 50)
+            continue;
+        painter.setPen(QPen(colour, 1.5));
+        switch (ws.type) {
+        case 1: // a cross with the name
+            painter.drawLine(at + QPointF(-5, -5), at + QPointF(5, 5));
+            painter.drawLine(at + QPointF(-5, 5), at + QPointF(5, -5));
+            break;
+        case 2: { // a flag with the name
+            painter.drawLine(at, at + QPointF(0, -14));
+            const QPointF flag[3] = {at + QPointF(0, -14), at + QPointF(9, -11),
+                                     at + QPointF(0, -8)};
+            painter.setBrush(colour);
+            painter.drawPolygon(flag, 3);
+            break;
+        }
+        default: // a ringed dot
+            painter.setBrush(Qt::white);
+            painter.drawEllipse(at, 4.0, 4.0);
+            painter.setBrush(colour);
+            painter.drawEllipse(at, 2.0, 2.0);
+            break;
+        }
+        if (ws.type != 0 && i < scene.waypoints->names.size())
+            painter.drawText(at + QPointF(8, -4),
+                             QString::fromStdString(scene.waypoints->names[i]));
+    }
+    painter.setBrush(Qt::NoBrush);
+}
+
+QPolygonF boatShape(QPointF at, double courseDegrees) {
+    // A hull pointing up, turned to the course over ground.
+    static const QPointF hull[] = {{0, -13}, {5, -3}, {5, 9}, {0, 11}, {-5, 9}, {-5, -3}};
+    const double a = courseDegrees * std::numbers::pi / 180;
+    QPolygonF shape;
+    for (const QPointF& p : hull)
+        shape << at + QPointF(p.x() * std::cos(a) - p.y() * std::sin(a),
+                              p.x() * std::sin(a) + p.y() * std::cos(a));
+    return shape;
+}
+
+void paintBoat(QPainter& painter, const MapView& view, const ChartScene& scene) {
+    if (!scene.showBoat) return;
+    const QPointF at = toScreen(view, scene.boatLon, scene.boatLat);
+    painter.setPen(QPen(Qt::white, 1.5));
+    painter.setBrush(QColor(200, 30, 30));
+    painter.drawPolygon(boatShape(at, scene.boatCourse));
+    painter.setBrush(Qt::NoBrush);
+}
+
+// A column of coloured boxes at the right edge with their lower bounds in knots.
+void paintWindScale(QPainter& painter, const MapView& view, const ChartScene& scene) {
+    if (!scene.settings->winds.showScale || !scene.windColors) return;
+    const WindColorRamp& ramp = *scene.windColors;
+    if (ramp.scale.empty()) return;
+    const int box = 16, n = static_cast<int>(ramp.scale.size());
+    const double left = view.width - 46.0, top = 60;
+    QFont font = painter.font();
+    font.setPixelSize(11);
+    painter.setFont(font);
+    painter.setPen(QPen(QColor(60, 60, 60), 1));
+    painter.setBrush(Qt::NoBrush);
+    for (int j = 0; j < n; ++j) {
+        const OpaqueColor& c = ramp.scale[static_cast<std::size_t>(j)];
+        const QRectF r(left + 22, top + j * box, box, box);
+        painter.fillRect(r, QColor(c.red, c.green, c.blue));
+        painter.drawRect(r);
+        char label[16];
+        std::snprintf(label, sizeof label, "%02d", j * ramp.interval);
+        painter.drawText(QRectF(left, top + j * box, 20, box), Qt::AlignRight | Qt::AlignVCenter,
+                         label);
+    }
+}
+
+// The seven speed classes of the stream arrows, at the bottom left.
+void paintCurrentScale(QPainter& painter, const MapView& view, const ChartScene& scene) {
+    if (!scene.haveCurrents || !scene.settings->currents.showScale) return;
+    static const char* const labels[7] = {"< 0.5", "< 1.5", "< 2.5", "< 3.5",
+                                          "< 4.5", "< 5.5", "> 5.5"};
+    static const QColor colours[7] = {{128, 128, 128}, {65, 105, 225}, {0, 0, 128}, {144, 238, 144},
+                                      {0, 128, 0},     {255, 165, 0},  {255, 0, 0}};
+    QFont font = painter.font();
+    font.setPixelSize(11);
+    painter.setFont(font);
+    const double left = 10, top = view.height - 7 * 16.0 - 10;
+    painter.setBrush(Qt::NoBrush);
+    for (int j = 0; j < 7; ++j) {
+        const QRectF r(left, top + j * 16, 16, 16);
+        painter.fillRect(r, colours[j]);
+        painter.setPen(QPen(QColor(60, 60, 60), 1));
+        painter.drawRect(r);
+        painter.drawText(QRectF(left + 20, top + j * 16, 50, 16), Qt::AlignLeft | Qt::AlignVCenter,
+                         labels[j]);
     }
 }
 
@@ -208,38 +457,18 @@ void paintUserRoute(QPainter& painter, const MapView& view, const ChartScene& sc
         painter.drawEllipse(toScreen(view, p.lon, p.lat), radius, radius);
 }
 
-void paintFront(QPainter& painter, const MapView& view, const std::vector<IsochronePoint>& f) {
-    QPolygonF line;
-    for (const IsochronePoint& p : f)
-        if (p.valid) line << toScreen(view, p.lon, p.lat);
-    if (line.size() >= 2) painter.drawPolyline(line);
-}
-
 void paintResult(QPainter& painter, const MapView& view, const ChartScene& scene) {
-    const RoutingDisplaySettings& rd = scene.settings->routingDisplay;
-    QColor light = bgr(rd.colorIsochron);
-    light.setAlpha(90);
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(light, 1));
-    if (scene.result) {
-        const RoutingOutput& out = scene.result->output;
-        for (const Isochrone& f : out.allIsochrones) paintFront(painter, view, f);
-        if (!out.arrived)
-            for (const Isochrone& f : out.legIsochrones) paintFront(painter, view, f);
-    }
-    if (scene.liveFronts)
-        for (const std::vector<GeoPoint>& f : *scene.liveFronts) {
-            QPolygonF line;
-            for (const GeoPoint& p : f) line << toScreen(view, p.lon, p.lat);
-            if (line.size() >= 2) painter.drawPolyline(line);
-        }
-    if (!scene.result || scene.result->output.route.empty()) return;
-    const std::vector<IsochronePoint>& route = scene.result->output.route;
-    QPolygonF line;
-    line << toScreen(view, route.front().parentLon, route.front().parentLat);
-    for (const IsochronePoint& p : route) line << toScreen(view, p.lon, p.lat);
-    painter.setPen(QPen(bgr(rd.colorRouting), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.drawPolyline(line);
+    RoutingLayer layer;
+    layer.result = scene.result;
+    layer.liveFronts = scene.liveFronts;
+    layer.route = scene.route;
+    layer.params = &scene.settings->routing;
+    layer.display = &scene.settings->routingDisplay;
+    layer.windColours = scene.windColors;
+    layer.selectedRun = scene.selectedRun;
+    layer.barbShaft = 2.0 * scene.settings->winds.lengthArrow;
+    layer.barbLength = scene.settings->winds.lengthBarb;
+    paintRoutingLayer(painter, view, layer);
 }
 
 } // namespace
@@ -252,12 +481,52 @@ double longitudeIntoView(const MapView& view, double lon) {
 void paintChart(QPainter& painter, const MapView& view, const ChartScene& scene) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
     painter.fillRect(QRectF(0, 0, view.width, view.height), bgr(scene.settings->map.colorSea));
-    paintShorelines(painter, view, scene);
-    paintWind(painter, view, scene);
-    paintUserRoute(painter, view, scene);
-    paintResult(painter, view, scene);
+    // Everything else needs the wind store of the end of the start-up.
+    if (scene.wind) {
+        paintWindSurface(painter, view, scene);
+        paintShorelines(painter, view, scene);
+        // Traffic separation schemes go here (drawing level 2 and above).
+        paintMapGrid(painter, view, scene);
+        // Current zones go here.
+        paintWindZones(painter, view, scene);
+        // Current arrows go here.
+        paintWindSymbols(painter, view, scene);
+        paintWaypoints(painter, view, scene);
+        // Cities and tide stations go here.
+        paintUserRoute(painter, view, scene);
+        paintResult(painter, view, scene);
+        paintBoat(painter, view, scene);
+        paintWindScale(painter, view, scene);
+        paintCurrentScale(painter, view, scene);
+        // The information texts, the routing panel and the time bar go here.
+    }
     painter.restore();
+}
+
+bool overBoat(const MapView& view, const ChartScene& scene, double x, double y) {
+    if (!scene.showBoat) return false;
+    const QPointF at = toScreen(view, scene.boatLon, scene.boatLat);
+    return std::hypot(x - at.x(), y - at.y()) <= 12;
+}
+
+void paintOverlays(QPainter& painter, const MapView& view, const ChartScene& scene, double hoverX,
+                   double hoverY) {
+    if (!overBoat(view, scene, hoverX, hoverY)) return;
+    // The boat's position under it, on the tooltip colour.
+    const QPointF at = toScreen(view, scene.boatLon, scene.boatLat);
+    QFont font = painter.font();
+    font.setPixelSize(12);
+    painter.setFont(font);
+    const QString text = QString::fromStdString(formatPosition(scene.boatLat, scene.boatLon));
+    const QRectF measured =
+        painter.boundingRect(QRectF(0, 0, 300, 20), Qt::AlignLeft | Qt::AlignTop, text);
+    const QRectF box(at.x(), at.y() + 20, measured.width() + 10, measured.height() + 1);
+    const QColor back = bgr(scene.settings->toolbar.colorTooltip);
+    painter.fillRect(box, back);
+    painter.setPen(back.lightness() < 128 ? Qt::white : Qt::black);
+    painter.drawText(QRectF(at.x() + 5, at.y() + 20, 300, 20), Qt::AlignLeft | Qt::AlignTop, text);
 }
 
 } // namespace navorel

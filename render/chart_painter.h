@@ -8,6 +8,7 @@
 #include <vector>
 
 class QPainter;
+class QPointF;
 
 namespace navorel {
 
@@ -17,22 +18,46 @@ struct Settings;
 struct UserRoute;
 struct RoutingResult;
 
+struct WindColorRamp;
+struct WaypointSet;
+
 struct ChartScene {
     const Settings* settings = nullptr;
     ShorelineStore* shore = nullptr; // drawing store, opened at the view's level when painted
-    const WindStore* wind = nullptr;
+    const WindStore* wind = nullptr; // null or empty: no forecast loaded
+    const WindColorRamp* windColors = nullptr;
     int windFrame = 0;
     bool uniqueWind = false; // the constant wind below instead of the GRIB
     double windForce = 0, windDirection = 0;
     double windVariation = 100; // percent applied to GRIB speeds
+    bool haveCurrents = false;  // tidal streams are loaded
+    const WaypointSet* waypoints = nullptr;
     const UserRoute* route = nullptr;
     const RoutingResult* result = nullptr;
+    int selectedRun = -1; // the scan run selected in the results
     // Fronts of a run in progress, in drawing order.
     const std::vector<std::vector<GeoPoint>>* liveFronts = nullptr;
+    bool showBoat = false;
+    double boatLon = 0, boatLat = 0, boatCourse = 0;
 };
 
-// `view` must have been updated for the device's size.
+// The cached chart, layer by layer in a fixed order: sea, wind surface, shorelines and land,
+// map grid, wind zones, wind symbols, waypoints, the user's route, the routing result, the
+// boat and the scales. `view` must have been updated for the device's size.
 void paintChart(QPainter& painter, const MapView& view, const ChartScene& scene);
+
+// What is drawn over the cached chart without redrawing it: the boat's tooltip while the
+// mouse (hoverX, hoverY) is over the boat.
+void paintOverlays(QPainter& painter, const MapView& view, const ChartScene& scene, double hoverX,
+                   double hoverY);
+// True when (x, y) lies over the drawn boat.
+bool overBoat(const MapView& view, const ChartScene& scene, double x, double y);
+
+// A wind barb at p: the shaft of `shaft` pixels along the screen angle theta, barbs of `barb`
+// pixels (a calm circle, half barbs, barbs or a pennant by the speed), in the painter's pen.
+void paintBarb(QPainter& painter, QPointF p, double theta, double knots, double shaft, double barb);
+// A wind arrow of 2 x `length` pointing downwind, its head at p or centred on it.
+void paintArrow(QPainter& painter, QPointF p, double theta, double length, bool centred);
 
 // A longitude brought within 180 degrees of the view's centre, so that it projects inside the
 // view when the view shows it.

@@ -20,3 +20,16 @@ echo "== Demo routing (five runs over the effectiveness, 80 to 100 %)"
 "$cli" route --demo --gpx "$root/build/demo-route.gpx" --json "$root/build/demo-route.json"
 echo
 echo "The route is in $root/build/demo-route.gpx"
+
+# The desktop program: its window where there is a display; without one, the chart of the
+# demo routing drawn into a PNG exactly as the window shows it.
+app="$root/build/app/navorel"
+if [ -x "$app" ]; then
+  if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    echo "== Opening the desktop program on the demo data (Space routes, Escape cancels)"
+    "$app"
+  else
+    echo "== No display: the chart of the demo routing goes to $root/build/demo-chart.png"
+    "$app" --folder "$root/dist" --screenshot "$root/build/demo-chart.png" --size 1600x1000 --route
+  fi
+fi

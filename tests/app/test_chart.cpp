@@ -2,6 +2,7 @@
 // colours where it matters, the routing worker, the wind symbols and the command line.
 #include "app/chart_view.h"
 #include "app/chart_widget.h"
+#include "program_folder.h"
 #include "render/wind_symbols.h"
 
 #include <gtest/gtest.h>
@@ -22,41 +23,9 @@
 
 namespace fs = std::filesystem;
 using namespace navorel;
+using navorel::apptest::ProgramFolder;
 
 namespace {
-
-// A scratch program folder that reads the shipped files through links, so the start-up log
-// and anything else written lands outside the repository.
-class ProgramFolder {
-  public:
-    ProgramFolder() {
-        path_ = fs::temp_directory_path() /
-                ("navorel-app-test-" + std::to_string(::getpid()) + "-" + std::to_string(count_++));
-        fs::remove_all(path_);
-        fs::create_directories(path_ / "Data");
-        const fs::path dist = fs::path(NAVOREL_SOURCE_DIR) / "dist";
-        for (const auto& e : fs::directory_iterator(dist)) {
-            const auto name = e.path().filename();
-            if (name == "Data") continue;
-            if (name == "Config.ini")
-                fs::copy_file(e.path(), path_ / name);
-            else
-                fs::create_directory_symlink(e.path(), path_ / name);
-        }
-        for (const auto& e : fs::directory_iterator(dist / "Data")) {
-            if (e.is_directory())
-                fs::create_directory_symlink(e.path(), path_ / "Data" / e.path().filename());
-            else
-                fs::copy_file(e.path(), path_ / "Data" / e.path().filename());
-        }
-    }
-    ~ProgramFolder() { fs::remove_all(path_); }
-    std::string str() const { return path_.string(); }
-
-  private:
-    fs::path path_;
-    static inline int count_ = 0;
-};
 
 QColor fromBgr(int c) {
     return QColor(c & 0xff, (c >> 8) & 0xff, (c >> 16) & 0xff);
@@ -117,17 +86,63 @@ TEST(ChartImage, ShippedFolderShowsLandAndSeaWithTheConfiguredColours) {
     gribView.resize(1280, 800);
     const FrameGeometry& g = data.wind.geometry(0);
     ASSERT_TRUE(gribView.frameGrib({g.minLon, g.maxLon, g.minLat, g.maxLat}, g.wrap));
+    WindSettings& winds = data.config.settings.winds;
+    winds.showSurfaceGradient = winds.showSurfaceNoGradient = false;
     const QImage wide = app::renderChartImage(data, gribView, app::displayWind(data), nullptr);
     EXPECT_GT(shareOf(wide, gribView, -68.5, 43.0, 10, sea), 0.6);
     EXPECT_EQ(shareOf(wide, gribView, -68.5, 43.0, 10, land), 0);
     EXPECT_GT(shareOf(wide, gribView, -69.8, 44.6, 10, land), 0.6);
     EXPECT_EQ(shareOf(wide, gribView, -69.8, 44.6, 10, sea), 0);
 
+    // With the wind surface the same sea takes the colour of its wind; the land stays.
+    winds.showSurfaceGradient = true;
+    const QImage surface = app::renderChartImage(data, gribView, app::displayWind(data), nullptr);
+    const WindSample w = frameSample(data.wind, data.wind.currentFrame(), -68.5f, 43.0f);
+    ASSERT_TRUE(w.found);
+    const OpaqueColor c =
+        windColor(data.windColors, true, w.speed * data.config.settings.routing.variation / 100.0,
+                  winds.oneColorPerKnot);
+    EXPECT_GT(shareOf(surface, gribView, -68.5, 43.0, 10, QColor(c.red, c.green, c.blue)), 0.4);
+    EXPECT_EQ(shareOf(surface, gribView, -68.5, 43.0, 10, sea), 0);
+    EXPECT_GT(shareOf(surface, gribView, -69.8, 44.6, 10, land), 0.6);
+
     std::ifstream log(folder.str() + "/Data/Log.txt");
     const std::string text((std::istreambuf_iterator<char>(log)), {});
     for (const char* step : {"Language = OK", "Gshhs rendering = OK", "Gshhs routing = OK",
                              "Route = OK", "Winds = OK", "Polar = OK"})
         EXPECT_NE(text.find(step), std::string::npos) << step;
+}
+
+TEST(ChartImage, BarbsGainAPennantAt45KnotsAndTurnBlackOverASurface) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    MapView view;
+    app::setUpView(view, data, 640, 480);
+    WindSettings& winds = data.config.settings.winds;
+    winds.showArrows = winds.showWindBarbs = true;
+    winds.showSurfaceGradient = true;
+    winds.lengthArrow = 15;
+    winds.lengthBarb = 10;
+    winds.spaceBetweenArrows = 50;
+    winds.thicknessArrowBlack = winds.thicknessArrowColored = 2; // whole pixels either side
+    app::DisplayWind wind{true, 46, 0, 100};
+    // A north wind: the shaft points up from the grid point (300, 300) over 30 pixels; the
+    // pennant fills the triangle from 15 to 22.5 pixels up, 5 pixels to the right at its tip.
+    const QImage pennant = app::renderChartImage(data, view, wind, nullptr);
+    const QColor inPennant = pennant.pixelColor(301, 281);
+    EXPECT_EQ(inPennant, QColor(Qt::black));
+    EXPECT_EQ(pennant.pixelColor(300, 290), QColor(Qt::black)); // the shaft
+    wind.force = 40; // four barbs at the end of the shaft, nothing half-way
+    const QImage barbs = app::renderChartImage(data, view, wind, nullptr);
+    EXPECT_NE(barbs.pixelColor(301, 281), QColor(Qt::black));
+    EXPECT_EQ(barbs.pixelColor(300, 290), QColor(Qt::black));
+    // On the plain sea the symbols take the colour of their wind.
+    winds.showSurfaceGradient = false;
+    const QImage coloured = app::renderChartImage(data, view, wind, nullptr);
+    const OpaqueColor c = windColor(data.windColors, true, 40, false);
+    EXPECT_EQ(coloured.pixelColor(300, 290), QColor(c.red, c.green, c.blue));
 }
 
 TEST(ChartImage, ViewFramesTheRouteAndKeepsItsWaypointsOnScreen) {
@@ -287,6 +302,8 @@ TEST(ProgramFolderChoice, FirstRunFillsThePerUserFolderAndLaterRunsKeepIt) {
     fs::create_directories(root / "dist" / "Data");
     std::ofstream(root / "dist" / "Config.ini") << "[Map]\nScale= 100\n";
     std::ofstream(root / "dist" / "Data" / "Route.gpx") << "x";
+    fs::create_directories(root / "dist" / "Data" / "Gshhs");
+    std::ofstream(root / "dist" / "Data" / "Gshhs" / "poly-i-1.dat") << "shore";
     const char* old = std::getenv("XDG_DATA_HOME");
     const std::string saved = old ? old : "";
     setenv("XDG_DATA_HOME", (root / "home").c_str(), 1);
@@ -294,6 +311,9 @@ TEST(ProgramFolderChoice, FirstRunFillsThePerUserFolderAndLaterRunsKeepIt) {
     std::string folder, error;
     ASSERT_TRUE(app::chooseProgramFolder("", (root / "dist").string(), folder, error)) << error;
     EXPECT_TRUE(fs::exists(fs::path(folder) / "Data" / "Route.gpx"));
+    // The large shoreline files are linked to the shipped ones.
+    EXPECT_TRUE(fs::is_symlink(fs::path(folder) / "Data" / "Gshhs" / "poly-i-1.dat"));
+    EXPECT_FALSE(fs::is_symlink(fs::path(folder) / "Data" / "Route.gpx"));
     std::ofstream(fs::path(folder) / "Config.ini") << "[Map]\nScale= 7\n";
     ASSERT_TRUE(app::chooseProgramFolder("", (root / "dist").string(), folder, error));
     std::ifstream kept(fs::path(folder) / "Config.ini");

@@ -1,0 +1,136 @@
+// Drawing the chart at 1920 x 1080 over the demo data: the full redraw (coasts at drawing
+// level 2, the interpolated wind surface, wind symbols, the user route and a routing result)
+// and the overlay redraw that hover and tooltips cause (the cached chart and the overlays).
+#include "app/chart_view.h"
+#include "render/wind_surface.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+using namespace navorel;
+
+struct Demo {
+    app::AppData data;
+    MapView view;
+    RoutingResult result;
+    bool ok = false;
+};
+
+Demo& demo() {
+    static std::unique_ptr<Demo> d = [] {
+        auto d = std::make_unique<Demo>();
+        std::string error;
+        // Read-only use of the shipped folder: nothing is saved.
+        if (!app::startUp(NAVOREL_SOURCE_DIR "/dist", d->data, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return d;
+        }
+        Settings& s = d->data.config.settings;
+        s.winds.showSurfaceGradient = true;
+        s.winds.showArrows = true;
+        app::setUpView(d->view, d->data, 1920, 1080, true);
+        // Drawing level 2 whatever the scale.
+        d->view.factor[2] = d->view.factor[3] = 1 << 30;
+        d->view.update();
+        RunControl control;
+        RunSetup setup = app::makeRunSetup(d->data, control, {});
+        d->result = runRouting(setup);
+        d->ok = d->result.refusal == RunRefusal::None && d->view.level == 2;
+        return d;
+    }();
+    return *d;
+}
+
+void BM_FullRedraw(benchmark::State& state) {
+    Demo& d = demo();
+    if (!d.ok) {
+        state.SkipWithError("the demo data did not load (run scripts/setup-data.sh)");
+        return;
+    }
+    const app::DisplayWind wind = app::displayWind(d.data);
+    QImage image(1920, 1080, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        paintChart(painter, d.view, app::makeScene(d.data, wind, &d.result, nullptr));
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_FullRedraw)->Unit(benchmark::kMillisecond);
+
+// The parts of a full redraw: the wind surface's bitmap alone, and the chart without the
+// surface, the wind symbols and the routing result (sea, coasts, land and the user route).
+void BM_WindSurfaceBitmap(benchmark::State& state) {
+    Demo& d = demo();
+    if (!d.ok) {
+        state.SkipWithError("the demo data did not load (run scripts/setup-data.sh)");
+        return;
+    }
+    SurfaceColoring coloring;
+    coloring.ramp = &d.data.windColors;
+    coloring.oneColorPerKnot = true;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            interpolatedSurfaceAtRecord(d.view, d.data.wind, d.data.wind.currentFrame(), coloring));
+}
+BENCHMARK(BM_WindSurfaceBitmap)->Unit(benchmark::kMillisecond);
+
+void BM_CoastsAndRoute(benchmark::State& state) {
+    Demo& d = demo();
+    if (!d.ok) {
+        state.SkipWithError("the demo data did not load (run scripts/setup-data.sh)");
+        return;
+    }
+    Settings& s = d.data.config.settings;
+    const WindSettings kept = s.winds;
+    s.winds.showSurfaceGradient = s.winds.showArrows = false;
+    const app::DisplayWind wind = app::displayWind(d.data);
+    QImage image(1920, 1080, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        paintChart(painter, d.view, app::makeScene(d.data, wind, nullptr, nullptr));
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    s.winds = kept;
+}
+BENCHMARK(BM_CoastsAndRoute)->Unit(benchmark::kMillisecond);
+
+void BM_OverlayRedraw(benchmark::State& state) {
+    Demo& d = demo();
+    if (!d.ok) {
+        state.SkipWithError("the demo data did not load (run scripts/setup-data.sh)");
+        return;
+    }
+    const app::DisplayWind wind = app::displayWind(d.data);
+    const QImage cache = app::renderChartImage(d.data, d.view, wind, &d.result);
+    QImage window(1920, 1080, QImage::Format_ARGB32_Premultiplied);
+    const ChartScene scene = app::makeScene(d.data, wind, &d.result, nullptr);
+    for (auto _ : state) {
+        QPainter painter(&window);
+        painter.drawImage(0, 0, cache);
+        paintOverlays(painter, d.view, scene, 960, 540);
+        painter.end();
+        benchmark::DoNotOptimize(window.constBits());
+    }
+}
+BENCHMARK(BM_OverlayRedraw)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,80 @@
+#pragma once
+// The wind surface: the sea coloured by wind speed under the rest of the chart. Two styles:
+// the interpolated surface, one bitmap sampled once per 2 x 2 pixel block, and the cell
+// surface, one filled box per grid point. Each can be drawn at a forecast record or at any
+// time between records. Qt-free: the window draws the bitmap or the boxes it is given.
+#include <cstdint>
+#include <vector>
+
+#include "render/map_view.h"
+#include "weather/color_table.h"
+
+namespace navorel {
+
+class WindStore;
+class WindField;
+
+// Pixels are premultiplied 32-bit ARGB, 0xAARRGGBB per word (the layout of
+// QImage::Format_ARGB32_Premultiplied), rows from the top. 0 is transparent.
+struct SurfaceBitmap {
+    // The screen rectangle the bitmap is drawn into (stretched, smoothly interpolated).
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    int width = 0, height = 0; // whole pixels of the bitmap
+    std::vector<std::uint32_t> pixels;
+    bool empty() const { return width <= 0 || height <= 0; }
+    std::uint32_t at(int x, int y) const {
+        return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                      static_cast<std::size_t>(x)];
+    }
+};
+
+// One box of the cell surface in screen pixels (x0 west, y0 north), filled with `argb`.
+struct SurfaceCell {
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    std::uint32_t argb = 0;
+};
+
+// How speeds become colours: `variationPercent` scales every sampled speed; with
+// `oneColorPerKnot` the interpolated surface takes one ramp colour per whole knot (the cell
+// surface always takes the scale colours).
+struct SurfaceColoring {
+    const WindColorRamp* ramp = nullptr;
+    double variationPercent = 100;
+    bool oneColorPerKnot = false;
+};
+
+// A drawing colour as a premultiplied ARGB word.
+std::uint32_t premultipliedArgb(const OpaqueColor& c);
+
+// The colour word of a sampled wind (knots before the variation), or of a place without wind.
+std::uint32_t surfaceColor(const SurfaceColoring& coloring, bool found, double knots,
+                           bool oneColorPerKnot);
+
+// A longitude brought into the view: kept when the view shows it, else taken one turn on or
+// back, whichever lies nearer the view. Views east of 180 degrees (raw east edge above 180)
+// take l + 360 when that falls inside.
+double longitudeBroughtIntoView(const MapView& view, double lon);
+
+// The interpolated surface of forecast record `record` (frameSample). Empty for record -1,
+// an empty store or a grid outside the view.
+SurfaceBitmap interpolatedSurfaceAtRecord(const MapView& view, const WindStore& store, int record,
+                                          const SurfaceColoring& coloring);
+
+// The interpolated surface at day number `time`, sampled from `wind` (time interpolation
+// between the records around it). The area is that of record `record`, the record the time
+// bar stands on or last passed; -1 draws nothing.
+SurfaceBitmap interpolatedSurfaceAtTime(const MapView& view, const WindStore& store, int record,
+                                        const WindField& wind, double time,
+                                        const SurfaceColoring& coloring);
+
+// The cell surface of record `record`: the boxes touching the view, south to north and west
+// to east within a row (a later box covers its overlap with the earlier ones).
+std::vector<SurfaceCell> cellSurfaceAtRecord(const MapView& view, const WindStore& store,
+                                             int record, const SurfaceColoring& coloring);
+
+// The cell surface on the grid of record `record`, coloured by `wind` at day number `time`.
+std::vector<SurfaceCell> cellSurfaceAtTime(const MapView& view, const WindStore& store, int record,
+                                           const WindField& wind, double time,
+                                           const SurfaceColoring& coloring);
+
+} // namespace navorel

@@ -1,0 +1,203 @@
+// The desktop program's start-up and shut-down: the logged steps in their order, the dialogs
+// of a missing forecast or polar, the window fitted to the screen, and what is saved at exit.
+#include "app/startup.h"
+#include "program_folder.h"
+
+#include "geo/gpx.h"
+#include "settings/ini_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using namespace navorel;
+using navorel::apptest::ProgramFolder;
+
+namespace {
+
+std::vector<std::string> logSteps(const fs::path& folder) {
+    std::ifstream in(folder / "Data" / "Log.txt");
+    std::vector<std::string> steps;
+    std::string line;
+    const std::regex step(R"(^\d\d:\d\d:\d\d : (.*)$)");
+    const std::regex edge(R"(^\d\d/\d\d/\d{4} \d\d:\d\d:\d\d -- (START|END)$)");
+    std::smatch m;
+    while (std::getline(in, line)) {
+        if (std::regex_match(line, m, step))
+            steps.push_back(m[1]);
+        else if (std::regex_match(line, m, edge))
+            steps.push_back("-- " + m[1].str());
+        else
+            steps.push_back(line);
+    }
+    return steps;
+}
+
+void setKey(const fs::path& ini, const std::string& section, const std::string& key,
+            const std::string& value) {
+    IniFile file;
+    std::string error;
+    ASSERT_TRUE(file.load(ini.string(), error)) << error;
+    file.writeText(section, key, value);
+    ASSERT_TRUE(file.save(ini.string(), error)) << error;
+}
+
+} // namespace
+
+TEST(Startup, LogsEveryStepInOrderAndTwoRunsAppendTwoBlocks) {
+    ProgramFolder folder;
+    for (int run = 0; run < 2; ++run) {
+        app::AppData data;
+        std::string error;
+        ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+        std::vector<std::string> errors;
+        app::shutDown(data, nullptr, errors);
+        EXPECT_TRUE(errors.empty());
+    }
+    const std::vector<std::string> first = {
+        "-- START", "Init parameters", "First opening", "Build: 0", "Parameters = OK",
+        "Language = OK", "Gshhs rendering = OK", "Gshhs routing = OK", "TSS = OK", "Cities = OK",
+        "Colors = OK", "Tides = OK", "Currents = OK", "Route = OK", "Barriers = OK",
+        // No Data/Waypoints.gpx is shipped: the step still logs.
+        "Waypoints = OK", "Winds = OK", "Polar = OK", "GPS = OK", "-- END", ""};
+    std::vector<std::string> expected = first;
+    // The second run is no first opening.
+    std::vector<std::string> second = first;
+    second.erase(second.begin() + 2);
+    expected.insert(expected.end(), second.begin(), second.end());
+    const std::vector<std::string> steps = logSteps(folder.path());
+    ASSERT_GE(steps.size(), 4u);
+    // The build number is whatever Config.ini holds.
+    std::vector<std::string> normalised = steps;
+    for (std::string& s : normalised)
+        if (s.rfind("Build: ", 0) == 0) s = "Build: 0";
+    EXPECT_EQ(normalised, expected);
+}
+
+TEST(Startup, LogOffWritesNoLogFile) {
+    ProgramFolder folder;
+    setKey(folder.path() / "Config.ini", "Version", "Log", "0");
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    std::vector<std::string> errors;
+    app::shutDown(data, nullptr, errors);
+    EXPECT_FALSE(fs::exists(folder.path() / "Data" / "Log.txt"));
+}
+
+TEST(Startup, MissingForecastAsksForOneThenFallsBackToTheConstantWind) {
+    ProgramFolder folder;
+    setKey(folder.path() / "Config.ini", "Winds", "Grib", "Missing.grb");
+    {
+        // The chosen file is loaded and becomes the configured forecast.
+        app::AppData data;
+        std::string error;
+        ASSERT_TRUE(app::loadConfiguration(folder.str(), data, error)) << error;
+        app::StartupHooks hooks;
+        int asked = 0;
+        hooks.chooseGrib = [&] {
+            ++asked;
+            return std::string(NAVOREL_SOURCE_DIR) + "/dist/Gribs/Demo.grb";
+        };
+        ASSERT_TRUE(app::runStartupSequence(data, hooks, error)) << error;
+        EXPECT_EQ(asked, 1);
+        EXPECT_FALSE(data.wind.empty());
+        EXPECT_FALSE(data.config.settings.routing.uniqueWind);
+        EXPECT_EQ(data.config.settings.winds.grib, "Demo.grb");
+    }
+    {
+        // A cancelled dialog: constant wind, zones off, one information message.
+        app::AppData data;
+        std::string error;
+        ASSERT_TRUE(app::loadConfiguration(folder.str(), data, error)) << error;
+        data.config.settings.winds.showZones = true;
+        app::StartupHooks hooks;
+        std::vector<std::string> messages;
+        hooks.chooseGrib = [] { return std::string(); };
+        hooks.inform = [&](const std::string& m) { messages.push_back(m); };
+        ASSERT_TRUE(app::runStartupSequence(data, hooks, error)) << error;
+        EXPECT_TRUE(data.wind.empty());
+        EXPECT_TRUE(data.config.settings.routing.uniqueWind);
+        EXPECT_FALSE(data.config.settings.winds.showZones);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0], data.texts.text(234));
+    }
+}
+
+TEST(Startup, MissingPolarAsksForOneAndACancelEndsTheStartUp) {
+    ProgramFolder folder;
+    setKey(folder.path() / "Config.ini", "Polar", "Name", "Gone.pol");
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::loadConfiguration(folder.str(), data, error)) << error;
+    app::StartupHooks hooks;
+    std::vector<int> stages;
+    hooks.splashStage = [&](int s) { stages.push_back(s); };
+    hooks.choosePolar = [] { return std::string(); };
+    EXPECT_FALSE(app::runStartupSequence(data, hooks, error));
+    EXPECT_TRUE(error.empty()); // the user said no: nothing more to tell
+    EXPECT_EQ(stages, (std::vector<int>{1, 2, 3}));
+
+    // Without dialogs the failure carries its message.
+    app::AppData quiet;
+    EXPECT_FALSE(app::startUp(folder.str(), quiet, error));
+    EXPECT_NE(error.find("Gone.pol"), std::string::npos);
+}
+
+TEST(Startup, WindowIsFittedToTheScreen) {
+    WindowSettings w;
+    w.width = 5000;
+    w.height = 4000;
+    app::WindowPlace p = app::fitToScreen(w, 1920, 1080);
+    EXPECT_EQ(p.x, 0);
+    EXPECT_EQ(p.y, 0);
+    EXPECT_EQ(p.width, 1920);
+    EXPECT_EQ(p.height, 1080);
+    w = {};
+    w.x = -50;
+    w.width = 400;
+    w.height = 300;
+    EXPECT_EQ(app::fitToScreen(w, 1920, 1080).x, 0);
+    w.x = 1800;
+    w.y = 1000;
+    p = app::fitToScreen(w, 1920, 1080);
+    EXPECT_EQ(p.x, 1520);
+    EXPECT_EQ(p.y, 780);
+}
+
+TEST(Shutdown, SavesTheViewTheRouteAndTheBarriersAndLeavesNoWaypointFile) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    const std::size_t waypoints = data.route.waypoints.size();
+    ASSERT_GE(waypoints, 2u);
+    // Data/Route.gpx is a copy in the scratch folder; the route is rewritten there.
+    data.route.waypoints.pop_back();
+    Barrier barrier;
+    barrier.points = {{-70.5f, 42.0f}, {-70.0f, 42.2f}};
+    data.barriers.push_back(barrier);
+    MapView view;
+    view.scale = 321.5;
+    view.transX = -1234;
+    view.transY = 9876;
+    std::vector<std::string> errors;
+    app::shutDown(data, &view, errors);
+    EXPECT_TRUE(errors.empty());
+
+    IniFile ini;
+    ASSERT_TRUE(ini.load((folder.path() / "Config.ini").string(), error)) << error;
+    EXPECT_DOUBLE_EQ(ini.readReal("Map", "Scale", 0), 321.5);
+    EXPECT_DOUBLE_EQ(ini.readReal("Map", "TransX", 0), -1234);
+    std::vector<GeoPoint> route;
+    ASSERT_TRUE(loadUserRoute((folder.path() / "Data" / "Route.gpx").string(), route, error));
+    EXPECT_EQ(route.size(), waypoints - 1);
+    BarrierList barriers;
+    ASSERT_TRUE(loadBarriers((folder.path() / "Data" / "Barriers.gpx").string(), barriers, error));
+    EXPECT_EQ(barriers.size(), 1u);
+    EXPECT_FALSE(fs::exists(folder.path() / "Data" / "Waypoints.gpx"));
+}

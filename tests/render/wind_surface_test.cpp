@@ -1,0 +1,351 @@
+#include "render/wind_surface.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "core/geodesy.h"
+#include "routing/routing_parameters.h"
+#include "tests/weather/wind_test_support.h"
+#include "weather/wind_sampler.h"
+#include "weather/wind_store.h"
+
+using namespace navorel;
+using namespace navorel::windtest;
+
+namespace {
+
+// Ten scale colours 5 kt apart, 26 per-knot colours and a sea colour, all told apart by red.
+const WindColorRamp& testRamp() {
+    static const WindColorRamp r = [] {
+        WindColorRamp ramp;
+        ramp.interval = 5;
+        for (int i = 0; i < 10; ++i) ramp.scale.push_back({static_cast<std::uint8_t>(i), 10, 0});
+        for (int i = 0; i < 26; ++i) ramp.ramp.push_back({static_cast<std::uint8_t>(i), 20, 0});
+        ramp.sea = {200, 200, 250};
+        return ramp;
+    }();
+    return r;
+}
+
+SurfaceColoring coloring(double variation = 100, bool perKnot = false) {
+    return SurfaceColoring{&testRamp(), variation, perKnot};
+}
+
+std::uint32_t scaleColor(int i) {
+    return premultipliedArgb(testRamp().scale[static_cast<std::size_t>(i)]);
+}
+std::uint32_t knotColor(int i) {
+    return premultipliedArgb(testRamp().ramp[static_cast<std::size_t>(i)]);
+}
+std::uint32_t seaColor() {
+    return premultipliedArgb(testRamp().sea);
+}
+
+// A view W x H whose top-left pixel is at (lonLeft, latTop), `scale` pixels per degree.
+MapView viewAt(int w, int h, double lonLeft, double latTop, double scale) {
+    MapView v;
+    v.resize(w, h);
+    v.scale = scale;
+    v.transX = -scale * lonLeft;
+    v.transY = scale * mercatorDegrees(latTop);
+    v.update();
+    return v;
+}
+
+// A one-frame store of nx x ny points one degree apart from (lon1, lat1), every point with
+// air moving east at `ms` m/s; `missing` (an index, or -1) lacks its u value.
+WindStore uniformStore(int nx, int ny, float lon1, float lat1, float ms, int missing = -1,
+                       float step = 1) {
+    std::vector<float> u(static_cast<std::size_t>(nx * ny), ms), v(u.size(), 0.0f);
+    if (missing >= 0) u[static_cast<std::size_t>(missing)] = kGribMissing;
+    WindStore store;
+    EXPECT_EQ(store.loadRecords({windRecord(true, 0, 0, nx, ny, lon1, lat1, step, u),
+                                 windRecord(false, 0, 0, nx, ny, lon1, lat1, step, v)},
+                                buildRamp(builtinWindScale(), kDefaultSeaColor)),
+              GribLoadStatus::Ok);
+    return store;
+}
+
+// A wind field of one speed everywhere, or nowhere.
+struct FixedField : WindField {
+    bool found = true;
+    float knots = 0;
+    WindSample windAt(float, float, double) const override { return {found, 270.0f, knots}; }
+};
+
+const WindStore& demo() {
+    static const WindStore store = [] {
+        WindStore s;
+        EXPECT_EQ(s.loadGrib(std::string(NAVOREL_SOURCE_DIR) + "/dist/Gribs/Demo.grb",
+                             buildRamp(builtinWindScale(), kDefaultSeaColor)),
+                  GribLoadStatus::Ok);
+        return s;
+    }();
+    return store;
+}
+
+int count(const SurfaceBitmap& b, std::uint32_t argb) {
+    int n = 0;
+    for (std::uint32_t p : b.pixels) n += p == argb;
+    return n;
+}
+
+} // namespace
+
+TEST(WindSurfaceColor, IndexOfSpeed) {
+    const SurfaceColoring c = coloring();
+    EXPECT_EQ(surfaceColor(c, true, 25, false), scaleColor(5));
+    EXPECT_EQ(surfaceColor(c, true, 24.99, false), scaleColor(4));
+    EXPECT_EQ(surfaceColor(c, true, 70, false), scaleColor(9));
+    EXPECT_EQ(surfaceColor(c, true, 12.7, true), knotColor(12));
+    EXPECT_EQ(surfaceColor(c, true, 40, true), knotColor(25));
+    // Variation 50: 20 kt is coloured as 10 kt.
+    EXPECT_EQ(surfaceColor(coloring(50), true, 20, false), scaleColor(2));
+    EXPECT_EQ(surfaceColor(c, false, 25, false), seaColor());
+    EXPECT_EQ(surfaceColor(c, true, std::nan(""), false), seaColor());
+}
+
+TEST(WindSurfaceColor, PremultipliedArgbLayout) {
+    EXPECT_EQ(premultipliedArgb({0x12, 0x34, 0x56, 255}), 0xFF123456u);
+    EXPECT_EQ(premultipliedArgb({255, 128, 0, 0}), 0u);
+    EXPECT_EQ(premultipliedArgb({255, 100, 0, 128}), 0x80803200u);
+}
+
+TEST(WindSurfaceLongitude, BroughtIntoView) {
+    const MapView v = viewAt(400, 300, -50, 40, 4); // -50 .. 50
+    EXPECT_DOUBLE_EQ(longitudeBroughtIntoView(v, 10), 10);
+    EXPECT_DOUBLE_EQ(longitudeBroughtIntoView(v, -60), -60); // just west: stays
+    EXPECT_DOUBLE_EQ(longitudeBroughtIntoView(v, 60), 60);   // just east: stays
+    EXPECT_DOUBLE_EQ(longitudeBroughtIntoView(v, 300), -60); // one turn back is nearer
+    EXPECT_DOUBLE_EQ(longitudeBroughtIntoView(v, -300), 60);
+
+    const MapView p = viewAt(400, 300, 150, 10, 4); // 150 .. 250
+    ASSERT_GT(p.eastLon, 180);
+    EXPECT_DOUBLE_EQ(longitudeBroughtIntoView(p, -170), 190);
+    EXPECT_DOUBLE_EQ(longitudeBroughtIntoView(p, -100), -100 + 360.0);
+    EXPECT_DOUBLE_EQ(longitudeBroughtIntoView(p, -20), -20 + 360.0); // 20 beyond the east edge
+}
+
+TEST(WindSurfaceInterpolated, AreaLargerThanWindowCoversExactlyIt) {
+    const WindStore store = uniformStore(41, 41, -20, -20, 10);
+    const MapView v = viewAt(300, 200, -5, 5, 20);
+    const SurfaceBitmap b = interpolatedSurfaceAtRecord(v, store, 0, coloring());
+    EXPECT_EQ(b.x0, 0);
+    EXPECT_EQ(b.y0, 0);
+    EXPECT_EQ(b.x1, 300);
+    EXPECT_EQ(b.y1, 200);
+    EXPECT_EQ(b.width, 300);
+    EXPECT_EQ(b.height, 200);
+    ASSERT_EQ(b.pixels.size(), 300u * 200u);
+    // 10 m/s is 19.4 kt: scale colour 3 everywhere.
+    EXPECT_EQ(count(b, scaleColor(3)), 300 * 200);
+}
+
+TEST(WindSurfaceInterpolated, AreaPartlyWestStartsAtTheWindowEdge) {
+    const WindStore store = uniformStore(11, 11, 0, 40, 10); // 0..10 E, 40..50 N
+    const MapView v = viewAt(400, 300, 5, 52, 20);           // from 5 E, 52 N
+    const SurfaceBitmap b = interpolatedSurfaceAtRecord(v, store, 0, coloring());
+    double xe, yn, ys;
+    v.project(10, 50, xe, yn);
+    v.project(10, 40, xe, ys);
+    EXPECT_EQ(b.x0, 0);
+    EXPECT_DOUBLE_EQ(b.x1, xe);
+    EXPECT_DOUBLE_EQ(b.y0, yn);
+    EXPECT_DOUBLE_EQ(b.y1, std::min(ys, 300.0));
+    EXPECT_EQ(b.width, static_cast<int>(xe));
+}
+
+TEST(WindSurfaceInterpolated, BlocksOddEdgesAndMissingPoints) {
+    // 0..9 E at 11 px per degree from x = 11: 99 px, an odd width.
+    const WindStore store = uniformStore(10, 10, 0, 40, 10, 4 * 10 + 4);
+    const MapView v = viewAt(200, 200, -1, 50, 11);
+    const SurfaceBitmap b = interpolatedSurfaceAtRecord(v, store, 0, coloring());
+    ASSERT_EQ(b.width, 99);
+    ASSERT_GT(b.height, 4);
+    const int evenW = b.width & ~1, evenH = b.height & ~1;
+    for (int y = 0; y < b.height; ++y) EXPECT_EQ(b.at(b.width - 1, y), 0u) << y;
+    if (b.height % 2) {
+        for (int x = 0; x < b.width; ++x) EXPECT_EQ(b.at(x, b.height - 1), 0u) << x;
+    }
+    int sea = 0, wind = 0;
+    for (int y = 0; y < evenH; y += 2) {
+        for (int x = 0; x < evenW; x += 2) {
+            const std::uint32_t p = b.at(x, y);
+            ASSERT_EQ(b.at(x + 1, y), p);
+            ASSERT_EQ(b.at(x, y + 1), p);
+            ASSERT_EQ(b.at(x + 1, y + 1), p);
+            sea += p == seaColor();
+            wind += p == scaleColor(3);
+        }
+    }
+    // The cells around the missing point at (4 E, 44 N) are not found: sea colour, never
+    // transparent; everything else has wind.
+    EXPECT_GT(sea, 0);
+    EXPECT_EQ(sea + wind, (evenW / 2) * (evenH / 2));
+    double x, y;
+    v.project(4.5, 44.5, x, y);
+    EXPECT_EQ(b.at(static_cast<int>(x - b.x0) & ~1, static_cast<int>(y - b.y0) & ~1), seaColor());
+}
+
+TEST(WindSurfaceInterpolated, NothingToDraw) {
+    const WindStore store = uniformStore(11, 11, 0, 40, 10);
+    const MapView v = viewAt(300, 200, 0, 50, 20);
+    EXPECT_TRUE(interpolatedSurfaceAtRecord(v, store, -1, coloring()).empty());
+    EXPECT_TRUE(interpolatedSurfaceAtRecord(v, store, 1, coloring()).empty());
+    EXPECT_TRUE(interpolatedSurfaceAtRecord(v, WindStore{}, 0, coloring()).empty());
+    FixedField field;
+    EXPECT_TRUE(interpolatedSurfaceAtTime(v, store, -1, field, 0, coloring()).empty());
+    EXPECT_TRUE(cellSurfaceAtRecord(v, store, -1, coloring()).empty());
+    EXPECT_TRUE(cellSurfaceAtTime(v, WindStore{}, 0, field, 0, coloring()).empty());
+    // A grid far east of the view.
+    const MapView away = viewAt(300, 200, -100, 50, 20);
+    EXPECT_TRUE(interpolatedSurfaceAtRecord(away, store, 0, coloring()).empty());
+    EXPECT_TRUE(cellSurfaceAtRecord(away, store, 0, coloring()).empty());
+}
+
+TEST(WindSurfaceInterpolated, AtTimeSamplesTheField) {
+    const WindStore store = uniformStore(11, 11, 0, 40, 10);
+    const MapView v = viewAt(300, 200, -1, 51, 20);
+    FixedField field;
+    field.knots = 25;
+    SurfaceBitmap b = interpolatedSurfaceAtTime(v, store, 0, field, 0, coloring());
+    ASSERT_FALSE(b.empty());
+    const int blocks = (b.width / 2) * (b.height / 2) * 4;
+    EXPECT_EQ(count(b, scaleColor(5)), blocks);
+    field.found = false;
+    b = interpolatedSurfaceAtTime(v, store, 0, field, 0, coloring());
+    EXPECT_EQ(count(b, seaColor()), blocks);
+}
+
+TEST(WindSurfaceInterpolated, GridAcrossTheDateLine) {
+    // 170 E .. 170 W: seen from a view east of 180 the bitmap spans the grid.
+    const WindStore store = uniformStore(21, 11, 170, 0, 10);
+    const MapView v = viewAt(400, 300, 160, 12, 10); // 160 .. 200
+    const SurfaceBitmap b = interpolatedSurfaceAtRecord(v, store, 0, coloring());
+    EXPECT_NEAR(b.x0, 100, 1e-6);
+    EXPECT_NEAR(b.x1, 300, 1e-6);
+    EXPECT_EQ(count(b, scaleColor(3)), (b.width / 2) * (b.height / 2) * 4);
+}
+
+TEST(WindSurfaceInterpolated, GlobalGridAroundGreenwichFillsTheWindow) {
+    // 0 .. 358 E every 2 degrees: its west and east ends both lie in a view around
+    // Greenwich, in reverse order; the whole window is still covered.
+    const WindStore store = uniformStore(180, 21, 0, -20, 10, -1, 2);
+    const MapView v = viewAt(400, 300, -20, 10, 10); // -20 .. 20
+    const SurfaceBitmap b = interpolatedSurfaceAtRecord(v, store, 0, coloring());
+    EXPECT_EQ(b.x0, 0);
+    EXPECT_EQ(b.x1, 400);
+    EXPECT_EQ(b.width, 400);
+    EXPECT_EQ(count(b, 0), 0);
+    // Both sides of Greenwich have wind (the seam between 358 E and 360 E has none).
+    double x, y;
+    for (double lon : {-15.0, -5.0, 5.0, 15.0}) {
+        v.project(lon, 0, x, y);
+        EXPECT_EQ(b.at(static_cast<int>(x) & ~1, static_cast<int>(y) & ~1), scaleColor(3)) << lon;
+    }
+    v.project(-1, 0, x, y);
+    EXPECT_EQ(b.at(static_cast<int>(x) & ~1, static_cast<int>(y) & ~1), seaColor());
+}
+
+TEST(WindSurfaceCells, BoxesOrderAndColours) {
+    // 3 x 3 points at 0..2 E, 40..42 N; speeds 2 m/s times the point number; the centre is
+    // missing.
+    std::vector<float> u(9), vv(9, 0.0f);
+    for (int i = 0; i < 9; ++i) u[static_cast<std::size_t>(i)] = 2.0f * static_cast<float>(i);
+    u[4] = kGribMissing;
+    WindStore store;
+    ASSERT_EQ(store.loadRecords({windRecord(true, 0, 0, 3, 3, 0, 40, 1, u),
+                                 windRecord(false, 0, 0, 3, 3, 0, 40, 1, vv)},
+                                testRamp()),
+              GribLoadStatus::Ok);
+    const MapView v = viewAt(400, 400, -2, 44, 50);
+    const std::vector<SurfaceCell> cells = cellSurfaceAtRecord(v, store, 0, coloring(50));
+    ASSERT_EQ(cells.size(), 9u);
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            const SurfaceCell& cell = cells[static_cast<std::size_t>(r * 3 + c)];
+            double xw, yn, xe, ys;
+            v.project(c == 0 ? 0 : c - 1, r == 2 ? 42 : 41 + r, xw, yn);
+            v.project(c == 2 ? 2 : c + 1, r == 0 ? 40 : 39 + r, xe, ys);
+            EXPECT_NEAR(cell.x0, xw, 1e-6);
+            EXPECT_NEAR(cell.x1, xe, 1e-6);
+            EXPECT_NEAR(cell.y0, yn, 1e-6);
+            EXPECT_NEAR(cell.y1, ys, 1e-6);
+            const int n = r * 3 + c;
+            const double knots = 2.0 * n * 1.9433722907500877 * 0.5;
+            const std::uint32_t want =
+                n == 4 ? seaColor() : scaleColor(std::min(9, static_cast<int>(knots / 5)));
+            EXPECT_EQ(cell.argb, want) << n;
+        }
+    }
+
+    // Only the boxes touching the view are given.
+    const MapView part = viewAt(100, 400, 1.5, 44, 50); // 1.5 .. 3.5 E
+    const std::vector<SurfaceCell> some = cellSurfaceAtRecord(part, store, 0, coloring());
+    ASSERT_EQ(some.size(), 6u);
+    for (const SurfaceCell& cell : some) EXPECT_GE(cell.x1, 0);
+
+    FixedField field;
+    field.knots = 70;
+    const std::vector<SurfaceCell> timed = cellSurfaceAtTime(v, store, 0, field, 0, coloring());
+    ASSERT_EQ(timed.size(), 9u);
+    for (const SurfaceCell& cell : timed) EXPECT_EQ(cell.argb, scaleColor(9));
+}
+
+TEST(WindSurfaceCells, BoxAcrossTheDateLineStaysWhole) {
+    const WindStore store = uniformStore(21, 3, 170, 0, 10); // 170 E .. 170 W
+    const MapView v = viewAt(400, 300, 160, 10, 10);         // 160 .. 200
+    const std::vector<SurfaceCell> cells = cellSurfaceAtRecord(v, store, 0, coloring());
+    ASSERT_EQ(cells.size(), 21u * 3u);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const int c = static_cast<int>(i % 21);
+        const double width = (c == 0 || c == 20) ? 10 : 20;
+        EXPECT_NEAR(cells[i].x1 - cells[i].x0, width, 1e-4) << i;
+        EXPECT_NEAR(cells[i].x0, 100 + 10 * std::max(0, c - 1), 1e-4) << i;
+    }
+}
+
+TEST(WindSurfaceDemo, RecordAndTimeAgreeOnRealForecast) {
+    const WindStore& store = demo();
+    ASSERT_FALSE(store.empty());
+    MapView v;
+    v.resize(640, 400);
+    const FrameGeometry& g = store.geometry(0);
+    ASSERT_TRUE(v.frameGrib({g.minLon, g.maxLon, g.minLat, g.maxLat}, g.wrap));
+    const WindColorRamp& ramp = store.colorRamp();
+    const SurfaceColoring c{&ramp, 100, false};
+    const SurfaceBitmap atRecord = interpolatedSurfaceAtRecord(v, store, 0, c);
+    ASSERT_FALSE(atRecord.empty());
+    // The framed area lies inside the window with a margin.
+    EXPECT_GT(atRecord.x0, 0);
+    EXPECT_LT(atRecord.x1, 640);
+    EXPECT_EQ(count(atRecord, 0), atRecord.width % 2 * atRecord.height +
+                                      atRecord.height % 2 * atRecord.width -
+                                      atRecord.width % 2 * (atRecord.height % 2));
+
+    // A pixel block's colour is that of the wind sampled at its top-left pixel.
+    for (int y : {0, 100, 200}) {
+        for (int x : {0, 150, 300}) {
+            if (x >= atRecord.width - 1 || y >= atRecord.height - 1) continue;
+            double lon, lat;
+            v.unproject(atRecord.x0 + x, atRecord.y0 + y, lon, lat);
+            const WindSample s =
+                frameSample(store, 0, static_cast<float>(lon), static_cast<float>(lat));
+            EXPECT_EQ(atRecord.at(x, y),
+                      premultipliedArgb(windColor(ramp, s.found, s.speed, false)));
+        }
+    }
+
+    // At the first frame's time, the time interpolation gives the record's own winds.
+    RoutingParameters parameters;
+    parameters.uniqueWind = false;
+    const StoreWindField field(store, parameters);
+    const SurfaceBitmap atTime =
+        interpolatedSurfaceAtTime(v, store, 0, field, store.frameTimes()[0], c);
+    EXPECT_EQ(atTime.pixels, atRecord.pixels);
+
+    const std::vector<SurfaceCell> cells = cellSurfaceAtRecord(v, store, 0, c);
+    EXPECT_EQ(cells.size(), static_cast<std::size_t>(g.nx) * static_cast<std::size_t>(g.ny));
+}
