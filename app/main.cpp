@@ -9,7 +9,9 @@
 #include <QFileDialog>
 #include <QIcon>
 #include <QMessageBox>
+#include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -97,6 +99,8 @@ std::string shippedFolder() {
     return NAVOREL_DIST_DIR;
 }
 
+volatile std::sig_atomic_t gStopSignal = 0;
+
 // The interactive program: splash, main window, start-up sequence, message loop, shut-down.
 int runWindow(QApplication& application, navorel::app::AppData& data) {
     using namespace navorel;
@@ -145,6 +149,14 @@ int runWindow(QApplication& application, navorel::app::AppData& data) {
     splash.close();
     window.dataLoaded();
     data.log.step("Loop = OK");
+    // A session that ends (SIGTERM, SIGINT, SIGHUP) closes the window as the user would, so the
+    // settings and the route are saved.
+    QTimer signalWatch;
+    QObject::connect(&signalWatch, &QTimer::timeout, [&] {
+        if (gStopSignal) window.close();
+    });
+    signalWatch.start(200);
+    for (int s : {SIGTERM, SIGINT, SIGHUP}) std::signal(s, [](int) { gStopSignal = 1; });
     const int code = application.exec();
 
     std::vector<std::string> errors;

@@ -2,9 +2,9 @@
 
 #include <QApplication>
 #include <QGuiApplication>
-#include <QIcon>
 #include <QPainter>
 #include <QScreen>
+#include <QSvgRenderer>
 
 namespace navorel::app {
 
@@ -31,9 +31,8 @@ void SplashWindow::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QColor(90, 90, 90));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
-    // The SVG image is drawn at the window's size; without the SVG plugin the frame stays.
-    const QPixmap image = QIcon(":/images/SplashImage").pixmap(QSize(kWidth, kHeight));
-    if (!image.isNull()) painter.drawPixmap(QRect(1, 1, kWidth, kHeight), image);
+    QSvgRenderer image(QStringLiteral(":/images/SplashImage"));
+    if (image.isValid()) image.render(&painter, QRectF(1, 1, kWidth, kHeight));
     painter.setPen(QColor(40, 60, 80));
     QFont font = painter.font();
     font.setPixelSize(13);

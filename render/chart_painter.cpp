@@ -403,6 +403,10 @@ void paintWindScale(QPainter& painter, const MapView& view, const ChartScene& sc
     QFont font = painter.font();
     font.setPixelSize(11);
     painter.setFont(font);
+    // A light backing keeps the labels readable over the wind symbols.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 255, 255, 200));
+    painter.drawRoundedRect(QRectF(left - 4, top - 6, 48, n * box + 12), 4, 4);
     painter.setPen(QPen(QColor(60, 60, 60), 1));
     painter.setBrush(Qt::NoBrush);
     for (int j = 0; j < n; ++j) {
@@ -428,6 +432,9 @@ void paintCurrentScale(QPainter& painter, const MapView& view, const ChartScene&
     font.setPixelSize(11);
     painter.setFont(font);
     const double left = 10, top = view.height - 7 * 16.0 - 10;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 255, 255, 200));
+    painter.drawRoundedRect(QRectF(left - 4, top - 6, 70, 7 * 16 + 12), 4, 4);
     painter.setBrush(Qt::NoBrush);
     for (int j = 0; j < 7; ++j) {
         const QRectF r(left, top + j * 16, 16, 16);

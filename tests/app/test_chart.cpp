@@ -2,6 +2,7 @@
 // colours where it matters, the routing worker, the wind symbols and the command line.
 #include "app/chart_view.h"
 #include "app/chart_widget.h"
+#include "app/splash_window.h"
 #include "program_folder.h"
 #include "render/wind_symbols.h"
 
@@ -260,6 +261,77 @@ TEST(ChartWindow, WheelZoomsAtTheCursorDragPansAndKeysDriveTheRouting) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     ASSERT_NE(chart.result(), nullptr);
     EXPECT_EQ(chart.result()->output.status, 2);
+}
+
+TEST(ChartWindow, HoverRedrawsOnlyTheOverlaysAndFramesRedrawTheChart) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    data.config.settings.com.showBoat = true;
+    data.boat = {true, -70.3, 42.3, 6, 135};
+    app::ChartWidget chart(data);
+    chart.resize(800, 600);
+    chart.show();
+    chart.dataLoaded();
+    auto settle = [] {
+        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    };
+    settle();
+    chart.repaint();
+    const int charts = chart.chartPaints();
+    ASSERT_GE(charts, 1);
+
+    // Onto the boat and off it again: two overlay paints, the chart stays cached.
+    double x, y;
+    chart.view().project(data.boat.lon, data.boat.lat, x, y);
+    const QPointF places[] = {{x, y}, {x + 100, y + 100}};
+    for (const QPointF at : places) {
+        QMouseEvent hover(QEvent::MouseMove, at, at, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&chart, &hover);
+        chart.repaint();
+    }
+    EXPECT_EQ(chart.chartPaints(), charts);
+    EXPECT_GE(chart.overlayPaints(), 2);
+
+    // F2 centres on the boat and redraws the chart.
+    QKeyEvent f2(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier);
+    QCoreApplication::sendEvent(&chart, &f2);
+    chart.repaint();
+    EXPECT_EQ(chart.chartPaints(), charts + 1);
+    chart.view().project(data.boat.lon, data.boat.lat, x, y);
+    EXPECT_NEAR(x, 400, 1e-6);
+    EXPECT_NEAR(y, 300, 1e-6);
+
+    // P shows the polar diagram on white, and P again the chart.
+    QKeyEvent p(QEvent::KeyPress, Qt::Key_P, Qt::NoModifier, "p");
+    QCoreApplication::sendEvent(&chart, &p);
+    ASSERT_TRUE(chart.polarView());
+    const QImage polar = chart.grab().toImage();
+    EXPECT_EQ(polar.pixelColor(5, 5), QColor(Qt::white));
+    if (const char* dir = std::getenv("NAVOREL_SCREENSHOTS")) {
+        polar.save(QString(dir) + "/polar-view.png");
+        QCoreApplication::sendEvent(&chart, &p);
+        chart.grab().save(QString(dir) + "/chart-view.png");
+    }
+}
+
+TEST(ChartWindow, SplashShowsTheTextOfEachStage) {
+    const QString texts[4] = {"zero", "Loading the charts...", "two", "three"};
+    app::SplashWindow splash(texts);
+    splash.setStage(1);
+    EXPECT_EQ(splash.stage(), 1);
+    splash.setStage(9);
+    EXPECT_EQ(splash.stage(), 3);
+    splash.setStage(1);
+    const QImage image = splash.grab().toImage();
+    // Dark text on the light band under the picture, from x = 20 on.
+    int dark = 0;
+    for (int y = 271; y < 290; ++y)
+        for (int x = 21; x < 140; ++x) dark += image.pixelColor(x, y).lightness() < 128;
+    EXPECT_GT(dark, 40);
+    if (const char* dir = std::getenv("NAVOREL_SCREENSHOTS"))
+        image.save(QString(dir) + "/splash.png");
 }
 
 TEST(WindSymbols, BarbsCountHalvesOfTenKnots) {
