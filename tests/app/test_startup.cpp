@@ -10,7 +10,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -19,18 +18,18 @@ using navorel::apptest::ProgramFolder;
 
 namespace {
 
+// The log's lines with their time stamps taken off: "-- START", "-- END", the step texts and
+// the empty line that ends each run.
 std::vector<std::string> logSteps(const fs::path& folder) {
     std::ifstream in(folder / "Data" / "Log.txt");
     std::vector<std::string> steps;
     std::string line;
-    const std::regex step(R"(^\d\d:\d\d:\d\d : (.*)$)");
-    const std::regex edge(R"(^\d\d/\d\d/\d{4} \d\d:\d\d:\d\d -- (START|END)$)");
-    std::smatch m;
     while (std::getline(in, line)) {
-        if (std::regex_match(line, m, step))
-            steps.push_back(m[1]);
-        else if (std::regex_match(line, m, edge))
-            steps.push_back("-- " + m[1].str());
+        // "hh:mm:ss : text" or "dd/mm/yyyy hh:mm:ss -- START"
+        if (line.size() > 11 && line[2] == ':' && line[5] == ':' && line.compare(8, 3, " : ") == 0)
+            steps.push_back(line.substr(11));
+        else if (line.size() > 20 && line[2] == '/' && line[5] == '/' && line[10] == ' ')
+            steps.push_back(line.substr(20));
         else
             steps.push_back(line);
     }
