@@ -45,7 +45,14 @@ ChartScene makeScene(AppData& data, const DisplayWind& wind, const RoutingResult
     scene.windForce = wind.force;
     scene.windDirection = wind.direction;
     scene.windVariation = wind.variation;
-    scene.haveCurrents = data.haveCurrents;
+    scene.currents = data.haveCurrents ? &data.currents : nullptr;
+    scene.tides = data.tides.stations().empty() ? nullptr : &data.tides;
+    // The streams are shown at the time of the forecast frame shown, else now.
+    scene.displayTime =
+        data.wind.empty()
+            ? now().dayNumber
+            : data.wind
+                  .frameTimes()[static_cast<std::size_t>(std::max(0, data.wind.currentFrame()))];
     scene.waypoints = data.haveWaypoints ? &data.waypoints : nullptr;
     scene.route = &data.route;
     scene.showBoat = data.config.settings.com.showBoat && data.boat.valid;

@@ -10,6 +10,8 @@
 #include "routing/user_route.h"
 #include "settings/config_store.h"
 #include "weather/color_table.h"
+#include "weather/current_field.h"
+#include "weather/tide_harmonics.h"
 #include "weather/wind_sampler.h"
 #include "weather/wind_store.h"
 
@@ -393,6 +395,111 @@ void paintBoat(QPainter& painter, const MapView& view, const ChartScene& scene) 
     painter.setBrush(Qt::NoBrush);
 }
 
+// The colours of the seven stream speed classes, slowest first.
+const QColor kStreamColours[7] = {{128, 128, 128}, {65, 105, 225}, {0, 0, 128}, {144, 238, 144},
+                                  {0, 128, 0},     {255, 165, 0},  {255, 0, 0}};
+
+const CurrentField* currentField(const ChartScene& scene) {
+    return scene.currents ? scene.currents->activeField() : nullptr;
+}
+
+// Each current file's box in its own colour.
+void paintCurrentZones(QPainter& painter, const MapView& view, const CurrentField& field) {
+    painter.setBrush(Qt::NoBrush);
+    for (const CurrentFile& f : field.files) {
+        if (f.points.empty()) continue;
+        const QColor colour = QColor::fromRgbF(f.red, f.green, f.blue);
+        const double centre = longitudeIntoView(view, (f.minLon + f.maxLon) / 2.0);
+        double x0, y0, x1, y1;
+        view.project(centre - f.lonSpan / 2.0, f.maxLat, x0, y0);
+        view.project(centre + f.lonSpan / 2.0, f.minLat, x1, y1);
+        QColor fill = colour;
+        fill.setAlpha(40);
+        painter.fillRect(QRectF(QPointF(x0, y0), QPointF(x1, y1)), fill);
+        painter.setPen(QPen(colour, 1.5));
+        painter.drawRect(QRectF(QPointF(x0, y0), QPointF(x1, y1)));
+    }
+}
+
+// One arrow per data point in the view, centred on it, pointing where the stream goes: its
+// length, width and colour grow with the speed.
+void paintCurrentArrows(QPainter& painter, const MapView& view, const ChartScene& scene,
+                        const CurrentField& field) {
+    const double q = 0.005 * std::clamp(view.scale, 500.0, 1600.0);
+    const double width = 0.0015 * view.scale;
+    for (const CurrentFile& f : field.files) {
+        const TableState state = scene.tides->tableState(f.port, scene.displayTime);
+        if (!state.valid) continue;
+        const double h = f.fromHigh ? state.hoursFromHigh : state.hoursFromLow;
+        for (const CurrentPoint& p : f.points) {
+            double lon = p.lon;
+            if (lon < view.westLon || lon > view.eastLon) {
+                if (view.eastLon > 180 && lon + 360 >= view.westLon && lon + 360 <= view.eastLon)
+                    lon += 360;
+                else
+                    continue;
+            }
+            if (p.lat < view.southLat || p.lat > view.northLat) continue;
+            double east, north;
+            pointCurrent(p, h, state.coefficient, east, north);
+            const double v = std::sqrt(east * east + north * north);
+            // The classes are open intervals: a speed on a bound draws nothing.
+            static const double bounds[] = {0, 0.5, 1.5, 2.5, 3.5, 4.5, 5.5};
+            int k = -1;
+            for (int i = 0; i < 7; ++i)
+                if (v > bounds[i] && (i == 6 || v < bounds[i + 1])) k = i;
+            if (k < 0) continue;
+            double x, y;
+            view.project(lon, p.lat, x, y);
+            const double r = std::clamp(v * q, 5.0, 15.0);
+            const double a = std::atan2(east, north) + 3 * std::numbers::pi / 2;
+            const QPointF tip(x + r * std::cos(a), y + r * std::sin(a));
+            QPen pen(kStreamColours[k], std::clamp(width * v, 0.5, 3.0));
+            pen.setCapStyle(Qt::RoundCap);
+            painter.setPen(pen);
+            painter.drawLine(QPointF(x - r * std::cos(a), y - r * std::sin(a)), tip);
+            painter.drawLine(tip, tip + 0.7 * r *
+                                            QPointF(std::cos(a + 7 * std::numbers::pi / 8),
+                                                    std::sin(a + 7 * std::numbers::pi / 8)));
+            painter.drawLine(tip, tip - 0.7 * r *
+                                            QPointF(std::cos(a + std::numbers::pi / 8),
+                                                    std::sin(a + std::numbers::pi / 8)));
+        }
+    }
+}
+
+void paintCurrents(QPainter& painter, const MapView& view, const ChartScene& scene) {
+    const CurrentField* field = currentField(scene);
+    const CurrentSettings& cs = scene.settings->currents;
+    if (!field || !cs.showArrows || !scene.tides) return;
+    paintCurrentArrows(painter, view, scene, *field);
+    if (cs.showZones) paintCurrentZones(painter, view, *field);
+}
+
+// The tide stations: a ringed dot with a wave under it, named once the scale allows.
+void paintTideStations(QPainter& painter, const MapView& view, const ChartScene& scene) {
+    if (!scene.tides || !scene.settings->currents.showTides) return;
+    const QColor colour = bgr(scene.settings->currents.colorTides);
+    QFont font = painter.font();
+    font.setPixelSize(11);
+    painter.setFont(font);
+    const bool named = view.scale >= 100;
+    for (const TideStation& s : scene.tides->stations()) {
+        if (s.lat < view.southLat || s.lat > view.northLat) continue;
+        const QPointF at = toScreen(view, s.lon, s.lat);
+        if (at.x() < -20 || at.x() > view.width + 20) continue;
+        painter.setPen(QPen(colour, 1.5));
+        painter.setBrush(Qt::white);
+        painter.drawEllipse(at, 5.0, 5.0);
+        QPainterPath wave(at + QPointF(-3, 0.5));
+        wave.quadTo(at + QPointF(-1.5, -2), at + QPointF(0, 0.5));
+        wave.quadTo(at + QPointF(1.5, 3), at + QPointF(3, 0.5));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(wave);
+        if (named) painter.drawText(at + QPointF(8, 4), QString::fromStdString(s.name));
+    }
+}
+
 // A column of coloured boxes at the right edge with their lower bounds in knots.
 void paintWindScale(QPainter& painter, const MapView& view, const ChartScene& scene) {
     if (!scene.settings->winds.showScale || !scene.windColors) return;
@@ -423,7 +530,7 @@ void paintWindScale(QPainter& painter, const MapView& view, const ChartScene& sc
 
 // The seven speed classes of the stream arrows, at the bottom left.
 void paintCurrentScale(QPainter& painter, const MapView& view, const ChartScene& scene) {
-    if (!scene.haveCurrents || !scene.settings->currents.showScale) return;
+    if (!currentField(scene) || !scene.settings->currents.showScale) return;
     static const char* const labels[7] = {"< 0.5", "< 1.5", "< 2.5", "< 3.5",
                                           "< 4.5", "< 5.5", "> 5.5"};
     static const QColor colours[7] = {{128, 128, 128}, {65, 105, 225}, {0, 0, 128}, {144, 238, 144},
@@ -496,12 +603,15 @@ void paintChart(QPainter& painter, const MapView& view, const ChartScene& scene)
         paintShorelines(painter, view, scene);
         // Traffic separation schemes go here (drawing level 2 and above).
         paintMapGrid(painter, view, scene);
-        // Current zones go here.
+        if (const CurrentField* field = currentField(scene);
+            field && scene.settings->routing.currents && scene.settings->currents.showZones)
+            paintCurrentZones(painter, view, *field);
         paintWindZones(painter, view, scene);
-        // Current arrows go here.
+        paintCurrents(painter, view, scene);
         paintWindSymbols(painter, view, scene);
         paintWaypoints(painter, view, scene);
-        // Cities and tide stations go here.
+        // Cities go here.
+        paintTideStations(painter, view, scene);
         paintUserRoute(painter, view, scene);
         paintResult(painter, view, scene);
         paintBoat(painter, view, scene);

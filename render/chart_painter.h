@@ -20,6 +20,8 @@ struct RoutingResult;
 
 struct WindColorRamp;
 struct WaypointSet;
+class CurrentProvider;
+class TideHarmonics;
 
 struct ChartScene {
     const Settings* settings = nullptr;
@@ -30,7 +32,10 @@ struct ChartScene {
     bool uniqueWind = false; // the constant wind below instead of the GRIB
     double windForce = 0, windDirection = 0;
     double windVariation = 100; // percent applied to GRIB speeds
-    bool haveCurrents = false;  // tidal streams are loaded
+    // Tidal streams and tide stations; null when none are loaded.
+    const CurrentProvider* currents = nullptr;
+    const TideHarmonics* tides = nullptr;
+    double displayTime = 0; // day number of the streams shown
     const WaypointSet* waypoints = nullptr;
     const UserRoute* route = nullptr;
     const RoutingResult* result = nullptr;
@@ -42,8 +47,9 @@ struct ChartScene {
 };
 
 // The cached chart, layer by layer in a fixed order: sea, wind surface, shorelines and land,
-// map grid, wind zones, wind symbols, waypoints, the user's route, the routing result, the
-// boat and the scales. `view` must have been updated for the device's size.
+// map grid, current zones, wind zones, current arrows, wind symbols, waypoints, tide stations,
+// the user's route, the routing result, the boat and the scales. `view` must have been updated for
+// the device's size.
 void paintChart(QPainter& painter, const MapView& view, const ChartScene& scene);
 
 // What is drawn over the cached chart without redrawing it: the boat's tooltip while the

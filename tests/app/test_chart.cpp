@@ -146,6 +146,46 @@ TEST(ChartImage, BarbsGainAPennantAt45KnotsAndTurnBlackOverASurface) {
     EXPECT_EQ(coloured.pixelColor(300, 290), QColor(c.red, c.green, c.blue));
 }
 
+TEST(ChartImage, StreamArrowsAndTideStationsFollowTheirSwitches) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    ASSERT_TRUE(data.haveCurrents);
+    MapView view;
+    view.resize(800, 600);
+    view.scale = 600;
+    ASSERT_TRUE(view.centreOn(-70.65, 41.45, true)); // Vineyard Sound
+    CurrentSettings& cs = data.config.settings.currents;
+    data.config.settings.winds.showArrows = false;
+    data.config.settings.winds.showSurfaceGradient = false;
+    const QColor classes[7] = {{128, 128, 128}, {65, 105, 225}, {0, 0, 128}, {144, 238, 144},
+                               {0, 128, 0},     {255, 165, 0},  {255, 0, 0}};
+    auto streamPixels = [&](const QImage& image) {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                for (const QColor& c : classes) n += image.pixelColor(x, y) == c;
+        return n;
+    };
+    const app::DisplayWind wind = app::displayWind(data);
+    cs.showArrows = false;
+    EXPECT_EQ(streamPixels(app::renderChartImage(data, view, wind, nullptr)), 0);
+    cs.showArrows = true;
+    EXPECT_GT(streamPixels(app::renderChartImage(data, view, wind, nullptr)), 50);
+
+    // A station is a ringed dot in the tide colour.
+    cs.showTides = true;
+    cs.colorTides = 0xFF00FF; // magenta
+    const QImage tides = app::renderChartImage(data, view, wind, nullptr);
+    const auto& stations = data.tides.stations();
+    const auto haven = std::find_if(stations.begin(), stations.end(), [](const TideStation& s) {
+        return s.name == "VINEYARD HAVEN";
+    });
+    ASSERT_NE(haven, stations.end());
+    EXPECT_GT(shareOf(tides, view, haven->lon, haven->lat, 6, QColor(255, 0, 255)), 0.04);
+}
+
 TEST(ChartImage, ViewFramesTheRouteAndKeepsItsWaypointsOnScreen) {
     ProgramFolder folder;
     app::AppData data;
