@@ -227,9 +227,21 @@ void paintWindSurface(QPainter& painter, const MapView& view, const ChartScene& 
         if (b.empty()) return;
         const QImage image(reinterpret_cast<const uchar*>(b.pixels.data()), b.width, b.height,
                            b.width * 4, QImage::Format_ARGB32_Premultiplied);
+        const QRectF target(QPointF(b.x0, b.y0), QPointF(b.x1, b.y1));
+        // A bitmap within a pixel of its rectangle is copied as it is: stretching it would
+        // move no colour by more than a pixel and costs as much as the sampling. Its sampled
+        // blocks are opaque, so they are copied as such; the odd last row or column, never
+        // written, stays out.
+        if (std::fabs(target.width() - b.width) < 1 && std::fabs(target.height() - b.height) < 1) {
+            const QImage opaque(reinterpret_cast<const uchar*>(b.pixels.data()), b.width, b.height,
+                                b.width * 4, QImage::Format_RGB32);
+            painter.drawImage(QPointF(std::round(b.x0), std::round(b.y0)), opaque,
+                              QRectF(0, 0, b.width & ~1, b.height & ~1));
+            return;
+        }
         painter.save();
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-        painter.drawImage(QRectF(QPointF(b.x0, b.y0), QPointF(b.x1, b.y1)), image);
+        painter.drawImage(target, image);
         painter.restore();
         return;
     }

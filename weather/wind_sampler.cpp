@@ -78,13 +78,26 @@ int frameForTime(const WindStore& store, double t) {
     return static_cast<int>(it - times.begin()) - 1;
 }
 
-WindSample frameSample(const WindStore& store, int k, float lon, float lat) {
-    if (k < 0 || static_cast<std::size_t>(k) >= store.frames().size()) return notFound();
+namespace {
+
+// Where a place falls in frame k: the four corners of its cell and the weights within it, or
+// (on the last column or row) the nearest point alone.
+struct FrameSpot {
+    bool found = false;
+    bool inCell = false;
+    const WindPoint* q00 = nullptr; // the nearest point when not in a cell
+    const WindPoint *q10 = nullptr, *q01 = nullptr, *q11 = nullptr;
+    double a = 0, b = 0;
+};
+
+FrameSpot locate(const WindStore& store, int k, float lon, float lat) {
+    FrameSpot s;
+    if (k < 0 || static_cast<std::size_t>(k) >= store.frames().size()) return s;
     const FrameGeometry& g = store.geometry(k);
     const WindPoint* points = store.frames()[static_cast<std::size_t>(k)].points.data();
-    if (g.nx < 2 || g.ny < 2) return notFound();
+    if (g.nx < 2 || g.ny < 2) return s;
     double x = 0;
-    if (!insideFrame(g, lon, lat, x)) return notFound();
+    if (!insideFrame(g, lon, lat, x)) return s;
 
     const int nx = g.nx, ny = g.ny;
     // A grid without increments has a span of 0; its one column (row) answers everywhere
@@ -94,35 +107,61 @@ WindSample frameSample(const WindStore& store, int k, float lon, float lat) {
 
     if (fx >= 0 && fx < nx - 1 && fy >= 0 && fy < ny - 1) {
         const int i = static_cast<int>(fx), j = static_cast<int>(fy);
-        const double a = fx - i, b = fy - j;
+        s.a = fx - i;
+        s.b = fy - j;
         const std::size_t p00 = static_cast<std::size_t>(j) * nx + i;
-        const WindPoint& q00 = points[p00];
-        const WindPoint& q10 = points[p00 + 1];
-        const WindPoint& q01 = points[p00 + nx];
-        const WindPoint& q11 = points[p00 + nx + 1];
-        if (!(q00.valid && q10.valid && q01.valid && q11.valid)) return notFound();
-        const double speed = ((1 - a) * (1 - b) * q00.speed + a * (1 - b) * q10.speed +
-                              a * b * q11.speed + (1 - a) * b * q01.speed) *
-                             kMsToKnot;
-        const double south = blendRadians(q00.direction, q10.direction, a);
-        const double north = blendRadians(q01.direction, q11.direction, a);
-        const double motion = blendRadians(south, north, b);
-        // The air's motion (counter-clockwise from east) becomes where the wind comes from.
-        const double from = into360(270.0 - motion * kRadToDeg);
-        return WindSample{true, static_cast<float>(from), static_cast<float>(speed)};
+        s.q00 = &points[p00];
+        s.q10 = &points[p00 + 1];
+        s.q01 = &points[p00 + nx];
+        s.q11 = &points[p00 + nx + 1];
+        s.inCell = true;
+        s.found = s.q00->valid && s.q10->valid && s.q01->valid && s.q11->valid;
+        return s;
     }
-
-    // The last column or row: the nearest point, with a whole-degree direction.
+    // The last column or row: the nearest point.
     const int i = static_cast<int>(std::clamp(fx + 0.5, 0.0, static_cast<double>(nx - 1)));
     const int j = static_cast<int>(std::clamp(fy + 0.5, 0.0, static_cast<double>(ny - 1)));
-    const WindPoint& p = points[static_cast<std::size_t>(j) * nx + i];
-    if (!p.valid) return notFound();
-    int n = 270 - static_cast<int>(p.direction * kRadToDeg);
+    s.q00 = &points[static_cast<std::size_t>(j) * nx + i];
+    s.found = s.q00->valid;
+    return s;
+}
+
+double spotKnots(const FrameSpot& s) {
+    if (!s.inCell) return s.q00->speed * kMsToKnot;
+    const double a = s.a, b = s.b;
+    return ((1 - a) * (1 - b) * s.q00->speed + a * (1 - b) * s.q10->speed + a * b * s.q11->speed +
+            (1 - a) * b * s.q01->speed) *
+           kMsToKnot;
+}
+
+} // namespace
+
+WindSample frameSample(const WindStore& store, int k, float lon, float lat) {
+    const FrameSpot s = locate(store, k, lon, lat);
+    if (!s.found) return notFound();
+    const float speed = static_cast<float>(spotKnots(s));
+    if (s.inCell) {
+        const double south = blendRadians(s.q00->direction, s.q10->direction, s.a);
+        const double north = blendRadians(s.q01->direction, s.q11->direction, s.a);
+        const double motion = blendRadians(south, north, s.b);
+        // The air's motion (counter-clockwise from east) becomes where the wind comes from.
+        const double from = into360(270.0 - motion * kRadToDeg);
+        return WindSample{true, static_cast<float>(from), speed};
+    }
+    // The nearest point gives a whole-degree direction.
+    int n = 270 - static_cast<int>(s.q00->direction * kRadToDeg);
     if (n > 360)
         n = (n - 361) % 360 + 1;
     else if (n < 0)
         n = 359 - ((-n - 1) % 360);
-    return WindSample{true, static_cast<float>(n), static_cast<float>(p.speed * kMsToKnot)};
+    return WindSample{true, static_cast<float>(n), speed};
+}
+
+bool frameSpeed(const WindStore& store, int k, float lon, float lat, float& knots) {
+    const FrameSpot s = locate(store, k, lon, lat);
+    if (!s.found) return false;
+    knots = static_cast<float>(spotKnots(s));
+    return true;
 }
 
 WindSample windAt(const WindStore& store, const RoutingParameters& parameters, float lon, float lat,

@@ -19,6 +19,9 @@ int frameForTime(const WindStore& store, double t);
 // frame's extent or when a point it needs is missing. Directions come from the compass
 // direction the wind blows from, degrees 0..360; speeds in knots.
 WindSample frameSample(const WindStore& store, int k, float lon, float lat);
+// The speed alone of frameSample (knots), for the wind map's colours; false where
+// frameSample finds nothing.
+bool frameSpeed(const WindStore& store, int k, float lon, float lat, float& knots);
 
 // Wind at a place and day number. With the constant wind switched on ([Routing] UniqueWind)
 // every place and time gets WindForce knots from WindDirection, GRIB or not.

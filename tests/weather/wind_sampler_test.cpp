@@ -155,6 +155,26 @@ TEST(WindSampler, MissingPointsAreNotFound) {
     EXPECT_TRUE(windAt(store, parameters, 1.5f, 41.5f, store.frameTimes()[0] + 0.5 / 24).found);
 }
 
+TEST(WindSampler, SpeedAloneIsTheSampledSpeed) {
+    // Inside cells, on the last row and column, outside the grid and at missing points.
+    WindStore store;
+    ASSERT_EQ(store.loadGrib(windData("steps.grb"), ramp()), GribLoadStatus::Ok);
+    for (int k : {0, 3}) {
+        for (float lon = -0.5f; lon <= 2.5f; lon += 0.25f) {
+            for (float lat = 39.5f; lat <= 42.5f; lat += 0.25f) {
+                const WindSample w = frameSample(store, k, lon, lat);
+                float knots = -1;
+                ASSERT_EQ(frameSpeed(store, k, lon, lat, knots), w.found) << lon << " " << lat;
+                if (w.found) {
+                    EXPECT_EQ(knots, w.speed) << lon << " " << lat;
+                }
+            }
+        }
+    }
+    float knots;
+    EXPECT_FALSE(frameSpeed(store, 99, 1, 41, knots));
+}
+
 TEST(WindSampler, TimesOfTheFrames) {
     WindStore store;
     ASSERT_EQ(store.loadGrib(windData("steps.grb"), ramp()), GribLoadStatus::Ok);
