@@ -15,14 +15,25 @@ ChartWidget::ChartWidget(AppData& data, QWidget* parent)
     : QWidget(parent), data_(data), wind_(displayWind(data)) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true); // the status bar, the boat's tooltip and the polar read-out
 }
 
 ChartWidget::~ChartWidget() {
-    // The worker uses the loaded data: it must end before they go.
+    stopRouting();
+}
+
+void ChartWidget::stopRouting() {
+    // The worker uses the loaded data: it must end before they go or are saved.
     cancelRequested_ = true;
     control_.cancel = true;
     control_.status = 2;
     if (worker_.joinable()) worker_.join();
+}
+
+void ChartWidget::leaveEvent(QEvent*) {
+    mouse_ = QPointF(-1000, -1000);
+    if (overBoat_ || polarView_) update();
+    overBoat_ = false;
 }
 
 ChartScene ChartWidget::scene() {
@@ -150,6 +161,7 @@ void ChartWidget::keyPressEvent(QKeyEvent* event) {
         break;
     case Qt::Key_P:
         polarView_ = !polarView_;
+        if (onPolarView) onPolarView(polarView_);
         changed = true;
         break;
     default:

@@ -31,10 +31,14 @@ class ChartWidget : public QWidget {
     bool polarView() const { return polarView_; }
     // The position under the mouse, for the status bar.
     std::function<void(double lon, double lat)> onMousePosition;
+    // The polar diagram replaced the chart (true) or the chart came back.
+    std::function<void(bool)> onPolarView;
     bool routingRunning() const { return running_; }
     // Starts a routing on the worker thread; false when one is already running.
     bool startRouting();
     void cancelRouting();
+    // Cancels a running routing and waits for its worker to end.
+    void stopRouting();
     // The last result published by the worker (null before the first run ends).
     const RoutingResult* result() const { return result_.get(); }
     // Fronts drawn while the last run went on.
@@ -47,6 +51,7 @@ class ChartWidget : public QWidget {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
   private:

@@ -160,6 +160,7 @@ int runWindow(QApplication& application, navorel::app::AppData& data) {
     const int code = application.exec();
 
     std::vector<std::string> errors;
+    window.chart().stopRouting();
     window.keepGeometry();
     app::shutDown(data, &window.chart().view(), errors);
     for (const std::string& e : errors) std::fprintf(stderr, "navorel: %s\n", e.c_str());

@@ -17,6 +17,8 @@ MainWindow::MainWindow(AppData& data) : data_(data) {
     chart_->onMousePosition = [this](double lon, double lat) {
         position_->setText(QString::fromStdString(formatPosition(lat, lon)));
     };
+    // The polar diagram takes the whole window.
+    chart_->onPolarView = [this](bool polar) { statusBar()->setVisible(!polar); };
 }
 
 void MainWindow::placeAndShow() {

@@ -26,8 +26,9 @@ void fillFrom(const fs::path& dist, const fs::path& folder, bool shorelinesOnly,
             relative.parent_path() == shorelines && it->path().extension() == ".dat";
         if (it->is_directory()) {
             if (!shorelinesOnly || relative == shorelines) fs::create_directories(target, ec);
-        } else if (fs::exists(fs::symlink_status(target))) {
-            continue;
+        } else if (fs::exists(fs::symlink_status(target)) ||
+                   relative == fs::path("Data") / "Log.txt") {
+            continue; // kept; and the shipped folder's own log is no part of the user's
         } else if (shoreline) {
             fs::create_symlink(it->path(), target, ec);
         } else if (!shorelinesOnly) {

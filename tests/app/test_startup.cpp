@@ -8,6 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -199,4 +207,44 @@ TEST(Shutdown, SavesTheViewTheRouteAndTheBarriersAndLeavesNoWaypointFile) {
     ASSERT_TRUE(loadBarriers((folder.path() / "Data" / "Barriers.gpx").string(), barriers, error));
     EXPECT_EQ(barriers.size(), 1u);
     EXPECT_FALSE(fs::exists(folder.path() / "Data" / "Waypoints.gpx"));
+}
+
+TEST(Program, RunsItsLoopAndSavesWhenTheSessionEnds) {
+    ProgramFolder folder;
+    const fs::path log = folder.path() / "Data" / "Log.txt";
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        execl(NAVOREL_APP, NAVOREL_APP, "--folder", folder.str().c_str(), (char*)nullptr);
+        _exit(127);
+    }
+    // The window is up once the loop is logged.
+    bool looping = false;
+    for (int i = 0; i < 600 && !looping; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const std::vector<std::string> steps = logSteps(folder.path());
+        looping = std::find(steps.begin(), steps.end(), "Loop = OK") != steps.end();
+    }
+    kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(looping);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::vector<std::string> steps = logSteps(folder.path());
+    ASSERT_GE(steps.size(), 10u);
+    const std::vector<std::string> tail(steps.end() - 4, steps.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"GPS = OK", "Loop = OK", "-- END", ""}));
+    // The main window exists before the data sets load.
+    const auto language = std::find(steps.begin(), steps.end(), "Language = OK");
+    ASSERT_NE(language, steps.end());
+    EXPECT_EQ(*(language + 1), "Window = OK");
+    EXPECT_EQ(*(language + 2), "Gshhs rendering = OK");
+    // The shut-down saved the settings: this folder is no longer a first opening.
+    IniFile ini;
+    std::string error;
+    ASSERT_TRUE(ini.load((folder.path() / "Config.ini").string(), error)) << error;
+    EXPECT_EQ(ini.readText("Folders", "Initial"), folder.str());
+    EXPECT_EQ(ini.readInt("Window", "FirstOpening", 1), 0);
 }
