@@ -141,8 +141,32 @@ void ChartWidget::keyPressEvent(QKeyEvent* event) {
         if (!event->isAutoRepeat()) startRouting();
         return;
     case Qt::Key_Escape:
-        cancelRouting();
-        return;
+        // Out of the polar view first; else a running routing stops.
+        if (polarView_) {
+            polarView_ = false;
+            if (onPolarView) onPolarView(false);
+            changed = true;
+        } else {
+            cancelRouting();
+        }
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Home:
+    case Qt::Key_End: {
+        // The forecast record shown (the routing samples by time, not by this choice).
+        const int count = static_cast<int>(data_.wind.frames().size());
+        if (count == 0) return;
+        const int now = data_.wind.currentFrame();
+        const int next = event->key() == Qt::Key_Left    ? now - 1
+                         : event->key() == Qt::Key_Right ? now + 1
+                         : event->key() == Qt::Key_Home  ? 0
+                                                         : count - 1;
+        if (next < 0 || next >= count || next == now) return;
+        data_.wind.setCurrentFrame(next);
+        changed = true;
+        break;
+    }
     case Qt::Key_F2:
         changed = view_.centreOn(data_.boat.lon, data_.boat.lat,
                                  data_.config.settings.com.showBoat && data_.boat.valid);

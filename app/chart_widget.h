@@ -1,8 +1,9 @@
 #pragma once
 // The chart window: draws the chart into a cached image and only the overlays over it on
 // hover, zooms with the wheel at the cursor, pans with a left drag, frames with F2 to F4,
-// toggles full screen with F11 and the polar diagram with P, starts a routing with Space on
-// a worker thread and cancels it with Escape.
+// toggles full screen with F11 and the polar diagram with P, steps through the forecast
+// records with the arrow keys, Home and End, starts a routing with Space on a worker thread
+// and cancels it (or leaves the polar diagram) with Escape.
 #include "app/chart_view.h"
 
 #include <QWidget>

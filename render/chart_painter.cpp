@@ -181,7 +181,7 @@ bool symbolWind(const MapView& view, const ChartScene& scene, double x, double y
     const FrameGeometry& g = scene.wind->geometry(scene.windFrame);
     if (lat < g.minLat || lat > g.maxLat) return false;
     // The area's longitudes run on past 180 when it crosses the date line.
-    const double east = g.wrap && g.maxLon < g.minLon ? g.maxLon + 360.0 : g.maxLon;
+    const double east = g.minLon + g.lonSpan;
     double testLon = lon;
     if (g.wrap && testLon < 0) testLon += 360;
     if (testLon < g.minLon || testLon > east) return false;
@@ -225,8 +225,6 @@ void paintWindSurface(QPainter& painter, const MapView& view, const ChartScene& 
         const SurfaceBitmap b =
             interpolatedSurfaceAtRecord(view, *scene.wind, scene.windFrame, coloring);
         if (b.empty()) return;
-        const QImage image(reinterpret_cast<const uchar*>(b.pixels.data()), b.width, b.height,
-                           b.width * 4, QImage::Format_ARGB32_Premultiplied);
         const QRectF target(QPointF(b.x0, b.y0), QPointF(b.x1, b.y1));
         // A bitmap within a pixel of its rectangle is copied as it is: stretching it would
         // move no colour by more than a pixel and costs as much as the sampling. Its sampled
@@ -239,6 +237,8 @@ void paintWindSurface(QPainter& painter, const MapView& view, const ChartScene& 
                               QRectF(0, 0, b.width & ~1, b.height & ~1));
             return;
         }
+        const QImage image(reinterpret_cast<const uchar*>(b.pixels.data()), b.width, b.height,
+                           b.width * 4, QImage::Format_ARGB32_Premultiplied);
         painter.save();
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
         painter.drawImage(target, image);

@@ -343,15 +343,28 @@ TEST(ChartWindow, HoverRedrawsOnlyTheOverlaysAndFramesRedrawTheChart) {
     EXPECT_NEAR(x, 400, 1e-6);
     EXPECT_NEAR(y, 300, 1e-6);
 
-    // P shows the polar diagram on white, and P again the chart.
+    // Right shows the next forecast record; End the last, and Right there changes nothing.
+    QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+    QCoreApplication::sendEvent(&chart, &right);
+    chart.repaint();
+    EXPECT_EQ(data.wind.currentFrame(), 1);
+    EXPECT_EQ(chart.chartPaints(), charts + 2);
+    QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
+    QCoreApplication::sendEvent(&chart, &end);
+    QCoreApplication::sendEvent(&chart, &right);
+    EXPECT_EQ(data.wind.currentFrame(), static_cast<int>(data.wind.frames().size()) - 1);
+
+    // P shows the polar diagram on white, and Escape the chart again.
     QKeyEvent p(QEvent::KeyPress, Qt::Key_P, Qt::NoModifier, "p");
     QCoreApplication::sendEvent(&chart, &p);
     ASSERT_TRUE(chart.polarView());
     const QImage polar = chart.grab().toImage();
     EXPECT_EQ(polar.pixelColor(5, 5), QColor(Qt::white));
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(&chart, &escape);
+    EXPECT_FALSE(chart.polarView());
     if (const char* dir = std::getenv("NAVOREL_SCREENSHOTS")) {
         polar.save(QString(dir) + "/polar-view.png");
-        QCoreApplication::sendEvent(&chart, &p);
         chart.grab().save(QString(dir) + "/chart-view.png");
     }
 }
