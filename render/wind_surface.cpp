@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <thread>
 
 #include "core/geodesy.h"
 #include "weather/wind_sampler.h"
@@ -81,33 +80,19 @@ SurfaceBitmap interpolatedSurface(const MapView& view, const FrameGeometry& g,
         lons.push_back(static_cast<float>(lon));
     }
     const std::size_t stride = static_cast<std::size_t>(k);
-    // Sampled rows first .. last - 1 (pixel rows 2 x row and the one below).
-    auto fillRows = [&](int first, int last) {
-        for (int row = first; row < last; ++row) {
-            const int i = 2 * row;
-            double lon, lat;
-            view.unproject(bitmap.x0, bitmap.y0 + i, lon, lat);
-            const float rowLat = static_cast<float>(lat);
-            std::uint32_t* top = bitmap.pixels.data() + static_cast<std::size_t>(i) * stride;
-            std::uint32_t* below = top + stride;
-            for (std::size_t c = 0; c < lons.size(); ++c) {
-                const WindSample s = sample(lons[c], rowLat);
-                const std::uint32_t argb =
-                    surfaceColor(coloring, s.found, s.speed, coloring.oneColorPerKnot);
-                top[2 * c] = top[2 * c + 1] = below[2 * c] = below[2 * c + 1] = argb;
-            }
+    for (int i = 0; i <= l - 2; i += 2) {
+        double lon, lat;
+        view.unproject(bitmap.x0, bitmap.y0 + i, lon, lat);
+        const float rowLat = static_cast<float>(lat);
+        std::uint32_t* top = bitmap.pixels.data() + static_cast<std::size_t>(i) * stride;
+        std::uint32_t* below = top + stride;
+        for (std::size_t c = 0; c < lons.size(); ++c) {
+            const WindSample s = sample(lons[c], rowLat);
+            const std::uint32_t argb =
+                surfaceColor(coloring, s.found, s.speed, coloring.oneColorPerKnot);
+            top[2 * c] = top[2 * c + 1] = below[2 * c] = below[2 * c + 1] = argb;
         }
-    };
-    // Bands of rows on the machine's cores; each pixel is written by one band only, so the
-    // bitmap is the same whatever the number of threads.
-    const int rows = l / 2;
-    const int bands =
-        rows < 64 ? 1 : static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
-    std::vector<std::thread> helpers;
-    for (int b = 1; b < bands; ++b)
-        helpers.emplace_back(fillRows, rows * b / bands, rows * (b + 1) / bands);
-    fillRows(0, rows / bands);
-    for (std::thread& t : helpers) t.join();
+    }
     return bitmap;
 }
 
