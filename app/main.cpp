@@ -121,7 +121,9 @@ int runWindow(QApplication& application, navorel::app::AppData& data) {
     app::StartupHooks hooks;
     hooks.splashStage = [&](int stage) { splash.setStage(stage); };
     hooks.showWindow = [&] { window.placeAndShow(); };
+    // The dialogs of the start-up are not hidden behind the splash.
     hooks.chooseGrib = [&] {
+        splash.hide();
         return QFileDialog::getOpenFileName(
                    nullptr, text(236),
                    QString::fromStdString(folderPath(data.folder, settings.folders.gribs)),
@@ -129,6 +131,7 @@ int runWindow(QApplication& application, navorel::app::AppData& data) {
             .toStdString();
     };
     hooks.choosePolar = [&] {
+        splash.hide();
         return QFileDialog::getOpenFileName(
                    nullptr, text(237),
                    QString::fromStdString(folderPath(data.folder, settings.folders.polars)),
@@ -136,6 +139,7 @@ int runWindow(QApplication& application, navorel::app::AppData& data) {
             .toStdString();
     };
     hooks.inform = [&](const std::string& message) {
+        splash.hide();
         QMessageBox::information(nullptr, "Navorel", QString::fromStdString(message));
     };
     std::string error;

@@ -13,7 +13,7 @@ constexpr int kWidth = 485, kHeight = 300;
 }
 
 SplashWindow::SplashWindow(const QString (&stageTexts)[4])
-    : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint) {
     for (int i = 0; i < 4; ++i) texts_[i] = stageTexts[i];
     setFixedSize(kWidth + 2, kHeight + 2);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
