@@ -321,7 +321,8 @@ def cptec_table():
         num = int(m.group(1))
         if m.group(2) == "var%d" % num:
             continue
-        out[num] = (m.group(2), m.group(3))
+        # The table abbreviates "specific" once; it is written out like everywhere else.
+        out[num] = (m.group(2), m.group(3).replace("SPEC HUMIDITY", "SPECIFIC HUMIDITY"))
     return out
 
 

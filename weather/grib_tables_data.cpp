@@ -10074,7 +10074,7 @@ const GribParameter table38[256] = {
     {"rnof", "RUNOFF [kg/m2/s)]"},
     {"pitp", "INTERCEPTION LOSS [W/m2]"},
     {"vpca", "VAPOR PRESSURE OF CANOPY AIR SPACE [mb]"},
-    {"qsfc", "SURFACE SPEC HUMIDITY   [kg/kg]"},
+    {"qsfc", "SURFACE SPECIFIC HUMIDITY   [kg/kg]"},
     {"ussl", "SOIL WETNESS OF SURFACE [0-1]"},
     {"uzrs", "SOIL WETNESS OF ROOT ZONE [0-1]"},
     {"uzds", "SOIL WETNESS OF DRAINAGE ZONE [0-1]"},
