@@ -122,22 +122,18 @@ int runWindow(QApplication& application, navorel::app::AppData& data) {
     hooks.splashStage = [&](int stage) { splash.setStage(stage); };
     hooks.showWindow = [&] { window.placeAndShow(); };
     // The dialogs of the start-up are not hidden behind the splash.
+    auto openFile = [&](int title, const std::string& folderSetting, const char* filter) {
+        splash.hide();
+        return QFileDialog::getOpenFileName(
+                   nullptr, text(title),
+                   QString::fromStdString(folderPath(data.folder, folderSetting)), filter)
+            .toStdString();
+    };
     hooks.chooseGrib = [&] {
-        splash.hide();
-        return QFileDialog::getOpenFileName(
-                   nullptr, text(236),
-                   QString::fromStdString(folderPath(data.folder, settings.folders.gribs)),
-                   "Grib (*.grb *.bz2);;Grib (*.bz2);;Grib (*.grb)")
-            .toStdString();
+        return openFile(236, settings.folders.gribs,
+                        "Grib (*.grb *.bz2);;Grib (*.bz2);;Grib (*.grb)");
     };
-    hooks.choosePolar = [&] {
-        splash.hide();
-        return QFileDialog::getOpenFileName(
-                   nullptr, text(237),
-                   QString::fromStdString(folderPath(data.folder, settings.folders.polars)),
-                   "Polar (*.pol)")
-            .toStdString();
-    };
+    hooks.choosePolar = [&] { return openFile(237, settings.folders.polars, "Polar (*.pol)"); };
     hooks.inform = [&](const std::string& message) {
         splash.hide();
         QMessageBox::information(nullptr, "Navorel", QString::fromStdString(message));

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "demo_wind.h"
 #include "routing/routing_parameters.h"
 #include "weather/color_table.h"
 #include "weather/wind_sampler.h"
@@ -14,16 +15,6 @@
 using namespace navorel;
 
 namespace {
-
-const WindStore& demoStore() {
-    static const WindStore store = [] {
-        WindStore s;
-        s.loadGrib(std::string(NAVOREL_SOURCE_DIR) + "/dist/Gribs/Demo.grb",
-                   buildRamp(builtinWindScale(), kDefaultSeaColor));
-        return s;
-    }();
-    return store;
-}
 
 struct Query {
     float lon, lat;
@@ -40,7 +31,7 @@ std::vector<Query> queries(const WindStore& store) {
 }
 
 void BM_WindAt(benchmark::State& state) {
-    const WindStore& store = demoStore();
+    const WindStore& store = demoWindStore();
     const RoutingParameters parameters;
     const std::vector<Query> q = queries(store);
     std::size_t n = 0;
@@ -54,7 +45,7 @@ BENCHMARK(BM_WindAt);
 // Queries as a routing asks them: fans of candidate points a few miles around a front that
 // moves on through the forecast, so successive calls touch the same cells and frames.
 void BM_WindAtRoutingFan(benchmark::State& state) {
-    const WindStore& store = demoStore();
+    const WindStore& store = demoWindStore();
     const RoutingParameters parameters;
     std::vector<Query> q;
     std::mt19937 random(5);
@@ -74,7 +65,7 @@ void BM_WindAtRoutingFan(benchmark::State& state) {
 BENCHMARK(BM_WindAtRoutingFan);
 
 void BM_FrameForTime(benchmark::State& state) {
-    const WindStore& store = demoStore();
+    const WindStore& store = demoWindStore();
     const std::vector<Query> q = queries(store);
     std::size_t n = 0;
     for (auto _ : state) benchmark::DoNotOptimize(frameForTime(store, q[n++ & 4095].t));

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "demo_wind.h"
 #include "render/map_view.h"
 #include "render/wind_surface.h"
 #include "routing/routing_parameters.h"
@@ -15,26 +16,16 @@ using namespace navorel;
 
 namespace {
 
-const WindStore& surfaceStore() {
-    static const WindStore store = [] {
-        WindStore s;
-        s.loadGrib(std::string(NAVOREL_SOURCE_DIR) + "/dist/Gribs/Demo.grb",
-                   buildRamp(builtinWindScale(), kDefaultSeaColor));
-        return s;
-    }();
-    return store;
-}
-
 MapView framedView() {
     MapView v;
     v.resize(1920, 1080);
-    const FrameGeometry& g = surfaceStore().geometry(0);
+    const FrameGeometry& g = demoWindStore().geometry(0);
     v.frameGrib({g.minLon, g.maxLon, g.minLat, g.maxLat}, g.wrap);
     return v;
 }
 
 void BM_SurfaceInterpolatedAtRecord(benchmark::State& state) {
-    const WindStore& store = surfaceStore();
+    const WindStore& store = demoWindStore();
     const MapView view = framedView();
     const SurfaceColoring coloring{&store.colorRamp(), 100, false};
     for (auto _ : state) {
@@ -45,7 +36,7 @@ void BM_SurfaceInterpolatedAtRecord(benchmark::State& state) {
 BENCHMARK(BM_SurfaceInterpolatedAtRecord)->Unit(benchmark::kMillisecond);
 
 void BM_SurfaceInterpolatedAtTime(benchmark::State& state) {
-    const WindStore& store = surfaceStore();
+    const WindStore& store = demoWindStore();
     const MapView view = framedView();
     RoutingParameters parameters;
     parameters.uniqueWind = false;
@@ -60,7 +51,7 @@ void BM_SurfaceInterpolatedAtTime(benchmark::State& state) {
 BENCHMARK(BM_SurfaceInterpolatedAtTime)->Unit(benchmark::kMillisecond);
 
 void BM_SurfaceCellsAtRecord(benchmark::State& state) {
-    const WindStore& store = surfaceStore();
+    const WindStore& store = demoWindStore();
     const MapView view = framedView();
     const SurfaceColoring coloring{&store.colorRamp(), 100, false};
     for (auto _ : state) {

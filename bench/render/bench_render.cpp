@@ -2,7 +2,6 @@
 // level 2, the interpolated wind surface, wind symbols, the user route and a routing result)
 // and the overlay redraw that hover and tooltips cause (the cached chart and the overlays).
 #include "app/chart_view.h"
-#include "render/wind_surface.h"
 
 #include <benchmark/benchmark.h>
 
@@ -49,12 +48,14 @@ Demo& demo() {
     return *d;
 }
 
+bool ready(const Demo& d, benchmark::State& state) {
+    if (!d.ok) state.SkipWithError("the demo data did not load (run scripts/setup-data.sh)");
+    return d.ok;
+}
+
 void BM_FullRedraw(benchmark::State& state) {
     Demo& d = demo();
-    if (!d.ok) {
-        state.SkipWithError("the demo data did not load (run scripts/setup-data.sh)");
-        return;
-    }
+    if (!ready(d, state)) return;
     const app::DisplayWind wind = app::displayWind(d.data);
     QImage image(1920, 1080, QImage::Format_ARGB32_Premultiplied);
     for (auto _ : state) {
@@ -66,29 +67,12 @@ void BM_FullRedraw(benchmark::State& state) {
 }
 BENCHMARK(BM_FullRedraw)->Unit(benchmark::kMillisecond);
 
-// The parts of a full redraw: the wind surface's bitmap alone, and the chart without the
-// surface, the wind symbols and the routing result (sea, coasts, land and the user route).
-void BM_WindSurfaceBitmap(benchmark::State& state) {
-    Demo& d = demo();
-    if (!d.ok) {
-        state.SkipWithError("the demo data did not load (run scripts/setup-data.sh)");
-        return;
-    }
-    SurfaceColoring coloring;
-    coloring.ramp = &d.data.windColors;
-    coloring.oneColorPerKnot = true;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(
-            interpolatedSurfaceAtRecord(d.view, d.data.wind, d.data.wind.currentFrame(), coloring));
-}
-BENCHMARK(BM_WindSurfaceBitmap)->Unit(benchmark::kMillisecond);
-
+// A part of a full redraw: the chart without the wind surface, the wind symbols and the
+// routing result (sea, coasts, land and the user route). The surface alone is measured with
+// the other wind benchmarks.
 void BM_CoastsAndRoute(benchmark::State& state) {
     Demo& d = demo();
-    if (!d.ok) {
-        state.SkipWithError("the demo data did not load (run scripts/setup-data.sh)");
-        return;
-    }
+    if (!ready(d, state)) return;
     Settings& s = d.data.config.settings;
     const WindSettings kept = s.winds;
     s.winds.showSurfaceGradient = s.winds.showArrows = false;
@@ -106,10 +90,7 @@ BENCHMARK(BM_CoastsAndRoute)->Unit(benchmark::kMillisecond);
 
 void BM_OverlayRedraw(benchmark::State& state) {
     Demo& d = demo();
-    if (!d.ok) {
-        state.SkipWithError("the demo data did not load (run scripts/setup-data.sh)");
-        return;
-    }
+    if (!ready(d, state)) return;
     const app::DisplayWind wind = app::displayWind(d.data);
     const QImage cache = app::renderChartImage(d.data, d.view, wind, &d.result);
     QImage window(1920, 1080, QImage::Format_ARGB32_Premultiplied);

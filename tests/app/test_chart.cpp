@@ -49,6 +49,14 @@ double shareOf(const QImage& image, const MapView& view, double lon, double lat,
     return all ? static_cast<double>(hits) / all : 0;
 }
 
+// Lets the window take the worker's fronts and result until the run ends (two minutes at most).
+void waitForRouting(const app::ChartWidget& chart) {
+    QElapsedTimer timer;
+    timer.start();
+    while (chart.routingRunning() && timer.elapsed() < 120000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
 int runProgram(const std::string& arguments) {
     const std::string command = std::string("QT_QPA_PLATFORM=offscreen '") + NAVOREL_APP + "' " +
                                 arguments + " 2>/dev/null";
@@ -224,10 +232,7 @@ TEST(ChartWindow, RoutingRunsOnTheWorkerAndPublishesItsResult) {
     ASSERT_TRUE(chart.startRouting());
     EXPECT_FALSE(chart.startRouting()); // one run at a time
     EXPECT_TRUE(chart.routingRunning());
-    QElapsedTimer timer;
-    timer.start();
-    while (chart.routingRunning() && timer.elapsed() < 120000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    waitForRouting(chart);
     ASSERT_FALSE(chart.routingRunning());
     ASSERT_NE(chart.result(), nullptr);
     EXPECT_FALSE(chart.result()->output.route.empty());
@@ -246,10 +251,7 @@ TEST(ChartWindow, EscapeCancelsTheRunAndLeavesARoute) {
     chart.resize(640, 480);
     ASSERT_TRUE(chart.startRouting());
     chart.cancelRouting();
-    QElapsedTimer timer;
-    timer.start();
-    while (chart.routingRunning() && timer.elapsed() < 120000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    waitForRouting(chart);
     ASSERT_FALSE(chart.routingRunning());
     ASSERT_NE(chart.result(), nullptr);
     EXPECT_EQ(chart.result()->output.status, 2);
@@ -295,10 +297,7 @@ TEST(ChartWindow, WheelZoomsAtTheCursorDragPansAndKeysDriveTheRouting) {
     ASSERT_TRUE(chart.routingRunning());
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QCoreApplication::sendEvent(&chart, &escape);
-    QElapsedTimer timer;
-    timer.start();
-    while (chart.routingRunning() && timer.elapsed() < 120000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    waitForRouting(chart);
     ASSERT_NE(chart.result(), nullptr);
     EXPECT_EQ(chart.result()->output.status, 2);
 }
