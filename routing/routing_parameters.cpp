@@ -1,5 +1,7 @@
 #include "routing/routing_parameters.h"
 
+#include "settings/setting_ranges.h"
+
 namespace navorel {
 
 std::vector<RoutingBinding> routingParameterBindings(RoutingParameters& p) {
@@ -103,6 +105,9 @@ bool loadRoutingDefaults(const std::string& path, RoutingParameters& p, std::str
     IniFile ini;
     if (!ini.load(path, error)) return false;
     readRoutingParameters(ini, p, RoutingKeys::DefaultsOnly);
+    // A stored value outside its range is brought into it, as Config.ini's are.
+    for (const RoutingBinding& b : routingParameterBindings(p))
+        if (!b.configOnly) clampToRange(b.binding);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "settings/config_store.h"
 
+#include "settings/setting_ranges.h"
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -279,6 +281,9 @@ bool ConfigStore::load(const std::string& programFolder, StartupLog* log, std::s
         if (moved && iniNameEquals(b.section, "Window") && iniNameEquals(b.key, "FirstOpening"))
             continue;
         readBinding(ini, b);
+        // A stored value outside its range is brought into it: the file keeps working and
+        // cannot make a routing run without end.
+        clampToRange(b);
     }
     // Constant wind has no forecast grid to outline.
     if (s.routing.uniqueWind) s.winds.showZones = false;
