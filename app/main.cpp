@@ -3,6 +3,7 @@
 #include "app/chart_view.h"
 #include "app/main_window.h"
 #include "app/splash_window.h"
+#include "settings/program_folder.h"
 
 #include <QApplication>
 #include <QFile>
@@ -87,16 +88,6 @@ int screenshot(navorel::app::AppData& data, const Options& o) {
         return 1;
     }
     return 0;
-}
-
-// The shipped program folder: beside an installed program, else in the source tree.
-std::string shippedFolder() {
-    const std::filesystem::path installed =
-        std::filesystem::path(QCoreApplication::applicationDirPath().toStdString()) / ".." /
-        "share" / "navorel" / "dist";
-    std::error_code ec;
-    if (std::filesystem::exists(installed / "Config.ini", ec)) return installed.string();
-    return NAVOREL_DIST_DIR;
 }
 
 volatile std::sig_atomic_t gStopSignal = 0;
@@ -193,7 +184,8 @@ int main(int argc, char** argv) {
     };
 
     std::string folder, error;
-    if (!navorel::app::chooseProgramFolder(options.folder, shippedFolder(), folder, error))
+    // --folder, else the per-user folder (made or repaired from the shipped one).
+    if (!navorel::resolveProgramFolder(options.folder, NAVOREL_DIST_DIR, true, folder, error))
         return failure(error);
     navorel::app::AppData data;
     if (!navorel::app::loadConfiguration(folder, data, error)) return failure(error);

@@ -10,65 +10,6 @@ namespace navorel::app {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// Fills `folder` from the shipped folder, keeping every file already there. The shoreline
-// files (hundreds of megabytes, never written) are linked, not copied; with `shorelinesOnly`
-// only they are added (the set-up may have made them after the first run).
-void fillFrom(const fs::path& dist, const fs::path& folder, bool shorelinesOnly,
-              std::error_code& ec) {
-    const fs::path shorelines = fs::path("Data") / "Gshhs";
-    for (auto it = fs::recursive_directory_iterator(dist, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        const fs::path relative = it->path().lexically_relative(dist);
-        const fs::path target = folder / relative;
-        const bool shoreline =
-            relative.parent_path() == shorelines && it->path().extension() == ".dat";
-        if (it->is_directory()) {
-            if (!shorelinesOnly || relative == shorelines) fs::create_directories(target, ec);
-        } else if (fs::exists(fs::symlink_status(target)) ||
-                   relative == fs::path("Data") / "Log.txt") {
-            continue; // kept; and the shipped folder's own log is no part of the user's
-        } else if (shoreline) {
-            fs::create_symlink(it->path(), target, ec);
-        } else if (!shorelinesOnly) {
-            fs::copy_file(it->path(), target, ec);
-        }
-    }
-}
-
-} // namespace
-
-bool chooseProgramFolder(const std::string& given, const std::string& distFolder,
-                         std::string& folder, std::string& error) {
-    if (!given.empty()) {
-        folder = given;
-        return true;
-    }
-    folder = defaultProgramFolder();
-    if (folder.empty()) {
-        error = "No program folder: neither XDG_DATA_HOME nor HOME is set.";
-        return false;
-    }
-    std::error_code ec;
-    const fs::path dist = fs::absolute(distFolder, ec);
-    if (fs::exists(folder + "/Config.ini", ec)) {
-        std::error_code ignored; // the shorelines are a bonus here; the folder is usable
-        if (fs::is_directory(dist / "Data" / "Gshhs", ignored))
-            fillFrom(dist, folder, true, ignored);
-        return true;
-    }
-    // First run: the per-user folder starts as a copy of the shipped one.
-    fs::create_directories(folder, ec);
-    if (!ec) fillFrom(dist, folder, false, ec);
-    if (ec || !fs::exists(folder + "/Config.ini")) {
-        error = "The program folder " + folder + " cannot be filled from " + distFolder + ": " +
-                (ec ? ec.message() : std::string("no Config.ini"));
-        return false;
-    }
-    return true;
-}
-
 bool loadConfiguration(const std::string& folder, AppData& d, std::string& error) {
     // Every decimal number in the program's files is read and written with a point.
     std::setlocale(LC_NUMERIC, "C");

@@ -71,12 +71,6 @@ struct WindowPlace {
 };
 WindowPlace fitToScreen(const WindowSettings& configured, int screenWidth, int screenHeight);
 
-// The folder to run from: `given` when not empty; otherwise the per-user folder, filled from
-// `distFolder` on first run (when it has no Config.ini). False with a message when no folder
-// can be had.
-bool chooseProgramFolder(const std::string& given, const std::string& distFolder,
-                         std::string& folder, std::string& error);
-
 // The configuration (which opens the log) and the language. False with the message to show.
 bool loadConfiguration(const std::string& folder, AppData& data, std::string& error);
 

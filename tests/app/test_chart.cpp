@@ -419,40 +419,6 @@ TEST(WindSymbols, ShaftPointsToWhereTheWindComesFrom) {
     EXPECT_NEAR(windScreenAngle(720), 1.5 * pi, 1e-12);
 }
 
-TEST(ProgramFolderChoice, FirstRunFillsThePerUserFolderAndLaterRunsKeepIt) {
-    const fs::path root =
-        fs::temp_directory_path() / ("navorel-first-run-" + std::to_string(::getpid()));
-    fs::remove_all(root);
-    fs::create_directories(root / "dist" / "Data");
-    std::ofstream(root / "dist" / "Config.ini") << "[Map]\nScale= 100\n";
-    std::ofstream(root / "dist" / "Data" / "Route.gpx") << "x";
-    fs::create_directories(root / "dist" / "Data" / "Gshhs");
-    std::ofstream(root / "dist" / "Data" / "Gshhs" / "poly-i-1.dat") << "shore";
-    const char* old = std::getenv("XDG_DATA_HOME");
-    const std::string saved = old ? old : "";
-    setenv("XDG_DATA_HOME", (root / "home").c_str(), 1);
-
-    std::string folder, error;
-    ASSERT_TRUE(app::chooseProgramFolder("", (root / "dist").string(), folder, error)) << error;
-    EXPECT_TRUE(fs::exists(fs::path(folder) / "Data" / "Route.gpx"));
-    // The large shoreline files are linked to the shipped ones.
-    EXPECT_TRUE(fs::is_symlink(fs::path(folder) / "Data" / "Gshhs" / "poly-i-1.dat"));
-    EXPECT_FALSE(fs::is_symlink(fs::path(folder) / "Data" / "Route.gpx"));
-    std::ofstream(fs::path(folder) / "Config.ini") << "[Map]\nScale= 7\n";
-    ASSERT_TRUE(app::chooseProgramFolder("", (root / "dist").string(), folder, error));
-    std::ifstream kept(fs::path(folder) / "Config.ini");
-    const std::string text((std::istreambuf_iterator<char>(kept)), {});
-    EXPECT_NE(text.find("Scale= 7"), std::string::npos);
-
-    ASSERT_TRUE(app::chooseProgramFolder("/given", "/nowhere", folder, error));
-    EXPECT_EQ(folder, "/given");
-    if (old)
-        setenv("XDG_DATA_HOME", saved.c_str(), 1);
-    else
-        unsetenv("XDG_DATA_HOME");
-    fs::remove_all(root);
-}
-
 TEST(CommandLine, ScreenshotWritesAnImageOfTheAskedSizeAndFailuresExitNonZero) {
     ProgramFolder folder;
     const std::string png = folder.str() + "/shot.png";
