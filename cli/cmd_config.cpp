@@ -9,13 +9,11 @@ namespace {
 
 int configCommand(const Args& arguments) {
     Args args = arguments;
-    std::string folder;
-    if (!takeOption(args, "--folder", folder)) folder = defaultProgramFolder();
+    std::string folder, error;
+    if (!takeProgramFolder(args, folder, error)) return fail(error);
     if (args.size() != 3 || args[0] != "get")
         return fail("usage: navorel-cli config [--folder DIR] get SECTION KEY");
-    if (folder.empty()) return fail("no program folder: set --folder, XDG_DATA_HOME or HOME");
     ConfigStore store;
-    std::string error;
     // No start-up log: asking for a setting is not a start of the program.
     if (!store.load(folder, nullptr, error)) return fail(error);
     IniBinding binding;

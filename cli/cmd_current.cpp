@@ -23,11 +23,12 @@ constexpr double kDegToRad = 0.017453292519943295;
 
 int currentCommand(const Args& given) {
     Args args = given;
-    const std::string folder = takeProgramFolder(args);
+    std::string folder, error;
+    if (!takeProgramFolder(args, folder, error)) return fail(error);
     double lon, lat, time;
-    if (args.size() != 3 || !parseNumber(args[0], lon) || !parseNumber(args[1], lat) ||
-        !parseUtcTime(args[2], time))
+    if (args.size() != 3 || !parseNumber(args[0], lon) || !parseNumber(args[1], lat))
         return fail("usage: navorel-cli current [--folder DIR] LON LAT YYYY-MM-DDTHH:MM");
+    if (!parseUtcTime(args[2], time, error)) return fail(error);
     TideHarmonics tides;
     if (!tides.load(folder + "/Data/Tides"))
         return fail("cannot read " + folder + "/Data/Tides/Harmonics");
@@ -124,7 +125,8 @@ class StationStream {
 
 int importCommand(const Args& given) {
     Args args = given;
-    const std::string folder = takeProgramFolder(args);
+    std::string folder, error;
+    if (!takeProgramFolder(args, folder, error)) return fail(error);
     std::string tcd, port, yearText, fractionText = "0.15";
     takeOption(args, "--fraction", fractionText);
     double year, fraction;
@@ -135,7 +137,7 @@ int importCommand(const Args& given) {
         return fail("usage: navorel-cli current import [--folder DIR] --tcd FILE --port PORT "
                     "--year YEAR [--fraction F] OUT.cur TEXT...");
     TideHarmonics tides;
-    std::string text, error;
+    std::string text;
     if (!readTextFile(folder + "/Data/Tides/Harmonics", text) || !tides.parseHarmonics(text))
         return fail("cannot read " + folder + "/Data/Tides/Harmonics");
     const int station = tides.findStation(port);
@@ -219,7 +221,9 @@ int importCommand(const Args& given) {
 
 int meshCommand(const Args& given) {
     Args args = given;
-    const std::string folder = takeProgramFolder(args) + "/Currents";
+    std::string programFolder, error;
+    if (!takeProgramFolder(args, programFolder, error)) return fail(error);
+    const std::string folder = programFolder + "/Currents";
     std::string edgeText = "15";
     double maxEdge;
     takeOption(args, "--max-edge", edgeText);
@@ -265,7 +269,6 @@ int meshCommand(const Args& given) {
         }
         if (keep) triangles.push_back(t);
     }
-    std::string error;
     if (!writeMeshLists(folder + "/dListTri", folder + "/dListVert", triangles,
                         static_cast<int>(all.size()), error))
         return fail(error);

@@ -17,19 +17,6 @@
 namespace navorel::cli {
 namespace {
 
-// "2026-06-01T06:30" (UTC) as a day number.
-bool parseTime(const std::string& text, double& day) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0;
-    char rest = 0;
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d%c", &y, &mo, &d, &h, &mi, &rest) != 5)
-        return false;
-    if (y < 1901 || y > 2099 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 ||
-        mi > 59)
-        return false;
-    day = dayNumber(d, mo, y, h, mi, 0);
-    return true;
-}
-
 // A temporary file removed when the command ends.
 struct TemporaryFile {
     std::string path;
@@ -45,7 +32,8 @@ int gribWind(const Args& args) {
         return fail("longitude must be a number from -180 to 180: " + args[1]);
     if (!parseNumber(args[2], lat) || lat < -90 || lat > 90)
         return fail("latitude must be a number from -90 to 90: " + args[2]);
-    if (!parseTime(args[3], time)) return fail("time must read YYYY-MM-DDTHH:MM: " + args[3]);
+    std::string error;
+    if (!parseUtcTime(args[3], time, error)) return fail(error);
 
     std::string path = args[0];
     if (!std::filesystem::is_regular_file(path)) return fail("cannot open " + path);
@@ -65,7 +53,6 @@ int gribWind(const Args& args) {
     }
 
     WindStore store;
-    std::string error;
     switch (store.loadGrib(path, buildRamp(builtinWindScale(), kDefaultSeaColor), &error)) {
     case GribLoadStatus::Ok:
         break;

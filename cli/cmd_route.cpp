@@ -9,6 +9,8 @@
 #include "routing/routing_run.h"
 #include "settings/config_store.h"
 #include "settings/language_table.h"
+#include "settings/program_folder.h"
+#include "settings/setting_ranges.h"
 #include "weather/color_table.h"
 #include "weather/current_field.h"
 #include "weather/tide_harmonics.h"
@@ -16,6 +18,7 @@
 #include "weather/wind_store.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <filesystem>
@@ -28,19 +31,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool parseTime(const std::string& text, double& dayNumberOut) {
-    int y, mo, d, h, mi;
-    char tail;
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d%c", &y, &mo, &d, &h, &mi, &tail) != 5)
-        return false;
-    if (y < 1901 || y > 2099 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 ||
-        mi > 59)
-        return false;
-    dayNumberOut = dayNumber(d, mo, y, h, mi, 0);
-    return true;
-}
-
-// Section.Key=Value applied through the configuration's own binding of that key.
+// Section.Key=Value applied through the configuration's own binding of that key, once the
+// value is known to be a number of the key's kind within its range.
 bool applySetting(ConfigStore& config, const std::string& assignment, std::string& error) {
     const auto dot = assignment.find('.');
     const auto eq = assignment.find('=');
@@ -55,8 +47,12 @@ bool applySetting(ConfigStore& config, const std::string& assignment, std::strin
         error = "unknown setting " + section + "." + key;
         return false;
     }
+    const std::string text = assignment.substr(eq + 1);
+    double value = 0;
+    if (const SettingRange* range = findSettingRange(section, key))
+        if (!parseSettingValue(*range, text, value, error)) return false;
     IniFile ini;
-    ini.parse("[" + section + "]\n" + key + "=" + assignment.substr(eq + 1) + "\n");
+    ini.parse("[" + section + "]\n" + key + "=" + text + "\n");
     readBinding(ini, binding);
     return true;
 }
@@ -127,12 +123,71 @@ std::string resultJson(const RoutingResult& result) {
     return out;
 }
 
+// SIGINT and SIGTERM cancel the run as Escape does in the window: the partial result is
+// still written.
+std::atomic<RunControl*> gRunControl{nullptr};
+
+void cancelRun(int) {
+    if (RunControl* control = gRunControl.load()) {
+        control->cancel.store(true);
+        control->status.store(kStatusCancelled);
+    }
+}
+
+struct CancelOnSignal {
+    struct sigaction oldInt {
+    }, oldTerm{};
+    explicit CancelOnSignal(RunControl& control) {
+        gRunControl.store(&control);
+        struct sigaction action {};
+        action.sa_handler = cancelRun;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &oldInt);
+        sigaction(SIGTERM, &action, &oldTerm);
+    }
+    ~CancelOnSignal() {
+        sigaction(SIGINT, &oldInt, nullptr);
+        sigaction(SIGTERM, &oldTerm, nullptr);
+        gRunControl.store(nullptr);
+    }
+};
+
+// The exit code of a run that was not refused, with the reason of the first run that did not
+// reach its destination. Statuses other than a cancel count as "not finished", whatever
+// stopped the run.
+int runOutcome(const RoutingResult& result, const TextProvider& texts, std::string& reason) {
+    const std::size_t n = result.summaries.size();
+    for (std::size_t k = 0; k < n; ++k) {
+        const RunSummary& s = result.summaries[k];
+        if (s.status == kStatusCancelled) {
+            reason = "the routing was cancelled";
+            return kExitCancelled;
+        }
+        if (s.inProgress && !s.route.empty()) continue;
+        reason = texts.text(79);
+        if (n > 1) appendf(reason, " (run %zu of %zu)", k + 1, n);
+        if (s.route.empty())
+            reason += ": no step could be made from the start";
+        else
+            appendf(reason, ": stopped %.1f nm short of a waypoint",
+                    s.route.back().distToTarget / 1852.0);
+        if (s.status != 0) appendf(reason, " (run status %d)", s.status);
+        return kExitNotFinished;
+    }
+    if (n == 0) {
+        reason = texts.text(79) + ": no run was made";
+        return kExitNotFinished;
+    }
+    return kExitOk;
+}
+
 int routeCommand(const Args& given) {
     Args args = given;
-    std::string folder, gribPath, polarPath, routePath, startText, gpxOut, jsonOut, value;
+    std::string givenFolder, folder, gribPath, polarPath, routePath, startText, gpxOut, jsonOut,
+        value;
     const bool demo = takeFlag(args, "--demo");
     const bool progress = takeFlag(args, "--progress");
-    takeOption(args, "--folder", folder);
+    takeOption(args, "--folder", givenFolder);
     takeOption(args, "--grib", gribPath);
     takeOption(args, "--polar", polarPath);
     takeOption(args, "--route", routePath);
@@ -143,12 +198,13 @@ int routeCommand(const Args& given) {
     while (takeOption(args, "--set", value)) sets.push_back(value);
     if (!args.empty()) return fail("unexpected argument '" + args[0] + "'");
 
-    if (demo || folder.empty()) {
-        folder = demo ? std::string(NAVOREL_DIST_DIR) : defaultProgramFolder();
-        if (!demo && !fs::exists(folder + "/Config.ini")) folder = NAVOREL_DIST_DIR;
-    }
-    ConfigStore config;
     std::string error;
+    if (demo && !givenFolder.empty()) return fail("--demo and --folder exclude each other");
+    if (demo)
+        folder = shippedProgramFolder(NAVOREL_DIST_DIR);
+    else if (!resolveProgramFolder(givenFolder, NAVOREL_DIST_DIR, false, folder, error))
+        return fail(error);
+    ConfigStore config;
     if (!config.load(folder, nullptr, error)) return fail(error);
     for (const std::string& s : sets)
         if (!applySetting(config, s, error)) return fail(error);
@@ -219,7 +275,7 @@ int routeCommand(const Args& given) {
     setup.route = &route;
     double start = 0;
     if (!startText.empty()) {
-        if (!parseTime(startText, start)) return fail("--start takes YYYY-MM-DDTHH:MM");
+        if (!parseUtcTime(startText, start, error)) return fail("--start: " + error);
     } else if (!store.empty()) {
         start = store.frameTimes()[static_cast<std::size_t>(store.currentFrame())];
     } else {
@@ -240,7 +296,11 @@ int routeCommand(const Args& given) {
         };
     }
 
-    const RoutingResult result = runRouting(setup);
+    RoutingResult result;
+    {
+        const CancelOnSignal cancelOnSignal(control);
+        result = runRouting(setup);
+    }
     if (progress) std::fprintf(stderr, "\n");
     if (result.refusal == RunRefusal::Ignored)
         return fail("nothing to route (route, wind or polar missing)");
@@ -265,7 +325,10 @@ int routeCommand(const Args& given) {
     }
     if (!jsonOut.empty() && !replaceFileContents(jsonOut, resultJson(result), error))
         return fail(error);
-    return 0;
+    std::string reason;
+    const int code = runOutcome(result, texts, reason);
+    if (code != kExitOk) std::fprintf(stderr, "navorel-cli: %s\n", reason.c_str());
+    return code;
 }
 
 const CommandRegistrar reg("route",

@@ -17,22 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The program folder: --folder, else the per-user folder when it holds shorelines, else the
-// dist/ folder of the source tree beside the build directory.
-std::string programFolder(Args& args) {
-    std::string folder;
-    if (takeOption(args, "--folder", folder)) return folder;
-    folder = defaultProgramFolder();
-    std::error_code ec;
-    if (!folder.empty() && fs::is_directory(fs::path(folder) / "Data" / "Gshhs", ec)) return folder;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        const fs::path dist = exe.parent_path().parent_path() / "dist";
-        if (fs::is_directory(dist, ec)) return dist.string();
-    }
-    return folder.empty() ? "." : folder;
-}
-
 bool parseLevel(const std::string& text, int& level) {
     static const std::string letters = "clihf";
     if (text.size() == 1 && letters.find(text[0]) != std::string::npos) {
@@ -48,7 +32,8 @@ bool parseLevel(const std::string& text, int& level) {
 // Opens the store of --folder and --level (default 2, the routing's default); fails loudly
 // when the file is missing rather than answering "sea" everywhere.
 bool openStore(Args& args, ShorelineStore*& store, std::string& error) {
-    const std::string folder = programFolder(args);
+    std::string folder;
+    if (!takeProgramFolder(args, folder, error)) return false;
     std::string levelText = "2";
     takeOption(args, "--level", levelText);
     int level;
@@ -138,7 +123,11 @@ int buildCommand(const Args& input) {
     std::string levels = "clihf", out;
     takeOption(args, "--level", levels);
     const bool hasOut = takeOption(args, "--out", out);
-    if (!hasOut) out = (fs::path(programFolder(args)) / "Data" / "Gshhs").string();
+    if (!hasOut) {
+        std::string folder, error;
+        if (!takeProgramFolder(args, folder, error)) return fail(error);
+        out = (fs::path(folder) / "Data" / "Gshhs").string();
+    }
     if (!args.empty())
         return fail("usage: navorel-cli shore build [--level c|l|i|h|f[,...]|all] [--out DIR]");
     if (levels == "all") levels = "clihf";

@@ -3,8 +3,8 @@
 // navorel-cli tide tables [--folder DIR] FROM TO (the tide tables of every station)
 // navorel-cli tide constants TCD STATION YEAR    (every constituent, for reference checks)
 #include "cli/commands.h"
-#include "core/atomic_file.h"
 #include "cli/tcd_import.h"
+#include "core/atomic_file.h"
 #include "core/datetime.h"
 #include "settings/config_store.h"
 #include "weather/tide_harmonics.h"
@@ -18,40 +18,6 @@
 #include <filesystem>
 
 namespace navorel::cli {
-
-std::string takeProgramFolder(Args& args) {
-    namespace fs = std::filesystem;
-    std::string folder;
-    if (takeOption(args, "--folder", folder)) return folder;
-    std::error_code ec;
-    const std::string user = defaultProgramFolder();
-    if (!user.empty() && fs::is_directory(user, ec)) return user;
-#ifdef NAVOREL_DIST_DIR
-    return NAVOREL_DIST_DIR;
-#else
-    return "dist";
-#endif
-}
-
-bool parseUtcTime(const std::string& text, double& day) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0;
-    char tail = 0;
-    const int n = std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d%c", &y, &mo, &d, &h, &mi, &tail);
-    if (!(n == 5 || (n == 3 && text.size() == 10))) return false;
-    if (y < 1901 || y > 2099 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 ||
-        mi > 59)
-        return false;
-    day = dayNumber(d, mo, y, h, mi, 0);
-    return true;
-}
-
-std::string formatUtcTime(double day) {
-    const DateTime dt = fromDayNumber(day);
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d", dt.year, dt.month, dt.day,
-                  dt.hour, dt.minute);
-    return buffer;
-}
 
 namespace {
 
@@ -80,16 +46,17 @@ int matchStation(const TideHarmonics& tides, const std::string& text, std::strin
 
 int tideCommand(const Args& given) {
     Args args = given;
-    const std::string folder = takeProgramFolder(args);
+    std::string folder, error;
+    if (!takeProgramFolder(args, folder, error)) return fail(error);
     if (args.size() != 3) return fail("usage: navorel-cli tide [--folder DIR] STATION FROM TO");
     double from, to;
-    if (!parseUtcTime(args[1], from) || !parseUtcTime(args[2], to) || !(to >= from))
-        return fail("FROM and TO must be times YYYY-MM-DDTHH:MM, FROM not after TO");
+    if (!parseUtcTime(args[1], from, error) || !parseUtcTime(args[2], to, error))
+        return fail(error);
+    if (!(to >= from)) return fail("FROM must not be after TO");
     if (to - from > 366) return fail("at most one year at a time");
     TideHarmonics tides;
     if (!tides.load(folder + "/Data/Tides"))
         return fail("cannot read " + folder + "/Data/Tides/Harmonics");
-    std::string error;
     const int station = matchStation(tides, args[0], error);
     if (station < 0) return fail(error);
     const int steps = static_cast<int>(std::floor((to - from) * 144 + 1e-6));
@@ -190,14 +157,18 @@ int importCommand(const Args& args) {
 
 int tablesCommand(const Args& given) {
     Args args = given;
-    const std::string folder = takeProgramFolder(args);
+    std::string folder, error;
+    if (!takeProgramFolder(args, folder, error)) return fail(error);
     double from, to;
-    if (args.size() != 2 || !parseUtcTime(args[0], from) || !parseUtcTime(args[1], to) || to < from)
+    if (args.size() != 2)
         return fail("usage: navorel-cli tide tables [--folder DIR] FROM TO (dates YYYY-MM-DD)");
+    if (!parseUtcTime(args[0], from, error) || !parseUtcTime(args[1], to, error))
+        return fail(error);
+    if (to < from) return fail("FROM must not be after TO");
     if (to - from > 40 * 366) return fail("at most forty years of tables");
     const std::string tidesFolder = folder + "/Data/Tides";
     TideHarmonics tides;
-    std::string text, error;
+    std::string text;
     if (!readTextFile(tidesFolder + "/Harmonics", text) || !tides.parseHarmonics(text))
         return fail("cannot read " + tidesFolder + "/Harmonics");
     const double first = std::floor(from), last = std::floor(to) + 1;

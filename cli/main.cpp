@@ -47,7 +47,8 @@ bool takeOption(Args& args, const std::string& name, std::string& value) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == name && i + 1 < args.size()) {
             value = args[i + 1];
-            args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
+            args.erase(args.begin() + static_cast<long>(i),
+                       args.begin() + static_cast<long>(i) + 2);
             return true;
         }
         if (args[i].rfind(name + "=", 0) == 0) {
@@ -76,7 +77,7 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "C");
     if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
         printUsage();
-        return argc < 2 ? 2 : 0;
+        return argc < 2 ? kExitNoCommand : kExitOk;
     }
     // Two-word commands ("grib dump") come before one-word ones ("tide").
     if (argc >= 3) {
@@ -87,7 +88,7 @@ int main(int argc, char** argv) {
     if (it == registry().end()) {
         std::fprintf(stderr, "navorel-cli: unknown command '%s'\n", argv[1]);
         printUsage();
-        return 2;
+        return kExitNoCommand;
     }
     return it->second.fn(Args(argv + 2, argv + argc));
 }

@@ -32,15 +32,6 @@ struct TcdStation {
     double floodFactor = 1, ebbFactor = 1;
 };
 
-// The program folder of a command: "--folder DIR" when given, else the per-user folder
-// ($XDG_DATA_HOME/navorel or ~/.local/share/navorel) when it exists, else the repository's
-// dist/.
-std::string takeProgramFolder(std::vector<std::string>& args);
-// "YYYY-MM-DDTHH:MM" (or "YYYY-MM-DD") as a day number; false when malformed.
-bool parseUtcTime(const std::string& text, double& day);
-// "YYYY-MM-DDTHH:MM" of a day number.
-std::string formatUtcTime(double day);
-
 // Opens the TCD file (once per process); false with a message when it cannot.
 bool openTcd(const std::string& path, std::string& error);
 // The station named exactly `name`, or false.

@@ -1,0 +1,154 @@
+// navorel-cli's exit codes, setting ranges, time arguments and program folder, run as a user
+// would run the program.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "test_folder.h"
+
+using navorel::testing::readFile;
+using navorel::testing::TestFolder;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CliRun {
+    int code = -1;
+    std::string out, err;
+};
+
+// Runs `arguments` with `environment` (assignments put before the command) and answers the
+// exit code, standard output and standard error.
+CliRun cli(const std::string& arguments, const std::string& environment = "",
+           const std::string& program = NAVOREL_CLI) {
+    TestFolder scratch;
+    const std::string errFile = scratch.file("err");
+    const std::string command =
+        environment + " " + program + " " + arguments + " 2>" + errFile + " </dev/null";
+    CliRun run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe)) run.out += buffer;
+    const int status = ::pclose(pipe);
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.err = readFile(errFile);
+    return run;
+}
+
+int lines(const std::string& text) {
+    int n = 0;
+    for (char c : text) n += c == '\n';
+    return n;
+}
+
+const std::string dist = std::string(NAVOREL_SOURCE_DIR) + "/dist";
+
+} // namespace
+
+TEST(CliRoute, TheExitCodeSaysWhetherEveryRunArrived) {
+    TestFolder dir;
+    const std::string json = dir.file("r.json");
+    // One run each; the demo forecast covers 1 to 6 June 2026.
+    const std::string one = "route --demo --set Routing.ScanPolar=0 --json " + json;
+    struct Case {
+        const char* start;
+        int code;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"2026-06-01T00:00", 0, ""},
+        {"2026-06-05T23:00", 3, "Routing not finished: stopped"},       // the forecast ends first
+        {"2026-05-20T00:00", 3, "Routing not finished: no step could"}, // before the forecast
+    };
+    for (const Case& c : cases) {
+        fs::remove(json);
+        const CliRun r = cli(one + " --start " + c.start);
+        EXPECT_EQ(r.code, c.code) << c.start << ": " << r.err;
+        if (c.code == 0) {
+            EXPECT_EQ(r.err, "");
+        } else {
+            EXPECT_EQ(lines(r.err), 1) << r.err;
+            EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        }
+        // The partial result is written all the same, with its status.
+        EXPECT_NE(
+            readFile(json).find("\"inProgress\":" + std::string(c.code == 0 ? "true" : "false")),
+            std::string::npos)
+            << c.start;
+    }
+}
+
+TEST(CliRoute, SetRefusesValuesOutsideTheKeysRangeOrNotNumbers) {
+    const char* refused[] = {
+        "Routing.Quality=9",
+        "Routing.Quality=-1",
+        "Routing.Quality=abc",
+        "Routing.NbInitialAngles=2000000",
+        "Routing.MinStart=-2147483648",
+        "Routing.MaxStart=2147483647",
+        "Routing.StepStart=0",
+        "Map.Zoom=2.5",
+        "Routing.Ellipse=yes",
+        "Routing.LowSpeed=nan",
+    };
+    for (const char* set : refused) {
+        const CliRun r = cli(std::string("route --demo --set ") + set);
+        EXPECT_EQ(r.code, 1) << set;
+        EXPECT_EQ(lines(r.err), 1) << r.err;
+        const std::string key = std::string(set).substr(0, std::string(set).find('='));
+        EXPECT_NE(r.err.find(key + " takes "), std::string::npos) << r.err;
+    }
+}
+
+TEST(CliTimes, ImpossibleDatesAreRefusedByEveryTimeArgument) {
+    const char* bad[] = {
+        "2026-00-05T10:00", "2026-06-01T99:00", "2026-02-29T10:00", "2026-04-31",
+        "2026-13-01",       "2026-06-01T10:60", " 2026-6-1T1:5",    "2026-06-01T10:00:00",
+        "2100-01-01",       "1900-12-31",       "tomorrow"};
+    const std::string commands[] = {
+        "tide --folder " + dist + " BOSTON T 2026-06-02",
+        "tide --folder " + dist + " BOSTON 2026-06-01 T",
+        "tide tables --folder " + dist + " T 2026-06-02",
+        "current --folder " + dist + " -70.5 41.5 T",
+        "grib wind " + dist + "/Gribs/Demo.grb -70 42 T",
+        "route --demo --start T",
+    };
+    for (const std::string& command : commands)
+        for (const char* time : bad) {
+            std::string line = command;
+            line.replace(line.find(" T"), 2, std::string(" '") + time + "'");
+            const CliRun r = cli(line);
+            EXPECT_EQ(r.code, 1) << line;
+            EXPECT_EQ(lines(r.err), 1) << line << ": " << r.err;
+            EXPECT_NE(r.err.find("is not a time"), std::string::npos) << line << ": " << r.err;
+        }
+    EXPECT_EQ(cli("tide --folder " + dist + " BOSTON 2028-02-29T10:00 2028-02-29T11:00").code, 0);
+    EXPECT_EQ(cli("time 16953").out, "01/06/2026 00:00:00\n");
+    for (const char* day : {"-1e9", "1e300", "nan", "44000", "-30000"})
+        EXPECT_EQ(cli(std::string("time ") + day).code, 1) << day;
+}
+
+TEST(CliProgramFolder, EveryCommandFindsTheShippedFolderWhereverTheProgramLies) {
+    if (!fs::exists(dist + "/Data/Gshhs/poly-c-1.dat")) GTEST_SKIP() << "no shorelines built";
+    TestFolder dir;
+    // The program outside the source tree, and no per-user folder yet.
+    const std::string program = dir.file("bin/navorel-cli");
+    fs::create_directories(dir.file("bin"));
+    fs::copy_file(NAVOREL_CLI, program);
+    const std::string home = "XDG_DATA_HOME=" + dir.file("home");
+    EXPECT_EQ(cli("config get Routing TimestepMax", home, program).out, "60\n");
+    EXPECT_EQ(cli("shore query --level c -- -70.0 42.5", home, program).code, 0);
+    EXPECT_EQ(cli("tide BOSTON 2026-06-01 2026-06-01T01:00", home, program).code, 0);
+
+    // A per-user folder made before the shorelines were built gets them linked.
+    dir.write("home/navorel/Config.ini", readFile(dist + "/Config.ini"));
+    const CliRun r = cli("shore query --level c -- -70.0 42.5", home, program);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(fs::is_symlink(dir.file("home/navorel/Data/Gshhs/poly-c-1.dat")));
+    EXPECT_EQ(cli("config get Routing TimestepMax", home, program).out, "60\n");
+}
