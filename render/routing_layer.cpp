@@ -225,9 +225,10 @@ void paintSegments(QPainter& painter, const MapView& view,
 struct RouteDrawing {
     RouteStyle style = RouteStyle::Lines;
     double width = 1;
-    bool black = false;  // a scanned route drawn in black
-    bool arrived = true; // only a route that arrived gets the arrival circle
-    std::string label;   // written beside the route's end (the run of a scan)
+    bool black = false;    // a scanned route drawn in black
+    bool arrived = true;   // only a route that arrived gets the arrival circle
+    std::string label;     // written beside the route (the run of a scan, a note)
+    double labelShare = 1; // where along the route, as a share of its points (1: the end)
     SegmentColourInputs colours;
     double barbShaft = 30, barbLength = 10;
 };
@@ -239,8 +240,30 @@ void paintSquare(QPainter& painter, const MapView& view, QPointF centre, double 
     painter.fillRect(QRectF(centre.x() - half, centre.y() - half, side, side), colour);
 }
 
+struct RouteLabel {
+    QPointF at;
+    QString text;
+};
+
+// Labels go over every route, so that no later route covers one.
+void paintLabels(QPainter& painter, const std::vector<RouteLabel>& labels) {
+    QFont font = painter.font();
+    font.setPixelSize(12);
+    painter.setFont(font);
+    for (const RouteLabel& l : labels) {
+        const QPointF at = l.at + QPointF(kArrivalCircleRadius + 4, 4);
+        // On a white backing, so that the label reads over the routes and the wind.
+        QRectF box = painter.boundingRect(QRectF(at.x(), at.y() - 14, 300, 18),
+                                          Qt::AlignLeft | Qt::AlignVCenter, l.text);
+        box.adjust(-2, 0, 2, 0);
+        painter.fillRect(box, QColor(255, 255, 255, 210));
+        painter.setPen(QPen(Qt::black, 1));
+        painter.drawText(box, Qt::AlignCenter, l.text);
+    }
+}
+
 void paintRoute(QPainter& painter, const MapView& view, const std::vector<IsochronePoint>& route,
-                const RouteDrawing& d) {
+                const RouteDrawing& d, std::vector<RouteLabel>& labels) {
     if (route.empty()) return;
     const bool dots = d.style == RouteStyle::Dots || d.style == RouteStyle::DotsAndLines;
     const bool lines = d.style != RouteStyle::Dots;
@@ -276,19 +299,15 @@ void paintRoute(QPainter& painter, const MapView& view, const std::vector<Isochr
         painter.setPen(QPen(qcolour(kArrivalCircleColour), 2));
         painter.drawEllipse(end, kArrivalCircleRadius, kArrivalCircleRadius);
     }
-    if (!d.label.empty() && meetsView(view, end, end, 200)) {
-        QFont font = painter.font();
-        font.setPixelSize(12);
-        painter.setFont(font);
-        const QString text = QString::fromStdString(d.label);
-        const QPointF at = end + QPointF(kArrivalCircleRadius + 4, 4);
-        // On a white backing, so that the label reads over the routes and the wind.
-        QRectF box = painter.boundingRect(QRectF(at.x(), at.y() - 14, 300, 18),
-                                          Qt::AlignLeft | Qt::AlignVCenter, text);
-        box.adjust(-2, 0, 2, 0);
-        painter.fillRect(box, QColor(255, 255, 255, 210));
-        painter.setPen(QPen(Qt::black, 1));
-        painter.drawText(box, Qt::AlignCenter, text);
+    // The routes of a scan often end at the same place: each label stands at its own share
+    // of its route, so that the labels do not cover each other and sit on their own line.
+    const std::size_t k =
+        std::min(route.size() - 1,
+                 static_cast<std::size_t>(d.labelShare * static_cast<double>(route.size())));
+    const IsochronePoint& tag = route[k];
+    if (!d.label.empty() && finitePoint(tag.lon, tag.lat)) {
+        view.project(longitudeIntoView(view, tag.lon), tag.lat, x, y);
+        labels.push_back({QPointF(x, y), QString::fromStdString(d.label)});
     }
 }
 
@@ -378,6 +397,7 @@ void paintRoutingLayer(QPainter& painter, const MapView& view, const RoutingLaye
         d.colours.windScale = &windScale;
         d.barbShaft = layer.barbShaft;
         d.barbLength = layer.barbLength;
+        std::vector<RouteLabel> labels;
 
         const std::vector<IsochronePoint>* labelled = &result->output.route;
         // The scan's flag is cleared when the scan ends; its routes stay to be drawn.
@@ -407,7 +427,8 @@ void paintRoutingLayer(QPainter& painter, const MapView& view, const RoutingLaye
                 d.black = params.scanningsBlack;
                 d.arrived = runArrived(*result, k);
                 d.label = scanRunLabel(*result, k);
-                paintRoute(painter, view, result->scanRoutes[run], d);
+                d.labelShare = (k + 1.0) / (runs + 1.0);
+                paintRoute(painter, view, result->scanRoutes[run], d, labels);
             }
         } else {
             d.colours.minSog = result->minSog;
@@ -415,8 +436,9 @@ void paintRoutingLayer(QPainter& painter, const MapView& view, const RoutingLaye
             d.width = routeLineWidth(params.thickness, false);
             d.arrived = runArrived(*result);
             if (!d.arrived) d.label = layer.routeNote;
-            paintRoute(painter, view, result->output.route, d);
+            paintRoute(painter, view, result->output.route, d, labels);
         }
+        paintLabels(painter, labels);
         if (isochroneMethod && params.showHours) paintHours(painter, view, *labelled);
     }
     painter.restore();
