@@ -1,5 +1,7 @@
 #include "app/chart_view.h"
 
+#include "render/routing_layer.h"
+
 #include <QPainter>
 
 namespace navorel::app {
@@ -37,6 +39,13 @@ ChartScene makeScene(AppData& data, const DisplayWind& wind, const RoutingResult
     ChartScene scene;
     scene.settings = &data.config.settings;
     scene.shore = data.drawingShore.get();
+    if (data.drawingShore) {
+        const int level = data.config.settings.routing.coastsQuality;
+        if (!data.chartLand)
+            data.chartLand = std::make_unique<ShorelineStore>(data.drawingShore->folder());
+        if (data.chartLand->level() != level) data.chartLand->openLevel(level);
+        if (data.chartLand->hasFile()) scene.routingLand = data.chartLand.get();
+    }
     // The wind store exists once the start-up has made its wind field.
     scene.wind = data.windField ? &data.wind : nullptr;
     scene.windColors = &data.windColors;
@@ -60,8 +69,15 @@ ChartScene makeScene(AppData& data, const DisplayWind& wind, const RoutingResult
     scene.boatLat = data.boat.lat;
     scene.boatCourse = data.boat.course;
     scene.result = result;
+    if (result && !runArrived(*result)) scene.routeNote = routingStatusText(*result, data.texts);
     scene.liveFronts = liveFronts;
     return scene;
+}
+
+std::string routingStatusText(const RoutingResult& result, const TextProvider& texts) {
+    if (result.refusal != RunRefusal::None) return {};
+    if (result.output.status == kStatusCancelled) return texts.text(377);
+    return texts.text(runArrived(result) ? 376 : 79);
 }
 
 QImage renderChartImage(AppData& data, const MapView& view, const DisplayWind& wind,

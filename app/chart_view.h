@@ -23,6 +23,10 @@ DisplayWind displayWind(const AppData& data);
 ChartScene makeScene(AppData& data, const DisplayWind& wind, const RoutingResult* result,
                      const std::vector<std::vector<GeoPoint>>* liveFronts);
 
+// How the last run ended, for the status bar: "Routing finished", "Routing not finished"
+// (a leg did not arrive) or "Routing cancelled". Empty for a refused run.
+std::string routingStatusText(const RoutingResult& result, const TextProvider& texts);
+
 // The chart at `size`, drawn exactly as the window draws it.
 QImage renderChartImage(AppData& data, const MapView& view, const DisplayWind& wind,
                         const RoutingResult* result);

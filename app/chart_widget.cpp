@@ -204,6 +204,8 @@ bool ChartWidget::startRouting() {
     liveFronts_.clear();
     liveFrontCount_ = 0;
     result_.reset();
+    routingStatus_.clear();
+    if (onRoutingStatus) onRoutingStatus(routingStatus_);
     cancelRequested_ = false;
     // The run clears the cancel flag when it starts, so an Escape pressed before that is
     // asserted again after each front; the run sees it at its next isochrone.
@@ -263,6 +265,9 @@ void ChartWidget::finishRouting(std::shared_ptr<RoutingResult> result) {
                                  QString::fromStdString(refusalMessage(*result, data_.texts)));
         result.reset();
     }
+    routingStatus_ =
+        result ? QString::fromStdString(routingStatusText(*result, data_.texts)) : QString();
+    if (onRoutingStatus) onRoutingStatus(routingStatus_);
     result_ = std::move(result);
     redrawChart();
 }

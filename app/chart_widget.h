@@ -6,6 +6,7 @@
 // and cancels it (or leaves the polar diagram) with Escape.
 #include "app/chart_view.h"
 
+#include <QString>
 #include <QWidget>
 
 #include <atomic>
@@ -34,6 +35,9 @@ class ChartWidget : public QWidget {
     std::function<void(double lon, double lat)> onMousePosition;
     // The polar diagram replaced the chart (true) or the chart came back.
     std::function<void(bool)> onPolarView;
+    // A run ended: how ("Routing finished", "Routing not finished", "Routing cancelled").
+    std::function<void(const QString&)> onRoutingStatus;
+    const QString& routingStatus() const { return routingStatus_; }
     bool routingRunning() const { return running_; }
     // Starts a routing on the worker thread; false when one is already running.
     bool startRouting();
@@ -80,6 +84,7 @@ class ChartWidget : public QWidget {
     std::shared_ptr<const RoutingResult> result_;
     std::vector<std::vector<GeoPoint>> liveFronts_;
     int liveFrontCount_ = 0;
+    QString routingStatus_;
 };
 
 } // namespace navorel::app

@@ -144,18 +144,20 @@ int runWindow(QApplication& application, navorel::app::AppData& data) {
     // settings and the route are saved.
     QTimer signalWatch;
     QObject::connect(&signalWatch, &QTimer::timeout, [&] {
-        if (gStopSignal) window.close();
+        if (!gStopSignal) return;
+        window.setAskOnClose(false);
+        window.close();
     });
     signalWatch.start(200);
     for (int s : {SIGTERM, SIGINT, SIGHUP}) std::signal(s, [](int) { gStopSignal = 1; });
     const int code = application.exec();
 
-    std::vector<std::string> errors;
-    window.chart().stopRouting();
-    window.keepGeometry();
-    app::shutDown(data, &window.chart().view(), errors);
-    for (const std::string& e : errors) std::fprintf(stderr, "navorel: %s\n", e.c_str());
-    return code;
+    // Closing the window saved everything, unless the loop ended another way.
+    window.saveForExit(false);
+    data.log.end();
+    for (const std::string& e : window.unsaved()) std::fprintf(stderr, "navorel: %s\n", e.c_str());
+    // Something the user made or set could not be saved: that is no success.
+    return code != 0 ? code : window.unsaved().empty() ? 0 : 1;
 }
 
 } // namespace

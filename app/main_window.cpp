@@ -2,7 +2,10 @@
 
 #include "core/position_text.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 
@@ -14,6 +17,9 @@ MainWindow::MainWindow(AppData& data) : data_(data) {
     setCentralWidget(chart_);
     position_ = new QLabel(this);
     statusBar()->addWidget(position_, 1);
+    routingStatus_ = new QLabel(this);
+    statusBar()->addPermanentWidget(routingStatus_);
+    chart_->onRoutingStatus = [this](const QString& text) { routingStatus_->setText(text); };
     chart_->onMousePosition = [this](double lon, double lat) {
         position_->setText(QString::fromStdString(formatPosition(lat, lon)));
     };
@@ -44,12 +50,54 @@ void MainWindow::dataLoaded() {
 }
 
 void MainWindow::keepGeometry() {
+    // A maximised or full-screen window keeps the normal place it was given.
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)) return;
+    // placeAndShow sizes the client area and moves the frame, within the available area: the
+    // same is saved, or the frame's decorations would grow the window on every run.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QPoint origin = screen ? screen->availableGeometry().topLeft() : QPoint();
     WindowSettings& w = data_.config.settings.window;
-    const QRect frame = frameGeometry();
-    w.x = frame.x();
-    w.y = frame.y();
-    w.width = frame.width();
-    w.height = frame.height();
+    w.x = pos().x() - origin.x();
+    w.y = pos().y() - origin.y();
+    w.width = width();
+    w.height = height();
+}
+
+bool MainWindow::saveForExit(bool ask) {
+    if (exitSaveDone_) return true;
+    chart_->stopRouting();
+    keepGeometry();
+    for (;;) {
+        unsaved_.clear();
+        saveAtExit(data_, &chart_->view(), unsaved_);
+        if (unsaved_.empty() || !ask) break;
+        QString text = "These could not be saved:\n";
+        for (const std::string& e : unsaved_) text += "\n" + QString::fromStdString(e);
+        QMessageBox box(QMessageBox::Warning, "Navorel", text, QMessageBox::NoButton, this);
+        QPushButton* retry = box.addButton(QMessageBox::Retry);
+        QPushButton* close = box.addButton("Close anyway", QMessageBox::DestructiveRole);
+        box.addButton(QMessageBox::Cancel);
+        box.setDefaultButton(retry);
+        box.exec();
+        if (box.clickedButton() == retry) continue;
+        if (box.clickedButton() != close) return false; // the window stays open
+        break;
+    }
+    // The log cannot be written again; it is told, and counts as something not saved.
+    const std::string& logError = data_.log.writeError();
+    if (!logError.empty()) {
+        unsaved_.push_back(logError);
+        if (ask) QMessageBox::warning(this, "Navorel", QString::fromStdString(logError));
+    }
+    exitSaveDone_ = true;
+    return true;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (saveForExit(askOnClose_))
+        event->accept();
+    else
+        event->ignore();
 }
 
 } // namespace navorel::app

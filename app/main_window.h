@@ -1,9 +1,13 @@
 #pragma once
-// The main window: the chart with the status bar under it.
+// The main window: the chart with the status bar under it. Closing it saves the settings and
+// the user's files; a save that fails is shown with the choice to retry.
 #include "app/chart_widget.h"
 
 #include <QLabel>
 #include <QMainWindow>
+
+#include <string>
+#include <vector>
 
 namespace navorel::app {
 
@@ -16,13 +20,30 @@ class MainWindow : public QMainWindow {
     void placeAndShow();
     // The start-up has loaded everything: the chart takes the wind and the view.
     void dataLoaded();
-    // The window's place and size go into the settings.
+    // The window's place and size go into the settings, as placeAndShow reads them.
     void keepGeometry();
+
+    // Stops the routing and saves everything. With `ask`, a failure is shown in a message box
+    // that offers to retry, to close anyway or to stay open (answers false then: the window
+    // stays). Without, the failures are only listed. Done once; later calls answer true.
+    bool saveForExit(bool ask);
+    bool exitSaveDone() const { return exitSaveDone_; }
+    // What could not be saved (the log included); empty when everything was.
+    const std::vector<std::string>& unsaved() const { return unsaved_; }
+    // A closing by the session (a signal) has nobody to ask.
+    void setAskOnClose(bool ask) { askOnClose_ = ask; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     AppData& data_;
     ChartWidget* chart_;
     QLabel* position_;
+    QLabel* routingStatus_;
+    bool exitSaveDone_ = false;
+    bool askOnClose_ = true;
+    std::vector<std::string> unsaved_;
 };
 
 } // namespace navorel::app

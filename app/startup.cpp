@@ -43,6 +43,22 @@ void splitChosen(const std::string& path, std::string& folderSetting, std::strin
     name = p.filename().string();
 }
 
+// A user file that cannot be read is moved aside, so that the save at exit does not put an
+// empty set in its place: NAME.bad, or NAME.bad2, NAME.bad3, ... when that is taken. When it
+// cannot be moved, `keep` asks the shut-down to leave it alone. Answers the message to show.
+std::string setAside(const std::string& path, const std::string& reason, bool& keep) {
+    std::error_code ec;
+    for (int n = 1; n <= 99; ++n) {
+        const std::string aside = path + ".bad" + (n == 1 ? std::string() : std::to_string(n));
+        if (fs::exists(fs::symlink_status(aside, ec))) continue;
+        fs::rename(path, aside, ec);
+        if (ec) break;
+        return reason + "\n\nThe file was moved to " + aside + "; the program starts without it.";
+    }
+    keep = true;
+    return reason + "\n\nThe file is kept as it is and will not be saved at exit.";
+}
+
 } // namespace
 
 bool runStartupSequence(AppData& d, const StartupHooks& hooks, std::string& error) {
@@ -82,21 +98,34 @@ bool runStartupSequence(AppData& d, const StartupHooks& hooks, std::string& erro
     d.finestShore->openLevel(4);
     d.finestTests = std::make_unique<StoreCrossings>(
         d.finestShore->hasFile() ? d.finestShore.get() : nullptr, nullptr);
-    std::string ignored;
-    if (!loadUserRoute(paths.routeFile, d.route.waypoints, ignored)) d.route.waypoints.clear();
+    std::vector<std::string> unreadable;
+    std::string reason;
+    if (fs::exists(paths.routeFile) && !loadUserRoute(paths.routeFile, d.route.waypoints, reason)) {
+        d.route.waypoints.clear();
+        unreadable.push_back(setAside(paths.routeFile, reason, d.keepRouteFile));
+    }
     recompute(d.route, params, d.finestTests.get());
     d.log.step("Route = OK");
-    if (fs::exists(paths.barrierFile)) loadBarriers(paths.barrierFile, d.barriers, ignored);
+    if (fs::exists(paths.barrierFile) && !loadBarriers(paths.barrierFile, d.barriers, reason)) {
+        d.barriers.clear();
+        unreadable.push_back(setAside(paths.barrierFile, reason, d.keepBarrierFile));
+    }
     d.crossings = std::make_unique<StoreCrossings>(
         d.routingShore->hasFile() ? d.routingShore.get() : nullptr, &d.barriers);
     d.log.step("Barriers = OK");
 
     if (hooks.showWindow) hooks.showWindow();
     if (fs::exists(paths.waypointFile)) {
-        d.haveWaypoints = loadWaypointSet(paths.waypointFile, d.waypoints, ignored);
-        if (!d.haveWaypoints) d.waypoints = {};
+        // Without a set the shut-down writes no waypoint file, so this one stays as it is.
+        d.haveWaypoints = loadWaypointSet(paths.waypointFile, d.waypoints, reason);
+        if (!d.haveWaypoints) {
+            d.waypoints = {};
+            unreadable.push_back(reason);
+        }
     }
     d.log.step("Waypoints = OK");
+    if (hooks.inform)
+        for (const std::string& message : unreadable) hooks.inform(message);
     if (hooks.splashStage) hooks.splashStage(3);
 
     // Without a usable GRIB (and none chosen) the program runs on the constant wind.
@@ -159,7 +188,7 @@ WindowPlace fitToScreen(const WindowSettings& c, int screenWidth, int screenHeig
     return p;
 }
 
-void shutDown(AppData& d, const MapView* view, std::vector<std::string>& errors) {
+void saveAtExit(AppData& d, const MapView* view, std::vector<std::string>& errors) {
     Settings& settings = d.config.settings;
     if (view) {
         settings.map.scale = view->scale;
@@ -170,10 +199,16 @@ void shutDown(AppData& d, const MapView* view, std::vector<std::string>& errors)
     std::string error;
     if (!d.config.save(error) && !error.empty()) errors.push_back(error);
     const ProgramPaths& paths = d.config.paths;
-    if (!saveUserRoute(paths.routeFile, d.route.waypoints, error)) errors.push_back(error);
-    if (!saveBarriers(paths.barrierFile, d.barriers, error)) errors.push_back(error);
+    if (!d.keepRouteFile && !saveUserRoute(paths.routeFile, d.route.waypoints, error))
+        errors.push_back(error);
+    if (!d.keepBarrierFile && !saveBarriers(paths.barrierFile, d.barriers, error))
+        errors.push_back(error);
     if (d.haveWaypoints && !saveWaypointSet(paths.waypointFile, d.waypoints, error))
         errors.push_back(error);
+}
+
+void shutDown(AppData& d, const MapView* view, std::vector<std::string>& errors) {
+    saveAtExit(d, view, errors);
     d.log.end();
 }
 

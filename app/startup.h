@@ -34,6 +34,9 @@ struct AppData {
     std::unique_ptr<ShorelineStore> finestShore; // waypoint land test
     std::unique_ptr<StoreCrossings> finestTests;
     std::unique_ptr<StoreCrossings> crossings;
+    // The routing's level read again for the chart, which leaves out isochrone segments that
+    // cross land: the painter never touches the cells a running routing is reading in.
+    std::unique_ptr<ShorelineStore> chartLand;
     TideHarmonics tides;
     CurrentProvider currents;
     bool haveCurrents = false;
@@ -53,6 +56,9 @@ struct AppData {
         double lon = 0, lat = 0, speed = 0, course = 0;
     } boat;
     bool firstRun = false; // this run is the first opening of the program folder
+    // A route or barrier file that could not be read and could not be moved aside either: the
+    // shut-down leaves it as it is instead of saving the empty set over it.
+    bool keepRouteFile = false, keepBarrierFile = false;
 };
 
 // What the start-up asks of the window system; every hook may be left empty (the screenshot
@@ -77,14 +83,20 @@ bool loadConfiguration(const std::string& folder, AppData& data, std::string& er
 // The data sets in their fixed order, each step logged: shorelines, traffic zones, cities,
 // colours, tides, currents, route, barriers, waypoints, wind, polar, GPS. Only a missing
 // polar fails (`error` then says why; empty when the user cancelled the polar dialog).
+// A route or barrier file that cannot be read is moved aside as NAME.bad and its set starts
+// empty; that, and an unreadable waypoint file (left in place), is told through `inform`
+// with the file and the line.
 bool runStartupSequence(AppData& data, const StartupHooks& hooks, std::string& error);
 
 // Both of the above without dialogs.
 bool startUp(const std::string& folder, AppData& data, std::string& error);
 
 // At exit: the view goes into the settings, then Config.ini, the route, the barriers and
-// the waypoints are saved and the log gets its end line. Failed saves are listed in
-// `errors` (each leaves the old file whole).
+// the waypoints are saved. Failed saves are listed in `errors` (each leaves the old file
+// whole); called again, it saves everything again.
+void saveAtExit(AppData& data, const MapView* view, std::vector<std::string>& errors);
+
+// saveAtExit, then the log's end line.
 void shutDown(AppData& data, const MapView* view, std::vector<std::string>& errors);
 
 // A routing run over the loaded data, as the start command makes it; `control` and the

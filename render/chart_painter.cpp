@@ -57,9 +57,10 @@ void addContours(QPainterPath& path, const MapView& view,
     }
 }
 
-// The coastline proper: every land edge except those the cell cut along its border.
-void addCoast(QPainterPath& path, const MapView& view, const ShorelineCell& cell, double shift) {
-    for (const ShorelineContour& c : cell.land) {
+// The coastline proper: every edge of `contours` except those the cell cut along its border.
+void addCoast(QPainterPath& path, const MapView& view, const ShorelineCell& cell,
+              const std::vector<ShorelineContour>& contours, double shift) {
+    for (const ShorelineContour& c : contours) {
         const std::size_t n = c.vertices.size();
         if (n < 2) continue;
         bool drawing = false;
@@ -99,8 +100,12 @@ void paintShorelines(QPainter& painter, const MapView& view, const ChartScene& s
         for (int j = firstLat; j < lastLat; ++j) {
             const ShorelineCell& cell = scene.shore->cellAt(i, j);
             addContours(land, view, cell.land, shift);
-            addContours(lakes, view, cell.lakes, shift);
-            if (map.showShorelines) addCoast(coast, view, cell, shift);
+            // Hidden lakes stay land, as the land test counts them.
+            if (map.showLakes) addContours(lakes, view, cell.lakes, shift);
+            if (map.showShorelines) {
+                addCoast(coast, view, cell, cell.land, shift);
+                if (map.showLakes) addCoast(coast, view, cell, cell.lakes, shift);
+            }
         }
     }
     // The coast is stroked first and the land filled over it, so the coastline shows on the
@@ -112,7 +117,7 @@ void paintShorelines(QPainter& painter, const MapView& view, const ChartScene& s
     }
     if (map.showLand) {
         painter.fillPath(land, bgr(map.colorLand));
-        painter.fillPath(lakes, bgr(map.colorSea));
+        if (map.showLakes) painter.fillPath(lakes, bgr(map.colorSea));
     }
 }
 
@@ -591,7 +596,9 @@ void paintResult(QPainter& painter, const MapView& view, const ChartScene& scene
     layer.params = &scene.settings->routing;
     layer.display = &scene.settings->routingDisplay;
     layer.windColours = scene.windColors;
+    layer.landStore = scene.routingLand;
     layer.selectedRun = scene.selectedRun;
+    layer.routeNote = scene.routeNote;
     layer.barbShaft = 2.0 * scene.settings->winds.lengthArrow;
     layer.barbLength = scene.settings->winds.lengthBarb;
     paintRoutingLayer(painter, view, layer);

@@ -5,6 +5,7 @@
 #include "core/geodesy.h"
 #include "render/map_view.h"
 
+#include <string>
 #include <vector>
 
 class QPainter;
@@ -26,6 +27,8 @@ class TideHarmonics;
 struct ChartScene {
     const Settings* settings = nullptr;
     ShorelineStore* shore = nullptr; // drawing store, opened at the view's level when painted
+    // Open at the routing's level: isochrone segments crossing its land are left out.
+    const ShorelineStore* routingLand = nullptr;
     const WindStore* wind = nullptr; // null or empty: no forecast loaded
     const WindColorRamp* windColors = nullptr;
     int windFrame = 0;
@@ -39,7 +42,8 @@ struct ChartScene {
     const WaypointSet* waypoints = nullptr;
     const UserRoute* route = nullptr;
     const RoutingResult* result = nullptr;
-    int selectedRun = -1; // the scan run selected in the results
+    int selectedRun = -1;  // the scan run selected in the results
+    std::string routeNote; // beside the end of a route that did not arrive
     // Fronts of a run in progress, in drawing order.
     const std::vector<std::vector<GeoPoint>>* liveFronts = nullptr;
     bool showBoat = false;

@@ -1,5 +1,6 @@
 #include "render/routing_layer.h"
 
+#include "geo/crossing.h"
 #include "render/chart_painter.h"
 #include "render/map_view.h"
 #include "render/wind_symbols.h"
@@ -72,6 +73,36 @@ std::uint32_t segmentColour(RouteStyle style, const IsochronePoint& p,
     return in.routing;
 }
 
+std::string scanRunLabel(const RoutingResult& result, int run) {
+    const std::size_t n = result.summaries.size();
+    if (run < 0 || static_cast<std::size_t>(run) >= n) return {};
+    const RunSummary& s = result.summaries[static_cast<std::size_t>(run)];
+    if (result.severalPolars) return s.polarName;
+    // The quantity that differs between the runs is the one scanned.
+    auto varies = [&](auto field) {
+        for (const RunSummary& other : result.summaries)
+            if (field(other) != field(s)) return true;
+        return false;
+    };
+    char text[48];
+    if (varies([](const RunSummary& r) { return r.power; }))
+        std::snprintf(text, sizeof text, "%d %%", s.power);
+    else if (varies([](const RunSummary& r) { return r.variation; }))
+        std::snprintf(text, sizeof text, "Wind %d %%", s.variation);
+    else if (varies([](const RunSummary& r) { return r.startOffset; }))
+        std::snprintf(text, sizeof text, "Start %+d h", s.startOffset);
+    else
+        std::snprintf(text, sizeof text, "%d %%", s.power);
+    return text;
+}
+
+bool runArrived(const RoutingResult& result, int run) {
+    if (run < 0) return result.output.arrived;
+    const std::size_t k = static_cast<std::size_t>(run);
+    // The run's flag stays set only when it reached its last waypoint.
+    return k < result.summaries.size() && result.summaries[k].inProgress;
+}
+
 double routeLineWidth(float thickness, bool selected) {
     double w = std::isfinite(thickness) ? thickness * 0.25 : 1.0;
     w = std::clamp(w, 1.0, 64.0);
@@ -142,6 +173,25 @@ void drawGeoPolyline(QPainter& painter, const MapView& view, const std::vector<G
     flush();
 }
 
+// Draws a front as a polyline, broken where a segment between neighbours crosses land of
+// `land` (when given): a front that wraps round a cape must not be drawn across it.
+void drawFront(QPainter& painter, const MapView& view, const std::vector<GeoPoint>& points,
+               const ShorelineStore* land) {
+    if (!land) {
+        drawGeoPolyline(painter, view, points);
+        return;
+    }
+    std::vector<GeoPoint> piece;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (!piece.empty() && segmentCrossesLand(*land, piece.back(), points[i])) {
+            drawGeoPolyline(painter, view, piece);
+            piece.clear();
+        }
+        piece.push_back(points[i]);
+    }
+    drawGeoPolyline(painter, view, piece);
+}
+
 std::vector<GeoPoint> frontPoints(const std::vector<IsochronePoint>& front) {
     std::vector<GeoPoint> points;
     points.reserve(front.size());
@@ -175,7 +225,10 @@ void paintSegments(QPainter& painter, const MapView& view,
 struct RouteDrawing {
     RouteStyle style = RouteStyle::Lines;
     double width = 1;
-    bool black = false; // a scanned route drawn in black
+    bool black = false;    // a scanned route drawn in black
+    bool arrived = true;   // only a route that arrived gets the arrival circle
+    std::string label;     // written beside the route (the run of a scan, a note)
+    double labelShare = 1; // where along the route, as a share of its points (1: the end)
     SegmentColourInputs colours;
     double barbShaft = 30, barbLength = 10;
 };
@@ -187,8 +240,30 @@ void paintSquare(QPainter& painter, const MapView& view, QPointF centre, double 
     painter.fillRect(QRectF(centre.x() - half, centre.y() - half, side, side), colour);
 }
 
+struct RouteLabel {
+    QPointF at;
+    QString text;
+};
+
+// Labels go over every route, so that no later route covers one.
+void paintLabels(QPainter& painter, const std::vector<RouteLabel>& labels) {
+    QFont font = painter.font();
+    font.setPixelSize(12);
+    painter.setFont(font);
+    for (const RouteLabel& l : labels) {
+        const QPointF at = l.at + QPointF(kArrivalCircleRadius + 4, 4);
+        // On a white backing, so that the label reads over the routes and the wind.
+        QRectF box = painter.boundingRect(QRectF(at.x(), at.y() - 14, 300, 18),
+                                          Qt::AlignLeft | Qt::AlignVCenter, l.text);
+        box.adjust(-2, 0, 2, 0);
+        painter.fillRect(box, QColor(255, 255, 255, 210));
+        painter.setPen(QPen(Qt::black, 1));
+        painter.drawText(box, Qt::AlignCenter, l.text);
+    }
+}
+
 void paintRoute(QPainter& painter, const MapView& view, const std::vector<IsochronePoint>& route,
-                const RouteDrawing& d) {
+                const RouteDrawing& d, std::vector<RouteLabel>& labels) {
     if (route.empty()) return;
     const bool dots = d.style == RouteStyle::Dots || d.style == RouteStyle::DotsAndLines;
     const bool lines = d.style != RouteStyle::Dots;
@@ -219,10 +294,20 @@ void paintRoute(QPainter& painter, const MapView& view, const std::vector<Isochr
     view.project(longitudeIntoView(view, last.lon), last.lat, x, y);
     const QPointF end(x, y);
     if (dots) paintSquare(painter, view, end, 2 * d.width, routing);
-    if (meetsView(view, end, end, kArrivalCircleRadius + 2)) {
+    if (d.arrived && meetsView(view, end, end, kArrivalCircleRadius + 2)) {
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(qcolour(kArrivalCircleColour), 2));
         painter.drawEllipse(end, kArrivalCircleRadius, kArrivalCircleRadius);
+    }
+    // The routes of a scan often end at the same place: each label stands at its own share
+    // of its route, so that the labels do not cover each other and sit on their own line.
+    const std::size_t k =
+        std::min(route.size() - 1,
+                 static_cast<std::size_t>(d.labelShare * static_cast<double>(route.size())));
+    const IsochronePoint& tag = route[k];
+    if (!d.label.empty() && finitePoint(tag.lon, tag.lat)) {
+        view.project(longitudeIntoView(view, tag.lon), tag.lat, x, y);
+        labels.push_back({QPointF(x, y), QString::fromStdString(d.label)});
     }
 }
 
@@ -283,10 +368,11 @@ void paintRoutingLayer(QPainter& painter, const MapView& view, const RoutingLaye
     if (isochroneMethod && params.showIsochrones) {
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(qcolour(rd.colorIsochron), 1));
-        for (const Isochrone* f : fronts) drawGeoPolyline(painter, view, frontPoints(*f));
+        for (const Isochrone* f : fronts)
+            drawFront(painter, view, frontPoints(*f), layer.landStore);
         if (layer.liveFronts)
             for (const std::vector<GeoPoint>& f : *layer.liveFronts)
-                drawGeoPolyline(painter, view, f);
+                drawFront(painter, view, f, layer.landStore);
     }
     const bool running = layer.liveFronts && !layer.liveFronts->empty();
     if (isochroneMethod && params.showEllipse && layer.route && (result || running)) {
@@ -311,9 +397,11 @@ void paintRoutingLayer(QPainter& painter, const MapView& view, const RoutingLaye
         d.colours.windScale = &windScale;
         d.barbShaft = layer.barbShaft;
         d.barbLength = layer.barbLength;
+        std::vector<RouteLabel> labels;
 
         const std::vector<IsochronePoint>* labelled = &result->output.route;
-        const bool scan = result->scanning && !result->scanRoutes.empty();
+        // The scan's flag is cleared when the scan ends; its routes stay to be drawn.
+        const bool scan = !result->scanRoutes.empty();
         if (scan) {
             const int runs = static_cast<int>(result->scanRoutes.size());
             // The selected run last, so that it lies over the others.
@@ -337,14 +425,20 @@ void paintRoutingLayer(QPainter& painter, const MapView& view, const RoutingLaye
                 }
                 d.width = routeLineWidth(params.thickness, k == layer.selectedRun);
                 d.black = params.scanningsBlack;
-                paintRoute(painter, view, result->scanRoutes[run], d);
+                d.arrived = runArrived(*result, k);
+                d.label = scanRunLabel(*result, k);
+                d.labelShare = (k + 1.0) / (runs + 1.0);
+                paintRoute(painter, view, result->scanRoutes[run], d, labels);
             }
         } else {
             d.colours.minSog = result->minSog;
             d.colours.maxSog = result->maxSog;
             d.width = routeLineWidth(params.thickness, false);
-            paintRoute(painter, view, result->output.route, d);
+            d.arrived = runArrived(*result);
+            if (!d.arrived) d.label = layer.routeNote;
+            paintRoute(painter, view, result->output.route, d, labels);
         }
+        paintLabels(painter, labels);
         if (isochroneMethod && params.showHours) paintHours(painter, view, *labelled);
     }
     painter.restore();

@@ -6,6 +6,7 @@
 #include "core/geodesy.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class QPainter;
@@ -13,6 +14,7 @@ class QPainter;
 namespace navorel {
 
 class MapView;
+class ShorelineStore;
 struct IsochronePoint;
 struct RoutingResult;
 struct RoutingParameters;
@@ -65,6 +67,15 @@ int windForceIndex(float awsMs, int interval, int count);
 std::uint32_t segmentColour(RouteStyle style, const IsochronePoint& p,
                             const SegmentColourInputs& in);
 
+// The label written beside the end of scanned run `run`: what the scan varied in that run
+// ("80 %" effectiveness, "Wind 120 %", "Start +3 h", or the polar's name). Empty when the
+// result holds no such run.
+std::string scanRunLabel(const RoutingResult& result, int run);
+
+// Whether run `run` of a scan reached its last waypoint (a run stopped early or cancelled has
+// no arrival); -1 asks for the last run made.
+bool runArrived(const RoutingResult& result, int run = -1);
+
 // The line width of a route: Thickness x 0.25, at least 1 (and at most 64 so that an absurd
 // setting cannot stall the rasteriser); three times that for the selected scan run.
 double routeLineWidth(float thickness, bool selected);
@@ -77,7 +88,12 @@ struct RoutingLayer {
     const RoutingParameters* params = nullptr;       // RenderMode, Thickness, the Show switches
     const RoutingDisplaySettings* display = nullptr; // the colours
     const WindColorRamp* windColours = nullptr;      // for the wind-force style; may be null
-    int selectedRun = -1;   // the scan run selected in the results, drawn three times wider
+    // Isochrone segments that cross land in this store are left out; it must be open at the
+    // routing's level. Null: every segment is drawn.
+    const ShorelineStore* landStore = nullptr;
+    int selectedRun = -1; // the scan run selected in the results, drawn three times wider
+    // Written beside the end of a route that did not arrive ("Routing not finished").
+    std::string routeNote;
     double barbShaft = 30;  // wind barbs of the wind-direction style: 2 x LengthArrow
     double barbLength = 10; // LengthBarb
 };

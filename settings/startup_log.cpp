@@ -1,5 +1,8 @@
 #include "settings/startup_log.h"
 
+#include <cerrno>
+#include <cstring>
+
 namespace navorel {
 
 StartupLog::~StartupLog() {
@@ -9,6 +12,7 @@ StartupLog::~StartupLog() {
 bool StartupLog::open(const std::string& path, bool enabled) {
     close();
     if (enabled) file_ = std::fopen(path.c_str(), "a");
+    path_ = path;
     return file_ != nullptr;
 }
 
@@ -26,10 +30,15 @@ std::tm StartupLog::utcNow() const {
 
 void StartupLog::writeLine(const std::string& line) {
     if (!file_) return;
-    std::fputs(line.c_str(), file_);
-    std::fputc('\n', file_);
+    errno = 0;
     // Each line reaches the file at once, so a crash during start-up leaves its trace.
-    std::fflush(file_);
+    const bool written = std::fputs(line.c_str(), file_) >= 0 && std::fputc('\n', file_) != EOF &&
+                         std::fflush(file_) == 0;
+    if (!written && writeError_.empty()) {
+        writeError_ =
+            path_ + " cannot be written: " + (errno ? std::strerror(errno) : "write error");
+        std::clearerr(file_);
+    }
 }
 
 void StartupLog::start() {

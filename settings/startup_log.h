@@ -27,6 +27,9 @@ class StartupLog {
     bool open(const std::string& path, bool enabled);
     void close();
     bool isOpen() const { return file_ != nullptr; }
+    // Empty while every line reached the file; else why the first one that did not failed
+    // (a full disk, a log on a removed drive). Later lines are still tried.
+    const std::string& writeError() const { return writeError_; }
 
     // "%02d/%02d/%04d %02d:%02d:%02d -- START"
     void start();
@@ -45,6 +48,7 @@ class StartupLog {
     std::tm utcNow() const;
 
     std::FILE* file_ = nullptr;
+    std::string path_, writeError_;
     std::function<std::time_t()> clock_;
 };
 

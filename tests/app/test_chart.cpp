@@ -122,6 +122,59 @@ TEST(ChartImage, ShippedFolderShowsLandAndSeaWithTheConfiguredColours) {
         EXPECT_NE(text.find(step), std::string::npos) << step;
 }
 
+TEST(ChartImage, LakesAreWaterOnlyWhenShownAndIsochronesStopAtLand) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    Settings& settings = data.config.settings;
+    settings.winds.showArrows = false;
+    settings.winds.showSurfaceGradient = settings.winds.showSurfaceNoGradient = false;
+    const QColor land = fromBgr(settings.map.colorLand), sea = fromBgr(settings.map.colorSea);
+
+    // Lake Superior: hidden lakes stay land, as the land test counts them; shown, water.
+    MapView lakeView;
+    lakeView.resize(640, 480);
+    lakeView.scale = 100;
+    ASSERT_TRUE(lakeView.centreOn(-87.5, 47.6, true));
+    const struct {
+        bool show;
+        QColor colour;
+    } lakes[] = {{false, land}, {true, sea}};
+    for (const auto& c : lakes) {
+        settings.map.showLakes = c.show;
+        const QImage image = app::renderChartImage(data, lakeView, app::displayWind(data), nullptr);
+        EXPECT_GT(shareOf(image, lakeView, -87.0, 47.6, 5, c.colour), 0.9) << c.show;
+    }
+    settings.map.showLakes = false;
+
+    // A front across the forearm of Cape Cod: the piece over the land is left out, the
+    // pieces over the sea on either side are drawn.
+    RoutingResult result;
+    settings.routing.method = 1;
+    settings.routing.coastsQuality = 2; // a level the test set-up builds
+    settings.routing.showIsochrones = true;
+    settings.routing.showSegments = false;
+    Isochrone front;
+    for (float lon : {-70.25f, -70.15f, -69.85f, -69.75f}) {
+        IsochronePoint p;
+        p.valid = 1;
+        p.lon = p.parentLon = lon;
+        p.lat = p.parentLat = 41.9f;
+        front.push_back(p);
+    }
+    result.output.allIsochrones = {front};
+    MapView capeView;
+    capeView.resize(640, 480);
+    capeView.scale = 250;
+    ASSERT_TRUE(capeView.centreOn(-70.0, 41.9, true));
+    const QImage cape = app::renderChartImage(data, capeView, app::displayWind(data), &result);
+    // The line is smoothed, so its pixels are told by what they are not: plain land or sea.
+    EXPECT_EQ(shareOf(cape, capeView, -69.992, 41.9, 1, land), 1.0);
+    EXPECT_LT(shareOf(cape, capeView, -70.2, 41.9, 1, sea), 0.8);
+    EXPECT_LT(shareOf(cape, capeView, -69.8, 41.9, 1, sea), 0.8);
+}
+
 TEST(ChartImage, BarbsGainAPennantAt45KnotsAndTurnBlackOverASurface) {
     ProgramFolder folder;
     app::AppData data;

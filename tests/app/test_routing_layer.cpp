@@ -154,6 +154,7 @@ class RoutingLayerPicture : public ::testing::Test {
 TEST_F(RoutingLayerPicture, DotsLinesBarbsAndArrival) {
     // (-1, 0) to (0, 0) to (1, 0): x 100 to 200 to 300 on row 150.
     result.output.route = {step(-1, 0, 0, 0), step(0, 0, 1, 0)};
+    result.output.arrived = true;
     paint(); // lines of width 5, no squares
     EXPECT_TRUE(is(150, 150, kRouting) && is(250, 150, kRouting));
     EXPECT_EQ(count(200, 140, 200, 146, kRouting), 0);
@@ -161,6 +162,13 @@ TEST_F(RoutingLayerPicture, DotsLinesBarbsAndArrival) {
     EXPECT_GT(count(299, 139, 301, 141, kArrivalCircleColour), 0);
     EXPECT_GT(count(309, 149, 311, 151, kArrivalCircleColour), 0);
     EXPECT_TRUE(is(300, 145, kWhite));
+    // A route that stopped short has no arrival mark; its note stands beside its end.
+    result.output.arrived = false;
+    layer.routeNote = "Routing not finished";
+    paint();
+    EXPECT_EQ(count(299, 139, 301, 141, kArrivalCircleColour), 0);
+    EXPECT_GT(count(314, 140, 399, 158, kWhite), 20);
+    layer.routeNote.clear();
 
     params.renderMode = 0; // squares of side 10 at the step starts and the last point only
     paint();
@@ -204,15 +212,50 @@ TEST_F(RoutingLayerPicture, SegmentsOutsideTheViewAndAcrossTheDateLine) {
     EXPECT_TRUE(is(100, 150, kWhite) && is(300, 150, kWhite));
 }
 
+TEST(RoutingLayerScan, EachRunIsLabelledWithWhatTheScanVaried) {
+    RoutingResult r;
+    const struct {
+        int power, variation, offset;
+        const char* polar;
+    } runs[] = {{80, 100, 0, "A"}, {100, 120, -3, "B"}};
+    auto label = [&](bool polars, int varied) {
+        r.summaries.clear();
+        r.severalPolars = polars;
+        for (const auto& run : runs) {
+            RunSummary s;
+            s.power = varied == 0 ? run.power : 100;
+            s.variation = varied == 1 ? run.variation : 100;
+            s.startOffset = varied == 2 ? run.offset : 0;
+            s.polarName = run.polar;
+            r.summaries.push_back(s);
+        }
+        return scanRunLabel(r, 0) + "|" + scanRunLabel(r, 1);
+    };
+    EXPECT_EQ(label(false, 0), "80 %|100 %");
+    EXPECT_EQ(label(false, 1), "Wind 100 %|Wind 120 %");
+    EXPECT_EQ(label(false, 2), "Start +0 h|Start -3 h");
+    EXPECT_EQ(label(true, 3), "A|B");
+    EXPECT_EQ(scanRunLabel(r, 2), "");
+}
+
 TEST_F(RoutingLayerPicture, ScannedRoutes) {
-    // Two runs on rows 100 and 200.
-    result.scanning = true;
+    // Two runs on rows 100 and 200, drawn after the scan ended (its flag cleared); the first
+    // arrived at x 300, the second stopped short.
+    result.scanning = false;
     result.scanRoutes = {{step(-1, 0.5f, 1, 0.5f)}, {step(-1, -0.5f, 1, -0.5f)}};
     result.output.route = result.scanRoutes.back();
+    result.summaries.resize(2);
+    result.summaries[0].power = 80;
+    result.summaries[0].inProgress = true;
     paint();
     const int normal = count(200, 90, 200, 110, 0);
     EXPECT_GE(normal, 4);
     EXPECT_EQ(count(200, 190, 200, 210, 0), normal);
+    EXPECT_GT(count(299, 89, 301, 91, kArrivalCircleColour), 0);
+    EXPECT_EQ(count(299, 189, 301, 191, kArrivalCircleColour), 0);
+    // Each end carries its label ("80 %", "100 %") right of it (text: pixels not white).
+    EXPECT_GT(count(314, 90, 399, 108, kWhite), 20);
+    EXPECT_GT(count(314, 190, 399, 208, kWhite), 20);
 
     layer.selectedRun = 0; // three times wider
     paint();

@@ -209,42 +209,101 @@ TEST(Shutdown, SavesTheViewTheRouteAndTheBarriersAndLeavesNoWaypointFile) {
     EXPECT_FALSE(fs::exists(folder.path() / "Data" / "Waypoints.gpx"));
 }
 
-TEST(Program, RunsItsLoopAndSavesWhenTheSessionEnds) {
+TEST(Startup, UnreadableRouteAndBarrierFilesAreMovedAsideAndTold) {
     ProgramFolder folder;
-    const fs::path log = folder.path() / "Data" / "Log.txt";
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        execl(NAVOREL_APP, NAVOREL_APP, "--folder", folder.str().c_str(), (char*)nullptr);
-        _exit(127);
-    }
-    // The window is up once the loop is logged.
-    bool looping = false;
-    for (int i = 0; i < 600 && !looping; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        const std::vector<std::string> steps = logSteps(folder.path());
-        looping = std::find(steps.begin(), steps.end(), "Loop = OK") != steps.end();
-    }
-    kill(pid, SIGTERM);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(looping);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    const std::vector<std::string> steps = logSteps(folder.path());
-    ASSERT_GE(steps.size(), 10u);
-    const std::vector<std::string> tail(steps.end() - 4, steps.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"GPS = OK", "Loop = OK", "-- END", ""}));
-    // The main window exists before the data sets load.
-    const auto language = std::find(steps.begin(), steps.end(), "Language = OK");
-    ASSERT_NE(language, steps.end());
-    EXPECT_EQ(*(language + 1), "Window = OK");
-    EXPECT_EQ(*(language + 2), "Gshhs rendering = OK");
-    // The shut-down saved the settings: this folder is no longer a first opening.
-    IniFile ini;
+    const fs::path data = folder.path() / "Data";
+    const std::string badBarriers = "<?xml version=\"1.0\"?>\n<gpx>\n\t<rte>\n"
+                                    "\t\t<rtept lat=\"abc\" lon=\"-70\"/>\n\t</rte>\n</gpx>\n";
+    const std::string badRoute = "<?xml version=\"1.0\"?>\n<gpx><rte>\n\n"
+                                 "<rtept lat=\"42\" lon=\"west\"/></rte></gpx>\n";
+    fs::remove(data / "Route.gpx");
+    std::ofstream(data / "Route.gpx") << badRoute;
+    std::ofstream(data / "Barriers.gpx") << badBarriers;
+    std::ofstream(data / "Barriers.gpx.bad") << "an earlier one"; // not replaced
+    std::ofstream(data / "Waypoints.gpx") << "<gpx><wpt";         // left where it is
+
+    app::AppData d;
     std::string error;
-    ASSERT_TRUE(ini.load((folder.path() / "Config.ini").string(), error)) << error;
-    EXPECT_EQ(ini.readText("Folders", "Initial"), folder.str());
-    EXPECT_EQ(ini.readInt("Window", "FirstOpening", 1), 0);
+    ASSERT_TRUE(app::loadConfiguration(folder.str(), d, error)) << error;
+    app::StartupHooks hooks;
+    std::vector<std::string> told;
+    hooks.inform = [&](const std::string& m) { told.push_back(m); };
+    ASSERT_TRUE(app::runStartupSequence(d, hooks, error)) << error;
+    EXPECT_TRUE(d.route.waypoints.empty() && d.barriers.empty() && !d.haveWaypoints);
+    // Which file, which line, and where it went.
+    ASSERT_GE(told.size(), 3u);
+    const struct {
+        const char* file;
+        const char* line;
+        const char* aside;
+    } expected[] = {{"Route.gpx: line 4", "longitude", "Route.gpx.bad"},
+                    {"Barriers.gpx: line 4", "latitude", "Barriers.gpx.bad2"},
+                    {"Waypoints.gpx:", "", ""}};
+    for (int k = 0; k < 3; ++k) {
+        for (const char* part : {expected[k].file, expected[k].line, expected[k].aside})
+            EXPECT_NE(told[static_cast<std::size_t>(k)].find(part), std::string::npos)
+                << told[static_cast<std::size_t>(k)] << " lacks " << part;
+    }
+
+    std::vector<std::string> errors;
+    app::shutDown(d, nullptr, errors);
+    EXPECT_TRUE(errors.empty());
+    auto read = [](const fs::path& p) {
+        std::ifstream in(p);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    };
+    EXPECT_EQ(read(data / "Route.gpx.bad"), badRoute);
+    EXPECT_EQ(read(data / "Barriers.gpx.bad2"), badBarriers);
+    EXPECT_EQ(read(data / "Barriers.gpx.bad"), "an earlier one");
+    EXPECT_EQ(read(data / "Waypoints.gpx"), "<gpx><wpt");
+}
+
+TEST(Program, RunsItsLoopAndSavesWhenTheSessionEnds) {
+    // Twice: the second time the route cannot be saved (a folder took its name), and the
+    // program says so with a non-zero exit.
+    for (bool blocked : {false, true}) {
+        SCOPED_TRACE(blocked ? "route blocked" : "all saved");
+        ProgramFolder folder;
+        const fs::path log = folder.path() / "Data" / "Log.txt";
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            execl(NAVOREL_APP, NAVOREL_APP, "--folder", folder.str().c_str(), (char*)nullptr);
+            _exit(127);
+        }
+        // The window is up once the loop is logged.
+        bool looping = false;
+        for (int i = 0; i < 600 && !looping; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            const std::vector<std::string> steps = logSteps(folder.path());
+            looping = std::find(steps.begin(), steps.end(), "Loop = OK") != steps.end();
+        }
+        const fs::path route = folder.path() / "Data" / "Route.gpx";
+        if (blocked) {
+            fs::remove(route);
+            fs::create_directories(route / "inside");
+        }
+        kill(pid, SIGTERM);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(looping);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), blocked ? 1 : 0);
+        const std::vector<std::string> steps = logSteps(folder.path());
+        ASSERT_GE(steps.size(), 10u);
+        const std::vector<std::string> tail(steps.end() - 4, steps.end());
+        EXPECT_EQ(tail, (std::vector<std::string>{"GPS = OK", "Loop = OK", "-- END", ""}));
+        // The main window exists before the data sets load.
+        const auto language = std::find(steps.begin(), steps.end(), "Language = OK");
+        ASSERT_NE(language, steps.end());
+        EXPECT_EQ(*(language + 1), "Window = OK");
+        EXPECT_EQ(*(language + 2), "Gshhs rendering = OK");
+        // The shut-down saved the settings: this folder is no longer a first opening.
+        IniFile ini;
+        std::string error;
+        ASSERT_TRUE(ini.load((folder.path() / "Config.ini").string(), error)) << error;
+        EXPECT_EQ(ini.readText("Folders", "Initial"), folder.str());
+        EXPECT_EQ(ini.readInt("Window", "FirstOpening", 1), 0);
+    }
 }

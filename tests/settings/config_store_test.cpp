@@ -273,3 +273,13 @@ TEST(StartupLogTest, LogZeroWritesNothing) {
     log.end();
     EXPECT_FALSE(std::filesystem::exists(dir.file("Data/Log.txt")));
 }
+
+TEST(StartupLogTest, AFailedWriteIsReported) {
+    StartupLog log;
+    ASSERT_TRUE(log.open("/dev/full", true)); // every write: no space left on the device
+    EXPECT_EQ(log.writeError(), "");
+    log.start();
+    EXPECT_NE(log.writeError().find("/dev/full cannot be written: No space left"),
+              std::string::npos)
+        << log.writeError();
+}
