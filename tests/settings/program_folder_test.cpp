@@ -119,7 +119,9 @@ TEST(ProgramFolder, AFailedCopyStopsThePreparationWithAMessageAndLeavesNoEmptyFi
     EXPECT_EQ(WEXITSTATUS(status), 1); // failed, with a message
     EXPECT_FALSE(fs::exists(s.file("Gribs/Demo.grb")));
     for (const auto& e : fs::recursive_directory_iterator(s.user)) {
-        if (e.is_regular_file()) EXPECT_GT(e.file_size(), 0u) << e.path();
+        if (e.is_regular_file()) {
+            EXPECT_GT(e.file_size(), 0u) << e.path();
+        }
     }
 
     // The next start on a disk with room completes the folder.
