@@ -555,7 +555,11 @@ bool GribDecoder::readFile(const std::string& path, std::vector<GribRecord>& rec
     std::string refused;
     FileProblem problem = FileProblem::None;
     std::FILE* file = openRegularStream(path, kMaxGribFileBytes, refused, nullptr, &problem);
-    if (!file) return failWith(problem == FileProblem::CannotOpen ? kCannotOpen : refused + "\n");
+    if (!file) {
+        if (problem == FileProblem::CannotOpen) return failWith(kCannotOpen);
+        // "PATH: reason": the reason alone, as the caller names the file.
+        return failWith(refused.substr(std::min(refused.size(), path.size() + 2)) + "\n");
+    }
     std::vector<std::uint8_t> bytes;
     try {
         bytes.reserve(40000);
