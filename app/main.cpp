@@ -3,9 +3,11 @@
 #include "app/chart_view.h"
 #include "app/main_window.h"
 #include "app/splash_window.h"
+#include "core/atomic_file.h"
 #include "settings/program_folder.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QFile>
 #include <QFileDialog>
 #include <QIcon>
@@ -77,14 +79,17 @@ int screenshot(navorel::app::AppData& data, const Options& o) {
         }
     }
     const QImage image = app::renderChartImage(data, view, wind, o.route ? &result : nullptr);
-    // Written beside the target, then renamed over it.
-    const std::string temporary = o.screenshot + ".tmp";
-    std::error_code ec;
-    const bool saved = image.save(QString::fromStdString(temporary), "PNG");
-    if (saved) std::filesystem::rename(temporary, o.screenshot, ec);
-    if (!saved || ec) {
-        std::filesystem::remove(temporary, ec);
+    // Encoded in memory, then written whole over the target (never over a device node).
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    std::string error;
+    if (!image.save(&buffer, "PNG")) {
         std::fprintf(stderr, "navorel: %s cannot be written\n", o.screenshot.c_str());
+        return 1;
+    }
+    if (!replaceFileContents(o.screenshot, std::string_view(png.constData(), png.size()), error)) {
+        std::fprintf(stderr, "navorel: %s\n", error.c_str());
         return 1;
     }
     return 0;

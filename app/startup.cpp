@@ -31,9 +31,19 @@ bool loadConfiguration(const std::string& folder, AppData& d, std::string& error
 
 namespace {
 
-bool loadWind(AppData& d, const std::string& path) {
-    return !path.empty() && fs::is_regular_file(path) &&
-           d.wind.loadGrib(path, d.windColors, nullptr) == GribLoadStatus::Ok && !d.wind.empty();
+// A forecast (plain or .bz2) into the wind store. A missing file fails silently; a file that
+// is there but cannot be loaded leaves "PATH:\nreason" in `error` for the user.
+bool loadWind(AppData& d, const std::string& path, std::string& error, std::string& loaded) {
+    error.clear();
+    std::error_code ec;
+    if (path.empty() || !fs::exists(path, ec)) return false;
+    std::string reason;
+    const GribLoadStatus status =
+        openForecast(path, d.wind, d.windColors, d.config.settings.routing.lag,
+                     Bzip2Handling::Sibling, reason, &loaded);
+    if (status == GribLoadStatus::BadGrid) reason = d.texts.text(kTextGribBadGrid);
+    if (status != GribLoadStatus::Ok) error = path + ":\n" + reason;
+    return status == GribLoadStatus::Ok && !d.wind.empty();
 }
 
 // The folder of a chosen file as a folder setting, and its name.
@@ -128,13 +138,19 @@ bool runStartupSequence(AppData& d, const StartupHooks& hooks, std::string& erro
         for (const std::string& message : unreadable) hooks.inform(message);
     if (hooks.splashStage) hooks.splashStage(3);
 
-    // Without a usable GRIB (and none chosen) the program runs on the constant wind.
-    bool haveWind = loadWind(d, folderPath(folder, settings.folders.gribs) + settings.winds.grib);
+    // Without a usable GRIB (and none chosen) the program runs on the constant wind. Why a
+    // file that is there could not be loaded is shown before the dialog opens.
+    std::string gribError, loaded;
+    bool haveWind = loadWind(d, folderPath(folder, settings.folders.gribs) + settings.winds.grib,
+                             gribError, loaded);
+    if (!gribError.empty() && hooks.inform) hooks.inform(gribError);
     if (!haveWind && hooks.chooseGrib) {
         const std::string chosen = hooks.chooseGrib();
-        haveWind = loadWind(d, chosen);
+        haveWind = loadWind(d, chosen, gribError, loaded);
+        if (!gribError.empty() && hooks.inform) hooks.inform(gribError);
         if (haveWind) {
-            splitChosen(chosen, settings.folders.gribs, settings.winds.grib);
+            // A chosen .bz2 file was replaced by its decompressed sibling.
+            splitChosen(loaded, settings.folders.gribs, settings.winds.grib);
             settings.winds.showArrows = true;
             params.uniqueWind = false;
         }

@@ -1,6 +1,7 @@
 // navorel-cli grib dump FILE [--json]: the decoded records of a GRIB file.
 #include "cli/commands.h"
 #include "weather/grib.h"
+#include "weather/wind_store.h"
 
 #include <cstdio>
 #include <string>
@@ -52,10 +53,7 @@ int gribDumpCommand(const Args& arguments) {
     GribDecoder decoder;
     std::vector<GribRecord> records;
     std::string error;
-    if (!decoder.readFile(args[0], records, error)) {
-        while (!error.empty() && error.back() == '\n') error.pop_back();
-        return fail(args[0] + ": " + error);
-    }
+    if (!readForecastRecords(decoder, args[0], records, error)) return fail(args[0] + ": " + error);
     if (json) {
         printJson(records);
         return 0;

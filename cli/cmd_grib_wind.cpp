@@ -1,29 +1,17 @@
 // navorel-cli grib wind FILE LON LAT YYYY-MM-DDTHH:MM: the wind the program would use at a
 // place and time, read through the same wind store and sampler.
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <unistd.h>
 
 #include "cli/commands.h"
 #include "core/datetime.h"
 #include "routing/routing_parameters.h"
-#include "weather/bzip2_file.h"
 #include "weather/color_table.h"
 #include "weather/wind_sampler.h"
 #include "weather/wind_store.h"
 
 namespace navorel::cli {
 namespace {
-
-// A temporary file removed when the command ends.
-struct TemporaryFile {
-    std::string path;
-    ~TemporaryFile() {
-        if (!path.empty()) std::remove(path.c_str());
-    }
-};
 
 int gribWind(const Args& args) {
     if (args.size() != 4) return fail("usage: grib wind FILE LON LAT YYYY-MM-DDTHH:MM");
@@ -35,38 +23,10 @@ int gribWind(const Args& args) {
     std::string error;
     if (!parseUtcTime(args[3], time, error)) return fail(error);
 
-    std::string path = args[0];
-    if (!std::filesystem::is_regular_file(path)) return fail("cannot open " + path);
-    TemporaryFile decompressed;
-    if (hasBzip2Extension(path)) {
-        // Decompressed beside the other temporary files; the user's file stays as it is.
-        std::error_code ec;
-        std::string pattern =
-            (std::filesystem::temp_directory_path(ec) / "navorel-XXXXXX").string();
-        const int fd = ::mkstemp(pattern.data());
-        if (fd < 0) return fail("cannot create a temporary file");
-        ::close(fd);
-        decompressed.path = pattern;
-        if (decompressBzip2To(path, pattern) != Bzip2Status::Ok)
-            return fail("cannot decompress " + path);
-        path = pattern;
-    }
-
     WindStore store;
-    switch (store.loadGrib(path, buildRamp(builtinWindScale(), kDefaultSeaColor), &error)) {
-    case GribLoadStatus::Ok:
-        break;
-    case GribLoadStatus::DecoderFailed: {
-        while (!error.empty() && error.back() == '\n') error.pop_back();
-        return fail(args[0] + ": " + (error.empty() ? "cannot decode the GRIB file" : error));
-    }
-    case GribLoadStatus::BadGrid:
-        return fail(args[0] + ": no wind grid of at least 2 x 2 points");
-    case GribLoadStatus::TooLarge:
-        return fail(args[0] + ": the forecast is too large");
-    case GribLoadStatus::Bzip2Failed:
-        return fail("cannot decompress " + args[0]);
-    }
+    if (openForecast(args[0], store, buildRamp(builtinWindScale(), kDefaultSeaColor), 0,
+                     Bzip2Handling::Temporary, error) != GribLoadStatus::Ok)
+        return fail(args[0] + ": " + error);
 
     const RoutingParameters parameters;
     const WindSample w =

@@ -227,8 +227,9 @@ int routeCommand(const Args& given) {
     WindCoverage coverage;
     if (!params.uniqueWind) {
         std::string gribError;
-        if (store.loadGrib(gribPath, WindColorRamp{}, &gribError) != GribLoadStatus::Ok)
-            return fail(gribPath + ": " + (gribError.empty() ? "no wind in this file" : gribError));
+        if (openForecast(gribPath, store, WindColorRamp{}, params.lag, Bzip2Handling::Temporary,
+                         gribError) != GribLoadStatus::Ok)
+            return fail(gribPath + ": " + gribError);
         coverage = windCoverage(store);
     }
     StoreWindField wind(store, params);

@@ -38,6 +38,13 @@ bool replaceFileContents(const std::string& path, std::string_view content, std:
         const fs::path resolved = fs::canonical(path, ec);
         if (!ec) target = resolved.string();
     }
+    // A device, a FIFO or a folder of that name is never replaced by a file (as root the
+    // rename would swap /dev/null for a regular file).
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        error = "cannot write " + path + ": not a regular file";
+        return false;
+    }
     const fs::path targetPath(target);
     fs::path folder = targetPath.parent_path();
     if (folder.empty()) folder = ".";

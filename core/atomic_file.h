@@ -8,7 +8,8 @@
 namespace navorel {
 
 // False with "cannot write PATH: reason" in `error` when the file could not be replaced; the
-// old file is then untouched and no temporary file is left.
+// old file is then untouched and no temporary file is left. A path that names something other
+// than a regular file (a device, a FIFO, a folder) is refused.
 bool replaceFileContents(const std::string& path, std::string_view content, std::string& error);
 
 } // namespace navorel

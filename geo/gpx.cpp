@@ -1,6 +1,7 @@
 #include "geo/gpx.h"
 
 #include "core/atomic_file.h"
+#include "core/file_check.h"
 
 #include "core/datetime.h"
 
@@ -8,16 +9,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
 #include <iterator>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace navorel {
@@ -166,45 +163,10 @@ void appendRoute(pugi::xml_node gpx, const std::vector<GeoPoint>& points) {
     for (const GeoPoint& p : points) appendPoint(rte, "rtept", p);
 }
 
-bool readFile(const std::string& path, std::string& data, std::string& error) {
-    // Non-blocking so that a FIFO given as a path is refused instead of hanging the open.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = "not a regular file";
-        ::close(fd);
-        return false;
-    }
-    if (st.st_size > kMaxGpxFileBytes) {
-        error = "file too large";
-        ::close(fd);
-        return false;
-    }
-    data.assign(static_cast<std::size_t>(st.st_size), '\0');
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = std::strerror(errno);
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break; // the file shrank meanwhile
-        done += static_cast<std::size_t>(n);
-    }
-    data.resize(done);
-    ::close(fd);
-    return true;
-}
-
 template <typename Parse> bool loadFile(const std::string& path, std::string& error, Parse parse) {
     std::string data;
-    if (!readFile(path, data, error) || !parse(std::string_view(data), error)) {
+    if (!readRegularFile(path, kMaxGpxFileBytes, data, error)) return false;
+    if (!parse(std::string_view(data), error)) {
         error = path + ": " + error;
         return false;
     }
@@ -371,6 +333,5 @@ bool exportRoutingResult(const std::string& path, const std::vector<ExportedRout
     }
     return replaceFileContents(path, routingExportGpx(points), error);
 }
-
 
 } // namespace navorel

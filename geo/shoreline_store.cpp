@@ -1,5 +1,7 @@
 #include "geo/shoreline_store.h"
 
+#include "core/file_check.h"
+
 #include <algorithm>
 #include <bit>
 #include <cfloat>
@@ -132,7 +134,8 @@ bool ShorelineStore::openLevel(int level) {
     level_ = level;
     const std::string name = shorelineFileName(folder_, level);
     if (file_) std::fclose(file_);
-    file_ = std::fopen(name.c_str(), "rb");
+    std::string refused; // a missing or unusable level reads as no shoreline
+    file_ = openRegularStream(name, kMaxShorelineBytes, refused);
     header_ = ShorelineFileHeader{};
     fileSize_ = 0;
     if (file_) {

@@ -1,17 +1,19 @@
 #include "routing/polar.h"
 
+#include "core/file_check.h"
 #include "core/geodesy.h"
 
 #include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 namespace navorel {
 
 namespace {
+
+// A polar is a small text table; anything larger is not one.
+constexpr std::uint64_t kMaxPolarFileBytes = 8u << 20;
 
 std::atomic<std::uint64_t> nextSerial{1};
 
@@ -104,7 +106,8 @@ bool validate(const Polar& p, std::string& error) {
     }
     for (int c = 2; c <= p.lastColumn; ++c) {
         if (!(h[c] > h[c - 1])) {
-            error = "wind speeds of the header row do not ascend (column " + std::to_string(c) + ")";
+            error =
+                "wind speeds of the header row do not ascend (column " + std::to_string(c) + ")";
             return false;
         }
     }
@@ -165,7 +168,9 @@ struct SearchCache {
     BestAngle best;
 };
 
-inline bool sameTws(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+inline bool sameTws(float a, float b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 } // namespace
 
@@ -191,7 +196,8 @@ bool parsePolar(std::string_view text, std::string_view name, Polar& polar, std:
         std::size_t c = 0;
         while (true) {
             std::size_t tab = line.find('\t', c);
-            row.push_back(readCell(line.substr(c, tab == std::string_view::npos ? line.size() - c : tab - c)));
+            row.push_back(readCell(
+                line.substr(c, tab == std::string_view::npos ? line.size() - c : tab - c)));
             if (tab == std::string_view::npos) break;
             c = tab + 1;
         }
@@ -209,18 +215,8 @@ bool parsePolar(std::string_view text, std::string_view name, Polar& polar, std:
 }
 
 bool loadPolar(const std::string& path, Polar& polar, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open " + path;
-        return false;
-    }
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    std::string text = buffer.str();
-    if (text.size() > (8u << 20)) {
-        error = path + ": not a polar file (too large)";
-        return false;
-    }
+    std::string text;
+    if (!readRegularFile(path, kMaxPolarFileBytes, text, error)) return false;
     if (!parsePolar(text, polarNameOf(path), polar, error)) {
         error = path + ": " + error;
         return false;

@@ -1,6 +1,7 @@
 #include "settings/ini_file.h"
 
 #include "core/atomic_file.h"
+#include "core/file_check.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -85,7 +86,6 @@ std::string cutUtf8(std::string_view s, std::size_t limit) {
     return std::string(s.substr(0, n));
 }
 
-
 double numberOf(const IniTarget& target) {
     return std::visit(
         [](auto* p) -> double {
@@ -163,25 +163,8 @@ std::string formatIniReal(double value) {
 }
 
 bool IniFile::load(const std::string& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    std::error_code ec;
-    if (!in || fs::is_directory(path, ec)) {
-        error = "cannot open " + path;
-        return false;
-    }
     std::string text;
-    char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        text.append(buffer, static_cast<std::size_t>(in.gcount()));
-        if (text.size() > maxFileSize) {
-            error = path + " is too large for a settings file";
-            return false;
-        }
-    }
-    if (in.bad()) {
-        error = "cannot read " + path;
-        return false;
-    }
+    if (!readRegularFile(path, maxFileSize, text, error)) return false;
     parse(text);
     return true;
 }

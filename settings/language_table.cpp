@@ -1,10 +1,11 @@
 #include "settings/language_table.h"
 
+#include "core/file_check.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "settings/config_store.h"
 #include "settings/startup_log.h"
@@ -145,25 +146,8 @@ void LanguageTable::parse(std::string_view content) {
 }
 
 bool LanguageTable::loadFile(const std::string& path, std::string& error) {
-    std::error_code ec;
-    std::ifstream in(path, std::ios::binary);
-    if (!in || fs::is_directory(path, ec)) {
-        error = "cannot open " + path;
-        return false;
-    }
     std::string content;
-    char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        content.append(buffer, static_cast<std::size_t>(in.gcount()));
-        if (content.size() > maxFileSize) {
-            error = path + " is too large for a language file";
-            return false;
-        }
-    }
-    if (in.bad()) {
-        error = "cannot read " + path;
-        return false;
-    }
+    if (!readRegularFile(path, maxFileSize, content, error)) return false;
     parse(content);
     return true;
 }

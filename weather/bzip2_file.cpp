@@ -2,6 +2,8 @@
 
 #include <bzlib.h>
 
+#include "core/file_check.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -74,7 +76,9 @@ Bzip2Status decompressBzip2To(const std::string& path, const std::string& output
         return status;
     };
 
-    FILE* in = std::fopen(path.c_str(), "rb");
+    // Only a regular file is read: a FIFO or a device would never end.
+    std::string refused;
+    FILE* in = openRegularStream(path, kMaxGribFileBytes, refused);
     int bzError = BZ_OK;
     BZFILE* bz = in ? BZ2_bzReadOpen(&bzError, in, 0, 0, nullptr, 0) : nullptr;
     if (!bz || bzError != BZ_OK) {
@@ -86,6 +90,8 @@ Bzip2Status decompressBzip2To(const std::string& path, const std::string& output
     }
 
     char block[kBlockSize];
+    std::uint64_t written = 0;
+    bool tooLarge = false;
     bool readOk = true;
     bool writeOk = true;
     bool laterStream = false;
@@ -100,6 +106,11 @@ Bzip2Status decompressBzip2To(const std::string& path, const std::string& output
             break;
         }
         streamStarted = true;
+        written += n > 0 ? static_cast<std::uint64_t>(n) : 0;
+        if (written > kMaxGribFileBytes) {
+            tooLarge = true;
+            break;
+        }
         if (n > 0 && std::fwrite(block, 1, static_cast<std::size_t>(n), out) !=
                          static_cast<std::size_t>(n)) {
             writeOk = false;
@@ -135,6 +146,11 @@ Bzip2Status decompressBzip2To(const std::string& path, const std::string& output
     if (bz) BZ2_bzReadClose(&bzError, bz);
     std::fclose(in);
 
+    if (tooLarge) {
+        std::printf("bz2 output too large [%s]\n", path.c_str());
+        std::fflush(stdout);
+        return discard(Bzip2Status::TooLarge);
+    }
     if (!readOk) {
         std::printf("bz2 read error [%s]\n", path.c_str());
         std::fflush(stdout);

@@ -13,6 +13,7 @@ enum class Bzip2Status {
     StreamNotOpened,  // "can't bz2openstream" was written to standard output
     ReadFailed,       // corrupt or truncated stream; "bz2 read error [<path>]" on standard output
     WriteFailed,      // the output could not be written or renamed into place
+    TooLarge,         // the stream decompresses to more than a forecast file can be
 };
 
 // The chosen path without its last "." and extension.

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
+#include <sstream>
+
+#include "core/file_check.h"
 
 namespace navorel {
 namespace {
@@ -211,11 +213,12 @@ WindScale builtinWindScale() {
 
 bool ColorTable::loadNamedColors(const std::string& colorsFolder) {
     named_.clear();
-    std::ifstream in(joinPath(colorsFolder, "Common.txt"), std::ios::binary);
-    if (!in) {
+    std::string text, error;
+    if (!readRegularFile(joinPath(colorsFolder, "Common.txt"), kMaxTextFileBytes, text, error)) {
         named_ = builtinNamedColors();
         return false;
     }
+    std::istringstream in(text);
     std::string line;
     while (nextLine(in, line)) {
         char name[kLineLimit + 1];
@@ -229,11 +232,13 @@ bool ColorTable::loadNamedColors(const std::string& colorsFolder) {
 
 bool ColorTable::loadWindScale(const std::string& colorsFolder, const std::string& fileName) {
     scale_.colors.clear();
-    std::ifstream in(joinPath(colorsFolder, fileName), std::ios::binary);
-    if (fileName.empty() || !in) {
+    std::string text, error;
+    if (fileName.empty() ||
+        !readRegularFile(joinPath(colorsFolder, fileName), kMaxTextFileBytes, text, error)) {
         scale_ = builtinWindScale();
         return false;
     }
+    std::istringstream in(text);
     std::string line;
     while (nextLine(in, line)) {
         int r = 0, g = 0, b = 0, interval = 0;

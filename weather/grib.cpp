@@ -2,11 +2,16 @@
 
 #include "weather/grib_tables.h"
 
+#include "core/file_check.h"
+
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <utility>
+
+#include <unistd.h>
 
 namespace navorel {
 
@@ -15,6 +20,7 @@ struct GribDecoderState {
     GribNoteHandler onNote;
     GribUserTable userTable;
     int edition2Count = 0;
+    std::uint64_t valueLimit = defaultGribValueLimit();
     bool tableNotes[2] = {false, false}; // the NCEP choice and the undefined-table notes
 };
 
@@ -23,6 +29,21 @@ namespace {
 // A point count above this is refused even when the message could describe it (a constant
 // field of 65535 x 65535 points would otherwise ask for 17 GB).
 constexpr std::int64_t kMaxPoints = std::int64_t(1) << 26;
+
+} // namespace
+
+const char kGribTooLarge[] = "the forecast is too large";
+
+std::uint64_t defaultGribValueLimit() {
+    // Never more than a quarter of the machine's memory in floats.
+    std::uint64_t limit = kMaxPoints;
+    const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGE_SIZE);
+    if (pages > 0 && pageSize > 0)
+        limit = std::min(limit, std::uint64_t(pages) * std::uint64_t(pageSize) / 4 / sizeof(float));
+    return limit;
+}
+
+namespace {
 
 const char* const kCannotOpen = "Could not open grib file\n";
 const char* const kNoMemory = "Not enough memory\n";
@@ -155,6 +176,7 @@ class GribMessageReader {
     GribDecoderState& state_;
     std::vector<GribRecord>& records_;
     std::string& error_;
+    std::uint64_t decodedValues_ = 0; // values of this file's records so far
 };
 
 std::int64_t GribMessageReader::messageLength(const std::uint8_t* data, std::size_t size,
@@ -282,8 +304,8 @@ bool GribMessageReader::countPoints(const Sections& s, PointCount& pc) {
         } else if (type == 192) {
             const std::int64_t n = signed24(gds + 13), m = signed24(gds + 10);
             // 24-bit counts can multiply past 64 bits: check the size before the product.
-            const double size = static_cast<double>(n + 1) * static_cast<double>(m) *
-                                static_cast<double>(n + 1);
+            const double size =
+                static_cast<double>(n + 1) * static_cast<double>(m) * static_cast<double>(n + 1);
             if (!(size >= 0 && size <= static_cast<double>(kMaxPoints)))
                 return fatal(kPointsDoNotFit);
             pc.count = (n + 1) * m * (n + 1);
@@ -429,6 +451,11 @@ bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t lengt
     const double tenToMinusD = intPower(10.0, -decimalScale);
     const double reference = ibmFloat(bds + 6) * tenToMinusD;
     const double step = intPower(2.0, binaryScale) * tenToMinusD;
+    // The whole file's values must fit the limit; checked before this record is expanded, so
+    // a few bytes of constant fields never become gigabytes.
+    if (std::uint64_t(count) > state_.valueLimit - std::min(decodedValues_, state_.valueLimit))
+        return fatal(std::string(kGribTooLarge) + "\n");
+    decodedValues_ += count;
     try {
         r.values.resize(count);
     } catch (const std::bad_alloc&) {
@@ -501,6 +528,9 @@ void GribDecoder::setNoteHandler(GribNoteHandler handler) {
 void GribDecoder::setUserTablePath(const std::string& path) {
     state_->userTable.setPath(path);
 }
+void GribDecoder::setValueLimit(std::uint64_t values) {
+    state_->valueLimit = values;
+}
 int GribDecoder::edition2Count() const {
     return state_->edition2Count;
 }
@@ -516,13 +546,20 @@ bool GribDecoder::readBuffer(const std::uint8_t* data, std::size_t size,
 
 bool GribDecoder::readFile(const std::string& path, std::vector<GribRecord>& records,
                            std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    auto failWith = [&](const char* text) {
+    auto failWith = [&](const std::string& text) {
         error = text;
         if (state_->onError) state_->onError(text, true);
         return false;
     };
-    if (!file) return failWith(kCannotOpen);
+    // A FIFO, a device or a folder is refused before anything is read from it.
+    std::string refused;
+    FileProblem problem = FileProblem::None;
+    std::FILE* file = openRegularStream(path, kMaxGribFileBytes, refused, nullptr, &problem);
+    if (!file) {
+        if (problem == FileProblem::CannotOpen) return failWith(kCannotOpen);
+        // "PATH: reason": the reason alone, as the caller names the file.
+        return failWith(refused.substr(std::min(refused.size(), path.size() + 2)) + "\n");
+    }
     std::vector<std::uint8_t> bytes;
     try {
         bytes.reserve(40000);

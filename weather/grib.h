@@ -20,30 +20,40 @@ inline constexpr float kGribMissing = 9999.0f;
 extern const char kGribUgrd[];
 extern const char kGribVgrd[];
 
+// The text of the refusal of a file whose values would not fit in memory.
+extern const char kGribTooLarge[];
+// The most values the decoder expands from one file by default: 2^26 (256 MB of floats), less
+// on a machine with little memory.
+std::uint64_t defaultGribValueLimit();
+
 struct GribRecord {
-    int index = 0;                 // 1 for the first message decoded from the file, then 2, 3...
-    const char* name = "";         // parameter abbreviation; a table's own text (never freed)
-    int year = 0;                  // (century - 1) * 100 + year of century
+    int index = 0;         // 1 for the first message decoded from the file, then 2, 3...
+    const char* name = ""; // parameter abbreviation; a table's own text (never freed)
+    int year = 0;          // (century - 1) * 100 + year of century
     int month = 0, day = 0, hour = 0, minute = 0;
-    int forecast = 0;              // forecast time (hours in practice)
-    const char* unit = "";         // name of the forecast time unit ("hr", "min", ...)
-    float lon1 = 0, lon2 = 0;      // degrees, in [-180, 180]
-    float di = 0;                  // degrees, 0 when the grid gives no increments
-    float lat1 = 0, lat2 = 0;      // degrees, lat1 <= lat2 after the rows were put south first
-    float dj = 0;                  // degrees, >= 0 after the rows were put south first
-    int nx = 0, ny = 0;            // points along a row and rows (-1 for the unknown one)
-    std::vector<float> values;     // south row first, west to east; kGribMissing where absent
+    int forecast = 0;          // forecast time (hours in practice)
+    const char* unit = "";     // name of the forecast time unit ("hr", "min", ...)
+    float lon1 = 0, lon2 = 0;  // degrees, in [-180, 180]
+    float di = 0;              // degrees, 0 when the grid gives no increments
+    float lat1 = 0, lat2 = 0;  // degrees, lat1 <= lat2 after the rows were put south first
+    float dj = 0;              // degrees, >= 0 after the rows were put south first
+    int nx = 0, ny = 0;        // points along a row and rows (-1 for the unknown one)
+    std::vector<float> values; // south row first, west to east; kGribMissing where absent
 
     // Further facts of the message, for listings.
-    const char* description = "";  // parameter description with its unit in brackets
-    int parameter = 0;             // parameter number (PDS octet 9)
+    const char* description = ""; // parameter description with its unit in brackets
+    int parameter = 0;            // parameter number (PDS octet 9)
     int centre = 0, subcentre = 0, tableVersion = 0;
-    int levelType = 0, level = 0;  // PDS octet 10 and octets 11-12
+    int levelType = 0, level = 0; // PDS octet 10 and octets 11-12
 };
 
 // True when the record's name is the built-in "UGRD" / "VGRD" text.
-inline bool isBuiltinUgrd(const GribRecord& r) { return r.name == kGribUgrd; }
-inline bool isBuiltinVgrd(const GribRecord& r) { return r.name == kGribVgrd; }
+inline bool isBuiltinUgrd(const GribRecord& r) {
+    return r.name == kGribUgrd;
+}
+inline bool isBuiltinVgrd(const GribRecord& r) {
+    return r.name == kGribVgrd;
+}
 
 // Receives the texts the user must see (the desktop program shows them in a "Grib Error"
 // message box). `fatal` is false only for the note about a constant record without grid.
@@ -56,7 +66,7 @@ struct GribDecoderState;
 // A decoder with the state that lives from one file to the next: the once-only notes and
 // the user parameter table. Not for use from several threads at once.
 class GribDecoder {
-public:
+  public:
     GribDecoder();
     ~GribDecoder();
     GribDecoder(const GribDecoder&) = delete;
@@ -76,10 +86,14 @@ public:
     bool readBuffer(const std::uint8_t* data, std::size_t size, std::vector<GribRecord>& records,
                     std::string& error);
 
+    // The most values one file may decode to, counted over all its records before each is
+    // expanded; a file beyond it fails with kGribTooLarge.
+    void setValueLimit(std::uint64_t values);
+
     // Count of edition-2 messages skipped so far.
     int edition2Count() const;
 
-private:
+  private:
     std::unique_ptr<GribDecoderState> state_;
 };
 
@@ -87,11 +101,10 @@ private:
 GribDecoder& gribDecoder();
 
 // Reads a file with the program-wide decoder.
-bool decodeGribFile(const std::string& path, std::vector<GribRecord>& records,
-                    std::string& error);
+bool decodeGribFile(const std::string& path, std::vector<GribRecord>& records, std::string& error);
 // Reads bytes in memory with the program-wide decoder.
-bool decodeGribBuffer(const std::uint8_t* data, std::size_t size,
-                      std::vector<GribRecord>& records, std::string& error);
+bool decodeGribBuffer(const std::uint8_t* data, std::size_t size, std::vector<GribRecord>& records,
+                      std::string& error);
 // Sets the program-wide decoder's error handler (the desktop program's message box).
 void setGribErrorHandler(GribErrorHandler handler);
 

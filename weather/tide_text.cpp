@@ -1,9 +1,9 @@
 #include "weather/tide_text.h"
 
+#include "core/file_check.h"
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 namespace navorel {
 
@@ -30,16 +30,8 @@ std::string trimBlanks(std::string_view text) {
 }
 
 bool readTextFile(const std::string& path, std::string& text, std::size_t maxBytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0 || static_cast<unsigned long long>(size) > maxBytes) return false;
-    in.seekg(0, std::ios::beg);
-    text.assign(static_cast<std::size_t>(size), '\0');
-    in.read(text.data(), size);
-    return static_cast<bool>(in) || in.eof();
+    std::string error;
+    return readRegularFile(path, maxBytes, text, error);
 }
-
 
 } // namespace navorel

@@ -3,10 +3,14 @@
 #include "core/position_text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
+#include <filesystem>
 #include <new>
+
+#include <unistd.h>
 
 #include "core/geodesy.h"
 #include "core/texts.h"
@@ -42,10 +46,21 @@ float bringInto180(float lon) {
     return lon;
 }
 
-// Whole hours since 1 January 1980 of a frame's valid time.
-long long validHour(const WindFrame& f) {
-    return std::llround(dayNumber(f.day, f.month, f.year, 0, 0, 0) * 24.0) + f.hour +
-           f.forecastHour;
+// Whole hours since 1 January 1980 of a valid time.
+long long validHour(int year, int month, int day, int hour, int forecastHour) {
+    return std::llround(dayNumber(day, month, year, 0, 0, 0) * 24.0) + hour + forecastHour;
+}
+
+// The most points the hourly frames may hold: the store's own limit, and never more than a
+// quarter of the machine's memory.
+std::size_t storePointLimit() {
+    std::size_t limit = kMaxStorePoints;
+    const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGE_SIZE);
+    if (pages > 0 && pageSize > 0)
+        limit = std::min<std::size_t>(limit, static_cast<std::size_t>(pages) *
+                                                 static_cast<std::size_t>(pageSize) / 4 /
+                                                 sizeof(WindPoint));
+    return limit;
 }
 
 // Interpolated frame between F and G at g hours of an N-hour step.
@@ -127,7 +142,8 @@ GribLoadStatus WindStore::loadGrib(const std::string& path, const WindColorRamp&
     std::string text;
     if (!decodeGribFile(path, records, text)) {
         if (error) *error = text;
-        return GribLoadStatus::DecoderFailed;
+        return text.rfind(kGribTooLarge, 0) == 0 ? GribLoadStatus::TooLarge
+                                                 : GribLoadStatus::DecoderFailed;
     }
     return loadRecords(records, ramp);
 }
@@ -143,16 +159,52 @@ GribLoadStatus WindStore::loadRecords(const std::vector<GribRecord>& records,
             return GribLoadStatus::BadGrid;
     }
 
+    // The size of the hourly store, from the records alone: a file too large is refused
+    // before any frame is built. The k-th U record makes decoded frame k.
+    std::vector<long long> hours;
+    std::vector<std::size_t> sizes;
+    for (const auto& r : records) {
+        if (!isBuiltinUgrd(r)) continue;
+        hours.push_back(validHour(r.year, r.month, r.day, r.hour, r.forecast));
+        sizes.push_back(r.values.size());
+    }
+    if (hours.empty()) return GribLoadStatus::BadGrid;
+    // Frames in time order; a frame whose valid time repeats an earlier one (a second level,
+    // a repeated record) is left out, the first in the file kept.
+    std::vector<std::size_t> order(hours.size());
+    for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return hours[a] < hours[b]; });
+    std::vector<std::size_t> kept;
+    for (std::size_t k : order) {
+        if (!kept.empty() && hours[k] == hours[kept.back()]) continue;
+        kept.push_back(k);
+    }
+    const std::size_t pointLimit = storePointLimit();
+    std::size_t framePoints = 0, decodedPoints = 0;
+    for (std::size_t size : sizes) {
+        decodedPoints += size;
+        if (decodedPoints > pointLimit) return GribLoadStatus::TooLarge;
+    }
+    for (std::size_t n = 0; n < kept.size(); ++n) {
+        const std::size_t size = sizes[kept[n]];
+        framePoints += size;
+        if (n + 1 < kept.size()) {
+            const long long step = hours[kept[n + 1]] - hours[kept[n]];
+            if (step <= kMaxExpandedStep)
+                framePoints +=
+                    static_cast<std::size_t>(step - 1) * std::max(size, sizes[kept[n + 1]]);
+        }
+        if (framePoints > pointLimit) return GribLoadStatus::TooLarge;
+    }
+
     try {
         // U frames in file order, with their V values paired by reference date and time.
         std::vector<WindFrame> decoded;
         std::vector<std::vector<float>> u, v;
         std::vector<bool> paired;
-        std::size_t totalPoints = 0;
         for (const auto& r : records) {
             if (!isBuiltinUgrd(r)) continue;
-            totalPoints += r.values.size();
-            if (totalPoints > kMaxStorePoints) return GribLoadStatus::TooLarge;
             WindFrame f;
             f.year = r.year;
             f.month = r.month;
@@ -178,7 +230,6 @@ GribLoadStatus WindStore::loadRecords(const std::vector<GribRecord>& records,
             v.emplace_back(r.values.size(), 0.0f);
             paired.push_back(false);
         }
-        if (decoded.empty()) return GribLoadStatus::BadGrid;
 
         for (const auto& r : records) {
             if (!isBuiltinVgrd(r)) continue;
@@ -215,33 +266,9 @@ GribLoadStatus WindStore::loadRecords(const std::vector<GribRecord>& records,
         u.clear();
         v.clear();
 
-        // Frames in time order; a frame whose valid time repeats an earlier one (a second
-        // level, a repeated record) is left out, the first in the file kept.
-        std::vector<long long> hours(decoded.size());
-        for (std::size_t k = 0; k < decoded.size(); ++k) hours[k] = validHour(decoded[k]);
-        std::vector<std::size_t> order(decoded.size());
-        for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
-        std::stable_sort(order.begin(), order.end(),
-                         [&](std::size_t a, std::size_t b) { return hours[a] < hours[b]; });
-        std::vector<std::size_t> kept;
-        for (std::size_t k : order) {
-            if (!kept.empty() && hours[k] == hours[kept.back()]) continue;
-            kept.push_back(k);
-        }
         const int dropped = static_cast<int>(decoded.size() - kept.size());
 
         // Hourly expansion between successive decoded frames.
-        std::size_t framePoints = 0;
-        for (std::size_t n = 0; n + 1 < kept.size(); ++n) {
-            const long long step = hours[kept[n + 1]] - hours[kept[n]];
-            const std::size_t size = decoded[kept[n]].points.size();
-            framePoints += size;
-            if (step <= kMaxExpandedStep)
-                framePoints += static_cast<std::size_t>(step - 1) *
-                               std::max(size, decoded[kept[n + 1]].points.size());
-            if (framePoints > kMaxStorePoints) return GribLoadStatus::TooLarge;
-        }
-
         std::vector<WindFrame> frames;
         for (std::size_t n = 0; n < kept.size(); ++n) {
             if (n + 1 < kept.size()) {
@@ -343,15 +370,103 @@ std::string gribDisplayName(const std::string& path) {
     return name + ".grb";
 }
 
+namespace {
+
+// A temporary file removed when the load ends.
+struct TemporaryFile {
+    std::string path;
+    TemporaryFile() = default;
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        if (!path.empty()) std::remove(path.c_str());
+    }
+};
+
+// The file to decode for `path`: a ".bz2" file is decompressed first, into its sibling or
+// into `temporary`. False with the reason in `error`.
+bool unpackForecast(const std::string& path, Bzip2Handling bzip2, TemporaryFile& temporary,
+                    std::string& decoded, std::string& error) {
+    decoded = path;
+    if (!hasBzip2Extension(path)) return true;
+    Bzip2Status unpacked;
+    if (bzip2 == Bzip2Handling::Sibling) {
+        unpacked = decompressBzip2(path, true, decoded);
+    } else {
+        std::error_code ec;
+        std::string pattern =
+            (std::filesystem::temp_directory_path(ec) / "navorel-XXXXXX").string();
+        const int fd = ::mkstemp(pattern.data());
+        if (fd < 0) {
+            error = "cannot create a temporary file: " + std::string(std::strerror(errno));
+            return false;
+        }
+        ::close(fd);
+        temporary.path = decoded = pattern;
+        unpacked = decompressBzip2To(path, decoded);
+    }
+    if (unpacked == Bzip2Status::Ok) return true;
+    error = unpacked == Bzip2Status::TooLarge ? kGribTooLarge : "cannot decompress the file";
+    return false;
+}
+
+} // namespace
+
+bool readForecastRecords(GribDecoder& decoder, const std::string& path,
+                         std::vector<GribRecord>& records, std::string& error) {
+    TemporaryFile temporary;
+    std::string decoded;
+    if (!unpackForecast(path, Bzip2Handling::Temporary, temporary, decoded, error)) return false;
+    if (decoder.readFile(decoded, records, error)) return true;
+    while (!error.empty() && error.back() == '\n') error.pop_back();
+    return false;
+}
+
+std::string gribLoadMessage(GribLoadStatus status, const std::string& decoderError) {
+    switch (status) {
+    case GribLoadStatus::Ok:
+        return {};
+    case GribLoadStatus::DecoderFailed: {
+        std::string text = decoderError;
+        while (!text.empty() && text.back() == '\n') text.pop_back();
+        return text.empty() ? "cannot decode the GRIB file" : text;
+    }
+    case GribLoadStatus::BadGrid:
+        return "no wind grid of at least 2 x 2 points";
+    case GribLoadStatus::TooLarge:
+        return kGribTooLarge;
+    case GribLoadStatus::Bzip2Failed:
+        return "cannot decompress the file";
+    }
+    return {};
+}
+
+GribLoadStatus openForecast(const std::string& path, WindStore& store, const WindColorRamp& ramp,
+                            int lagHours, Bzip2Handling bzip2, std::string& error,
+                            std::string* loadedPath) {
+    std::string decoded;
+    TemporaryFile temporary;
+    if (!unpackForecast(path, bzip2, temporary, decoded, error)) return GribLoadStatus::Bzip2Failed;
+    if (loadedPath) *loadedPath = bzip2 == Bzip2Handling::Sibling ? decoded : path;
+    std::string decoderError;
+    const GribLoadStatus status = store.loadGrib(decoded, ramp, &decoderError);
+    if (status != GribLoadStatus::Ok) {
+        error = gribLoadMessage(status, decoderError);
+        return status;
+    }
+    error.clear();
+    // The lag of the settings holds for every forecast loaded, not only after it changes.
+    if (lagHours != 0) store.applyLag(lagHours);
+    return status;
+}
+
 GribLoadStatus openGribFile(const std::string& path, WindStore& store, const WindColorRamp& ramp,
                             const TextProvider& texts, RoutingParameters& parameters,
-                            std::string& displayName, std::string& loadedPath) {
-    loadedPath = path;
-    if (hasBzip2Extension(path)) {
-        if (decompressBzip2(path, true, loadedPath) != Bzip2Status::Ok)
-            return GribLoadStatus::Bzip2Failed;
-    }
-    const GribLoadStatus status = store.loadGrib(loadedPath, ramp);
+                            std::string& displayName, std::string& loadedPath, std::string* error) {
+    std::string text;
+    const GribLoadStatus status =
+        openForecast(path, store, ramp, parameters.lag, Bzip2Handling::Sibling, text, &loadedPath);
+    if (error) *error = text;
     if (status != GribLoadStatus::Ok) return status;
     parameters.uniqueWind = false;
     displayName = gribDisplayName(loadedPath);
@@ -361,10 +476,17 @@ GribLoadStatus openGribFile(const std::string& path, WindStore& store, const Win
 
 bool loadGribAtStartup(const std::string& gribFolder, const std::string& displayName,
                        WindStore& store, const WindColorRamp& ramp, const TextProvider& texts,
-                       RoutingParameters& parameters) {
+                       RoutingParameters& parameters, std::string* error) {
     const std::string path = gribFolder + displayName;
-    if (!std::ifstream(path, std::ios::binary)) return false;
-    if (store.loadGrib(path, ramp) != GribLoadStatus::Ok) return false;
+    std::string text;
+    if (error) error->clear();
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return false; // no message: the dialog follows
+    if (openForecast(path, store, ramp, parameters.lag, Bzip2Handling::Sibling, text) !=
+        GribLoadStatus::Ok) {
+        if (error) *error = path + ": " + text;
+        return false;
+    }
     parameters.uniqueWind = false;
     store.rebuildInformationText(displayName, texts);
     return true;

@@ -14,6 +14,7 @@
 
 namespace navorel {
 
+class GribDecoder;
 class TextProvider;
 struct GribRecord;
 struct RoutingParameters;
@@ -135,21 +136,46 @@ FrameGeometry frameGeometry(const WindFrame& frame);
 // followed by ".grb".
 std::string gribDisplayName(const std::string& path);
 
-// What the program does when the user opens a GRIB file: a ".bz2" file is decompressed to
-// its sibling first (and deleted when that succeeded). On success the store is replaced,
+// One line saying why a load failed ("the forecast is too large", the decoder's text, ...).
+std::string gribLoadMessage(GribLoadStatus status, const std::string& decoderError);
+
+// How a ".bz2" forecast is decompressed.
+enum class Bzip2Handling {
+    Sibling,   // into its sibling file ("wind.grb.bz2" gives "wind.grb"), then deleted
+    Temporary, // into a temporary file removed after the load; the user's file stays
+};
+
+// Opens a forecast by path, the one way every command loads a GRIB: a path whose extension is
+// exactly "bz2" is decompressed first, then the file is decoded into the store and the
+// frames shifted by `lagHours` ([Winds] Lag). On failure the store is left as it was and
+// `error` holds one line saying why. `loadedPath` receives the path of the file decoded
+// (the sibling of a .bz2 with Sibling, else `path`).
+GribLoadStatus openForecast(const std::string& path, WindStore& store, const WindColorRamp& ramp,
+                            int lagHours, Bzip2Handling bzip2, std::string& error,
+                            std::string* loadedPath = nullptr);
+
+// The decoded records of a forecast file, plain or ".bz2" (decompressed into a temporary
+// file; the user's file stays). False with one line in `error`.
+bool readForecastRecords(GribDecoder& decoder, const std::string& path,
+                         std::vector<GribRecord>& records, std::string& error);
+
+// What the program does when the user opens a GRIB file: openForecast with the sibling of a
+// ".bz2" file (deleted when that succeeded). On success the store is replaced,
 // `displayName` set and the information text rebuilt; the caller then switches the wind
 // arrows on, frames the map and redraws. The constant wind is switched off here. `loadedPath`
-// receives the path of the file that was decoded.
+// receives the path of the file that was decoded; `error` the reason of a failure.
 GribLoadStatus openGribFile(const std::string& path, WindStore& store, const WindColorRamp& ramp,
                             const TextProvider& texts, RoutingParameters& parameters,
-                            std::string& displayName, std::string& loadedPath);
+                            std::string& displayName, std::string& loadedPath,
+                            std::string* error = nullptr);
 
 // First step of the start-up load: the file <gribFolder><displayName>. True when it loaded;
 // otherwise the caller offers the open-file dialog and, when that gives nothing either,
-// calls useConstantWind.
+// calls useConstantWind. A file that is there but cannot be loaded leaves "PATH: reason" in
+// `error` for the user; a missing file leaves it empty.
 bool loadGribAtStartup(const std::string& gribFolder, const std::string& displayName,
                        WindStore& store, const WindColorRamp& ramp, const TextProvider& texts,
-                       RoutingParameters& parameters);
+                       RoutingParameters& parameters, std::string* error = nullptr);
 // Start-up without a GRIB: an empty store and the constant wind switched on.
 void useConstantWind(WindStore& store, RoutingParameters& parameters);
 

@@ -307,3 +307,61 @@ TEST(Program, RunsItsLoopAndSavesWhenTheSessionEnds) {
         EXPECT_EQ(ini.readInt("Window", "FirstOpening", 1), 0);
     }
 }
+
+// The forecast at start-up: a damaged file is named with the decoder's reason before the
+// dialog opens, a chosen .bz2 file is decompressed and loaded, and [Winds] Lag shifts the
+// frames of the loaded forecast.
+TEST(Startup, ForecastIsDecompressedShiftedByTheLagAndItsDamageIsShown) {
+    struct Case {
+        const char* configured; // file put in the GRIB folder as the configured forecast
+        bool chooseBz2;         // the dialog gives a .bz2 copy of the demo forecast
+        int lag;
+        const char* message; // part of the first message shown, or "" for none
+    };
+    const std::string dist = std::string(NAVOREL_SOURCE_DIR) + "/dist/Gribs/Demo.grb";
+    const std::string data = std::string(NAVOREL_SOURCE_DIR) + "/tests/data";
+    double unshifted = 0;
+    for (const Case c : {Case{"Demo.grb", false, 0, ""}, Case{"Demo.grb", false, 3, ""},
+                         Case{"truncated.grb", true, 0, "could not read to end of a record"},
+                         Case{"", true, -6, ""}}) {
+        SCOPED_TRACE(std::string(c.configured) + " lag " + std::to_string(c.lag));
+        ProgramFolder folder;
+        // A GRIB folder of its own in place of the link to the shipped one.
+        const fs::path gribs = folder.path() / "Gribs";
+        fs::remove(gribs);
+        fs::create_directories(gribs);
+        const std::string name = *c.configured ? c.configured : "Missing.grb";
+        if (name == "Demo.grb") fs::copy_file(dist, gribs / name);
+        if (name == "truncated.grb") fs::copy_file(data + "/grib/truncated.grb", gribs / name);
+        fs::copy_file(data + "/wind/Demo.grb.bz2", gribs / "Chosen.grb.bz2");
+        setKey(folder.path() / "Config.ini", "Winds", "Grib", name);
+        setKey(folder.path() / "Config.ini", "Winds", "Lag", std::to_string(c.lag));
+
+        app::AppData d;
+        std::string error;
+        ASSERT_TRUE(app::loadConfiguration(folder.str(), d, error)) << error;
+        app::StartupHooks hooks;
+        std::vector<std::string> messages;
+        hooks.inform = [&](const std::string& m) { messages.push_back(m); };
+        hooks.chooseGrib = [&] {
+            return c.chooseBz2 ? (gribs / "Chosen.grb.bz2").string() : std::string();
+        };
+        ASSERT_TRUE(app::runStartupSequence(d, hooks, error)) << error;
+        ASSERT_FALSE(d.wind.empty());
+        EXPECT_FALSE(d.config.settings.routing.uniqueWind);
+        if (*c.message) {
+            ASSERT_FALSE(messages.empty());
+            EXPECT_NE(messages[0].find(c.message), std::string::npos) << messages[0];
+            EXPECT_NE(messages[0].find("truncated.grb"), std::string::npos) << messages[0];
+        } else {
+            EXPECT_TRUE(messages.empty());
+        }
+        if (c.chooseBz2) {
+            EXPECT_EQ(d.config.settings.winds.grib, "Chosen.grb");
+        }
+        const double first = d.wind.frameTimes().front();
+        if (c.lag == 0 && !c.chooseBz2) unshifted = first;
+        // The demo forecast in both files: the lag moves every frame back by its hours.
+        EXPECT_NEAR(first, unshifted - c.lag / 24.0, 1e-9);
+    }
+}

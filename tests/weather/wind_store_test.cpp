@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -317,4 +318,42 @@ TEST(WindStore, ValuesThatAreNoWindAreMissingPoints) {
     EXPECT_FALSE(points[2].valid);
     EXPECT_FALSE(points[3].valid);
     EXPECT_FALSE(frameSample(store, 0, 1.0f, 1.0f).found); // the nearest point is the NaN one
+}
+
+// Files of constant fields take a few bytes per message whatever the grid: a file whose
+// values would not fit is refused before they are expanded, quickly and in little memory.
+TEST(WindStore, ConstantFieldBombsAreRefusedBeforeTheyAreExpanded) {
+    struct Case {
+        int pairs, side;
+        bool refused;
+    };
+    ScratchFolder scratch;
+    for (const Case c : {Case{3, 8192, true}, Case{20, 8192, true}, Case{1, 8192, true},
+                         Case{3, 4096, true}, Case{3, 100, false}}) {
+        std::vector<std::uint8_t> bytes;
+        for (int k = 0; k < c.pairs; ++k) {
+            for (int parameter : {33, 34}) {
+                const auto m = constantGribMessage(parameter, 3 * k, c.side, c.side);
+                bytes.insert(bytes.end(), m.begin(), m.end());
+            }
+        }
+        const std::string path = scratch.file("bomb.grb");
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        const auto started = std::chrono::steady_clock::now();
+        WindStore store;
+        std::string error;
+        const GribLoadStatus status = store.loadGrib(path, ramp(), &error);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        SCOPED_TRACE(std::to_string(c.pairs) + " pairs of " + std::to_string(c.side));
+        if (c.refused) {
+            EXPECT_EQ(status, GribLoadStatus::TooLarge);
+            EXPECT_EQ(gribLoadMessage(status, error), "the forecast is too large");
+            EXPECT_LT(seconds, 2.0);
+        } else {
+            EXPECT_EQ(status, GribLoadStatus::Ok);
+            EXPECT_EQ(store.frames().size(), std::size_t(3 * (c.pairs - 1) + 1));
+        }
+    }
 }

@@ -42,6 +42,29 @@ inline void motion(double angleDegrees, double speed, float& u, float& v) {
     v = static_cast<float>(speed * std::sin(angleDegrees * 0.017453292519943295));
 }
 
+// One GRIB-1 message of a constant field of nx x ny points with no bit per value: 84 bytes,
+// whatever the grid (parameter 33 is the U component, 34 the V component).
+inline std::vector<std::uint8_t> constantGribMessage(int parameter, int forecastHour, int nx,
+                                                     int ny) {
+    std::vector<std::uint8_t> m = {'G', 'R', 'I', 'B', 0, 0, 84, 1};
+    const std::uint8_t pds[28] = {0, 0,  28, 2, 7,  81, 255, 0x80, std::uint8_t(parameter),    105,
+                                  0, 10, 26, 6, 1,  0,  0,   1,    std::uint8_t(forecastHour), 0,
+                                  0, 0,  0,  0, 21, 0,  0,   0};
+    m.insert(m.end(), pds, pds + 28);
+    const auto hi = [](int v) { return std::uint8_t(v >> 8); };
+    const auto lo = [](int v) { return std::uint8_t(v & 255); };
+    // 0.001 degree apart, from 0 N 0 E.
+    const std::uint8_t gds[32] = {
+        0,          0, 32, 0, 255, 0,    hi(nx), lo(nx),     hi(ny),     lo(ny), 0,
+        0,          0, 0,  0, 0,   0x80, 0,      hi(ny - 1), lo(ny - 1), 0,      hi(nx - 1),
+        lo(nx - 1), 0, 1,  0, 1,   0x40, 0,      0,          0,          0};
+    m.insert(m.end(), gds, gds + 32);
+    const std::uint8_t bds[12] = {0, 0, 12, 0, 0, 0, 0x41, 0x50, 0, 0, 0, 0}; // 5 m/s, 0 bits
+    m.insert(m.end(), bds, bds + 12);
+    m.insert(m.end(), {'7', '7', '7', '7'});
+    return m;
+}
+
 // A folder of its own under the system's temporary folder, removed at the end.
 struct ScratchFolder {
     std::filesystem::path path;
