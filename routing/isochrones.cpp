@@ -82,7 +82,6 @@ void rebuildRoute(RoutingOutput& out, int chosen) {
     std::reverse(out.route.begin(), out.route.end());
 }
 
-
 // Wraps a longitude difference into -180..180 by one turn, as the planar crossing test does.
 inline double wrapDelta(double d) {
     if (d > 180.0) return d - 360.0;
@@ -211,10 +210,12 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
         for (int k = -half; k <= half; ++k) {
             const double heading = axis + k * ls.initialStep;
             IsochronePoint P = advanceFrom(in, env, S, T, heading, step, false);
-            // A step that passes the target arrives before the acceptance test, as in the
-            // later fans: the ellipse ends at the target, so a step beyond it could never be
-            // accepted and a leg shorter than one step would never arrive.
+            // A step that passes the target arrives without the ellipse test: the ellipse
+            // ends at the target, so a step beyond it could never be accepted and a leg
+            // shorter than one step would never arrive. The step becomes part of the route, so
+            // the land, barrier and wind tests still apply to it.
             if (P.valid && passedTarget(P, T, axis)) {
+                if (!pointAcceptable(in, P)) continue;
                 front.push_back(P);
                 arrived = true;
                 break;

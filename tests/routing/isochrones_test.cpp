@@ -324,6 +324,31 @@ TEST(Isochrones, LegShorterThanOneStepArrivesDirectly) {
     }
 }
 
+TEST(Isochrones, LegShorterThanOneStepNeverJumpsAnObstacle) {
+    // A wall of land or a barrier between two waypoints 1 km apart: the first step (2.8 km at
+    // 6 kt in 15 min) passes the target on every heading of the fan, always through the wall.
+    const GeoPoint a{0, 45}, b = northOf(a, 1000);
+    const float wallLat = (a.lat + b.lat) / 2;
+    for (bool land : {true, false})
+        for (bool ellipse : {true, false}) {
+            Trip run;
+            run.params.ellipse = ellipse;
+            if (land)
+                run.coast.islands.push_back({{-0.5f, wallLat}, {0.5f, wallLat + 1e-4f}});
+            else
+                run.coast.barriers.push_back({GeoPoint{-0.5f, wallLat}, GeoPoint{0.5f, wallLat}});
+            const RoutingOutput o = run.go({a, b});
+            EXPECT_FALSE(o.arrived) << land << ellipse;
+            EXPECT_EQ(o.status, 1) << land << ellipse;
+            for (const IsochronePoint& p : o.route) {
+                const GeoPoint from{p.parentLon, p.parentLat}, to{p.lon, p.lat};
+                EXPECT_FALSE(run.coast.segmentCrossesLand(from, to) ||
+                             run.coast.segmentCrossesBarrier(from, to))
+                    << land << ellipse;
+            }
+        }
+}
+
 TEST(Isochrones, NoAcceptedArrivalMeansNotArrived) {
     // A closed barrier round the second waypoint: fronts reach it and steps jump past the
     // waypoint, but no arrival run can get through.
