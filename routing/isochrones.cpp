@@ -8,10 +8,6 @@ namespace navorel {
 
 namespace {
 
-// A leg that runs forever (a target that cannot be reached while the fronts never empty, for
-// instance behind land inside the ellipse in a constant wind) stops after this many fronts.
-constexpr int kMaxFrontsPerLeg = 100000;
-
 inline GeoPoint positionOf(const IsochronePoint& p) {
     return GeoPoint{p.lon, p.lat};
 }
@@ -45,6 +41,17 @@ bool candidateAcceptable(const RoutingInputs& in, const UserRoute& route, int le
     }
     if (!ok) setRunStatus(in, kStatusRejected);
     return ok;
+}
+
+// The run passed one of its bounds: it stops with its own status and says which.
+void stopAtLimit(const RoutingInputs& in, RoutingOutput& out, RunLimit limit) {
+    out.limit = limit;
+    setRunStatus(in, kStatusTooLarge);
+}
+
+// Would one more point pass the bound of the point store?
+inline bool storeFull(const RoutingInputs& in, const RoutingOutput& out, const Isochrone& pending) {
+    return out.pointStore.size() + pending.size() >= in.limits.storedPoints;
 }
 
 void storePoints(RoutingOutput& out, Isochrone& points) {
@@ -200,6 +207,7 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
     }
 
     bool arrived = false;
+    bool limited = false; // a bound of the run was passed
     Isochrone startingSet;
 
     // First isochrone: a fan of headings around the leg's axis.
@@ -208,6 +216,10 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
         const AdvanceEnvironment env = sampleEnvironment(in, S);
         const int half = ls.initialCount / 2;
         for (int k = -half; k <= half; ++k) {
+            if (storeFull(in, out, front)) {
+                limited = true;
+                break;
+            }
             const double heading = axis + k * ls.initialStep;
             IsochronePoint P = advanceFrom(in, env, S, T, heading, step, false);
             // A step that passes the target arrives without the ellipse test: the ellipse
@@ -231,7 +243,10 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
         startingSet.push_back(S);
         startingSet.insert(startingSet.end(), front.begin(), front.end());
     } else {
-        setRunStatus(in, front.empty() ? kStatusRejected : kStatusRunning);
+        if (limited)
+            stopAtLimit(in, out, RunLimit::StoredPoints);
+        else
+            setRunStatus(in, front.empty() ? kStatusRejected : kStatusRunning);
         pruneFront(front, ls.pruneDistance);
         storePoints(out, front);
         out.legIsochrones.push_back(front);
@@ -241,10 +256,10 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
         int fronts = 1;
         const std::vector<GeoPoint>& legLine = route.legPolyline[from];
         const int half = ls.furtherCount / 2;
-        while (!arrived) {
+        while (!arrived && !limited) {
             if (runCancelled(in) || current.empty()) break;
-            if (++fronts > kMaxFrontsPerLeg) {
-                setRunStatus(in, kStatusRejected);
+            if (++fronts > in.limits.frontsPerLeg) {
+                stopAtLimit(in, out, RunLimit::FrontsPerLeg);
                 break;
             }
             // Once the front has crossed the leg's line, aim the arrival test from there.
@@ -264,6 +279,10 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
             Isochrone next;
             next.reserve(current.size() * static_cast<std::size_t>(2 * half + 1) / 4 + 16);
             for (const IsochronePoint& Q : current) {
+                if (!arrived && storeFull(in, out, next)) {
+                    limited = true;
+                    break;
+                }
                 const AdvanceEnvironment env = sampleEnvironment(in, Q);
                 const double centre =
                     meanBearing(greatCircleBearing(positionOf(Q), T), Q.commandedHeading);
@@ -277,6 +296,12 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
                     }
                     if (candidateAcceptable(in, route, from, P)) next.push_back(P);
                 }
+            }
+            if (limited) {
+                // The front in the making is dropped: the route ends at the stored point
+                // closest to the target.
+                stopAtLimit(in, out, RunLimit::StoredPoints);
+                break;
             }
             if (!next.empty() || arrived) setRunStatus(in, kStatusRunning);
             if (!next.empty()) {

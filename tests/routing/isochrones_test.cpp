@@ -374,6 +374,36 @@ TEST(Isochrones, NoAcceptedArrivalMeansNotArrived) {
     expectContinuous(o, a);
 }
 
+TEST(Isochrones, RunStopsAtItsBounds) {
+    // 120 nm at 6 kt in 15-minute steps: some 80 fronts and thousands of points.
+    const GeoPoint a{0, 45}, b{0, 47};
+    const struct {
+        RunLimits limits;
+        RunLimit expected;
+    } cases[] = {{{300, 100000}, RunLimit::StoredPoints},
+                 {{1000000, 5}, RunLimit::FrontsPerLeg},
+                 {{1000000, 100000}, RunLimit::None}};
+    for (const auto& c : cases) {
+        Trip run;
+        RoutingInputs in = run.inputs();
+        in.limits = c.limits;
+        run.route.waypoints = {a, b};
+        recompute(run.route, run.params, nullptr);
+        const RoutingOutput o = routeIsochrones(in, run.route, run.start);
+        const int bound = static_cast<int>(c.expected);
+        EXPECT_EQ(o.limit, c.expected) << bound;
+        EXPECT_EQ(o.arrived, c.expected == RunLimit::None) << bound;
+        if (c.expected == RunLimit::None) continue;
+        EXPECT_EQ(o.status, kStatusTooLarge) << bound;
+        EXPECT_FALSE(o.inProgress) << bound;
+        EXPECT_LE(o.pointStore.size(), c.limits.storedPoints) << bound;
+        EXPECT_LE(o.legIsochrones.size(), static_cast<std::size_t>(c.limits.frontsPerLeg));
+        // The route goes to the point closest to the target so far.
+        ASSERT_FALSE(o.route.empty()) << bound;
+        expectContinuous(o, a);
+    }
+}
+
 TEST(Isochrones, SeveralLegsChainThroughTheStore) {
     Trip run;
     const GeoPoint a{0, 45}, b{0, 45.3f}, c{0.3f, 45.3f};
