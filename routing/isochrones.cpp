@@ -74,9 +74,28 @@ void tell(const FrontCallback& cb, const RoutingParameters& params, int leg, boo
 }
 
 // The route from the departure to store entry `chosen`, following the parent links. Entry 0
-// (or none) leaves the route as it was.
-void rebuildRoute(RoutingOutput& out, int chosen) {
+// (or none) leaves the route as it was. Every point of a leg descends from the leg's start
+// `legStart`, the last point of the route so far: only the leg's own part is walked and
+// appended, so that a route of many legs is not rebuilt from the departure after each.
+void rebuildRoute(RoutingOutput& out, int chosen, int legStart) {
     if (chosen <= 0 || chosen >= static_cast<int>(out.pointStore.size())) return;
+    const bool routeEndsAtStart =
+        legStart == 0 || (!out.route.empty() && out.route.back().index == legStart);
+    if (routeEndsAtStart) {
+        std::vector<IsochronePoint> leg;
+        int e = chosen;
+        while (e > 0 && e != legStart) {
+            leg.push_back(out.pointStore[e]);
+            const int parent = out.pointStore[e].parent;
+            if (parent >= e) break;
+            e = parent;
+        }
+        if (e == legStart) {
+            if (legStart == 0) out.route.clear();
+            out.route.insert(out.route.end(), leg.rbegin(), leg.rend());
+            return;
+        }
+    }
     out.route.clear();
     int e = chosen;
     // Parents are always stored before their children; the bound only guards a broken link.
@@ -328,6 +347,9 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
 
     int chosen = -1;
     if (arrived) {
+        // Earlier legs cleared the flags of their arrivals: only the entries appended here
+        // can carry one.
+        const std::size_t firstArrival = out.pointStore.size();
         for (const IsochronePoint& q : startingSet) {
             const LegFinish f = finishLeg(in, q, T, step);
             if (f.count == 0) continue;
@@ -342,7 +364,7 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
                 out.pointStore.push_back(b);
             }
         }
-        for (std::size_t i = 0; i < out.pointStore.size(); ++i) {
+        for (std::size_t i = firstArrival; i < out.pointStore.size(); ++i) {
             IsochronePoint& e = out.pointStore[i];
             if (!e.arrived) continue;
             if (chosen < 0 || e.time.dayNumber < out.pointStore[chosen].time.dayNumber)
@@ -368,7 +390,7 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
             }
         }
     }
-    rebuildRoute(out, chosen);
+    rebuildRoute(out, chosen, S.index);
     foldDisplayRanges(out);
     return arrived;
 }
