@@ -254,7 +254,11 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
             if (candidateAcceptable(in, route, from, P)) front.push_back(P);
         }
     }
-    if (arrived) {
+    if (limited) {
+        // A fan too large for the store is dropped whole: pruning a fan of that size (headings
+        // going round many times over the same positions) would take hours.
+        stopAtLimit(in, out, RunLimit::StoredPoints);
+    } else if (arrived) {
         storePoints(out, front);
         // The start itself competes for the arrival, so the boat does not sail past the
         // waypoint and back when it could stop on the way.
@@ -262,10 +266,7 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
         startingSet.push_back(S);
         startingSet.insert(startingSet.end(), front.begin(), front.end());
     } else {
-        if (limited)
-            stopAtLimit(in, out, RunLimit::StoredPoints);
-        else
-            setRunStatus(in, front.empty() ? kStatusRejected : kStatusRunning);
+        setRunStatus(in, front.empty() ? kStatusRejected : kStatusRunning);
         pruneFront(front, ls.pruneDistance);
         storePoints(out, front);
         out.legIsochrones.push_back(front);
@@ -275,7 +276,7 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
         int fronts = 1;
         const std::vector<GeoPoint>& legLine = route.legPolyline[from];
         const int half = ls.furtherCount / 2;
-        while (!arrived && !limited) {
+        while (!arrived) {
             if (runCancelled(in) || current.empty()) break;
             if (++fronts > in.limits.frontsPerLeg) {
                 stopAtLimit(in, out, RunLimit::FrontsPerLeg);
