@@ -185,4 +185,20 @@ void BM_RouteIsochrones(benchmark::State& state) {
 }
 BENCHMARK(BM_RouteIsochrones)->Arg(3)->Arg(4)->Unit(benchmark::kMillisecond);
 
+// The route geometry of a long route (the work before its first isochrone): legs of about a
+// nautical mile zigzagging eastwards, ellipse on.
+void BM_RecomputeLongRoute(benchmark::State& state) {
+    RoutingParameters params;
+    UserRoute route;
+    const int n = static_cast<int>(state.range(0));
+    for (int k = 0; k < n; ++k)
+        route.waypoints.push_back(
+            GeoPoint{static_cast<float>(-60.0 + 0.02 * k), (k % 2) ? 40.01f : 40.0f});
+    for (auto _ : state) {
+        recompute(route, params, nullptr);
+        benchmark::DoNotOptimize(route.legLength.data());
+    }
+}
+BENCHMARK(BM_RecomputeLongRoute)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
 } // namespace

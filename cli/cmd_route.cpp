@@ -317,6 +317,8 @@ int routeCommand(const Args& given) {
         std::printf("\n");
     }
     std::printf("%s: %s\n", texts.text(76).c_str(), table.computationTime.c_str());
+    const std::string limit = limitMessage(result);
+    if (!limit.empty()) std::fprintf(stderr, "navorel-cli: %s\n", limit.c_str());
 
     if (!gpxOut.empty()) {
         std::vector<ExportedRoutePoint> points;

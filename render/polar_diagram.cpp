@@ -29,7 +29,7 @@ bool usable(const Polar& p) {
     if (static_cast<int>(p.table.size()) != p.rowCount || p.lastRow != p.rowCount - 1) return false;
     for (const auto& row : p.table)
         if (static_cast<int>(row.size()) <= p.lastColumn) return false;
-    return p.minTws > 0.0f && std::isfinite(p.minTws) && std::isfinite(p.maxTws) &&
+    return p.minTws >= 0.0f && std::isfinite(p.minTws) && std::isfinite(p.maxTws) &&
            p.maxTws >= p.minTws;
 }
 

@@ -378,8 +378,17 @@ void paintRoutingLayer(QPainter& painter, const MapView& view, const RoutingLaye
     if (isochroneMethod && params.showEllipse && layer.route && (result || running)) {
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(qcolour(rd.colorEllipse), 1));
-        for (const std::vector<GeoPoint>& outline : layer.route->ellipseOutline)
-            drawGeoPolyline(painter, view, outline);
+        // Outlines are made on first use: only for legs whose ellipse (inside the circle on
+        // the leg) meets the view and spans more than a pixel or two.
+        const UserRoute& route = *layer.route;
+        for (std::size_t i = 0; i + 1 < route.waypoints.size(); ++i) {
+            const GeoPoint a = route.waypoints[i], b = route.waypoints[i + 1];
+            ScreenSegment s;
+            if (!screenSegment(view, a.lon, a.lat, b.lon, b.lat, s)) continue;
+            const double pixels = std::hypot(s.b.x() - s.a.x(), s.b.y() - s.a.y());
+            if (pixels < 2 || !meetsView(view, s.a, s.b, pixels)) continue;
+            drawGeoPolyline(painter, view, ellipseOutline(route, i));
+        }
     }
 
     if (result) {

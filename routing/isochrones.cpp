@@ -8,10 +8,6 @@ namespace navorel {
 
 namespace {
 
-// A leg that runs forever (a target that cannot be reached while the fronts never empty, for
-// instance behind land inside the ellipse in a constant wind) stops after this many fronts.
-constexpr int kMaxFrontsPerLeg = 100000;
-
 inline GeoPoint positionOf(const IsochronePoint& p) {
     return GeoPoint{p.lon, p.lat};
 }
@@ -47,6 +43,17 @@ bool candidateAcceptable(const RoutingInputs& in, const UserRoute& route, int le
     return ok;
 }
 
+// The run passed one of its bounds: it stops with its own status and says which.
+void stopAtLimit(const RoutingInputs& in, RoutingOutput& out, RunLimit limit) {
+    out.limit = limit;
+    setRunStatus(in, kStatusTooLarge);
+}
+
+// Would one more point pass the bound of the point store?
+inline bool storeFull(const RoutingInputs& in, const RoutingOutput& out, const Isochrone& pending) {
+    return out.pointStore.size() + pending.size() >= in.limits.storedPoints;
+}
+
 void storePoints(RoutingOutput& out, Isochrone& points) {
     for (IsochronePoint& p : points) {
         p.index = static_cast<std::int32_t>(out.pointStore.size());
@@ -67,9 +74,28 @@ void tell(const FrontCallback& cb, const RoutingParameters& params, int leg, boo
 }
 
 // The route from the departure to store entry `chosen`, following the parent links. Entry 0
-// (or none) leaves the route as it was.
-void rebuildRoute(RoutingOutput& out, int chosen) {
+// (or none) leaves the route as it was. Every point of a leg descends from the leg's start
+// `legStart`, the last point of the route so far: only the leg's own part is walked and
+// appended, so that a route of many legs is not rebuilt from the departure after each.
+void rebuildRoute(RoutingOutput& out, int chosen, int legStart) {
     if (chosen <= 0 || chosen >= static_cast<int>(out.pointStore.size())) return;
+    const bool routeEndsAtStart =
+        legStart == 0 || (!out.route.empty() && out.route.back().index == legStart);
+    if (routeEndsAtStart) {
+        std::vector<IsochronePoint> leg;
+        int e = chosen;
+        while (e > 0 && e != legStart) {
+            leg.push_back(out.pointStore[e]);
+            const int parent = out.pointStore[e].parent;
+            if (parent >= e) break;
+            e = parent;
+        }
+        if (e == legStart) {
+            if (legStart == 0) out.route.clear();
+            out.route.insert(out.route.end(), leg.rbegin(), leg.rend());
+            return;
+        }
+    }
     out.route.clear();
     int e = chosen;
     // Parents are always stored before their children; the bound only guards a broken link.
@@ -81,7 +107,6 @@ void rebuildRoute(RoutingOutput& out, int chosen) {
     }
     std::reverse(out.route.begin(), out.route.end());
 }
-
 
 // Wraps a longitude difference into -180..180 by one turn, as the planar crossing test does.
 inline double wrapDelta(double d) {
@@ -201,6 +226,7 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
     }
 
     bool arrived = false;
+    bool limited = false; // a bound of the run was passed
     Isochrone startingSet;
 
     // First isochrone: a fan of headings around the leg's axis.
@@ -209,12 +235,18 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
         const AdvanceEnvironment env = sampleEnvironment(in, S);
         const int half = ls.initialCount / 2;
         for (int k = -half; k <= half; ++k) {
+            if (storeFull(in, out, front)) {
+                limited = true;
+                break;
+            }
             const double heading = axis + k * ls.initialStep;
             IsochronePoint P = advanceFrom(in, env, S, T, heading, step, false);
-            // A step that passes the target arrives before the acceptance test, as in the
-            // later fans: the ellipse ends at the target, so a step beyond it could never be
-            // accepted and a leg shorter than one step would never arrive.
+            // A step that passes the target arrives without the ellipse test: the ellipse
+            // ends at the target, so a step beyond it could never be accepted and a leg
+            // shorter than one step would never arrive. The step becomes part of the route, so
+            // the land, barrier and wind tests still apply to it.
             if (P.valid && passedTarget(P, T, axis)) {
+                if (!pointAcceptable(in, P)) continue;
                 front.push_back(P);
                 arrived = true;
                 break;
@@ -222,7 +254,11 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
             if (candidateAcceptable(in, route, from, P)) front.push_back(P);
         }
     }
-    if (arrived) {
+    if (limited) {
+        // A fan too large for the store is dropped whole: pruning a fan of that size (headings
+        // going round many times over the same positions) would take hours.
+        stopAtLimit(in, out, RunLimit::StoredPoints);
+    } else if (arrived) {
         storePoints(out, front);
         // The start itself competes for the arrival, so the boat does not sail past the
         // waypoint and back when it could stop on the way.
@@ -242,8 +278,8 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
         const int half = ls.furtherCount / 2;
         while (!arrived) {
             if (runCancelled(in) || current.empty()) break;
-            if (++fronts > kMaxFrontsPerLeg) {
-                setRunStatus(in, kStatusRejected);
+            if (++fronts > in.limits.frontsPerLeg) {
+                stopAtLimit(in, out, RunLimit::FrontsPerLeg);
                 break;
             }
             // Once the front has crossed the leg's line, aim the arrival test from there.
@@ -263,6 +299,10 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
             Isochrone next;
             next.reserve(current.size() * static_cast<std::size_t>(2 * half + 1) / 4 + 16);
             for (const IsochronePoint& Q : current) {
+                if (!arrived && storeFull(in, out, next)) {
+                    limited = true;
+                    break;
+                }
                 const AdvanceEnvironment env = sampleEnvironment(in, Q);
                 const double centre =
                     meanBearing(greatCircleBearing(positionOf(Q), T), Q.commandedHeading);
@@ -276,6 +316,12 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
                     }
                     if (candidateAcceptable(in, route, from, P)) next.push_back(P);
                 }
+            }
+            if (limited) {
+                // The front in the making is dropped: the route ends at the stored point
+                // closest to the target.
+                stopAtLimit(in, out, RunLimit::StoredPoints);
+                break;
             }
             if (!next.empty() || arrived) setRunStatus(in, kStatusRunning);
             if (!next.empty()) {
@@ -302,6 +348,9 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
 
     int chosen = -1;
     if (arrived) {
+        // Earlier legs cleared the flags of their arrivals: only the entries appended here
+        // can carry one.
+        const std::size_t firstArrival = out.pointStore.size();
         for (const IsochronePoint& q : startingSet) {
             const LegFinish f = finishLeg(in, q, T, step);
             if (f.count == 0) continue;
@@ -316,7 +365,7 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
                 out.pointStore.push_back(b);
             }
         }
-        for (std::size_t i = 0; i < out.pointStore.size(); ++i) {
+        for (std::size_t i = firstArrival; i < out.pointStore.size(); ++i) {
             IsochronePoint& e = out.pointStore[i];
             if (!e.arrived) continue;
             if (chosen < 0 || e.time.dayNumber < out.pointStore[chosen].time.dayNumber)
@@ -342,7 +391,7 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
             }
         }
     }
-    rebuildRoute(out, chosen);
+    rebuildRoute(out, chosen, S.index);
     foldDisplayRanges(out);
     return arrived;
 }

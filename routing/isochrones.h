@@ -24,8 +24,9 @@ struct RoutingOutput {
     std::vector<Isochrone> allIsochrones;
     // The fronts of the last leg computed (already in allIsochrones when that leg arrived).
     std::vector<Isochrone> legIsochrones;
-    int status = 0;         // 0 normal, 1 a candidate failed a test or a front came out empty,
-                            // 2 cancelled
+    int status = 0; // 0 normal, 1 a candidate failed a test or a front came out empty,
+                    // 2 cancelled, 3 stopped at a bound of the run (see limit)
+    RunLimit limit = RunLimit::None;
     bool inProgress = true; // cleared when the run stopped before the last waypoint
     bool arrived = false;   // every leg arrived
     std::int64_t advanceCalls = 0;

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace navorel {
@@ -18,6 +19,7 @@ constexpr std::uint64_t kMaxPolarFileBytes = 8u << 20;
 std::atomic<std::uint64_t> nextSerial{1};
 
 // A cell as a number: commas become points; what does not read as a number counts as 0.
+// "nan", "inf" and numbers beyond the float range read as NaN, for the check to refuse.
 float readCell(std::string_view cell) {
     while (!cell.empty() && (cell.front() == ' ' || cell.front() == '\r')) cell.remove_prefix(1);
     while (!cell.empty() && (cell.back() == ' ' || cell.back() == '\r')) cell.remove_suffix(1);
@@ -29,8 +31,9 @@ float readCell(std::string_view cell) {
     if (*begin == '+') ++begin;
     float value = 0.0f;
     const auto result = std::from_chars(begin, buf + n, value);
-    if (result.ec != std::errc() || !std::isfinite(value)) return 0.0f;
-    return value;
+    if (result.ec == std::errc::result_out_of_range) return std::nanf("");
+    if (result.ec != std::errc() || result.ptr == begin) return 0.0f;
+    return std::isfinite(value) ? value : std::nanf("");
 }
 
 // The row of the table for twa: the first row from 1 with an angle >= twa (0 if none), and
@@ -71,7 +74,8 @@ inline Column findColumn(const Polar& p, float tws) {
             break;
         }
     }
-    if (j == 1) return {Column::Lighter, 1, tws / h[1]};
+    // Below a first column of 0 kt (a negative wind) there is no speed to scale.
+    if (j == 1) return {Column::Lighter, 1, h[1] > 0.0f ? tws / h[1] : 0.0f};
     return {Column::Between, j, (tws - h[j - 1]) / (h[j] - h[j - 1])};
 }
 
@@ -100,12 +104,13 @@ bool validate(const Polar& p, std::string& error) {
         return false;
     }
     const auto& h = p.table[0];
-    if (!(h[1] > 0.0f)) {
-        error = "the first wind speed must be above 0";
+    // A first column at 0 kt is a common layout: the boat does not move without wind.
+    if (!(h[1] >= 0.0f)) {
+        error = "the first wind speed must not be below 0";
         return false;
     }
     for (int c = 2; c <= p.lastColumn; ++c) {
-        if (!(h[c] > h[c - 1])) {
+        if (!(h[c] > h[c - 1]) || !std::isfinite(h[c])) {
             error =
                 "wind speeds of the header row do not ascend (column " + std::to_string(c) + ")";
             return false;
@@ -113,12 +118,26 @@ bool validate(const Polar& p, std::string& error) {
     }
     for (int r = 1; r <= p.lastRow; ++r) {
         const float a = p.table[r][0];
-        if (a < 0.0f || a > 180.0f) {
+        if (!(a >= 0.0f && a <= 180.0f)) {
             error = "wind angle outside 0..180 (row " + std::to_string(r) + ")";
             return false;
         }
         if (r > 1 && !(a > p.table[r - 1][0])) {
             error = "wind angles do not ascend (row " + std::to_string(r) + ")";
+            return false;
+        }
+    }
+    // A speed below 0 would sail backwards and one that is not a number poisons every
+    // interpolation around it: neither can be sailed.
+    for (int r = 1; r <= p.lastRow; ++r) {
+        for (int c = 1; c <= p.lastColumn; ++c) {
+            const float v = p.table[r][c];
+            if (v >= 0.0f && std::isfinite(v)) continue;
+            char where[96];
+            std::snprintf(where, sizeof where, " at TWA %g, TWS %g (row %d, column %d)",
+                          static_cast<double>(p.table[r][0]), static_cast<double>(h[c]), r, c);
+            error = (std::isfinite(v) ? "negative boat speed" : "boat speed is not a number") +
+                    std::string(where);
             return false;
         }
     }
@@ -208,6 +227,7 @@ bool parsePolar(std::string_view text, std::string_view name, Polar& polar, std:
     p.lastColumn = p.rowCount > 0 ? static_cast<int>(p.table[0].size()) - 1 : -1;
     // Rows of another length than the header: missing cells count as 0, extra ones are unused.
     for (auto& row : p.table) row.resize(p.table[0].size(), 0.0f);
+    if (p.rowCount > 0 && !p.table[0].empty()) p.table[0][0] = 0.0f; // the corner: any text
     if (!validate(p, error)) return false;
     prepare(p);
     polar = std::move(p);

@@ -8,6 +8,7 @@
 #include "weather/current_sample.h"
 #include "weather/wind_sample.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace navorel {
@@ -25,6 +26,17 @@ class CrossingTests {
     virtual bool pointOnLand(GeoPoint p) const = 0;
 };
 
+// Bounds that stop a run which would otherwise grow without end (a target that cannot be
+// reached while the fronts never empty, or fans of absurd size). No sane run comes near
+// them: an ocean crossing with ten-minute steps stores under 200 000 points.
+struct RunLimits {
+    std::size_t storedPoints = 1000000; // 200 bytes each: about 200 MB of point store
+    int frontsPerLeg = 100000;
+};
+
+// Which bound stopped a run.
+enum class RunLimit { None, StoredPoints, FrontsPerLeg };
+
 struct RoutingInputs {
     const RoutingParameters* params = nullptr; // required
     const Polar* polar = nullptr;              // required
@@ -33,12 +45,14 @@ struct RoutingInputs {
     const CrossingTests* crossings = nullptr;  // none: no land and no barriers
     RunControl* control = nullptr;             // cancel flag and run status; may be none
     std::int64_t* advanceCalls = nullptr;      // counts advancePoint calls when set
+    RunLimits limits;
 };
 
 // Run status values.
 constexpr int kStatusRunning = 0;
 constexpr int kStatusRejected = 1; // a candidate failed a test, or a front came out empty
 constexpr int kStatusCancelled = 2;
+constexpr int kStatusTooLarge = 3; // the run passed one of its RunLimits and stopped
 
 inline void setRunStatus(const RoutingInputs& in, int status) {
     if (in.control) in.control->status.store(status, std::memory_order_relaxed);

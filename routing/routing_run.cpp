@@ -28,29 +28,38 @@ bool startInsideWind(const WindCoverage& c, GeoPoint p, double time) {
     return lon >= c.minLon && lon <= upper;
 }
 
+// A scan goes on after runs that arrived or not, and ends after one that was cancelled or
+// stopped at a bound (the next would stop there too).
+inline bool scanGoesOn(int status) {
+    return status != kStatusCancelled && status != kStatusTooLarge;
+}
+
 struct Scanner {
-    RunSetup& setup;
+    const RunSetup& setup;
     RoutingResult& result;
+    RoutingParameters params; // the run's own: power in force and Variation change per run
+    const Polar* polar;       // the setup's, or a scan polar owned by scan()
 
     // One run of the series: the per-run state reset, the method, the route and the summary.
     int run(const DateTime& start, int startOffset, float rating) {
         RunControl& control = *setup.control;
         if (!control.cancel.load()) control.status.store(kStatusRunning);
         RoutingInputs in;
-        in.params = setup.params;
-        in.polar = setup.polar;
+        in.params = &params;
+        in.polar = polar;
         in.wind = setup.wind;
         in.current = setup.current;
         in.crossings = setup.crossings;
         in.control = setup.control;
-        RoutingOutput out = setup.params->method != 0
+        in.limits = setup.limits;
+        RoutingOutput out = params.method != 0
                                 ? routeIsochrones(in, *setup.route, start, setup.afterFront)
                                 : routeBestCourse(in, *setup.route, start);
         RunSummary s;
-        s.power = setup.params->powerInForce;
-        s.polarName = setup.polar->name;
+        s.power = params.powerInForce;
+        s.polarName = polar->name;
         s.rating = rating;
-        s.variation = setup.params->variation;
+        s.variation = params.variation;
         s.startOffset = startOffset;
         s.minSog = out.minSog;
         s.maxSog = out.maxSog;
@@ -60,6 +69,7 @@ struct Scanner {
         s.storeSize = static_cast<int>(out.pointStore.size());
         s.inProgress = out.inProgress;
         s.status = out.status;
+        s.limit = out.limit;
         s.route = out.route;
         if (result.scanning) result.scanRoutes.push_back(out.route);
         result.summaries.push_back(std::move(s));
@@ -78,13 +88,13 @@ struct Scanner {
     }
 
     void scan() {
-        RoutingParameters& p = *setup.params;
+        RoutingParameters& p = params;
         const DateTime start = setup.start;
         if (p.scanPolar) {
             const bool done = series(p.minPolar, p.maxPolar, p.stepPolar, [&](int v) {
                 if (v == p.power) return true;
                 p.powerInForce = v;
-                return run(start, 0, 1) != kStatusCancelled;
+                return scanGoesOn(run(start, 0, 1));
             });
             if (!done) return;
             p.powerInForce = p.power;
@@ -95,7 +105,7 @@ struct Scanner {
             const bool done = series(p.minWind, p.maxWind, p.stepWind, [&](int v) {
                 if (v == saved) return true;
                 p.variation = v;
-                return run(start, 0, 1) != kStatusCancelled;
+                return scanGoesOn(run(start, 0, 1));
             });
             p.variation = saved;
             if (!done) return;
@@ -105,27 +115,27 @@ struct Scanner {
             const bool done = series(p.minStart, p.maxStart, p.stepStart, [&](int o) {
                 if (o == 0) return true;
                 const DateTime shifted = fromDayNumber(start.dayNumber + o / 24.0);
-                return run(shifted, o, 1) != kStatusCancelled;
+                return scanGoesOn(run(shifted, o, 1));
             });
             if (!done) return;
             run(start, 0, 1);
         } else if (p.scanPolars) {
             p.powerInForce = p.power;
             result.severalPolars = true;
-            const Polar inUse = *setup.polar;
+            // Each run sails its own polar; the boat's polar stays the one in use.
             for (int i = 0; i < 3; ++i) {
                 if (!p.polarOn[i]) continue;
                 const std::string path =
                     (std::filesystem::path(setup.polarsFolder) / (p.polarName[i] + ".pol"))
                         .string();
-                Polar polar;
+                Polar scanPolar;
                 std::string error;
-                if (!std::filesystem::exists(path) || !loadPolar(path, polar, error)) continue;
-                *setup.polar = std::move(polar);
-                if (run(start, 0, p.irc[i]) == kStatusCancelled) break;
+                if (!std::filesystem::exists(path) || !loadPolar(path, scanPolar, error)) continue;
+                polar = &scanPolar;
+                const int status = run(start, 0, p.irc[i]);
+                polar = setup.polar;
+                if (!scanGoesOn(status)) break;
             }
-            // The scan is a comparison: the boat's own polar stays the one in use.
-            *setup.polar = inUse;
         }
     }
 };
@@ -177,10 +187,10 @@ double routeDurationSeconds(const std::vector<IsochronePoint>& route) {
     return (route.back().time.dayNumber - route.front().parentTime.dayNumber) * 86400.0;
 }
 
-RoutingResult runRouting(RunSetup& setup) {
+RoutingResult runRouting(const RunSetup& setup) {
     RoutingResult result;
     const auto t0 = std::chrono::steady_clock::now();
-    RoutingParameters* p = setup.params;
+    const RoutingParameters* p = setup.params;
     if (!p || !setup.polar || !setup.wind || !setup.route || setup.route->waypoints.size() < 2 ||
         (!setup.coverage.loaded && !p->uniqueWind)) {
         result.refusal = RunRefusal::Ignored;
@@ -208,13 +218,14 @@ RoutingResult runRouting(RunSetup& setup) {
     setup.control->cancel.store(false);
     setup.control->status.store(kStatusRunning);
     result.method = p->method;
-    Scanner scanner{setup, result};
+    result.limits = setup.limits;
+    Scanner scanner{setup, result, *p, setup.polar};
     if (p->scanPolar || p->scanWind || p->scanStart || p->scanPolars) {
         result.scanning = true;
         scanner.scan();
         result.scanning = false;
     } else {
-        p->powerInForce = p->power;
+        scanner.params.powerInForce = p->power;
         scanner.run(setup.start, 0, 1);
     }
     result.minSog = result.output.minSog;
@@ -236,6 +247,23 @@ std::string refusalMessage(const RoutingResult& result, const TextProvider& text
     default:
         return {};
     }
+}
+
+std::string limitMessage(const RoutingResult& result) {
+    const RunLimits& bounds = result.limits;
+    for (const RunSummary& s : result.summaries) {
+        switch (s.limit) {
+        case RunLimit::StoredPoints:
+            return "the routing stopped: more than " + std::to_string(bounds.storedPoints) +
+                   " points stored (memory bound)";
+        case RunLimit::FrontsPerLeg:
+            return "the routing stopped: more than " + std::to_string(bounds.frontsPerLeg) +
+                   " isochrones on one leg";
+        case RunLimit::None:
+            break;
+        }
+    }
+    return {};
 }
 
 ResultsTable resultsTable(const RoutingResult& result, const UserRoute& userRoute,

@@ -36,6 +36,7 @@ struct RunSummary {
     int storeSize = 0;
     bool inProgress = false; // still set when the run reached its end
     int status = 0;
+    RunLimit limit = RunLimit::None; // the bound that stopped the run (status 3)
     // Kept for the results table.
     std::vector<IsochronePoint> route;
 };
@@ -47,10 +48,13 @@ enum class RunRefusal {
     StartOutsideWind, // without the engine
 };
 
+// What a run reads. The run never writes to any of it: the window may paint the settings
+// and the polar while the run goes on, and each run of a scan works on its own copy of the
+// settings (power in force, wind intensity) and its own polar.
 struct RunSetup {
-    RoutingParameters* params = nullptr; // the run writes power in force, restores Variation
-    Polar* polar = nullptr;              // replaced during a scan over several polars
-    std::string polarsFolder;            // where the scan's polar files lie
+    const RoutingParameters* params = nullptr;
+    const Polar* polar = nullptr; // the boat's polar; a scan over several polars loads its own
+    std::string polarsFolder;     // where the scan's polar files lie
     const WindField* wind = nullptr;
     WindCoverage coverage;
     const CurrentSource* current = nullptr;
@@ -61,6 +65,7 @@ struct RunSetup {
     // Called before the run when CoastsQuality differs from the level of the routing store.
     std::function<void(int level)> reopenShoreline;
     FrontCallback afterFront;
+    RunLimits limits; // bounds that stop a run growing without end
 };
 
 struct RoutingResult {
@@ -69,6 +74,7 @@ struct RoutingResult {
     RoutingOutput output; // the last run made
     std::vector<std::vector<IsochronePoint>> scanRoutes;
     std::vector<RunSummary> summaries;
+    RunLimits limits; // the bounds in force
     bool scanning = false;
     bool severalPolars = false;
     int method = 0;
@@ -77,12 +83,16 @@ struct RoutingResult {
     double computeSeconds = 0;
 };
 
-// The checks, the reset, then one run by the chosen method or the scan of the settings.
-// With several polars the polar in use before the scan is restored afterwards.
-RoutingResult runRouting(RunSetup& setup);
+// The checks, the reset, then one run by the chosen method or the scan of the settings. A
+// scan ends after a run that was cancelled or stopped at a bound of the run.
+RoutingResult runRouting(const RunSetup& setup);
 
 // The message of a refused run (empty for None and Ignored).
 std::string refusalMessage(const RoutingResult& result, const TextProvider& texts);
+
+// Why a run stopped at one of its bounds, as one line ("the routing stopped: ..."); empty
+// when no run of the result did.
+std::string limitMessage(const RoutingResult& result);
 
 // The results table: rows[r][0] is the label of row r, rows[r][1 + k] the value of run k;
 // separator rows are empty. Also the column titles.

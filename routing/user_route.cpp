@@ -24,7 +24,9 @@ GeoPoint greatCircleMidpoint(GeoPoint a, GeoPoint b) {
 // The outline of the leg's ellipse for drawing: along 64 rays from its centre, the first
 // point, in steps of a thousandth of the leg, whose distances to the two foci add up to the
 // leg's length. The march starts a little inside the minor semi-axis, where no outline point
-// can lie, and gives up at the far side of the circle through the waypoints.
+// can lie, and gives up at the far side of the circle through the waypoints (step 1100). The
+// sum of the distances grows along a ray from the centre, so the first step that reaches
+// the length is found by halving the range of steps instead of walking it.
 std::vector<GeoPoint> ellipseOutlineOf(GeoPoint a, GeoPoint b, GeoPoint fA, GeoPoint fB, double L,
                                        double ratio) {
     std::vector<GeoPoint> outline;
@@ -33,15 +35,29 @@ std::vector<GeoPoint> ellipseOutlineOf(GeoPoint a, GeoPoint b, GeoPoint fA, GeoP
     const double step = L / 1000.0;
     const double start = 0.9 * ratio * L / 2.0;
     constexpr int kRays = 64; // 0.09817477 rad apart
+    constexpr int kLastStep = 1100;
     outline.reserve(kRays + 1);
     for (int k = 0; k < kRays; ++k) {
         const double bearing = axis + k * (360.0 / kRays);
-        GeoPoint p = centre;
-        for (int m = 0; m <= 1100; ++m) {
-            p = rhumbDestination(centre, bearing, start + m * step);
-            if (greatCircleDistance(p, fA) + greatCircleDistance(p, fB) >= L) break;
+        auto at = [&](int m) { return rhumbDestination(centre, bearing, start + m * step); };
+        auto outside = [&](int m) {
+            const GeoPoint p = at(m);
+            return greatCircleDistance(p, fA) + greatCircleDistance(p, fB) >= L;
+        };
+        // The first step outside, or the last step when none is.
+        int lo = 0, hi = kLastStep;
+        if (!outside(hi)) {
+            lo = hi;
+        } else {
+            while (lo < hi) {
+                const int mid = lo + (hi - lo) / 2;
+                if (outside(mid))
+                    hi = mid;
+                else
+                    lo = mid + 1;
+            }
         }
-        outline.push_back(p);
+        outline.push_back(at(lo));
     }
     outline.push_back(outline.front());
     return outline;
@@ -54,7 +70,8 @@ void clearDerived(UserRoute& r) {
     r.focusA.clear();
     r.focusB.clear();
     r.focusInset.clear();
-    r.ellipseOutline.clear();
+    r.outlineCache.clear();
+    r.ellipseRatio = 0;
     r.legPolyline.clear();
     r.onLand.clear();
     r.totalLength = 0;
@@ -66,6 +83,19 @@ void clearDerived(UserRoute& r) {
 
 } // namespace
 
+const std::vector<GeoPoint>& ellipseOutline(const UserRoute& r, std::size_t leg) {
+    static const std::vector<GeoPoint> none;
+    if (leg >= r.legLength.size() || leg + 1 >= r.waypoints.size() || leg >= r.focusA.size() ||
+        leg >= r.focusB.size() || !(r.legLength[leg] > 0.0f))
+        return none;
+    if (r.outlineCache.size() != r.legLength.size()) r.outlineCache.assign(r.legLength.size(), {});
+    std::vector<GeoPoint>& outline = r.outlineCache[leg];
+    if (outline.empty())
+        outline = ellipseOutlineOf(r.waypoints[leg], r.waypoints[leg + 1], r.focusA[leg],
+                                   r.focusB[leg], r.legLength[leg], r.ellipseRatio);
+    return outline;
+}
+
 void recompute(UserRoute& r, const RoutingParameters& params, const CrossingTests* landTests) {
     clearDerived(r);
     const std::size_t n = r.waypoints.size();
@@ -73,7 +103,7 @@ void recompute(UserRoute& r, const RoutingParameters& params, const CrossingTest
         const double seg = params.straitSegment * 1852.0;
         // The minor-to-major axis ratio in percent; beyond a circle the foci would be imaginary.
         const double E = std::clamp(static_cast<double>(params.excentricity), 0.0, 100.0);
-        const double ratio = E / 100.0;
+        r.ellipseRatio = E / 100.0;
         for (std::size_t i = 0; i + 1 < n; ++i) {
             const GeoPoint a = r.waypoints[i], b = r.waypoints[i + 1];
             const float L = static_cast<float>(greatCircleDistance(a, b));
@@ -105,13 +135,8 @@ void recompute(UserRoute& r, const RoutingParameters& params, const CrossingTest
             const GeoPoint fB = rhumbDestination(b, static_cast<float>(back), d);
             r.focusA.push_back(fA);
             r.focusB.push_back(fB);
-            if (L > 0.0f) {
-                r.ellipseOutline.push_back(ellipseOutlineOf(a, b, fA, fB, L, ratio));
-            } else {
-                // Coincident waypoints: no direction and nothing to march along.
-                r.ellipseOutline.emplace_back();
-                ++r.zeroLengthLegs;
-            }
+            // Coincident waypoints: no direction and nothing to march along.
+            if (!(L > 0.0f)) ++r.zeroLengthLegs;
         }
         r.shortestLeg = r.longestLeg = r.legLength[0];
         r.shortestLegIndex = r.longestLegIndex = 0;

@@ -26,13 +26,17 @@ struct UserRoute {
     std::vector<GeoPoint> focusA;   // ellipse focus near the leg's first waypoint
     std::vector<GeoPoint> focusB;   // ellipse focus near the leg's second waypoint
     std::vector<float> focusInset;  // distance of each focus from its waypoint, metres
-    std::vector<std::vector<GeoPoint>> ellipseOutline; // closed, for drawing; empty for a leg of 0
+    double ellipseRatio = 0; // minor-to-major axis ratio of the ellipses (Excentricity / 100)
     std::vector<std::vector<GeoPoint>> legPolyline; // first waypoint, great-circle points, second
     std::vector<bool> onLand;                       // one per waypoint
     int onLandCount = 0;
     // Legs whose two waypoints coincide: they have no direction, no ellipse and no outline,
     // and the routing passes over them.
     int zeroLengthLegs = 0;
+
+    // Ellipse outlines already drawn, per leg (see ellipseOutline); cleared by recompute.
+    // Only the drawing thread fills it; the routing never reads it.
+    mutable std::vector<std::vector<GeoPoint>> outlineCache;
 
     // Hover state of the chart's mouse handling.
     int hoveredPoint = -1;
@@ -44,6 +48,12 @@ struct UserRoute {
 // on land are found with `landTests` (the routing shoreline store at its finest level); none:
 // no waypoint is on land.
 void recompute(UserRoute& route, const RoutingParameters& params, const CrossingTests* landTests);
+
+// The closed outline of leg `leg`'s ellipse, for drawing: along 64 rays from the leg's middle,
+// the first point on a grid of a thousandth of the leg whose distances to the two foci add up
+// to the leg's length. Computed on first use and kept until the next recompute, so that a
+// long route costs nothing until its ellipses are shown. Empty for a leg of 0 or no such leg.
+const std::vector<GeoPoint>& ellipseOutline(const UserRoute& route, std::size_t leg);
 
 // "Start from the boat": on, the first waypoint is put aside and replaced by the boat's
 // position; off, it is restored. Then recompute. Nothing happens on an empty route.

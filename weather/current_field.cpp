@@ -463,7 +463,8 @@ void CurrentProvider::setField(CurrentKind kind, std::unique_ptr<CurrentField> f
 }
 
 void CurrentProvider::setStreamProvider(int mode) {
-    if ((mode == 0 && default_) || (mode == 1 && shom_)) mode_ = mode;
+    // A provider without data gives no streams; the other provider is not a stand-in.
+    mode_ = (mode == 0 && default_) ? 0 : (mode == 1 && shom_) ? 1 : -1;
 }
 
 const CurrentField* CurrentProvider::field(CurrentKind kind) const {

@@ -101,7 +101,8 @@ class CurrentProvider : public CurrentSource {
     // Loads both providers from the current folder; the tide predictor must outlive this.
     // The active mode becomes the first loaded provider. Answers whether any loaded.
     bool load(const std::string& folder, const TideHarmonics& tides);
-    // Makes `mode` active when that provider holds data; otherwise keeps the current choice.
+    // Makes `mode` active when that provider holds data; otherwise no provider is active
+    // and there are no streams.
     void setStreamProvider(int mode);
     int mode() const { return mode_; }
     const CurrentField* field(CurrentKind kind) const;

@@ -271,11 +271,13 @@ TEST_F(RoutingLayerPicture, ScannedRoutes) {
 
 TEST_F(RoutingLayerPicture, IsochronesSegmentsEllipseAndTheirSwitches) {
     // Two points reached from (100, 150): (150, 50) and (250, 50), one front between them;
-    // a live front from (50, 250) to (150, 250); an ellipse (300, 250), (350, 200), (300, 150).
+    // a live front from (50, 250) to (150, 250); the ellipse of the leg from (300, 250) to
+    // (300, 150), 75 % as wide as long: its widest point at (337.5, 200).
     result.output.allIsochrones = {{step(-1, 0, -0.5f, 1), step(-1, 0, 0.5f, 1)}};
     result.output.arrived = true;
     UserRoute route;
-    route.ellipseOutline = {{{1, -1}, {1.5f, -0.5f}, {1, 0}}};
+    route.waypoints = {{1, -1}, {1, 0}};
+    recompute(route, params, nullptr);
     layer.route = &route;
     std::vector<std::vector<GeoPoint>> live = {{{-1.5f, -1}, {-0.5f, -1}}};
     layer.liveFronts = &live;
@@ -284,7 +286,7 @@ TEST_F(RoutingLayerPicture, IsochronesSegmentsEllipseAndTheirSwitches) {
     EXPECT_GT(count(99, 249, 101, 251, kIsochron), 0);
     EXPECT_GT(count(199, 82, 201, 84, kSegment), 0);
     EXPECT_GT(count(124, 99, 126, 101, kSegment), 0);
-    EXPECT_GT(count(324, 224, 326, 226, kEllipse), 0);
+    EXPECT_GT(count(336, 199, 339, 201, kEllipse), 0);
 
     params.showIsochrones = params.showSegments = params.showEllipse = false;
     paint();

@@ -324,6 +324,31 @@ TEST(Isochrones, LegShorterThanOneStepArrivesDirectly) {
     }
 }
 
+TEST(Isochrones, LegShorterThanOneStepNeverJumpsAnObstacle) {
+    // A wall of land or a barrier between two waypoints 1 km apart: the first step (2.8 km at
+    // 6 kt in 15 min) passes the target on every heading of the fan, always through the wall.
+    const GeoPoint a{0, 45}, b = northOf(a, 1000);
+    const float wallLat = (a.lat + b.lat) / 2;
+    for (bool land : {true, false})
+        for (bool ellipse : {true, false}) {
+            Trip run;
+            run.params.ellipse = ellipse;
+            if (land)
+                run.coast.islands.push_back({{-0.5f, wallLat}, {0.5f, wallLat + 1e-4f}});
+            else
+                run.coast.barriers.push_back({GeoPoint{-0.5f, wallLat}, GeoPoint{0.5f, wallLat}});
+            const RoutingOutput o = run.go({a, b});
+            EXPECT_FALSE(o.arrived) << land << ellipse;
+            EXPECT_EQ(o.status, 1) << land << ellipse;
+            for (const IsochronePoint& p : o.route) {
+                const GeoPoint from{p.parentLon, p.parentLat}, to{p.lon, p.lat};
+                EXPECT_FALSE(run.coast.segmentCrossesLand(from, to) ||
+                             run.coast.segmentCrossesBarrier(from, to))
+                    << land << ellipse;
+            }
+        }
+}
+
 TEST(Isochrones, NoAcceptedArrivalMeansNotArrived) {
     // A closed barrier round the second waypoint: fronts reach it and steps jump past the
     // waypoint, but no arrival run can get through.
@@ -347,6 +372,36 @@ TEST(Isochrones, NoAcceptedArrivalMeansNotArrived) {
     const IsochronePoint& last = o.route.back();
     EXPECT_FALSE(std::fabs(last.lon - b.lon) < dLon && std::fabs(last.lat - b.lat) < dLat);
     expectContinuous(o, a);
+}
+
+TEST(Isochrones, RunStopsAtItsBounds) {
+    // 120 nm at 6 kt in 15-minute steps: some 80 fronts and thousands of points.
+    const GeoPoint a{0, 45}, b{0, 47};
+    const struct {
+        RunLimits limits;
+        RunLimit expected;
+    } cases[] = {{{300, 100000}, RunLimit::StoredPoints},
+                 {{1000000, 5}, RunLimit::FrontsPerLeg},
+                 {{1000000, 100000}, RunLimit::None}};
+    for (const auto& c : cases) {
+        Trip run;
+        RoutingInputs in = run.inputs();
+        in.limits = c.limits;
+        run.route.waypoints = {a, b};
+        recompute(run.route, run.params, nullptr);
+        const RoutingOutput o = routeIsochrones(in, run.route, run.start);
+        const int bound = static_cast<int>(c.expected);
+        EXPECT_EQ(o.limit, c.expected) << bound;
+        EXPECT_EQ(o.arrived, c.expected == RunLimit::None) << bound;
+        if (c.expected == RunLimit::None) continue;
+        EXPECT_EQ(o.status, kStatusTooLarge) << bound;
+        EXPECT_FALSE(o.inProgress) << bound;
+        EXPECT_LE(o.pointStore.size(), c.limits.storedPoints) << bound;
+        EXPECT_LE(o.legIsochrones.size(), static_cast<std::size_t>(c.limits.frontsPerLeg));
+        // The route goes to the point closest to the target so far.
+        ASSERT_FALSE(o.route.empty()) << bound;
+        expectContinuous(o, a);
+    }
 }
 
 TEST(Isochrones, SeveralLegsChainThroughTheStore) {

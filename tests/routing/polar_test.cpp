@@ -21,7 +21,9 @@ const char* kSmall = "TWA\\TWS\t6\t12\t20\n"
                      "150\t5\t7,35\t8.5\n"
                      "180\t4\t6\t7.5\n";
 
-std::string demoPolarPath() { return std::string(NAVOREL_SOURCE_DIR) + "/dist/Polars/Navorel40.pol"; }
+std::string demoPolarPath() {
+    return std::string(NAVOREL_SOURCE_DIR) + "/dist/Polars/Navorel40.pol";
+}
 
 } // namespace
 
@@ -34,7 +36,7 @@ TEST(Polar, ReadsTheTable) {
     EXPECT_EQ(p.minTws, 6);
     EXPECT_EQ(p.maxTws, 20);
     EXPECT_FLOAT_EQ(p.table[3][2], 7.35f); // decimal comma
-    EXPECT_EQ(p.table[0][0], 0.0f);       // text cell
+    EXPECT_EQ(p.table[0][0], 0.0f);        // text cell
     EXPECT_EQ(polarNameOf("C:\\Polars\\First 40.7.pol"), "First 40.7");
     EXPECT_EQ(polarNameOf("/x/y/boat.pol"), "boat");
 }
@@ -53,20 +55,50 @@ TEST(Polar, RefusesTablesItCannotInterpolate) {
     EXPECT_FALSE(parsePolar("x\t6\n40\t4\n90\t6\n", "one column", p, error));
     EXPECT_FALSE(parsePolar("x\t6\t12\n90\t4\t6\n40\t6\t8\n", "angles", p, error));
     EXPECT_FALSE(parsePolar("x\t12\t6\n40\t4\t6\n90\t6\t8\n", "winds", p, error));
-    EXPECT_FALSE(parsePolar("x\t0\t6\n40\t4\t6\n90\t6\t8\n", "zero wind", p, error));
+    EXPECT_FALSE(parsePolar("x\t-1\t6\n40\t4\t6\n90\t6\t8\n", "negative wind", p, error));
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(loadPolar("/nonexistent/boat.pol", p, error));
 }
 
+TEST(Polar, RefusesSpeedsThatCannotBeSailed) {
+    const struct {
+        const char* cell;
+        const char* message;
+    } cases[] = {
+        {"-2", "negative boat speed at TWA 90, TWS 12 (row 2, column 2)"},
+        {"nan", "boat speed is not a number at TWA 90, TWS 12 (row 2, column 2)"},
+        {"inf", "boat speed is not a number at TWA 90, TWS 12 (row 2, column 2)"},
+        {"-Infinity", "boat speed is not a number at TWA 90, TWS 12 (row 2, column 2)"},
+        {"1e99", "boat speed is not a number at TWA 90, TWS 12 (row 2, column 2)"},
+    };
+    for (const auto& c : cases) {
+        Polar p;
+        std::string error;
+        const std::string text = std::string("x\t6\t12\n40\t4\t6\n90\t6\t") + c.cell + "\n";
+        EXPECT_FALSE(parsePolar(text, "bad", p, error)) << c.cell;
+        EXPECT_EQ(error, c.message) << c.cell;
+    }
+}
+
+TEST(Polar, FirstWindColumnAtZeroKnots) {
+    const Polar p = parse("TWA\\TWS\t0\t6\t12\n40\t0\t4\t6\n90\t0\t6\t8\n");
+    EXPECT_EQ(p.minTws, 0.0f);
+    EXPECT_FLOAT_EQ(polarSpeed(p, 90, 0), 0.0f);
+    EXPECT_FLOAT_EQ(polarSpeed(p, 90, 3), 3.0f);
+    EXPECT_FLOAT_EQ(polarSpeed(p, 90, 9), 7.0f);
+    EXPECT_EQ(polarSpeed(p, 90, -1), 0.0f);
+    EXPECT_GT(bestUpwind(p, 3).speed, 0.0f);
+}
+
 TEST(Polar, Interpolation) {
     const Polar p = parse(kSmall);
-    EXPECT_EQ(polarSpeed(p, 30, 12), 0.0f);  // below the first angle
-    EXPECT_EQ(polarSpeed(p, 181, 12), 0.0f); // beyond the last
-    EXPECT_FLOAT_EQ(polarSpeed(p, 90, 12), 8.0f);  // on a table angle
-    EXPECT_FLOAT_EQ(polarSpeed(p, 40, 6), 4.0f);   // first angle
-    EXPECT_FLOAT_EQ(polarSpeed(p, 90, 30), 9.0f);  // stronger than the table
-    EXPECT_FLOAT_EQ(polarSpeed(p, 90, 3), 3.0f);   // half of the first column
-    EXPECT_FLOAT_EQ(polarSpeed(p, 65, 9), 6.0f);   // (5 + 7) / 2
+    EXPECT_EQ(polarSpeed(p, 30, 12), 0.0f);       // below the first angle
+    EXPECT_EQ(polarSpeed(p, 181, 12), 0.0f);      // beyond the last
+    EXPECT_FLOAT_EQ(polarSpeed(p, 90, 12), 8.0f); // on a table angle
+    EXPECT_FLOAT_EQ(polarSpeed(p, 40, 6), 4.0f);  // first angle
+    EXPECT_FLOAT_EQ(polarSpeed(p, 90, 30), 9.0f); // stronger than the table
+    EXPECT_FLOAT_EQ(polarSpeed(p, 90, 3), 3.0f);  // half of the first column
+    EXPECT_FLOAT_EQ(polarSpeed(p, 65, 9), 6.0f);  // (5 + 7) / 2
     EXPECT_FLOAT_EQ(polarSpeed(p, 90, 16), 8.5f);
 }
 

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 using namespace navorel;
@@ -225,4 +227,51 @@ TEST(RoutingRun, ResultsTable) {
     EXPECT_EQ(t.rows[b + 27][1], "-");
     EXPECT_EQ(t.rows[b + 29][1], std::to_string(r.output.route.size()));
     EXPECT_EQ(t.computationTime, "0 sec");
+}
+
+TEST(RoutingRun, ScanOverSeveralPolarsLeavesTheCallersPolarAlone) {
+    // The window paints the boat's polar while the scan runs: it must never change.
+    const std::string folder = ::testing::TempDir() + "/scan_polars";
+    std::filesystem::create_directories(folder);
+    for (const char* name : {"Slow", "Fast"}) {
+        std::ofstream(folder + "/" + name + ".pol")
+            << "TWA\\TWS\t5\t30\n40\t" << (name[0] == 'S' ? 4 : 8) << "\t6\n180\t6\t6\n";
+    }
+    Fixture f({{-70.0f, 42.0f}, {-70.0f, 41.8f}});
+    f.params.method = 1;
+    f.params.scanPolar = false;
+    f.params.scanPolars = true;
+    f.params.polarOn[0] = f.params.polarOn[1] = true;
+    f.params.polarName[0] = "Slow";
+    f.params.polarName[1] = "Fast";
+    f.params.powerInForce = 77; // whatever the window last showed
+    const Polar before = f.polar;
+    RunSetup s = f.setup();
+    s.polarsFolder = folder;
+    int changedDuringRun = 0;
+    s.afterFront = [&](const FrontEvent&) {
+        changedDuringRun += f.polar.name != before.name || f.polar.table != before.table;
+    };
+    const RoutingResult r = runRouting(s);
+    ASSERT_EQ(r.summaries.size(), 2u);
+    EXPECT_EQ(r.summaries[0].polarName, "Slow");
+    EXPECT_EQ(r.summaries[1].polarName, "Fast");
+    EXPECT_GT(routeDurationSeconds(r.summaries[0].route),
+              routeDurationSeconds(r.summaries[1].route));
+    EXPECT_EQ(changedDuringRun, 0);
+    EXPECT_EQ(f.polar.table, before.table);
+    EXPECT_EQ(f.params.powerInForce, 77);
+}
+
+TEST(RoutingRun, ScanEndsAtARunThatPassedItsBound) {
+    Fixture f({{-70.0f, 42.0f}, {-70.0f, 41.0f}});
+    f.params.method = 1;
+    RunSetup s = f.setup();
+    s.limits.storedPoints = 200;
+    const RoutingResult r = runRouting(s);
+    ASSERT_EQ(r.summaries.size(), 1u);
+    EXPECT_EQ(r.summaries[0].status, kStatusTooLarge);
+    EXPECT_EQ(limitMessage(r), "the routing stopped: more than 200 points stored (memory bound)");
+    s.limits = {};
+    EXPECT_EQ(limitMessage(runRouting(s)), "");
 }

@@ -60,8 +60,10 @@ TEST(UserRoute, EllipseFoci) {
     EXPECT_NEAR(greatCircleDistance(b, r.focusB[0]), r.focusInset[0], 0.5);
     EXPECT_NEAR(r.legBearing[0], 90, 1e-4);
     EXPECT_NEAR(r.backBearing[0], 270, 1e-4);
+    // Outlines are made when first drawn, not by every recompute of a long route.
+    EXPECT_TRUE(r.outlineCache.empty());
     // The outline closes on itself and lies on the ellipse.
-    const auto& outline = r.ellipseOutline[0];
+    const auto& outline = ellipseOutline(r, 0);
     ASSERT_GT(outline.size(), 60u);
     EXPECT_EQ(outline.front().lon, outline.back().lon);
     for (const GeoPoint& p : outline) {
@@ -102,8 +104,8 @@ TEST(UserRoute, CoincidentWaypointsGiveALegWithoutGeometry) {
     ASSERT_EQ(r.legLength.size(), 2u);
     EXPECT_EQ(r.legLength[0], 0.0f);
     EXPECT_EQ(r.zeroLengthLegs, 1);
-    EXPECT_TRUE(r.ellipseOutline[0].empty());
-    EXPECT_FALSE(r.ellipseOutline[1].empty());
+    EXPECT_TRUE(ellipseOutline(r, 0).empty());
+    EXPECT_FALSE(ellipseOutline(r, 1).empty());
     EXPECT_EQ(r.legPolyline[0].size(), 2u);
     EXPECT_FALSE(std::isnan(r.focusA[0].lon));
     EXPECT_EQ(r.shortestLegIndex, 0);

@@ -283,15 +283,16 @@ TEST(currentFileTest, shomAtlasLoads) {
     const CurrentSample s = currentAt(field, tides, -4.45f, 48.36f, 17000.3);
     EXPECT_TRUE(s.found);
     EXPECT_FALSE(currentAt(field, tides, -3.0f, 47.0f, 17000.3).found);
-    // The provider: SHOM loads, DEFAULT has no files, so the SHOM mode is kept.
+    // The provider: SHOM loads, DEFAULT has no files. Choosing DEFAULT, or the provider 2
+    // that has no data, gives no streams rather than SHOM's.
     CurrentProvider provider;
     ASSERT_TRUE(provider.load(std::string(NAVOREL_TEST_DATA) + "/currents", tides));
     EXPECT_EQ(provider.mode(), 1);
-    provider.setStreamProvider(0);
-    EXPECT_EQ(provider.mode(), 1);
-    provider.setStreamProvider(2);
-    EXPECT_EQ(provider.mode(), 1);
-    EXPECT_TRUE(provider.currentAt(-4.45f, 48.36f, 17000.3).found);
+    for (int chosen : {0, 2, 1}) {
+        provider.setStreamProvider(chosen);
+        EXPECT_EQ(provider.mode(), chosen == 1 ? 1 : -1) << chosen;
+        EXPECT_EQ(provider.currentAt(-4.45f, 48.36f, 17000.3).found, chosen == 1) << chosen;
+    }
     CurrentProvider empty;
     EXPECT_FALSE(empty.load("/nonexistent", tides));
     EXPECT_EQ(empty.mode(), -1);
