@@ -174,7 +174,8 @@ bool GpsSource::open(const std::string& name, const SerialLine& line, std::strin
     } else if (name.rfind("udp:", 0) == 0) {
         fd_ = bindUdp(name.substr(4), error);
     } else {
-        fd_ = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        // Opened without waiting for a carrier; reads wait once the line ignores it (CLOCAL).
+        fd_ = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
         if (fd_ < 0) {
             error = "cannot open " + name + ": " + systemError();
             return false;
@@ -185,6 +186,7 @@ bool GpsSource::open(const std::string& name, const SerialLine& line, std::strin
             close();
             return false;
         }
+        fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
     }
     return fd_ >= 0;
 }
