@@ -53,7 +53,9 @@ int gribDumpCommand(const Args& arguments) {
     GribDecoder decoder;
     std::vector<GribRecord> records;
     std::string error;
-    if (!readForecastRecords(decoder, args[0], records, error)) return fail(args[0] + ": " + error);
+    // The listing needs no values: a file of any size is listed in little memory.
+    if (!readForecastRecords(decoder, args[0], records, error, json))
+        return fail(args[0] + ": " + error);
     if (json) {
         printJson(records);
         return 0;

@@ -21,6 +21,7 @@ struct GribDecoderState {
     GribUserTable userTable;
     int edition2Count = 0;
     std::uint64_t valueLimit = defaultGribValueLimit();
+    std::uint64_t expandedValues = 0;
     bool tableNotes[2] = {false, false}; // the NCEP choice and the undefined-table notes
 };
 
@@ -35,12 +36,10 @@ constexpr std::int64_t kMaxPoints = std::int64_t(1) << 26;
 const char kGribTooLarge[] = "the forecast is too large";
 
 std::uint64_t defaultGribValueLimit() {
-    // Never more than a quarter of the machine's memory in floats.
-    std::uint64_t limit = kMaxPoints;
+    // A quarter of the machine's memory in floats; 2^26 values when the memory is unknown.
     const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGE_SIZE);
-    if (pages > 0 && pageSize > 0)
-        limit = std::min(limit, std::uint64_t(pages) * std::uint64_t(pageSize) / 4 / sizeof(float));
-    return limit;
+    if (pages <= 0 || pageSize <= 0) return std::uint64_t(kMaxPoints);
+    return std::uint64_t(pages) * std::uint64_t(pageSize) / 4 / sizeof(float);
 }
 
 namespace {
@@ -151,10 +150,19 @@ std::size_t lengthAt(const std::uint8_t* data, std::size_t size, std::uint64_t a
 
 } // namespace
 
+// Reads a file in two passes. The header pass appends one record without values per message
+// and gives the notes and errors; the value pass then walks the same messages again, quietly,
+// and fills in the values of the first `count` records from `base` on.
 class GribMessageReader {
   public:
+    // The header pass.
     GribMessageReader(GribDecoderState& state, std::vector<GribRecord>& records, std::string& error)
         : state_(state), records_(records), error_(error) {}
+    // The value pass over records [base, base + count).
+    GribMessageReader(GribDecoderState& state, std::vector<GribRecord>& records, std::string& error,
+                      std::size_t base, std::size_t count)
+        : state_(state), records_(records), error_(error), expand_(true), base_(base),
+          count_(count) {}
 
     bool run(const std::uint8_t* data, std::size_t size);
 
@@ -164,8 +172,9 @@ class GribMessageReader {
         if (state_.onError) state_.onError(text, true);
         return false;
     }
+    // Notes were given by the header pass.
     void note(const std::string& text) {
-        if (state_.onNote) state_.onNote(text);
+        if (!expand_ && state_.onNote) state_.onNote(text);
     }
     std::int64_t messageLength(const std::uint8_t* data, std::size_t size, std::size_t start,
                                bool& large, std::int64_t& largeBdsLen);
@@ -176,7 +185,8 @@ class GribMessageReader {
     GribDecoderState& state_;
     std::vector<GribRecord>& records_;
     std::string& error_;
-    std::uint64_t decodedValues_ = 0; // values of this file's records so far
+    bool expand_ = false;
+    std::size_t base_ = 0, count_ = 0;
 };
 
 std::int64_t GribMessageReader::messageLength(const std::uint8_t* data, std::size_t size,
@@ -217,6 +227,7 @@ bool GribMessageReader::run(const std::uint8_t* data, std::size_t size) {
     std::size_t search = 0;
     int index = 1;
     for (;;) {
+        if (expand_ && std::size_t(index) > count_) return true;
         // A message is looked for only where at least 36 more bytes follow "GRIB".
         if (size <= 36) return true;
         const std::size_t limit = size - 36;
@@ -231,7 +242,7 @@ bool GribMessageReader::run(const std::uint8_t* data, std::size_t size) {
                 start = j;
                 break;
             }
-            if (edition == 2) {
+            if (edition == 2 && !expand_) {
                 if (state_.edition2Count++ == 0) note("grib2 message ignored (use wgrib2)\n");
             }
         }
@@ -319,7 +330,7 @@ bool GribMessageReader::countPoints(const Sections& s, PointCount& pc) {
             pc.count = bdsValueCount();
         } else {
             error_ = kMissingGds;
-            if (state_.onError) state_.onError(kMissingGds, false);
+            if (!expand_ && state_.onError) state_.onError(kMissingGds, false);
             pc.count = 1;
         }
         pc.nx = pc.ny = pc.count;
@@ -444,6 +455,18 @@ bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t lengt
     }
     r.nx = int(pc.nx);
     r.ny = int(pc.ny);
+    r.valueCount = count;
+    // Rows go south first: when the first latitude is not below the last one, the rows are
+    // reversed (within a row the order stays west to east).
+    const bool northFirst = r.lat1 >= r.lat2;
+    if (northFirst) {
+        std::swap(r.lat1, r.lat2);
+        if (r.dj < 0) r.dj = -r.dj;
+    }
+    if (!expand_) {
+        records_.push_back(std::move(r));
+        return true;
+    }
 
     // Unpacking: value = R * 10^-D + X * (2^E * 10^-D).
     const int decimalScale = signed16(pds + 26);
@@ -451,16 +474,12 @@ bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t lengt
     const double tenToMinusD = intPower(10.0, -decimalScale);
     const double reference = ibmFloat(bds + 6) * tenToMinusD;
     const double step = intPower(2.0, binaryScale) * tenToMinusD;
-    // The whole file's values must fit the limit; checked before this record is expanded, so
-    // a few bytes of constant fields never become gigabytes.
-    if (std::uint64_t(count) > state_.valueLimit - std::min(decodedValues_, state_.valueLimit))
-        return fatal(std::string(kGribTooLarge) + "\n");
-    decodedValues_ += count;
     try {
         r.values.resize(count);
     } catch (const std::bad_alloc&) {
         return fatal(kOutOfMemory);
     }
+    state_.expandedValues += count;
     float* out = r.values.data();
     BitReader reader(bds + dataAt, dataBytes, bits);
     bool first = harmonic;
@@ -485,11 +504,7 @@ bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t lengt
         }
     }
 
-    // Rows go south first: when the first latitude is not below the last one, the rows are
-    // reversed (within a row the order stays west to east).
-    if (r.lat1 >= r.lat2) {
-        std::swap(r.lat1, r.lat2);
-        if (r.dj < 0) r.dj = -r.dj;
+    if (northFirst) {
         if (!pc.rowLengths.empty()) {
             std::vector<float> reordered;
             reordered.reserve(count);
@@ -507,7 +522,7 @@ bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t lengt
                 std::swap_ranges(out + a * nx, out + (a + 1) * nx, out + b * nx);
         }
     }
-    records_.push_back(std::move(r));
+    records_[base_ + std::size_t(index) - 1] = std::move(r);
     return true;
 }
 
@@ -535,17 +550,75 @@ int GribDecoder::edition2Count() const {
     return state_->edition2Count;
 }
 
+std::uint64_t GribDecoder::expandedValueCount() const {
+    return state_->expandedValues;
+}
+
 bool GribDecoder::readBuffer(const std::uint8_t* data, std::size_t size,
-                             std::vector<GribRecord>& records, std::string& error) {
-    error.clear();
-    GribMessageReader reader(*state_, records, error);
-    const bool ok = reader.run(data, size);
-    if (ok) error.clear(); // only a fatal error is reported back
-    return ok;
+                             std::vector<GribRecord>& records, std::string& error,
+                             const GribHeaderCheck& check) {
+    return decode(data, size, records, error, check, false);
 }
 
 bool GribDecoder::readFile(const std::string& path, std::vector<GribRecord>& records,
-                           std::string& error) {
+                           std::string& error, const GribHeaderCheck& check) {
+    return read(path, records, error, check, false);
+}
+
+bool GribDecoder::readFileHeaders(const std::string& path, std::vector<GribRecord>& records,
+                                  std::string& error) {
+    return read(path, records, error, {}, true);
+}
+
+bool GribDecoder::decode(const std::uint8_t* data, std::size_t size,
+                         std::vector<GribRecord>& records, std::string& error,
+                         const GribHeaderCheck& check, bool headersOnly) {
+    error.clear();
+    const std::size_t base = records.size();
+    bool ok = GribMessageReader(*state_, records, error).run(data, size);
+    if (ok) error.clear(); // only a fatal error is reported back
+    if (headersOnly) return ok;
+
+    // Nothing is expanded before the whole file is known to fit: a few bytes of constant
+    // fields must not become gigabytes. After a fatal error the records before it are
+    // expanded, as a file read to its end would have been.
+    const std::size_t count = records.size() - base;
+    auto drop = [&](std::size_t from) {
+        records.erase(records.begin() + std::ptrdiff_t(from), records.end());
+    };
+    if (check) {
+        const std::vector<GribRecord> headers(records.begin() + std::ptrdiff_t(base),
+                                              records.end());
+        if (!check(headers)) {
+            drop(base);
+            return false;
+        }
+    }
+    std::uint64_t values = 0;
+    for (std::size_t k = base; k < records.size(); ++k) values += records[k].valueCount;
+    if (values > state_->valueLimit) {
+        drop(base);
+        if (!ok) return false;
+        error = std::string(kGribTooLarge) + "\n";
+        if (state_->onError) state_->onError(error, true);
+        return false;
+    }
+    std::string expandError;
+    if (!GribMessageReader(*state_, records, expandError, base, count).run(data, size)) {
+        // Only memory can fail here; the records left without values go.
+        std::size_t filled = base;
+        while (filled < records.size() &&
+               records[filled].values.size() == records[filled].valueCount)
+            ++filled;
+        drop(filled);
+        error = expandError;
+        return false;
+    }
+    return ok;
+}
+
+bool GribDecoder::read(const std::string& path, std::vector<GribRecord>& records,
+                       std::string& error, const GribHeaderCheck& check, bool headersOnly) {
     auto failWith = [&](const std::string& text) {
         error = text;
         if (state_->onError) state_->onError(text, true);
@@ -574,7 +647,7 @@ bool GribDecoder::readFile(const std::string& path, std::vector<GribRecord>& rec
     const bool readError = std::ferror(file) != 0;
     std::fclose(file);
     if (readError) return failWith(kCannotRead);
-    return readBuffer(bytes.data(), bytes.size(), records, error);
+    return decode(bytes.data(), bytes.size(), records, error, check, headersOnly);
 }
 
 GribDecoder& gribDecoder() {

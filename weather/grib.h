@@ -22,8 +22,8 @@ extern const char kGribVgrd[];
 
 // The text of the refusal of a file whose values would not fit in memory.
 extern const char kGribTooLarge[];
-// The most values the decoder expands from one file by default: 2^26 (256 MB of floats), less
-// on a machine with little memory.
+// The most values the decoder expands from one file by default: a quarter of the machine's
+// memory in floats.
 std::uint64_t defaultGribValueLimit();
 
 struct GribRecord {
@@ -31,14 +31,15 @@ struct GribRecord {
     const char* name = ""; // parameter abbreviation; a table's own text (never freed)
     int year = 0;          // (century - 1) * 100 + year of century
     int month = 0, day = 0, hour = 0, minute = 0;
-    int forecast = 0;          // forecast time (hours in practice)
-    const char* unit = "";     // name of the forecast time unit ("hr", "min", ...)
-    float lon1 = 0, lon2 = 0;  // degrees, in [-180, 180]
-    float di = 0;              // degrees, 0 when the grid gives no increments
-    float lat1 = 0, lat2 = 0;  // degrees, lat1 <= lat2 after the rows were put south first
-    float dj = 0;              // degrees, >= 0 after the rows were put south first
-    int nx = 0, ny = 0;        // points along a row and rows (-1 for the unknown one)
-    std::vector<float> values; // south row first, west to east; kGribMissing where absent
+    int forecast = 0;           // forecast time (hours in practice)
+    const char* unit = "";      // name of the forecast time unit ("hr", "min", ...)
+    float lon1 = 0, lon2 = 0;   // degrees, in [-180, 180]
+    float di = 0;               // degrees, 0 when the grid gives no increments
+    float lat1 = 0, lat2 = 0;   // degrees, lat1 <= lat2 after the rows were put south first
+    float dj = 0;               // degrees, >= 0 after the rows were put south first
+    int nx = 0, ny = 0;         // points along a row and rows (-1 for the unknown one)
+    std::vector<float> values;  // south row first, west to east; kGribMissing where absent
+    std::size_t valueCount = 0; // values the message decodes to, also when only headers were read
 
     // Further facts of the message, for listings.
     const char* description = ""; // parameter description with its unit in brackets
@@ -60,6 +61,9 @@ inline bool isBuiltinVgrd(const GribRecord& r) {
 using GribErrorHandler = std::function<void(const std::string& text, bool fatal)>;
 // Receives the diagnostic notes (by default they go to standard error).
 using GribNoteHandler = std::function<void(const std::string& text)>;
+// Looks at the records of a file read without their values (valueCount set) before any value
+// is expanded; false refuses the file.
+using GribHeaderCheck = std::function<bool(const std::vector<GribRecord>& headers)>;
 
 struct GribDecoderState;
 
@@ -81,19 +85,34 @@ class GribDecoder {
     // Appends one record per edition-1 message of the file. False on a fatal error, whose
     // text is in `error` and was given to the error handler; records decoded before it stay.
     // True at the end of the file, also when it holds no message.
-    bool readFile(const std::string& path, std::vector<GribRecord>& records, std::string& error);
+    // The headers of every message are read first: `check` (when given) sees them, and a file
+    // it refuses gives false with an empty `error` and no record; a file whose values pass the
+    // value limit is refused with kGribTooLarge. Only then are the values expanded.
+    bool readFile(const std::string& path, std::vector<GribRecord>& records, std::string& error,
+                  const GribHeaderCheck& check = {});
     // The same over bytes in memory.
     bool readBuffer(const std::uint8_t* data, std::size_t size, std::vector<GribRecord>& records,
-                    std::string& error);
+                    std::string& error, const GribHeaderCheck& check = {});
+    // Appends the records of the file without values (valueCount set): every section but the
+    // values is checked as readFile does, with the same notes and errors.
+    bool readFileHeaders(const std::string& path, std::vector<GribRecord>& records,
+                         std::string& error);
 
-    // The most values one file may decode to, counted over all its records before each is
+    // The most values one file may decode to, counted over all its records before any is
     // expanded; a file beyond it fails with kGribTooLarge.
     void setValueLimit(std::uint64_t values);
 
     // Count of edition-2 messages skipped so far.
     int edition2Count() const;
+    // Values expanded so far, over every file this decoder read.
+    std::uint64_t expandedValueCount() const;
 
   private:
+    bool read(const std::string& path, std::vector<GribRecord>& records, std::string& error,
+              const GribHeaderCheck& check, bool headersOnly);
+    bool decode(const std::uint8_t* data, std::size_t size, std::vector<GribRecord>& records,
+                std::string& error, const GribHeaderCheck& check, bool headersOnly);
+
     std::unique_ptr<GribDecoderState> state_;
 };
 

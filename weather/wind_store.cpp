@@ -27,6 +27,9 @@ constexpr float kMissingAbove = 9900.0f;
 // The hourly frames of a file must fit in memory: a global quarter-degree grid over ten days
 // would need tens of gigabytes.
 constexpr std::size_t kMaxStorePoints = 150'000'000;
+// No wind model gives one grid of more points (a global tenth-of-a-degree grid has 6.5
+// million); a frame of this size already takes 335 MB.
+constexpr std::size_t kMaxGridPoints = std::size_t(1) << 24;
 
 double bringInto2Pi(double a) {
     if (a < 0)
@@ -109,6 +112,70 @@ WindFrame expandedFrame(const WindFrame& f, const WindFrame& g, int step, int n)
     return e;
 }
 
+// The points of a record, decoded or read without its values.
+std::size_t recordPoints(const GribRecord& r) {
+    return r.values.empty() ? r.valueCount : r.values.size();
+}
+
+// The decoded frames of a file in time order: the valid hour of each U record (the k-th makes
+// decoded frame k) and the frames kept, a frame whose valid time repeats an earlier one (a
+// second level, a repeated record) left out, the first in the file kept.
+struct FramePlan {
+    std::vector<long long> hours;
+    std::vector<std::size_t> sizes;
+    std::vector<std::size_t> kept;
+};
+
+// Plans the frames of the records and checks that the hourly store fits, from the records
+// alone: a file too large is refused before any frame is built or any value expanded.
+GribLoadStatus planFrames(const std::vector<GribRecord>& records, FramePlan& plan) {
+    // A file without any record, or without a U component, has no wind: it is refused like
+    // a grid that is too small, and the store in place stays.
+    if (records.empty()) return GribLoadStatus::BadGrid;
+    for (const auto& r : records) {
+        if (r.nx < 2 || r.ny < 2) return GribLoadStatus::BadGrid;
+        if (recordPoints(r) != static_cast<std::size_t>(r.nx) * static_cast<std::size_t>(r.ny))
+            return GribLoadStatus::BadGrid;
+    }
+    auto& hours = plan.hours;
+    auto& sizes = plan.sizes;
+    auto& kept = plan.kept;
+    for (const auto& r : records) {
+        if (!isBuiltinUgrd(r)) continue;
+        hours.push_back(validHour(r.year, r.month, r.day, r.hour, r.forecast));
+        sizes.push_back(recordPoints(r));
+    }
+    if (hours.empty()) return GribLoadStatus::BadGrid;
+    for (const auto& r : records)
+        if (recordPoints(r) > kMaxGridPoints) return GribLoadStatus::TooLarge;
+    std::vector<std::size_t> order(hours.size());
+    for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return hours[a] < hours[b]; });
+    for (std::size_t k : order) {
+        if (!kept.empty() && hours[k] == hours[kept.back()]) continue;
+        kept.push_back(k);
+    }
+    const std::size_t pointLimit = storePointLimit();
+    std::size_t framePoints = 0, decodedPoints = 0;
+    for (std::size_t size : sizes) {
+        decodedPoints += size;
+        if (decodedPoints > pointLimit) return GribLoadStatus::TooLarge;
+    }
+    for (std::size_t n = 0; n < kept.size(); ++n) {
+        const std::size_t size = sizes[kept[n]];
+        framePoints += size;
+        if (n + 1 < kept.size()) {
+            const long long step = hours[kept[n + 1]] - hours[kept[n]];
+            if (step <= kMaxExpandedStep)
+                framePoints +=
+                    static_cast<std::size_t>(step - 1) * std::max(size, sizes[kept[n + 1]]);
+        }
+        if (framePoints > pointLimit) return GribLoadStatus::TooLarge;
+    }
+    return GribLoadStatus::Ok;
+}
+
 bool sameTime(const WindFrame& f, const GribRecord& r) {
     return f.year == r.year && f.month == r.month && f.day == r.day && f.hour == r.hour &&
            f.forecastHour == r.forecast;
@@ -138,10 +205,18 @@ FrameGeometry frameGeometry(const WindFrame& frame) {
 
 GribLoadStatus WindStore::loadGrib(const std::string& path, const WindColorRamp& ramp,
                                    std::string* error) {
+    // The store is sized from the headers of the file before the decoder expands any value.
     std::vector<GribRecord> records;
     std::string text;
-    if (!decodeGribFile(path, records, text)) {
+    GribLoadStatus planned = GribLoadStatus::Ok;
+    const auto check = [&planned](const std::vector<GribRecord>& headers) {
+        FramePlan plan;
+        planned = planFrames(headers, plan);
+        return planned == GribLoadStatus::Ok;
+    };
+    if (!gribDecoder().readFile(path, records, text, check)) {
         if (error) *error = text;
+        if (text.empty()) return planned;
         return text.rfind(kGribTooLarge, 0) == 0 ? GribLoadStatus::TooLarge
                                                  : GribLoadStatus::DecoderFailed;
     }
@@ -150,53 +225,11 @@ GribLoadStatus WindStore::loadGrib(const std::string& path, const WindColorRamp&
 
 GribLoadStatus WindStore::loadRecords(const std::vector<GribRecord>& records,
                                       const WindColorRamp& ramp) {
-    // A file without any record, or without a U component, has no wind: it is refused like
-    // a grid that is too small, and the store in place stays.
-    if (records.empty()) return GribLoadStatus::BadGrid;
-    for (const auto& r : records) {
-        if (r.nx < 2 || r.ny < 2) return GribLoadStatus::BadGrid;
-        if (r.values.size() != static_cast<std::size_t>(r.nx) * static_cast<std::size_t>(r.ny))
-            return GribLoadStatus::BadGrid;
-    }
-
-    // The size of the hourly store, from the records alone: a file too large is refused
-    // before any frame is built. The k-th U record makes decoded frame k.
-    std::vector<long long> hours;
-    std::vector<std::size_t> sizes;
-    for (const auto& r : records) {
-        if (!isBuiltinUgrd(r)) continue;
-        hours.push_back(validHour(r.year, r.month, r.day, r.hour, r.forecast));
-        sizes.push_back(r.values.size());
-    }
-    if (hours.empty()) return GribLoadStatus::BadGrid;
-    // Frames in time order; a frame whose valid time repeats an earlier one (a second level,
-    // a repeated record) is left out, the first in the file kept.
-    std::vector<std::size_t> order(hours.size());
-    for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return hours[a] < hours[b]; });
-    std::vector<std::size_t> kept;
-    for (std::size_t k : order) {
-        if (!kept.empty() && hours[k] == hours[kept.back()]) continue;
-        kept.push_back(k);
-    }
-    const std::size_t pointLimit = storePointLimit();
-    std::size_t framePoints = 0, decodedPoints = 0;
-    for (std::size_t size : sizes) {
-        decodedPoints += size;
-        if (decodedPoints > pointLimit) return GribLoadStatus::TooLarge;
-    }
-    for (std::size_t n = 0; n < kept.size(); ++n) {
-        const std::size_t size = sizes[kept[n]];
-        framePoints += size;
-        if (n + 1 < kept.size()) {
-            const long long step = hours[kept[n + 1]] - hours[kept[n]];
-            if (step <= kMaxExpandedStep)
-                framePoints +=
-                    static_cast<std::size_t>(step - 1) * std::max(size, sizes[kept[n + 1]]);
-        }
-        if (framePoints > pointLimit) return GribLoadStatus::TooLarge;
-    }
+    FramePlan plan;
+    const GribLoadStatus planned = planFrames(records, plan);
+    if (planned != GribLoadStatus::Ok) return planned;
+    const auto& hours = plan.hours;
+    const auto& kept = plan.kept;
 
     try {
         // U frames in file order, with their V values paired by reference date and time.
@@ -413,11 +446,13 @@ bool unpackForecast(const std::string& path, Bzip2Handling bzip2, TemporaryFile&
 } // namespace
 
 bool readForecastRecords(GribDecoder& decoder, const std::string& path,
-                         std::vector<GribRecord>& records, std::string& error) {
+                         std::vector<GribRecord>& records, std::string& error, bool withValues) {
     TemporaryFile temporary;
     std::string decoded;
     if (!unpackForecast(path, Bzip2Handling::Temporary, temporary, decoded, error)) return false;
-    if (decoder.readFile(decoded, records, error)) return true;
+    if (withValues ? decoder.readFile(decoded, records, error)
+                   : decoder.readFileHeaders(decoded, records, error))
+        return true;
     while (!error.empty() && error.back() == '\n') error.pop_back();
     return false;
 }

@@ -155,9 +155,11 @@ GribLoadStatus openForecast(const std::string& path, WindStore& store, const Win
                             std::string* loadedPath = nullptr);
 
 // The decoded records of a forecast file, plain or ".bz2" (decompressed into a temporary
-// file; the user's file stays). False with one line in `error`.
+// file; the user's file stays), without their values unless `withValues`. False with one line
+// in `error`.
 bool readForecastRecords(GribDecoder& decoder, const std::string& path,
-                         std::vector<GribRecord>& records, std::string& error);
+                         std::vector<GribRecord>& records, std::string& error,
+                         bool withValues = true);
 
 // What the program does when the user opens a GRIB file: openForecast with the sibling of a
 // ".bz2" file (deleted when that succeeded). On success the store is replaced,

@@ -11,6 +11,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -247,6 +248,38 @@ TEST(gribDecoderTest, fatalErrorsKeepEarlierRecords) {
     EXPECT_EQ(d.records.size(), 1u);
     ASSERT_EQ(d.messages.size(), 1u);
     EXPECT_EQ(d.messages[0], std::make_pair(d.error, true));
+}
+
+// The header pass gives every record as the full decode does, without values; a file whose
+// values pass the decoder's limit is refused before any is expanded.
+TEST(gribDecoderTest, headersFirstThenValues) {
+    for (const char* name :
+         {"wind_junk.grb", "rows_north_first.grb", "bitmap.grb", "constant.grb"}) {
+        SCOPED_TRACE(name);
+        Decoding full, headers;
+        ASSERT_TRUE(full.file(name));
+        ASSERT_TRUE(headers.decoder.readFileHeaders(kDir + name, headers.records, headers.error));
+        EXPECT_EQ(headers.notes, full.notes);
+        EXPECT_EQ(headers.decoder.expandedValueCount(), 0u);
+        ASSERT_EQ(headers.records.size(), full.records.size());
+        std::uint64_t values = 0;
+        for (std::size_t k = 0; k < full.records.size(); ++k) {
+            const GribRecord &h = headers.records[k], &f = full.records[k];
+            EXPECT_TRUE(h.values.empty());
+            EXPECT_EQ(h.valueCount, f.values.size());
+            EXPECT_EQ(std::tie(h.name, h.forecast, h.nx, h.ny, h.lat1, h.lat2, h.dj, h.lon1, h.di),
+                      std::tie(f.name, f.forecast, f.nx, f.ny, f.lat1, f.lat2, f.dj, f.lon1, f.di));
+            values += f.values.size();
+        }
+        EXPECT_EQ(full.decoder.expandedValueCount(), values);
+
+        Decoding limited;
+        limited.decoder.setValueLimit(values - 1);
+        EXPECT_FALSE(limited.file(name));
+        EXPECT_EQ(limited.error, "the forecast is too large\n");
+        EXPECT_TRUE(limited.records.empty());
+        EXPECT_EQ(limited.decoder.expandedValueCount(), 0u);
+    }
 }
 
 TEST(gribDecoderTest, secondOrderPackingIsRefused) {

@@ -321,15 +321,16 @@ TEST(WindStore, ValuesThatAreNoWindAreMissingPoints) {
 }
 
 // Files of constant fields take a few bytes per message whatever the grid: a file whose
-// values would not fit is refused before they are expanded, quickly and in little memory.
+// values would not fit is refused from its headers, before a single value is expanded.
 TEST(WindStore, ConstantFieldBombsAreRefusedBeforeTheyAreExpanded) {
     struct Case {
         int pairs, side;
         bool refused;
     };
     ScratchFolder scratch;
+    // 4 pairs of 4096^2 at 3-hourly steps make 10 hourly frames, past the store's limit.
     for (const Case c : {Case{3, 8192, true}, Case{20, 8192, true}, Case{1, 8192, true},
-                         Case{3, 4096, true}, Case{3, 100, false}}) {
+                         Case{4, 4096, true}, Case{3, 100, false}}) {
         std::vector<std::uint8_t> bytes;
         for (int k = 0; k < c.pairs; ++k) {
             for (int parameter : {33, 34}) {
@@ -340,20 +341,24 @@ TEST(WindStore, ConstantFieldBombsAreRefusedBeforeTheyAreExpanded) {
         const std::string path = scratch.file("bomb.grb");
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        const std::uint64_t expandedBefore = gribDecoder().expandedValueCount();
         const auto started = std::chrono::steady_clock::now();
         WindStore store;
         std::string error;
         const GribLoadStatus status = store.loadGrib(path, ramp(), &error);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        const std::uint64_t expanded = gribDecoder().expandedValueCount() - expandedBefore;
         SCOPED_TRACE(std::to_string(c.pairs) + " pairs of " + std::to_string(c.side));
         if (c.refused) {
             EXPECT_EQ(status, GribLoadStatus::TooLarge);
             EXPECT_EQ(gribLoadMessage(status, error), "the forecast is too large");
-            EXPECT_LT(seconds, 2.0);
+            EXPECT_EQ(expanded, 0u);
+            EXPECT_LT(seconds, 1.0);
         } else {
             EXPECT_EQ(status, GribLoadStatus::Ok);
             EXPECT_EQ(store.frames().size(), std::size_t(3 * (c.pairs - 1) + 1));
+            EXPECT_EQ(expanded, std::uint64_t(2 * c.pairs * c.side * c.side));
         }
     }
 }
