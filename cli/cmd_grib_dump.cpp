@@ -53,10 +53,17 @@ int gribDumpCommand(const Args& arguments) {
     GribDecoder decoder;
     std::vector<GribRecord> records;
     std::string error;
-    // The listing needs no values: a file of any size is listed in little memory.
-    if (!readForecastRecords(decoder, args[0], records, error, json))
+    // The listing needs no values: a file of any size is listed in little memory. The values
+    // are printed only when no grid is larger than any forecast the program loads.
+    if (!readForecastRecords(decoder, args[0], records, error, false))
         return fail(args[0] + ": " + error);
     if (json) {
+        for (const GribRecord& r : records)
+            if (r.valueCount > kMaxGridPoints) return fail(args[0] + ": " + kGribTooLarge);
+        records.clear();
+        GribDecoder values;
+        if (!readForecastRecords(values, args[0], records, error, true))
+            return fail(args[0] + ": " + error);
         printJson(records);
         return 0;
     }

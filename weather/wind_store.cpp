@@ -27,9 +27,6 @@ constexpr float kMissingAbove = 9900.0f;
 // The hourly frames of a file must fit in memory: a global quarter-degree grid over ten days
 // would need tens of gigabytes.
 constexpr std::size_t kMaxStorePoints = 150'000'000;
-// No wind model gives one grid of more points (a global tenth-of-a-degree grid has 6.5
-// million); a frame of this size already takes 335 MB.
-constexpr std::size_t kMaxGridPoints = std::size_t(1) << 24;
 
 double bringInto2Pi(double a) {
     if (a < 0)

@@ -154,6 +154,11 @@ GribLoadStatus openForecast(const std::string& path, WindStore& store, const Win
                             int lagHours, Bzip2Handling bzip2, std::string& error,
                             std::string* loadedPath = nullptr);
 
+// No wind model gives one grid of more points (a global tenth-of-a-degree grid has 6.5
+// million); a frame of this size already takes 335 MB. A larger grid makes a forecast "too
+// large".
+inline constexpr std::size_t kMaxGridPoints = std::size_t(1) << 24;
+
 // The decoded records of a forecast file, plain or ".bz2" (decompressed into a temporary
 // file; the user's file stays), without their values unless `withValues`. False with one line
 // in `error`.
