@@ -22,7 +22,8 @@ MainWindow::MainWindow(AppData& data) : data_(data) {
     for (int i = 0; i < kStatusParts; ++i) {
         auto* label = new QLabel(initial[i], this);
         if (i < kStatusParts - 1) {
-            label->setFixedWidth(kStatusEdges[i] - left);
+            // At least the part's width; a longer text widens it rather than being cut.
+            label->setMinimumWidth(kStatusEdges[i] - left);
             left = kStatusEdges[i];
         }
         statusBar()->addWidget(label, i == kStatusParts - 1 ? 1 : 0);

@@ -6,8 +6,10 @@
 
 #include <QColor>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QHash>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPixmap>
 #include <QSvgRenderer>
 
@@ -188,17 +190,22 @@ void paintInformationPanel(QPainter& painter, const PanelLayout& layout,
     font.setFixedPitch(true);
     font.setPixelSize(13);
     painter.setFont(font);
-    // Text in the colour that stands out from the panel's.
-    painter.setPen(back.lightness() < 128 && back.alpha() > 100 ? Qt::white : Qt::black);
+    // On a solid panel the text takes the colour that stands out from it; on a see-through
+    // one it is dark with a light rim, readable over any chart.
+    const bool solid = back.alpha() >= 128;
+    const QColor ink = solid && back.lightness() < 128 ? Qt::white : Qt::black;
+    const QFontMetricsF metrics(font);
+    const double baseline = (kInfoRowHeight + metrics.ascent() - metrics.descent()) / 2;
+    QPainterPath path;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const double y = r.y + static_cast<double>(i) * kInfoRowHeight;
-        const Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter;
-        painter.drawText(QRectF(r.x + 10, y, r.width - 10, kInfoRowHeight), align,
-                         QString::fromStdString(rows[i].label));
+        const double y = r.y + static_cast<double>(i) * kInfoRowHeight + baseline;
+        path.addText(r.x + 10, y, font, QString::fromStdString(rows[i].label));
         if (!rows[i].value.empty())
-            painter.drawText(QRectF(r.x + 45, y, r.width - 45, kInfoRowHeight), align,
-                             QString::fromStdString(rows[i].value));
+            path.addText(r.x + 45, y, font, QString::fromStdString(rows[i].value));
     }
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    if (!solid) painter.strokePath(path, QPen(QColor(255, 255, 255, 220), 3));
+    painter.fillPath(path, ink);
     painter.restore();
 }
 
