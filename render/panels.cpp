@@ -6,10 +6,8 @@
 
 #include <QColor>
 #include <QFont>
-#include <QFontMetricsF>
 #include <QHash>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPixmap>
 #include <QSvgRenderer>
 
@@ -194,18 +192,26 @@ void paintInformationPanel(QPainter& painter, const PanelLayout& layout,
     // one it is dark with a light rim, readable over any chart.
     const bool solid = back.alpha() >= 128;
     const QColor ink = solid && back.lightness() < 128 ? Qt::white : Qt::black;
-    const QFontMetricsF metrics(font);
-    const double baseline = (kInfoRowHeight + metrics.ascent() - metrics.descent()) / 2;
-    QPainterPath path;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const double y = r.y + static_cast<double>(i) * kInfoRowHeight + baseline;
-        path.addText(r.x + 10, y, font, QString::fromStdString(rows[i].label));
-        if (!rows[i].value.empty())
-            path.addText(r.x + 45, y, font, QString::fromStdString(rows[i].value));
+    // The rim: the text drawn a pixel off in each direction in white first (glyphs come from
+    // the font cache; stroking their outlines would cost ten times as much).
+    static const QPointF offsets[] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}};
+    const Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter;
+    const auto drawRows = [&](QPointF shift) {
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const double y = r.y + static_cast<double>(i) * kInfoRowHeight + shift.y();
+            painter.drawText(QRectF(r.x + 10 + shift.x(), y, r.width - 10, kInfoRowHeight), align,
+                             QString::fromStdString(rows[i].label));
+            if (!rows[i].value.empty())
+                painter.drawText(QRectF(r.x + 45 + shift.x(), y, r.width - 45, kInfoRowHeight),
+                                 align, QString::fromStdString(rows[i].value));
+        }
+    };
+    if (!solid) {
+        painter.setPen(QColor(255, 255, 255));
+        for (const QPointF& o : offsets) drawRows(o);
     }
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    if (!solid) painter.strokePath(path, QPen(QColor(255, 255, 255, 220), 3));
-    painter.fillPath(path, ink);
+    painter.setPen(ink);
+    drawRows({0, 0});
     painter.restore();
 }
 
