@@ -35,7 +35,8 @@ DisplayWind displayWind(const AppData& data) {
 }
 
 ChartScene makeScene(AppData& data, const DisplayWind& wind, const RoutingResult* result,
-                     const std::vector<std::vector<GeoPoint>>* liveFronts) {
+                     const std::vector<std::vector<GeoPoint>>* liveFronts,
+                     const DisplayState* display) {
     ChartScene scene;
     scene.settings = &data.config.settings;
     scene.shore = data.drawingShore.get();
@@ -62,6 +63,12 @@ ChartScene makeScene(AppData& data, const DisplayWind& wind, const RoutingResult
             ? now().dayNumber
             : data.wind
                   .frameTimes()[static_cast<std::size_t>(std::max(0, data.wind.currentFrame()))];
+    scene.windField = data.windField.get();
+    if (display && !data.wind.empty()) {
+        scene.windFrame = display->record;
+        scene.displayTime = display->time;
+        scene.windAtTime = display->interpolated;
+    }
     scene.waypoints = data.haveWaypoints ? &data.waypoints : nullptr;
     scene.route = &data.route;
     scene.showBoat = data.config.settings.com.showBoat && data.boat.valid;

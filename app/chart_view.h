@@ -1,6 +1,7 @@
 #pragma once
 // The chart as both the window and the screenshot draw it: the starting view, the scene over
 // the loaded data, and a rendering into an image.
+#include "app/display_state.h"
 #include "app/startup.h"
 #include "render/chart_painter.h"
 
@@ -20,8 +21,10 @@ struct DisplayWind {
 };
 DisplayWind displayWind(const AppData& data);
 
+// With `display`, the record and time it shows; else the wind store's current frame.
 ChartScene makeScene(AppData& data, const DisplayWind& wind, const RoutingResult* result,
-                     const std::vector<std::vector<GeoPoint>>* liveFronts);
+                     const std::vector<std::vector<GeoPoint>>* liveFronts,
+                     const DisplayState* display = nullptr);
 
 // How the last run ended, for the status bar: "Routing finished", "Routing not finished"
 // (a leg did not arrive) or "Routing cancelled". Empty for a refused run.

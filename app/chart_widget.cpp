@@ -32,16 +32,70 @@ void ChartWidget::stopRouting() {
 
 void ChartWidget::leaveEvent(QEvent*) {
     mouse_ = QPointF(-1000, -1000);
-    if (overBoat_ || polarView_) update();
-    overBoat_ = false;
+    overlay_.mouse = mouse_;
+    if (overBoat_ || polarView_ || overlay_.barHovered || overlay_.legHovered ||
+        overlay_.scanHovered >= 0)
+        update();
+    overBoat_ = overlay_.barHovered = overlay_.legHovered = false;
+    overlay_.scanHovered = -1;
+    statusChanged();
 }
 
 ChartScene ChartWidget::scene() {
-    return makeScene(data_, wind_, result_.get(), &liveFronts_);
+    return makeScene(data_, wind_, result_.get(), &liveFronts_, &display_);
+}
+
+void ChartWidget::setOverlaysShown(bool shown) {
+    if (shown == overlay_.overlaysShown) return;
+    overlay_.overlaysShown = shown;
+    update();
+}
+
+bool ChartWidget::mousePosition(double& lon, double& lat) const {
+    if (!rect().contains(mouse_.toPoint())) return false;
+    view_.unproject(mouse_.x(), mouse_.y(), lon, lat);
+    return true;
+}
+
+void ChartWidget::statusChanged() {
+    if (onStatusChanged) onStatusChanged();
+}
+
+void ChartWidget::layOutBar() {
+    layoutBar(overlay_, data_, result_.get(), width());
+}
+
+void ChartWidget::followStep() {
+    const std::vector<IsochronePoint>* route = resultRoute(result_.get());
+    if (!overlay_.follow || !route || display_.step < 0) return;
+    const IsochronePoint& p = (*route)[static_cast<std::size_t>(display_.step)];
+    const double lon = p.lon, lat = p.lat;
+    view_.update(&lon, &lat);
+}
+
+void ChartWidget::barTo(double x) {
+    const std::vector<IsochronePoint>* route = resultRoute(result_.get());
+    bool changed;
+    if (route && route->size() > 1) {
+        changed = selectStep(display_, data_.wind, *route,
+                             overlay_.bar.indexAt(x, static_cast<int>(route->size())));
+        if (changed) followStep();
+    } else {
+        changed =
+            selectRecord(display_, data_.wind,
+                         overlay_.bar.indexAt(x, static_cast<int>(data_.wind.frames().size())));
+    }
+    if (changed)
+        redrawChart();
+    else
+        update();
 }
 
 void ChartWidget::dataLoaded() {
     wind_ = displayWind(data_);
+    selectRecord(display_, data_.wind, std::max(0, data_.wind.currentFrame()));
+    overlay_.overlaysShown = data_.config.settings.toolbar.alwaysVisible;
+    layOutBar();
     if (data_.firstRun && width() > 0) setUpView(view_, data_, width(), height(), true);
     redrawChart();
 }
@@ -57,6 +111,8 @@ void ChartWidget::paintEvent(QPaintEvent*) {
         painter.fillRect(rect(), Qt::white);
         const QPointF mouse = mouse_;
         paintPolarDiagram(painter, width(), height(), data_.polar, &mouse);
+        painter.end();
+        statusChanged(); // emptied
         return;
     }
     const qreal ratio = devicePixelRatioF();
@@ -75,6 +131,9 @@ void ChartWidget::paintEvent(QPaintEvent*) {
     }
     painter.drawImage(0, 0, cache_);
     paintOverlays(painter, view_, scene(), mouse_.x(), mouse_.y());
+    paintInterface(painter, data_, display_, result_.get(), overlay_);
+    painter.end();
+    statusChanged();
 }
 
 void ChartWidget::resizeEvent(QResizeEvent*) {
@@ -84,6 +143,7 @@ void ChartWidget::resizeEvent(QResizeEvent*) {
     } else {
         view_.resize(width(), height());
     }
+    layOutBar();
     chartDirty_ = true;
 }
 
@@ -97,6 +157,23 @@ void ChartWidget::wheelEvent(QWheelEvent* event) {
 
 void ChartWidget::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
+    const QPointF at = event->position();
+    // The routing panel first, then the time bar, then the chart.
+    if (panelsShown(data_, result_.get())) {
+        const int button = panelButtonAt(overlay_.panels, at.x(), at.y());
+        if (button >= 0) {
+            if (pressPanelButton(data_, overlay_, button)) {
+                followStep();
+                redrawChart();
+            }
+            return;
+        }
+    }
+    if (overlay_.overlaysShown && !wind_.unique && overlay_.bar.contains(at.x(), at.y())) {
+        overlay_.barDragged = true;
+        barTo(at.x());
+        return;
+    }
     dragging_ = true;
     dragFrom_ = event->position();
 }
@@ -104,14 +181,27 @@ void ChartWidget::mousePressEvent(QMouseEvent* event) {
 void ChartWidget::mouseMoveEvent(QMouseEvent* event) {
     const QPointF at = event->position();
     mouse_ = at;
+    overlay_.mouse = at;
     if (polarView_) {
         update(); // the read-out follows the mouse
         return;
     }
-    if (onMousePosition) {
-        double lon, lat;
-        view_.unproject(at.x(), at.y(), lon, lat);
-        onMousePosition(lon, lat);
+    view_.unproject(at.x(), at.y(), overlay_.mouseLon, overlay_.mouseLat);
+    if (onMousePosition) onMousePosition(overlay_.mouseLon, overlay_.mouseLat);
+    statusChanged();
+    // The toolbar and the time bar show while the mouse is in the top 74 pixels.
+    if (!dragging_ && !overlay_.barDragged)
+        setOverlaysShown(data_.config.settings.toolbar.alwaysVisible || at.y() < 74);
+    const bool overBar =
+        overlay_.overlaysShown && !wind_.unique && overlay_.bar.contains(at.x(), at.y());
+    setCursor(overBar || overlay_.barDragged ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    if (overlay_.barDragged) {
+        barTo(at.x());
+        return;
+    }
+    if (overBar || overlay_.barHovered) {
+        overlay_.barHovered = overBar;
+        update(); // the time tooltip follows the mouse
     }
     if (dragging_) {
         view_.pan(at.x() - dragFrom_.x(), at.y() - dragFrom_.y());
@@ -126,10 +216,26 @@ void ChartWidget::mouseMoveEvent(QMouseEvent* event) {
         overBoat_ = over;
         update();
     }
+    const ChartProjection projection{view_.scale, view_.transX, view_.transY, view_.westLon,
+                                     view_.eastLon};
+    const bool leg = data_.route.waypoints.size() > 1 &&
+                     hitPoint(data_.route, at.x(), at.y(), projection,
+                              static_cast<float>(data_.config.settings.route.thickness)) < 0 &&
+                     hitLeg(data_.route, at.x(), at.y(), projection);
+    const int scan = scanRunAt(view_, result_.get(), at.x(), at.y());
+    if (leg || overlay_.legHovered || scan >= 0 || overlay_.scanHovered >= 0) update();
+    overlay_.legHovered = leg;
+    overlay_.scanHovered = scan;
 }
 
 void ChartWidget::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) dragging_ = false;
+    if (event->button() != Qt::LeftButton) return;
+    dragging_ = false;
+    if (overlay_.barDragged) {
+        overlay_.barDragged = false;
+        setCursor(Qt::ArrowCursor);
+        update();
+    }
 }
 
 void ChartWidget::keyPressEvent(QKeyEvent* event) {
@@ -157,14 +263,13 @@ void ChartWidget::keyPressEvent(QKeyEvent* event) {
         // The forecast record shown (the routing samples by time, not by this choice).
         const int count = static_cast<int>(data_.wind.frames().size());
         if (count == 0) return;
-        const int now = data_.wind.currentFrame();
+        const int now = display_.record;
         const int next = event->key() == Qt::Key_Left    ? now - 1
                          : event->key() == Qt::Key_Right ? now + 1
                          : event->key() == Qt::Key_Home  ? 0
                                                          : count - 1;
-        if (next < 0 || next >= count || next == now) return;
-        data_.wind.setCurrentFrame(next);
-        changed = true;
+        if (next < 0 || next >= count) return;
+        changed = selectRecord(display_, data_.wind, next);
         break;
     }
     case Qt::Key_F2:
@@ -204,6 +309,8 @@ bool ChartWidget::startRouting() {
     liveFronts_.clear();
     liveFrontCount_ = 0;
     result_.reset();
+    display_.step = -1;
+    layOutBar();
     routingStatus_.clear();
     if (onRoutingStatus) onRoutingStatus(routingStatus_);
     cancelRequested_ = false;
@@ -269,6 +376,10 @@ void ChartWidget::finishRouting(std::shared_ptr<RoutingResult> result) {
         result ? QString::fromStdString(routingStatusText(*result, data_.texts)) : QString();
     if (onRoutingStatus) onRoutingStatus(routingStatus_);
     result_ = std::move(result);
+    // The display goes to the departure of the new route.
+    if (const std::vector<IsochronePoint>* route = resultRoute(result_.get()))
+        selectStep(display_, data_.wind, *route, 0);
+    layOutBar();
     redrawChart();
 }
 

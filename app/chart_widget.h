@@ -4,7 +4,9 @@
 // toggles full screen with F11 and the polar diagram with P, steps through the forecast
 // records with the arrow keys, Home and End, starts a routing with Space on a worker thread
 // and cancels it (or leaves the polar diagram) with Escape.
+#include "app/chart_overlays.h"
 #include "app/chart_view.h"
+#include "app/display_state.h"
 
 #include <QString>
 #include <QWidget>
@@ -22,6 +24,18 @@ class ChartWidget : public QWidget {
     ~ChartWidget() override;
 
     const MapView& view() const { return view_; }
+    // The record, display time and routing step shown.
+    DisplayState& display() { return display_; }
+    const DisplayState& display() const { return display_; }
+    // The toolbar and the time bar are shown (pointing at the top of the chart, or pinned).
+    bool overlaysShown() const { return overlay_.overlaysShown; }
+    void setOverlaysShown(bool shown);
+    // The panels, the time bar and the tooltips drawn over the chart.
+    const OverlayState& overlay() const { return overlay_; }
+    // The status bar's texts have changed (after each paint, and as the mouse moves).
+    std::function<void()> onStatusChanged;
+    // The mouse's position in longitude and latitude; false when it is off the chart.
+    bool mousePosition(double& lon, double& lat) const;
     // The start-up has finished loading: take the wind settings and, on a first run, frame
     // the route.
     void dataLoaded();
@@ -63,8 +77,17 @@ class ChartWidget : public QWidget {
     ChartScene scene();
     void finishRouting(std::shared_ptr<RoutingResult> result);
     void addLiveFront(std::vector<GeoPoint> front);
+    // The time bar's rectangle and range after a resize or a new result.
+    void layOutBar();
+    // The time bar clicked or dragged at x: the routing step, or without a result the record.
+    void barTo(double x);
+    // Re-centres the view on the step shown when the panel's follow button is on.
+    void followStep();
+    void statusChanged();
 
     AppData& data_;
+    DisplayState display_;
+    OverlayState overlay_;
     DisplayWind wind_;
     MapView view_;
     bool framed_ = false;

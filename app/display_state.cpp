@@ -9,9 +9,11 @@ namespace navorel::app {
 
 namespace {
 
-// The minute count of a day number, rounded so that 10:20 does not read 10:19.
+// The minute a day number lies in: its seconds are dropped (10:59:59 is in minute 10:59), and
+// a value a rounding error short of a whole minute counts as that minute (10:20 does not read
+// 10:19).
 long long minuteOf(double day) {
-    return std::llround(day * 1440.0);
+    return static_cast<long long>(std::floor(day * 1440.0 + 1e-6));
 }
 
 } // namespace
@@ -75,8 +77,10 @@ bool selectStep(DisplayState& state, WindStore& wind, const std::vector<Isochron
     index = std::clamp(index, 0, static_cast<int>(route.size()) - 1);
     const bool changed = index != state.step;
     state.step = index;
-    setDisplayTime(state, wind, route[static_cast<std::size_t>(index)].time.dayNumber);
-    return changed;
+    // The keys may have moved the time away from the step: it comes back with the step.
+    const bool moved =
+        setDisplayTime(state, wind, route[static_cast<std::size_t>(index)].time.dayNumber);
+    return changed || moved;
 }
 
 bool stepBy(DisplayState& state, WindStore& wind, const std::vector<IsochronePoint>& route,

@@ -1,6 +1,6 @@
 #include "app/main_window.h"
 
-#include "core/position_text.h"
+#include "app/status_texts.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -15,16 +15,46 @@ MainWindow::MainWindow(AppData& data) : data_(data) {
     setWindowTitle("Navorel");
     chart_ = new ChartWidget(data, this);
     setCentralWidget(chart_);
-    position_ = new QLabel(this);
-    statusBar()->addWidget(position_, 1);
+    // Seven parts of fixed widths (right edges 180, 320, ... 745), the last one stretching.
+    static const char* const initial[kStatusParts] = {"Lat Lon", "Current", "Wind", "Layer",
+                                                      "Gshhs",   "GPS",     "Boat"};
+    int left = 0;
+    for (int i = 0; i < kStatusParts; ++i) {
+        auto* label = new QLabel(initial[i], this);
+        if (i < kStatusParts - 1) {
+            // At least the part's width; a longer text widens it rather than being cut.
+            label->setMinimumWidth(kStatusEdges[i] - left);
+            left = kStatusEdges[i];
+        }
+        statusBar()->addWidget(label, i == kStatusParts - 1 ? 1 : 0);
+        parts_[static_cast<std::size_t>(i)] = label;
+    }
     routingStatus_ = new QLabel(this);
     statusBar()->addPermanentWidget(routingStatus_);
     chart_->onRoutingStatus = [this](const QString& text) { routingStatus_->setText(text); };
-    chart_->onMousePosition = [this](double lon, double lat) {
-        position_->setText(QString::fromStdString(formatPosition(lat, lon)));
-    };
+    chart_->onStatusChanged = [this] { refreshStatus(); };
     // The polar diagram takes the whole window.
     chart_->onPolarView = [this](bool polar) { statusBar()->setVisible(!polar); };
+}
+
+QString MainWindow::statusPart(int part) const {
+    return parts_[static_cast<std::size_t>(part)]->text();
+}
+
+void MainWindow::refreshStatus() {
+    if (chart_->polarView()) {
+        for (QLabel* label : parts_) label->clear();
+        return;
+    }
+    StatusPlace place;
+    place.known = chart_->mousePosition(place.lon, place.lat);
+    place.shoreLevel = chart_->view().level;
+    const auto texts = statusTexts(data_, chart_->display(), place);
+    for (int i = 0; i < kStatusParts; ++i) {
+        const QString text = QString::fromStdString(texts[static_cast<std::size_t>(i)]);
+        QLabel* label = parts_[static_cast<std::size_t>(i)];
+        if (label->text() != text) label->setText(text);
+    }
 }
 
 void MainWindow::placeAndShow() {

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMainWindow>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,11 @@ class MainWindow : public QMainWindow {
     const std::vector<std::string>& unsaved() const { return unsaved_; }
     // A closing by the session (a signal) has nobody to ask.
     void setAskOnClose(bool ask) { askOnClose_ = ask; }
+    // The text of status bar part `part` (0..6).
+    QString statusPart(int part) const;
+    // Fills the status bar from the chart: the mouse's place, the time shown, the shoreline
+    // level; all parts empty in the polar view.
+    void refreshStatus();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -39,7 +45,8 @@ class MainWindow : public QMainWindow {
   private:
     AppData& data_;
     ChartWidget* chart_;
-    QLabel* position_;
+    std::array<QLabel*, 7> parts_{};
+    // How the last routing ended, at the right of the status bar.
     QLabel* routingStatus_;
     bool exitSaveDone_ = false;
     bool askOnClose_ = true;

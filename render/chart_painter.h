@@ -15,6 +15,7 @@ namespace navorel {
 
 class ShorelineStore;
 class WindStore;
+class WindField;
 struct Settings;
 struct UserRoute;
 struct RoutingResult;
@@ -31,14 +32,18 @@ struct ChartScene {
     const ShorelineStore* routingLand = nullptr;
     const WindStore* wind = nullptr; // null or empty: no forecast loaded
     const WindColorRamp* windColors = nullptr;
-    int windFrame = 0;
+    int windFrame = 0; // the record shown, or the one at or before the display time
+    // Set when the display time lies between records: the surface and the symbols are then
+    // sampled from `windField` at `displayTime`, interpolated in time.
+    bool windAtTime = false;
+    const WindField* windField = nullptr;
     bool uniqueWind = false; // the constant wind below instead of the GRIB
     double windForce = 0, windDirection = 0;
     double windVariation = 100; // percent applied to GRIB speeds
     // Tidal streams and tide stations; null when none are loaded.
     const CurrentProvider* currents = nullptr;
     const TideHarmonics* tides = nullptr;
-    double displayTime = 0; // day number of the streams shown
+    double displayTime = 0; // day number shown (streams, and the wind between records)
     const WaypointSet* waypoints = nullptr;
     const UserRoute* route = nullptr;
     const RoutingResult* result = nullptr;

@@ -1,6 +1,7 @@
 // Drawing the chart at 1920 x 1080 over the demo data: the full redraw (coasts at drawing
 // level 2, the interpolated wind surface, wind symbols, the user route and a routing result)
 // and the overlay redraw that hover and tooltips cause (the cached chart and the overlays).
+#include "app/chart_overlays.h"
 #include "app/chart_view.h"
 
 #include <benchmark/benchmark.h>
@@ -95,10 +96,19 @@ void BM_OverlayRedraw(benchmark::State& state) {
     const QImage cache = app::renderChartImage(d.data, d.view, wind, &d.result);
     QImage window(1920, 1080, QImage::Format_ARGB32_Premultiplied);
     const ChartScene scene = app::makeScene(d.data, wind, &d.result, nullptr);
+    // With the time bar (hovered, its tooltip shown) and both panels.
+    d.data.config.settings.routingDisplay.showPanels = true;
+    app::DisplayState display;
+    app::selectStep(display, d.data.wind, d.result.output.route, 5);
+    app::OverlayState overlay;
+    overlay.overlaysShown = overlay.barHovered = true;
+    app::layoutBar(overlay, d.data, &d.result, 1920);
+    overlay.mouse = QPointF(960, 64);
     for (auto _ : state) {
         QPainter painter(&window);
         painter.drawImage(0, 0, cache);
         paintOverlays(painter, d.view, scene, 960, 540);
+        app::paintInterface(painter, d.data, display, &d.result, overlay);
         painter.end();
         benchmark::DoNotOptimize(window.constBits());
     }

@@ -1,0 +1,94 @@
+#include "app/status_texts.h"
+
+#include "core/position_text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace navorel::app {
+
+int beaufortForce(double knots) {
+    const double v = knots / 1.852;
+    return std::min(12, static_cast<int>(std::pow(v * v * 1.44, 0.33333)));
+}
+
+namespace {
+
+std::string format(const char* pattern, double a, double b) {
+    char text[96];
+    std::snprintf(text, sizeof text, pattern, a, b);
+    return text;
+}
+
+// The forecast's wind at a place at the time shown; false where it has none.
+bool windHere(const AppData& data, const DisplayState& display, double lon, double lat,
+              WindSample& w) {
+    const auto sample = [&](float x) {
+        return display.interpolated
+                   ? windAt(data.wind, data.config.settings.routing, x, static_cast<float>(lat),
+                            display.time)
+                   : frameSample(data.wind, display.record, x, static_cast<float>(lat));
+    };
+    if (data.wind.empty() || display.record < 0 ||
+        display.record >= static_cast<int>(data.wind.frames().size()))
+        return false;
+    w = sample(static_cast<float>(lon));
+    // Grids across the date line hold their longitudes past 180.
+    if (!w.found && lon < 0) w = sample(static_cast<float>(lon + 360));
+    return w.found;
+}
+
+} // namespace
+
+std::array<std::string, kStatusParts> statusTexts(const AppData& data, const DisplayState& display,
+                                                  const StatusPlace& place) {
+    std::array<std::string, kStatusParts> parts;
+    const RoutingParameters& p = data.config.settings.routing;
+    const TextProvider& texts = data.texts;
+    if (place.known) parts[0] = formatPosition(place.lat, place.lon);
+    if (data.haveCurrents && data.currents.activeField()) {
+        const CurrentSample c =
+            place.known ? data.currents.currentAt(static_cast<float>(place.lon),
+                                                  static_cast<float>(place.lat), display.time)
+                        : CurrentSample{};
+        if (c.found) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%.0f\xC2\xB0 %.1fkt (%.0f)", c.direction, c.speed,
+                          c.coefficient);
+            parts[1] = texts.text(217) + " " + text;
+        } else {
+            parts[1] = texts.text(218);
+        }
+    }
+    if (p.uniqueWind) {
+        parts[2] = texts.text(219) + " " +
+                   format("%.0f\xC2\xB0 %.0fkt (", p.windDirection, p.windForce) +
+                   std::to_string(beaufortForce(p.windForce)) + " Bf)";
+        parts[3] = texts.text(222);
+    } else {
+        WindSample w;
+        if (place.known && windHere(data, display, place.lon, place.lat, w))
+            parts[2] = format("%.0f\xC2\xB0 %.1fkt", w.direction, w.speed * p.variation / 100.0);
+        else
+            parts[2] = texts.text(220);
+        const int count = static_cast<int>(data.wind.frames().size());
+        if (count > 0)
+            parts[3] = texts.text(221) + " " + std::to_string(display.record) + " / " +
+                       std::to_string(count - 1);
+    }
+    static const char* const levels[5] = {"Gshhs [0 . . . .]", "Gshhs [. 1 . . .]",
+                                          "Gshhs [. . 2 . .]", "Gshhs [. . . 3 .]",
+                                          "Gshhs [. . . . 4]"};
+    parts[4] = levels[std::clamp(place.shoreLevel, 0, 4)];
+    parts[5] = place.gpsOpen ? "GPS On" : "GPS Off";
+    if (place.gpsOpen && data.boat.valid) {
+        char text[96];
+        std::snprintf(text, sizeof text, " SOG: %.2f kt - ", data.boat.speed);
+        parts[6] = texts.text(223) + text + texts.text(223) + " " +
+                   format("%.0f \xC2\xB0", data.boat.course, 0);
+    }
+    return parts;
+}
+
+} // namespace navorel::app
