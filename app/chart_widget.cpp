@@ -85,10 +85,12 @@ void ChartWidget::barTo(double x) {
             selectRecord(display_, data_.wind,
                          overlay_.bar.indexAt(x, static_cast<int>(data_.wind.frames().size())));
     }
-    if (changed)
+    if (changed) {
         redrawChart();
-    else
+        statusChanged(); // the record shown is in the status bar
+    } else {
         update();
+    }
 }
 
 void ChartWidget::dataLoaded() {
