@@ -1,5 +1,9 @@
 #include "app/chart_widget.h"
 
+#include "app/commands.h"
+#include "app/interface_sounds.h"
+#include "core/datetime.h"
+#include "render/help_overlay.h"
 #include "render/polar_diagram.h"
 
 #include <QKeyEvent>
@@ -7,6 +11,7 @@
 #include <QPainter>
 #include <QWheelEvent>
 
+#include <cstdio>
 #include <exception>
 
 namespace navorel::app {
@@ -16,6 +21,8 @@ ChartWidget::ChartWidget(AppData& data, QWidget* parent)
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true); // the status bar, the boat's tooltip and the polar read-out
+    commands_ = new Commands(data_, *this);
+    sounds_ = new InterfaceSounds(this);
 }
 
 ChartWidget::~ChartWidget() {
@@ -32,16 +39,91 @@ void ChartWidget::stopRouting() {
 
 void ChartWidget::leaveEvent(QEvent*) {
     mouse_ = QPointF(-1000, -1000);
-    if (overBoat_ || polarView_) update();
+    const bool toolbarChanged = toolbar_.pointerLeft(data_.config.settings.toolbar.alwaysVisible);
+    if (overBoat_ || polarView_ || toolbarChanged) update();
     overBoat_ = false;
 }
 
 ChartScene ChartWidget::scene() {
-    return makeScene(data_, wind_, result_.get(), &liveFronts_);
+    ChartScene s = makeScene(data_, wind_, result_.get(), &liveFronts_);
+    s.windFrame = state_.record;
+    s.displayTime = state_.time;
+    s.windAtTime = state_.interpolated;
+    s.windField = data_.windField.get();
+    return s;
+}
+
+void ChartWidget::setHelpShown(bool shown) {
+    helpShown_ = shown;
+    update();
+}
+
+void ChartWidget::setPolarView(bool on) {
+    polarView_ = on;
+    if (onPolarView) onPolarView(on);
+    redrawChart();
+}
+
+const std::vector<IsochronePoint>* ChartWidget::resultRoute() const {
+    return result_ && !result_->output.route.empty() ? &result_->output.route : nullptr;
+}
+
+void ChartWidget::clearResult() {
+    stopRouting();
+    if (worker_.joinable()) worker_.join();
+    running_ = false;
+    liveFronts_.clear();
+    result_.reset();
+    selectStep(state_, data_.wind, {}, 0);
+    commands_->refresh();
+    redrawChart();
+}
+
+void ChartWidget::forecastChanged() {
+    wind_ = displayWind(data_);
+    state_ = DisplayState{};
+    selectRecord(state_, data_.wind, 0);
+    if (!data_.wind.empty()) {
+        const FrameGeometry& g = data_.wind.geometry(0);
+        view_.frameGrib({g.minLon, g.maxLon, g.minLat, g.maxLat}, g.wrap);
+    }
+    redrawChart();
+}
+
+bool ChartWidget::toolbarShown() const {
+    return !polarView_ && toolbar_.shown(data_.config.settings.toolbar.alwaysVisible);
+}
+
+ToolbarLook ChartWidget::toolbarLook() const {
+    const ToolbarSettings& t = data_.config.settings.toolbar;
+    ToolbarLook look;
+    for (int i = 0; i < Toolbar::kCount; ++i) {
+        const QAction* a = commands_->action(i);
+        const auto k = static_cast<std::size_t>(i);
+        look.pressed[k] = a && a->isChecked();
+        look.enabled[k] = !a || a->isEnabled();
+        look.tooltips[k] = data_.texts.text(i);
+    }
+    const DateTime d = fromDayNumber(state_.time);
+    char date[64];
+    std::snprintf(date, sizeof date, "%s %02d/%02d %02d:%02d",
+                  data_.texts.text(311 + weekday(d)).c_str(), d.day, d.month, d.hour, d.minute);
+    look.date = date;
+    look.background = t.background;
+    look.opacity = t.opacity;
+    look.tooltipColor = t.colorTooltip;
+    look.showTooltips = t.showTooltips;
+    return look;
 }
 
 void ChartWidget::dataLoaded() {
     wind_ = displayWind(data_);
+    // The record the start-up left, else the present time for the streams and the clock.
+    if (data_.wind.empty())
+        setDisplayTime(state_, data_.wind, now().dayNumber);
+    else
+        selectRecord(state_, data_.wind, data_.wind.currentFrame());
+    commands_->refresh();
     if (data_.firstRun && width() > 0) setUpView(view_, data_, width(), height(), true);
     redrawChart();
 }
@@ -75,9 +157,14 @@ void ChartWidget::paintEvent(QPaintEvent*) {
     }
     painter.drawImage(0, 0, cache_);
     paintOverlays(painter, view_, scene(), mouse_.x(), mouse_.y());
+    if (helpShown_)
+        paintHelpOverlay(painter, width(), height(), commands_->helpTitle(),
+                         commands_->helpLines());
+    if (toolbarShown()) paintToolbar(painter, toolbar_, toolbarLook());
 }
 
 void ChartWidget::resizeEvent(QResizeEvent*) {
+    toolbar_.layout(width());
     if (!framed_) {
         setUpView(view_, data_, width(), height(), data_.firstRun);
         framed_ = true;
@@ -97,8 +184,25 @@ void ChartWidget::wheelEvent(QWheelEvent* event) {
 
 void ChartWidget::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
+    const QPointF at = event->position();
+    if (helpShown_) {
+        setHelpShown(false);
+        return;
+    }
+    if (toolbarShown()) {
+        const int hit = toolbar_.hitTest(at.x(), at.y());
+        // Tabs open their group by pointing; the clock is the one tab that acts on a click.
+        if (hit >= 0 && (!Toolbar::isTab(hit) || hit == Toolbar::kClockTab)) {
+            sounds_->click(data_.config.settings.toolbar.sounds);
+            toolbar_.closeGroups();
+            update();
+            if (QAction* a = commands_->action(hit)) a->trigger();
+            return;
+        }
+        if (hit >= 0) return;
+    }
     dragging_ = true;
-    dragFrom_ = event->position();
+    dragFrom_ = at;
 }
 
 void ChartWidget::mouseMoveEvent(QMouseEvent* event) {
@@ -120,12 +224,17 @@ void ChartWidget::mouseMoveEvent(QMouseEvent* event) {
         redrawChart();
         return;
     }
+    const ToolbarSettings& t = data_.config.settings.toolbar;
+    const int hovered = toolbar_.hovered();
+    bool changed = toolbar_.pointerMoved(at.x(), at.y(), t.alwaysVisible, dragging_);
+    if (toolbar_.hovered() != hovered && toolbar_.hovered() >= 0) sounds_->hover(t.sounds);
     // Hovering redraws only the overlays, and only when what they show changes.
     const bool over = overBoat(view_, scene(), at.x(), at.y());
     if (over != overBoat_) {
         overBoat_ = over;
-        update();
+        changed = true;
     }
+    if (changed) update();
 }
 
 void ChartWidget::mouseReleaseEvent(QMouseEvent* event) {
@@ -133,66 +242,16 @@ void ChartWidget::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void ChartWidget::keyPressEvent(QKeyEvent* event) {
-    GeoBox box;
-    const int points = static_cast<int>(data_.route.waypoints.size());
-    bool changed = false;
-    switch (event->key()) {
-    case Qt::Key_Space:
-        if (!event->isAutoRepeat()) startRouting();
-        return;
-    case Qt::Key_Escape:
-        // Out of the polar view first; else a running routing stops.
-        if (polarView_) {
-            polarView_ = false;
-            if (onPolarView) onPolarView(false);
-            changed = true;
-        } else {
-            cancelRouting();
-        }
-        break;
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Home:
-    case Qt::Key_End: {
-        // The forecast record shown (the routing samples by time, not by this choice).
-        const int count = static_cast<int>(data_.wind.frames().size());
-        if (count == 0) return;
-        const int now = data_.wind.currentFrame();
-        const int next = event->key() == Qt::Key_Left    ? now - 1
-                         : event->key() == Qt::Key_Right ? now + 1
-                         : event->key() == Qt::Key_Home  ? 0
-                                                         : count - 1;
-        if (next < 0 || next >= count || next == now) return;
-        data_.wind.setCurrentFrame(next);
-        changed = true;
-        break;
-    }
-    case Qt::Key_F2:
-        changed = view_.centreOn(data_.boat.lon, data_.boat.lat,
-                                 data_.config.settings.com.showBoat && data_.boat.valid);
-        break;
-    case Qt::Key_F3:
-        changed = routeBox(data_.route, box) && view_.frameRoute(box, points);
-        break;
-    case Qt::Key_F4:
-        changed = routeBox(data_.route, box) && view_.frameRouting(box, points);
-        break;
-    case Qt::Key_F11:
-        if (QWidget* top = window()) {
-            top->setWindowState(top->windowState() ^ Qt::WindowFullScreen);
-            changed = true;
-        }
-        break;
-    case Qt::Key_P:
-        polarView_ = !polarView_;
-        if (onPolarView) onPolarView(polarView_);
-        changed = true;
-        break;
-    default:
+    QAction* a = commands_->actionForKey(*event);
+    if (!a) {
         QWidget::keyPressEvent(event);
         return;
     }
-    if (changed) redrawChart();
+    if (event->key() == Qt::Key_Space) {
+        if (event->isAutoRepeat()) return;
+        if (toolbar_.closeGroups()) update();
+    }
+    a->trigger();
 }
 
 bool ChartWidget::startRouting() {
@@ -256,6 +315,7 @@ void ChartWidget::addLiveFront(std::vector<GeoPoint> front) {
 }
 
 void ChartWidget::finishRouting(std::shared_ptr<RoutingResult> result) {
+    if (!running_) return; // a run dropped by clearResult
     if (worker_.joinable()) worker_.join();
     running_ = false;
     liveFronts_.clear();
@@ -269,6 +329,9 @@ void ChartWidget::finishRouting(std::shared_ptr<RoutingResult> result) {
         result ? QString::fromStdString(routingStatusText(*result, data_.texts)) : QString();
     if (onRoutingStatus) onRoutingStatus(routingStatus_);
     result_ = std::move(result);
+    selectStep(state_, data_.wind, result_ ? result_->output.route : std::vector<IsochronePoint>{},
+               0);
+    commands_->refresh();
     redrawChart();
 }
 

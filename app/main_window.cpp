@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include "app/commands.h"
+#include "app/window_title.h"
 #include "core/position_text.h"
 
 #include <QCloseEvent>
@@ -25,6 +27,12 @@ MainWindow::MainWindow(AppData& data) : data_(data) {
     };
     // The polar diagram takes the whole window.
     chart_->onPolarView = [this](bool polar) { statusBar()->setVisible(!polar); };
+    chart_->commands().onTitleChange = [this] { refreshTitle(); };
+}
+
+void MainWindow::refreshTitle() {
+    setWindowTitle(
+        QString::fromStdString(app::windowTitle(data_.config.settings, data_.wind, data_.texts)));
 }
 
 void MainWindow::placeAndShow() {
@@ -46,6 +54,7 @@ void MainWindow::placeAndShow() {
 
 void MainWindow::dataLoaded() {
     chart_->dataLoaded();
+    refreshTitle();
     chart_->setFocus();
 }
 

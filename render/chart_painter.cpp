@@ -173,6 +173,11 @@ void paintArrow(QPainter& painter, QPointF p, double theta, double length, bool 
 
 namespace {
 
+// The wind is drawn at the display time, between two records.
+bool atTime(const ChartScene& scene) {
+    return scene.windAtTime && scene.windField;
+}
+
 // The wind of the symbol at (x, y); false where the forecast has none.
 bool symbolWind(const MapView& view, const ChartScene& scene, double x, double y, double& direction,
                 double& speed) {
@@ -190,11 +195,15 @@ bool symbolWind(const MapView& view, const ChartScene& scene, double x, double y
     double testLon = lon;
     if (g.wrap && testLon < 0) testLon += 360;
     if (testLon < g.minLon || testLon > east) return false;
-    WindSample w =
-        frameSample(*scene.wind, scene.windFrame, static_cast<float>(lon), static_cast<float>(lat));
-    if (!w.found && lon < 0)
-        w = frameSample(*scene.wind, scene.windFrame, static_cast<float>(lon + 360),
-                        static_cast<float>(lat));
+    const auto sample = [&scene](double x, double y) {
+        if (atTime(scene))
+            return scene.windField->windAt(static_cast<float>(x), static_cast<float>(y),
+                                           scene.displayTime);
+        return frameSample(*scene.wind, scene.windFrame, static_cast<float>(x),
+                           static_cast<float>(y));
+    };
+    WindSample w = sample(lon, lat);
+    if (!w.found && lon < 0) w = sample(lon + 360, lat);
     if (!w.found) return false;
     direction = w.direction;
     speed = w.speed * scene.windVariation / 100.0;
@@ -228,7 +237,10 @@ void paintWindSurface(QPainter& painter, const MapView& view, const ChartScene& 
     coloring.oneColorPerKnot = ws.oneColorPerKnot;
     if (ws.showSurfaceGradient) {
         const SurfaceBitmap b =
-            interpolatedSurfaceAtRecord(view, *scene.wind, scene.windFrame, coloring);
+            atTime(scene)
+                ? interpolatedSurfaceAtTime(view, *scene.wind, scene.windFrame, *scene.windField,
+                                            scene.displayTime, coloring)
+                : interpolatedSurfaceAtRecord(view, *scene.wind, scene.windFrame, coloring);
         if (b.empty()) return;
         const QRectF target(QPointF(b.x0, b.y0), QPointF(b.x1, b.y1));
         // A bitmap within a pixel of its rectangle is copied as it is: stretching it would
@@ -252,7 +264,11 @@ void paintWindSurface(QPainter& painter, const MapView& view, const ChartScene& 
     }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
-    for (const SurfaceCell& c : cellSurfaceAtRecord(view, *scene.wind, scene.windFrame, coloring))
+    const std::vector<SurfaceCell> cells =
+        atTime(scene) ? cellSurfaceAtTime(view, *scene.wind, scene.windFrame, *scene.windField,
+                                          scene.displayTime, coloring)
+                      : cellSurfaceAtRecord(view, *scene.wind, scene.windFrame, coloring);
+    for (const SurfaceCell& c : cells)
         painter.fillRect(QRectF(QPointF(c.x0, c.y0), QPointF(c.x1, c.y1)),
                          QColor::fromRgba(c.argb));
     painter.restore();

@@ -20,6 +20,7 @@ struct UserRoute;
 struct RoutingResult;
 
 struct WindColorRamp;
+class WindField;
 struct WaypointSet;
 class CurrentProvider;
 class TideHarmonics;
@@ -32,6 +33,10 @@ struct ChartScene {
     const WindStore* wind = nullptr; // null or empty: no forecast loaded
     const WindColorRamp* windColors = nullptr;
     int windFrame = 0;
+    // Between records the wind is drawn at displayTime, sampled from windField over the grid
+    // of windFrame.
+    bool windAtTime = false;
+    const WindField* windField = nullptr;
     bool uniqueWind = false; // the constant wind below instead of the GRIB
     double windForce = 0, windDirection = 0;
     double windVariation = 100; // percent applied to GRIB speeds
