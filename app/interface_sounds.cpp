@@ -16,6 +16,7 @@ void InterfaceSounds::hover(bool on) {
 }
 
 void InterfaceSounds::play(QSoundEffect*& slot, const char* source) {
+    ++requests_;
     if (haveOutput_ < 0) haveOutput_ = QMediaDevices::audioOutputs().isEmpty() ? 0 : 1;
     if (haveOutput_ == 0) return; // no audio output: silent
     if (!slot) {

@@ -14,6 +14,8 @@ class InterfaceSounds : public QObject {
     // Each plays asynchronously when `on` ([Toolbar] Sounds).
     void click(bool on);
     void hover(bool on);
+    // Sounds asked for while on (played or not, by the audio output).
+    int requests() const { return requests_; }
 
   private:
     void play(QSoundEffect*& slot, const char* source);
@@ -21,6 +23,7 @@ class InterfaceSounds : public QObject {
     QSoundEffect* click_ = nullptr;
     QSoundEffect* hover_ = nullptr;
     int haveOutput_ = -1; // -1 not asked yet
+    int requests_ = 0;
 };
 
 } // namespace navorel::app
