@@ -1,7 +1,9 @@
 // Drawing the chart at 1920 x 1080 over the demo data: the full redraw (coasts at drawing
 // level 2, the interpolated wind surface, wind symbols, the user route and a routing result)
-// and the overlay redraw that hover and tooltips cause (the cached chart and the overlays).
+// and the overlay redraw that hover and tooltips cause (the cached chart and the overlays, with
+// the toolbar shown, a group open and a tooltip).
 #include "app/chart_view.h"
+#include "render/toolbar.h"
 
 #include <benchmark/benchmark.h>
 
@@ -95,10 +97,25 @@ void BM_OverlayRedraw(benchmark::State& state) {
     const QImage cache = app::renderChartImage(d.data, d.view, wind, &d.result);
     QImage window(1920, 1080, QImage::Format_ARGB32_Premultiplied);
     const ChartScene scene = app::makeScene(d.data, wind, &d.result, nullptr);
+    Toolbar toolbar;
+    toolbar.layout(1920);
+    const ToolRect& tab = toolbar.rect(0);
+    toolbar.pointerMoved(tab.x + 5, tab.y + 5, false, false);
+    const ToolRect& button = toolbar.rect(16);
+    toolbar.pointerMoved(button.x + 5, button.y + 5, false, false);
+    ToolbarLook look;
+    for (int i = 0; i < Toolbar::kCount; ++i) {
+        look.enabled[static_cast<std::size_t>(i)] = true;
+        look.tooltips[static_cast<std::size_t>(i)] = d.data.texts.text(i);
+    }
+    look.pressed[11] = look.pressed[12] = true;
+    look.date = "Mon 01/06 00:00";
+    look.opacity = 160;
     for (auto _ : state) {
         QPainter painter(&window);
         painter.drawImage(0, 0, cache);
         paintOverlays(painter, d.view, scene, 960, 540);
+        paintToolbar(painter, toolbar, look);
         painter.end();
         benchmark::DoNotOptimize(window.constBits());
     }

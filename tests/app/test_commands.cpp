@@ -453,3 +453,31 @@ TEST(WindowSounds, NoSoundIsMadeOrAskedForWithSoundsOff) {
         }
     }
 }
+
+// Pictures to look at, written when NAVOREL_SCREENSHOTS names a folder: the toolbar with each
+// group open (its last button pointed at) and the help overlay, at two window sizes.
+TEST(WindowScreenshots, ToolbarGroupsAndHelp) {
+    const char* out = std::getenv("NAVOREL_SCREENSHOTS");
+    if (!out) GTEST_SKIP() << "NAVOREL_SCREENSHOTS not set";
+    Window w;
+    app::ChartWidget& chart = w.chart();
+    for (const QSize size : {QSize(1280, 800), QSize(1920, 1080)}) {
+        w.window->resize(size.width(), size.height() + 30);
+        QCoreApplication::processEvents();
+        const QString tag = QString("%1x%2").arg(chart.width()).arg(chart.height());
+        for (const int tab : {0, 1, 2, 3, 4, 7, 8, 9}) {
+            QTest::mouseMove(&chart, centre(chart.toolbar().rect(tab)));
+            int lastButton = tab;
+            for (int i = Toolbar::kTabs; i < Toolbar::kCount; ++i)
+                if (Toolbar::groupOf(i) == tab) lastButton = i;
+            QTest::mouseMove(&chart, centre(chart.toolbar().rect(lastButton)));
+            chart.grab().save(QString("%1/toolbar-%2-group%3.png").arg(out, tag).arg(tab));
+        }
+        QTest::mouseMove(&chart, centre(chart.toolbar().rect(0)));
+        chart.grab().save(QString("%1/toolbar-%2-tab-tooltip.png").arg(out, tag));
+        QTest::mouseMove(&chart, QPoint(30, chart.height() - 30));
+        chart.setHelpShown(true);
+        chart.grab().save(QString("%1/help-%2.png").arg(out, tag));
+        chart.setHelpShown(false);
+    }
+}
