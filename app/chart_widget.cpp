@@ -20,7 +20,8 @@ ChartWidget::ChartWidget(AppData& data, QWidget* parent)
     : QWidget(parent), data_(data), wind_(displayWind(data)) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setMouseTracking(true); // the status bar, the boat's tooltip and the polar read-out
+    setMouseTracking(true);        // the status bar, the boat's tooltip and the polar read-out
+    state_.time = now().dayNumber; // until a forecast is shown
     commands_ = new Commands(data_, *this);
     sounds_ = new InterfaceSounds(this);
 }
@@ -102,7 +103,7 @@ ToolbarLook ChartWidget::toolbarLook() const {
         const auto k = static_cast<std::size_t>(i);
         look.pressed[k] = a && a->isChecked();
         look.enabled[k] = !a || a->isEnabled();
-        look.tooltips[k] = data_.texts.text(i);
+        look.tooltips[k] = a ? a->text().toStdString() : data_.texts.text(i);
     }
     const DateTime d = fromDayNumber(state_.time);
     char date[64];
@@ -266,6 +267,7 @@ bool ChartWidget::startRouting() {
     routingStatus_.clear();
     if (onRoutingStatus) onRoutingStatus(routingStatus_);
     cancelRequested_ = false;
+    commands_->refresh();
     // The run clears the cancel flag when it starts, so an Escape pressed before that is
     // asserted again after each front; the run sees it at its next isochrone.
     const bool renderAfter = data_.config.settings.routing.renderAfter;

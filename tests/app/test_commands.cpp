@@ -481,3 +481,60 @@ TEST(WindowScreenshots, ToolbarGroupsAndHelp) {
         chart.setHelpShown(false);
     }
 }
+
+TEST(WindowCommands, ALanguageSwitchRelabelsEveryCommandInOnePass) {
+    Window w;
+    app::Commands& commands = w.chart().commands();
+    std::string error;
+    ASSERT_TRUE(w.data.texts.load(w.folder.str(), "Français", error)) << error;
+    commands.relabel();
+    for (const int id : {int(app::kOpenGrib), int(app::kAbout), int(app::kEscape)}) {
+        const int text = id == app::kEscape ? 278 : id;
+        EXPECT_EQ(commands.action(id)->text().toStdString(), w.data.texts.text(text)) << id;
+    }
+    EXPECT_EQ(commands.helpLines().front(), w.data.texts.text(276));
+}
+
+TEST(WindowDisplayTime, TheWindIsDrawnAtATimeBetweenRecords) {
+    Window w([](app::AppData& d) { d.config.settings.winds.showSurfaceGradient = true; });
+    app::ChartWidget& chart = w.chart();
+    app::DisplayState& state = chart.displayState();
+    const std::vector<double>& times = w.data.wind.frameTimes();
+    ASSERT_GT(times.size(), 1u);
+    auto shown = [&] {
+        chart.redrawChart();
+        return chart.grab().toImage();
+    };
+    app::selectRecord(state, w.data.wind, 0);
+    const QImage first = shown();
+    app::selectRecord(state, w.data.wind, 1);
+    const QImage second = shown();
+    app::setDisplayTime(state, w.data.wind, (times[0] + times[1]) / 2);
+    const QImage between = shown();
+    EXPECT_NE(first, second);
+    EXPECT_NE(between, first);
+    EXPECT_NE(between, second);
+}
+
+TEST(WindowFiles, RemovedWaypointsStayRemovedAtTheNextRun) {
+    Window w;
+    const fs::path file = w.folder.path() / "Data" / "Waypoints.gpx";
+    {
+        WaypointSet set;
+        addWaypoint(set, {-70.5, 41.5}, "A");
+        std::string error;
+        ASSERT_TRUE(saveWaypointSet(file.string(), set, error)) << error;
+    }
+    app::AppData again;
+    std::string error;
+    ASSERT_TRUE(app::startUp(w.folder.str(), again, error)) << error;
+    ASSERT_EQ(again.waypoints.positions.size(), 1u);
+    app::MainWindow window(again);
+    window.chart().commands().action(app::kRemoveWaypoints)->trigger();
+    std::vector<std::string> unsaved;
+    app::saveAtExit(again, &window.chart().view(), unsaved);
+    ASSERT_TRUE(unsaved.empty());
+    app::AppData next;
+    ASSERT_TRUE(app::startUp(w.folder.str(), next, error)) << error;
+    EXPECT_TRUE(next.waypoints.positions.empty());
+}
