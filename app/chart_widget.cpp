@@ -161,7 +161,10 @@ void ChartWidget::paintEvent(QPaintEvent*) {
     if (helpShown_)
         paintHelpOverlay(painter, width(), height(), commands_->helpTitle(),
                          commands_->helpLines());
-    if (toolbarShown()) paintToolbar(painter, toolbar_, toolbarLook());
+    if (toolbarShown()) {
+        commands_->refresh(); // pressed states follow the settings, whoever changed them
+        paintToolbar(painter, toolbar_, toolbarLook());
+    }
 }
 
 void ChartWidget::resizeEvent(QResizeEvent*) {

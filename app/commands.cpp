@@ -473,8 +473,9 @@ void Commands::switchCurrents() {
 }
 
 void Commands::about() {
-    QString text = QStringLiteral("<b>Navorel</b><br>") + this->text(269) + " " +
-                   QApplication::applicationVersion() + "<br><br>";
+    QString text = QStringLiteral("<b>Navorel</b><br>") + this->text(269) + " " + NAVOREL_VERSION +
+                   " - " + this->text(426) + " " +
+                   QString::number(data_.config.settings.version.build) + "<br><br>";
     for (int id = 270; id <= 274; ++id) text += this->text(id).toHtmlEscaped() + "<br>";
     text += "<br>Shorelines: GSHHG, LGPL-3.0 or later.<br>"
             "Tidal harmonics: NOAA, public domain.";
