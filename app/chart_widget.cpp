@@ -1,5 +1,9 @@
 #include "app/chart_widget.h"
 
+#include "app/commands.h"
+#include "app/interface_sounds.h"
+#include "core/datetime.h"
+#include "render/help_overlay.h"
 #include "render/polar_diagram.h"
 
 #include <QKeyEvent>
@@ -7,6 +11,7 @@
 #include <QPainter>
 #include <QWheelEvent>
 
+#include <cstdio>
 #include <exception>
 
 namespace navorel::app {
@@ -15,7 +20,10 @@ ChartWidget::ChartWidget(AppData& data, QWidget* parent)
     : QWidget(parent), data_(data), wind_(displayWind(data)) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setMouseTracking(true); // the status bar, the boat's tooltip and the polar read-out
+    setMouseTracking(true);          // the status bar, the boat's tooltip and the polar read-out
+    display_.time = now().dayNumber; // until a forecast is shown
+    commands_ = new Commands(data_, *this);
+    sounds_ = new InterfaceSounds(this);
 }
 
 ChartWidget::~ChartWidget() {
@@ -33,7 +41,9 @@ void ChartWidget::stopRouting() {
 void ChartWidget::leaveEvent(QEvent*) {
     mouse_ = QPointF(-1000, -1000);
     overlay_.mouse = mouse_;
-    if (overBoat_ || polarView_ || overlay_.barHovered || overlay_.legHovered ||
+    const bool toolbarChanged = toolbar_.pointerLeft(data_.config.settings.toolbar.alwaysVisible);
+    setOverlaysShown(toolbarShown());
+    if (toolbarChanged || overBoat_ || polarView_ || overlay_.barHovered || overlay_.legHovered ||
         overlay_.scanHovered >= 0)
         update();
     overBoat_ = overlay_.barHovered = overlay_.legHovered = false;
@@ -66,7 +76,7 @@ void ChartWidget::layOutBar() {
 }
 
 void ChartWidget::followStep() {
-    const std::vector<IsochronePoint>* route = resultRoute(result_.get());
+    const std::vector<IsochronePoint>* route = resultRoute();
     if (!overlay_.follow || !route || display_.step < 0) return;
     const IsochronePoint& p = (*route)[static_cast<std::size_t>(display_.step)];
     const double lon = p.lon, lat = p.lat;
@@ -74,7 +84,7 @@ void ChartWidget::followStep() {
 }
 
 void ChartWidget::barTo(double x) {
-    const std::vector<IsochronePoint>* route = resultRoute(result_.get());
+    const std::vector<IsochronePoint>* route = resultRoute();
     bool changed;
     if (route && route->size() > 1) {
         changed = selectStep(display_, data_.wind, *route,
@@ -93,11 +103,81 @@ void ChartWidget::barTo(double x) {
     }
 }
 
+void ChartWidget::setHelpShown(bool shown) {
+    helpShown_ = shown;
+    update();
+}
+
+void ChartWidget::setPolarView(bool on) {
+    polarView_ = on;
+    if (onPolarView) onPolarView(on);
+    redrawChart();
+}
+
+const std::vector<IsochronePoint>* ChartWidget::resultRoute() const {
+    return app::resultRoute(result_.get());
+}
+
+void ChartWidget::clearResult() {
+    stopRouting();
+    if (worker_.joinable()) worker_.join();
+    running_ = false;
+    liveFronts_.clear();
+    result_.reset();
+    selectStep(display_, data_.wind, {}, 0);
+    layOutBar();
+    commands_->refresh();
+    redrawChart();
+}
+
+void ChartWidget::forecastChanged() {
+    wind_ = displayWind(data_);
+    display_ = DisplayState{};
+    selectRecord(display_, data_.wind, 0);
+    layOutBar();
+    if (!data_.wind.empty()) {
+        const FrameGeometry& g = data_.wind.geometry(0);
+        view_.frameGrib({g.minLon, g.maxLon, g.minLat, g.maxLat}, g.wrap);
+    }
+    redrawChart();
+}
+
+bool ChartWidget::toolbarShown() const {
+    return !polarView_ && toolbar_.shown(data_.config.settings.toolbar.alwaysVisible);
+}
+
+ToolbarLook ChartWidget::toolbarLook() const {
+    const ToolbarSettings& t = data_.config.settings.toolbar;
+    ToolbarLook look;
+    for (int i = 0; i < Toolbar::kCount; ++i) {
+        const QAction* a = commands_->action(i);
+        const auto k = static_cast<std::size_t>(i);
+        look.pressed[k] = a && a->isChecked();
+        look.enabled[k] = !a || a->isEnabled();
+        look.tooltips[k] = a ? a->text().toStdString() : data_.texts.text(i);
+    }
+    const DateTime d = fromDayNumber(display_.time);
+    char date[64];
+    std::snprintf(date, sizeof date, "%s %02d/%02d %02d:%02d",
+                  data_.texts.text(311 + weekday(d)).c_str(), d.day, d.month, d.hour, d.minute);
+    look.date = date;
+    look.background = t.background;
+    look.opacity = t.opacity;
+    look.tooltipColor = t.colorTooltip;
+    look.showTooltips = t.showTooltips;
+    return look;
+}
+
 void ChartWidget::dataLoaded() {
     wind_ = displayWind(data_);
-    selectRecord(display_, data_.wind, std::max(0, data_.wind.currentFrame()));
-    overlay_.overlaysShown = data_.config.settings.toolbar.alwaysVisible;
+    // The record the start-up left, else the present time for the streams and the clock.
+    if (data_.wind.empty())
+        setDisplayTime(display_, data_.wind, now().dayNumber);
+    else
+        selectRecord(display_, data_.wind, std::max(0, data_.wind.currentFrame()));
+    overlay_.overlaysShown = toolbarShown();
     layOutBar();
+    commands_->refresh();
     if (data_.firstRun && width() > 0) setUpView(view_, data_, width(), height(), true);
     redrawChart();
 }
@@ -134,11 +214,19 @@ void ChartWidget::paintEvent(QPaintEvent*) {
     painter.drawImage(0, 0, cache_);
     paintOverlays(painter, view_, scene(), mouse_.x(), mouse_.y());
     paintInterface(painter, data_, display_, result_.get(), overlay_);
+    if (helpShown_)
+        paintHelpOverlay(painter, width(), height(), commands_->helpTitle(),
+                         commands_->helpLines());
+    if (toolbarShown()) {
+        commands_->refresh(); // pressed states follow the settings, whoever changed them
+        paintToolbar(painter, toolbar_, toolbarLook());
+    }
     painter.end();
     statusChanged();
 }
 
 void ChartWidget::resizeEvent(QResizeEvent*) {
+    toolbar_.layout(width());
     if (!framed_) {
         setUpView(view_, data_, width(), height(), data_.firstRun);
         framed_ = true;
@@ -160,7 +248,11 @@ void ChartWidget::wheelEvent(QWheelEvent* event) {
 void ChartWidget::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     const QPointF at = event->position();
-    // The routing panel first, then the time bar, then the chart.
+    // In order: the help overlay, the routing panel, the time bar, the toolbar, then the chart.
+    if (helpShown_) {
+        setHelpShown(false);
+        return;
+    }
     if (panelsShown(data_, result_.get())) {
         const int button = panelButtonAt(overlay_.panels, at.x(), at.y());
         if (button >= 0) {
@@ -171,13 +263,26 @@ void ChartWidget::mousePressEvent(QMouseEvent* event) {
             return;
         }
     }
-    if (overlay_.overlaysShown && !wind_.unique && overlay_.bar.contains(at.x(), at.y())) {
+    if (overlay_.overlaysShown && !toolbar_.groupOpen() && !wind_.unique &&
+        overlay_.bar.contains(at.x(), at.y())) {
         overlay_.barDragged = true;
         barTo(at.x());
         return;
     }
+    if (toolbarShown()) {
+        const int hit = toolbar_.hitTest(at.x(), at.y());
+        // Tabs open their group by pointing; the clock is the one tab that acts on a click.
+        if (hit >= 0 && (!Toolbar::isTab(hit) || hit == Toolbar::kClockTab)) {
+            sounds_->click(data_.config.settings.toolbar.sounds);
+            toolbar_.closeGroups();
+            update();
+            if (QAction* a = commands_->action(hit)) a->trigger();
+            return;
+        }
+        if (hit >= 0) return;
+    }
     dragging_ = true;
-    dragFrom_ = event->position();
+    dragFrom_ = at;
 }
 
 void ChartWidget::mouseMoveEvent(QMouseEvent* event) {
@@ -191,9 +296,16 @@ void ChartWidget::mouseMoveEvent(QMouseEvent* event) {
     view_.unproject(at.x(), at.y(), overlay_.mouseLon, overlay_.mouseLat);
     if (onMousePosition) onMousePosition(overlay_.mouseLon, overlay_.mouseLat);
     statusChanged();
-    // The toolbar and the time bar show while the mouse is in the top 74 pixels.
-    if (!dragging_ && !overlay_.barDragged)
-        setOverlaysShown(data_.config.settings.toolbar.alwaysVisible || at.y() < 74);
+    // The toolbar and the time bar show while the mouse is in the top 74 pixels or over an
+    // open group, or always when pinned.
+    const ToolbarSettings& t = data_.config.settings.toolbar;
+    bool changed = false;
+    if (!dragging_ && !overlay_.barDragged) {
+        const int hovered = toolbar_.hovered();
+        changed = toolbar_.pointerMoved(at.x(), at.y(), t.alwaysVisible, false);
+        if (toolbar_.hovered() != hovered && toolbar_.hovered() >= 0) sounds_->hover(t.sounds);
+        setOverlaysShown(toolbarShown());
+    }
     const bool overBar =
         overlay_.overlaysShown && !wind_.unique && overlay_.bar.contains(at.x(), at.y());
     setCursor(overBar || overlay_.barDragged ? Qt::PointingHandCursor : Qt::ArrowCursor);
@@ -216,7 +328,7 @@ void ChartWidget::mouseMoveEvent(QMouseEvent* event) {
     const bool over = overBoat(view_, scene(), at.x(), at.y());
     if (over != overBoat_) {
         overBoat_ = over;
-        update();
+        changed = true;
     }
     const ChartProjection projection{view_.scale, view_.transX, view_.transY, view_.westLon,
                                      view_.eastLon};
@@ -228,6 +340,7 @@ void ChartWidget::mouseMoveEvent(QMouseEvent* event) {
     if (leg || overlay_.legHovered || scan >= 0 || overlay_.scanHovered >= 0) update();
     overlay_.legHovered = leg;
     overlay_.scanHovered = scan;
+    if (changed) update();
 }
 
 void ChartWidget::mouseReleaseEvent(QMouseEvent* event) {
@@ -241,65 +354,16 @@ void ChartWidget::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void ChartWidget::keyPressEvent(QKeyEvent* event) {
-    GeoBox box;
-    const int points = static_cast<int>(data_.route.waypoints.size());
-    bool changed = false;
-    switch (event->key()) {
-    case Qt::Key_Space:
-        if (!event->isAutoRepeat()) startRouting();
-        return;
-    case Qt::Key_Escape:
-        // Out of the polar view first; else a running routing stops.
-        if (polarView_) {
-            polarView_ = false;
-            if (onPolarView) onPolarView(false);
-            changed = true;
-        } else {
-            cancelRouting();
-        }
-        break;
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Home:
-    case Qt::Key_End: {
-        // The forecast record shown (the routing samples by time, not by this choice).
-        const int count = static_cast<int>(data_.wind.frames().size());
-        if (count == 0) return;
-        const int now = display_.record;
-        const int next = event->key() == Qt::Key_Left    ? now - 1
-                         : event->key() == Qt::Key_Right ? now + 1
-                         : event->key() == Qt::Key_Home  ? 0
-                                                         : count - 1;
-        if (next < 0 || next >= count) return;
-        changed = selectRecord(display_, data_.wind, next);
-        break;
-    }
-    case Qt::Key_F2:
-        changed = view_.centreOn(data_.boat.lon, data_.boat.lat,
-                                 data_.config.settings.com.showBoat && data_.boat.valid);
-        break;
-    case Qt::Key_F3:
-        changed = routeBox(data_.route, box) && view_.frameRoute(box, points);
-        break;
-    case Qt::Key_F4:
-        changed = routeBox(data_.route, box) && view_.frameRouting(box, points);
-        break;
-    case Qt::Key_F11:
-        if (QWidget* top = window()) {
-            top->setWindowState(top->windowState() ^ Qt::WindowFullScreen);
-            changed = true;
-        }
-        break;
-    case Qt::Key_P:
-        polarView_ = !polarView_;
-        if (onPolarView) onPolarView(polarView_);
-        changed = true;
-        break;
-    default:
+    QAction* a = commands_->actionForKey(*event);
+    if (!a) {
         QWidget::keyPressEvent(event);
         return;
     }
-    if (changed) redrawChart();
+    if (event->key() == Qt::Key_Space) {
+        if (event->isAutoRepeat()) return;
+        if (toolbar_.closeGroups()) update();
+    }
+    a->trigger();
 }
 
 bool ChartWidget::startRouting() {
@@ -316,6 +380,7 @@ bool ChartWidget::startRouting() {
     routingStatus_.clear();
     if (onRoutingStatus) onRoutingStatus(routingStatus_);
     cancelRequested_ = false;
+    commands_->refresh();
     // The run clears the cancel flag when it starts, so an Escape pressed before that is
     // asserted again after each front; the run sees it at its next isochrone.
     const bool renderAfter = data_.config.settings.routing.renderAfter;
@@ -365,6 +430,7 @@ void ChartWidget::addLiveFront(std::vector<GeoPoint> front) {
 }
 
 void ChartWidget::finishRouting(std::shared_ptr<RoutingResult> result) {
+    if (!running_) return; // a run dropped by clearResult
     if (worker_.joinable()) worker_.join();
     running_ = false;
     liveFronts_.clear();
@@ -379,9 +445,12 @@ void ChartWidget::finishRouting(std::shared_ptr<RoutingResult> result) {
     if (onRoutingStatus) onRoutingStatus(routingStatus_);
     result_ = std::move(result);
     // The display goes to the departure of the new route.
-    if (const std::vector<IsochronePoint>* route = resultRoute(result_.get()))
+    if (const std::vector<IsochronePoint>* route = resultRoute())
         selectStep(display_, data_.wind, *route, 0);
+    else
+        selectStep(display_, data_.wind, {}, 0);
     layOutBar();
+    commands_->refresh();
     redrawChart();
 }
 

@@ -1,12 +1,12 @@
 #pragma once
-// The chart window: draws the chart into a cached image and only the overlays over it on
-// hover, zooms with the wheel at the cursor, pans with a left drag, frames with F2 to F4,
-// toggles full screen with F11 and the polar diagram with P, steps through the forecast
-// records with the arrow keys, Home and End, starts a routing with Space on a worker thread
-// and cancels it (or leaves the polar diagram) with Escape.
+// The chart window: draws the chart into a cached image and only the overlays (the panels,
+// the time bar, the help, the toolbar and the tooltips) over it on hover, zooms with the wheel
+// at the cursor, pans with a left drag, hands keys and toolbar clicks to the commands, and runs
+// the routing on a worker thread.
 #include "app/chart_overlays.h"
 #include "app/chart_view.h"
 #include "app/display_state.h"
+#include "render/toolbar.h"
 
 #include <QString>
 #include <QWidget>
@@ -18,12 +18,16 @@
 
 namespace navorel::app {
 
+class Commands;
+class InterfaceSounds;
+
 class ChartWidget : public QWidget {
   public:
     explicit ChartWidget(AppData& data, QWidget* parent = nullptr);
     ~ChartWidget() override;
 
     const MapView& view() const { return view_; }
+    MapView& mapView() { return view_; }
     // The record, display time and routing step shown.
     DisplayState& display() { return display_; }
     const DisplayState& display() const { return display_; }
@@ -36,6 +40,18 @@ class ChartWidget : public QWidget {
     std::function<void()> onStatusChanged;
     // The mouse's position in longitude and latitude; false when it is off the chart.
     bool mousePosition(double& lon, double& lat) const;
+    Commands& commands() { return *commands_; }
+    const Toolbar& toolbar() const { return toolbar_; }
+    InterfaceSounds& sounds() { return *sounds_; }
+    bool helpShown() const { return helpShown_; }
+    void setHelpShown(bool shown);
+    void setPolarView(bool on);
+    // A forecast was loaded: the first record, framed, redrawn.
+    void forecastChanged();
+    // The selected run's points of the routing result; null without one.
+    const std::vector<IsochronePoint>* resultRoute() const;
+    // Stops a running routing and drops the result.
+    void clearResult();
     // The start-up has finished loading: take the wind settings and, on a first run, frame
     // the route.
     void dataLoaded();
@@ -72,9 +88,13 @@ class ChartWidget : public QWidget {
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // Tab is a command key here, not a focus move.
+    bool focusNextPrevChild(bool) override { return false; }
 
   private:
     ChartScene scene();
+    ToolbarLook toolbarLook() const;
+    bool toolbarShown() const;
     void finishRouting(std::shared_ptr<RoutingResult> result);
     void addLiveFront(std::vector<GeoPoint> front);
     // The time bar's rectangle and range after a resize or a new result.
@@ -95,6 +115,10 @@ class ChartWidget : public QWidget {
     bool chartDirty_ = true;
     int chartPaints_ = 0, overlayPaints_ = 0;
     bool polarView_ = false;
+    bool helpShown_ = false;
+    Toolbar toolbar_;
+    Commands* commands_ = nullptr;
+    InterfaceSounds* sounds_ = nullptr;
     QPointF mouse_{-1000, -1000};
     bool overBoat_ = false;
     bool dragging_ = false;

@@ -1,6 +1,8 @@
 #include "app/main_window.h"
 
+#include "app/commands.h"
 #include "app/status_texts.h"
+#include "app/window_title.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -35,6 +37,12 @@ MainWindow::MainWindow(AppData& data) : data_(data) {
     chart_->onStatusChanged = [this] { refreshStatus(); };
     // The polar diagram takes the whole window.
     chart_->onPolarView = [this](bool polar) { statusBar()->setVisible(!polar); };
+    chart_->commands().onTitleChange = [this] { refreshTitle(); };
+}
+
+void MainWindow::refreshTitle() {
+    setWindowTitle(
+        QString::fromStdString(app::windowTitle(data_.config.settings, data_.wind, data_.texts)));
 }
 
 QString MainWindow::statusPart(int part) const {
@@ -76,6 +84,7 @@ void MainWindow::placeAndShow() {
 
 void MainWindow::dataLoaded() {
     chart_->dataLoaded();
+    refreshTitle();
     chart_->setFocus();
 }
 

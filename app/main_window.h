@@ -21,6 +21,9 @@ class MainWindow : public QMainWindow {
     void placeAndShow();
     // The start-up has loaded everything: the chart takes the wind and the view.
     void dataLoaded();
+    // The title from the forecast, the currents switch and the polar (after a GRIB load, a
+    // polar or a setting change).
+    void refreshTitle();
     // The window's place and size go into the settings, as placeAndShow reads them.
     void keepGeometry();
 

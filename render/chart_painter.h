@@ -21,6 +21,7 @@ struct UserRoute;
 struct RoutingResult;
 
 struct WindColorRamp;
+class WindField;
 struct WaypointSet;
 class CurrentProvider;
 class TideHarmonics;

@@ -1,5 +1,7 @@
 #include "render/time_bar.h"
 
+#include "render/toolbar.h"
+
 #include "core/datetime.h"
 
 #include <QColor>
@@ -14,8 +16,7 @@
 namespace navorel {
 
 ToolbarRow toolbarRow(int clientWidth) {
-    const int width = 10 * kToolbarTabSize + kToolbarDateWidth;
-    return {(clientWidth - width) / 2, width};
+    return {(clientWidth - Toolbar::kRowWidth) / 2, Toolbar::kRowWidth};
 }
 
 TimeBarLayout layoutTimeBar(int toolbarLeft, int toolbarWidth) {

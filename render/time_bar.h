@@ -14,9 +14,7 @@ namespace navorel {
 
 class TextProvider;
 
-// The toolbar's row until the toolbar draws itself: ten tabs and the date field, centred.
-constexpr int kToolbarTabSize = 40;
-constexpr int kToolbarDateWidth = 110;
+// The toolbar's row of ten tabs and the date field, centred in the client area.
 struct ToolbarRow {
     int left = 0, width = 0;
 };

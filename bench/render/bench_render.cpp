@@ -1,8 +1,10 @@
 // Drawing the chart at 1920 x 1080 over the demo data: the full redraw (coasts at drawing
 // level 2, the interpolated wind surface, wind symbols, the user route and a routing result)
-// and the overlay redraw that hover and tooltips cause (the cached chart and the overlays).
+// and the overlay redraw that hover and tooltips cause (the cached chart and the overlays: the
+// toolbar with a group open and a tooltip, the hovered time bar and both panels).
 #include "app/chart_overlays.h"
 #include "app/chart_view.h"
+#include "render/toolbar.h"
 
 #include <benchmark/benchmark.h>
 
@@ -104,11 +106,26 @@ void BM_OverlayRedraw(benchmark::State& state) {
     overlay.overlaysShown = overlay.barHovered = true;
     app::layoutBar(overlay, d.data, &d.result, 1920);
     overlay.mouse = QPointF(960, 64);
+    Toolbar toolbar;
+    toolbar.layout(1920);
+    const ToolRect& tab = toolbar.rect(0);
+    toolbar.pointerMoved(tab.x + 5, tab.y + 5, false, false);
+    const ToolRect& button = toolbar.rect(16);
+    toolbar.pointerMoved(button.x + 5, button.y + 5, false, false);
+    ToolbarLook look;
+    for (int i = 0; i < Toolbar::kCount; ++i) {
+        look.enabled[static_cast<std::size_t>(i)] = true;
+        look.tooltips[static_cast<std::size_t>(i)] = d.data.texts.text(i);
+    }
+    look.pressed[11] = look.pressed[12] = true;
+    look.date = "Mon 01/06 00:00";
+    look.opacity = 160;
     for (auto _ : state) {
         QPainter painter(&window);
         painter.drawImage(0, 0, cache);
         paintOverlays(painter, d.view, scene, 960, 540);
         app::paintInterface(painter, d.data, display, &d.result, overlay);
+        paintToolbar(painter, toolbar, look);
         painter.end();
         benchmark::DoNotOptimize(window.constBits());
     }

@@ -1,0 +1,136 @@
+#pragma once
+// The user's commands, each written once as a QAction: its text from the language table, its
+// image, its keys, its checked state bound to its setting and its enabled state from the data
+// it needs. The toolbar, the keys and the help overlay are views of these actions.
+#include <QAction>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+class QKeyEvent;
+
+namespace navorel::app {
+
+class ChartWidget;
+struct AppData;
+
+// Toolbar commands keep their button's index; the commands of keys alone follow from 100.
+enum CommandId : int {
+    kClock = 6,
+    kOpenGrib = 10,
+    kWindArrows,
+    kSurfaceGradient,
+    kSurfaceCells,
+    kWindZones,
+    kWindScale,
+    kFrameGrib,
+    kCurrentArrows,
+    kCurrentZones,
+    kCurrentScale,
+    kTides,
+    kLand,
+    kShorelines,
+    kMapGrid,
+    kOpenWaypoints,
+    kRemoveWaypoints,
+    kShowWaypoints,
+    kWaypointType,
+    kOpenBarriers,
+    kSaveBarriers,
+    kRemoveBarriers,
+    kOpenRoute,
+    kSaveRoute,
+    kRemoveRoute,
+    kFrameRoute,
+    kMagnet,
+    kRoutingParameters,
+    kStartRouting,
+    kExportRouting,
+    kRemoveRouting,
+    kFrameRouting,
+    kPanels,
+    kOptions,
+    kFullScreen,
+    kHelp,
+    kAbout,
+    kEscape = 100,
+    kPreviousStep,
+    kNextStep,
+    kPreviousStep10,
+    kNextStep10,
+    kPreviousStep60,
+    kNextStep60,
+    kFirst,
+    kLast,
+    kPreviousRecord,
+    kNextRecord,
+    kPreviousTenMinutes,
+    kNextTenMinutes,
+    kNextMainRecord,
+    kPreviousMainRecord,
+    kDeleteRoute,
+    kSwitchCurrents,
+    kPolarView,
+    kResults,
+    kCentreOnBoat,
+};
+
+// A file dialog the commands ask for.
+struct FileRequest {
+    bool save = false;
+    QString title, folder, filter, suffix;
+};
+
+class Commands : public QObject {
+  public:
+    Commands(AppData& data, ChartWidget& chart);
+
+    QAction* action(int id) const;
+    // The action whose keys include the key event's; null for none.
+    QAction* actionForKey(const QKeyEvent& event) const;
+    // Texts from the current language, for every action at once.
+    void relabel();
+    // Checked and enabled states from the settings and the data.
+    void refresh();
+    // The help overlay's title and lines: the keys, then the mouse.
+    std::string helpTitle() const;
+    std::vector<std::string> helpLines() const;
+
+    // The dialogs and messages, replaceable by the tests. chooseFile answers the chosen path
+    // or an empty text; message shows a warning, or the about box with `about`.
+    std::function<QString(const FileRequest&)> chooseFile;
+    std::function<void(const QString& text, bool about)> message;
+    // Something the window title shows changed (the forecast, a setting).
+    std::function<void()> onTitleChange;
+
+  private:
+    QAction* add(int id, int textId, const char* image, std::function<void()> act,
+                 QList<QKeySequence> keys = {});
+    QAction* toggle(int id, int textId, const char* image, bool& setting,
+                    std::function<void()> after = {});
+    void done(bool chartChanged = true);
+    QString text(int id) const;
+    QString folder(const std::string& setting) const;
+    void warnFile(const QString& path, const std::string& error);
+
+    void openGrib();
+    void openWaypoints();
+    void openBarriers();
+    void saveBarriers();
+    void openRoute();
+    void saveRoute();
+    void exportRouting();
+    void switchCurrents();
+    void about();
+
+    AppData& data_;
+    ChartWidget& chart_;
+    std::map<int, QAction*> actions_;
+    std::map<int, int> textIds_;
+};
+
+} // namespace navorel::app
