@@ -98,7 +98,8 @@ OptionsDialog::OptionsDialog(AppData& data, std::function<void()> relabelWindow,
                 languages_->addItem(QString::fromStdString(name));
             languages_->setCurrentText(
                 QString::fromStdString(data_.config.settings.window.language));
-            connect(languages_, &QComboBox::activated, this, &OptionsDialog::chooseLanguage);
+            connect(languages_, &QComboBox::currentIndexChanged, this,
+                    &OptionsDialog::chooseLanguage);
             return languages_;
         }
         case kTssList: {
@@ -185,6 +186,7 @@ void OptionsDialog::chooseLanguage(int index) {
     // Without a fallback: a language that cannot be read leaves the texts as they were.
     if (!data_.texts.load(data_.folder, name, error)) {
         pages_->reasonLabel()->setText(QString::fromStdString(error));
+        const QSignalBlocker blocker(languages_);
         languages_->setCurrentText(QString::fromStdString(data_.config.settings.window.language));
         return;
     }

@@ -209,7 +209,8 @@ void SettingPages::place(QGridLayout* grid, const ControlSpec& spec, int& row, i
         });
         f.widget = combo;
         grid->addWidget(combo, row, col + 1, 1, 2);
-        QObject::connect(combo, &QComboBox::activated, combo, [this, &f] { commit(f, nullptr); });
+        QObject::connect(combo, &QComboBox::currentIndexChanged, combo,
+                         [this, &f] { commit(f, nullptr); });
         break;
     }
     case ControlKind::Radio: {
@@ -240,7 +241,8 @@ void SettingPages::place(QGridLayout* grid, const ControlSpec& spec, int& row, i
             combo->addItem(swatch(c.color), qs(c.name), static_cast<uint>(c.color));
         f.widget = combo;
         grid->addWidget(combo, row, col + 1, 1, 2);
-        QObject::connect(combo, &QComboBox::activated, combo, [this, &f] { commit(f, nullptr); });
+        QObject::connect(combo, &QComboBox::currentIndexChanged, combo,
+                         [this, &f] { commit(f, nullptr); });
         break;
     }
     case ControlKind::Folder: {
