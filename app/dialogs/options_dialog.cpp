@@ -154,6 +154,7 @@ OptionsDialog::OptionsDialog(AppData& data, std::function<void()> relabelWindow,
     };
 
     tabs_ = new QTabWidget(this);
+    tabs_->setUsesScrollButtons(false); // every tab in sight
     for (const PageSpec& spec : optionPages()) {
         QWidget* page = pages.buildPage(spec);
         const int index = tabs_->addTab(page, QString());

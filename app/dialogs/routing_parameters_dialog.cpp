@@ -43,12 +43,11 @@ const std::vector<PageSpec>& routingPages() {
          {control(K::Radio, 147, R, "Method", "", {{148, "0"}, {149, "1"}}),
           control(K::Combo, 150, R, "Quality", "",
                   {{380, "0"}, {381, "1"}, {382, "2"}, {383, "3"}, {384, "4"}}),
-          ruled(control(K::Int, 151, R, "Timestep", "min"),
-                [](const Settings& s, double v) -> std::string {
-                    if (v <= s.routingDisplay.timestepMax) return {};
-                    return "Routing.Timestep takes at most TimestepMax = " +
-                           std::to_string(s.routingDisplay.timestepMax);
-                }),
+          [] {
+              ControlSpec c = control(K::Int, 151, R, "Timestep", "min");
+              c.maxOf = [](const Settings& s) { return s.routingDisplay.timestepMax; };
+              return c;
+          }(),
           next(control(K::Check, 152, R, "TimestepAuto")),
           ruled(control(K::Int, 153, R, "MaxIterations"),
                 [](const Settings&, double v) { return multipleRule(v, 100); }),
@@ -242,6 +241,7 @@ RoutingParametersDialog::RoutingParametersDialog(AppData& data, QWidget* parent)
     pages.onEdited = [this] { refreshCounts(); };
 
     tabs_ = new QTabWidget(this);
+    tabs_->setUsesScrollButtons(false); // every tab in sight
     for (const PageSpec& spec : routingPages()) {
         const int index = tabs_->addTab(pages.buildPage(spec), QString());
         pages.addText([this, index, id = spec.tabTextId](const LanguageTable& t) {

@@ -192,7 +192,12 @@ void SettingPages::place(QGridLayout* grid, const ControlSpec& spec, int& row, i
         f.widget = edit;
         grid->addWidget(edit, row, col + 1);
         std::string after;
-        if (f.range) after = rangeLabel(f.range->min, f.range->max, f.range->kind == IniKind::Real);
+        if (f.range) {
+            const double max = spec.maxOf
+                                   ? std::min<double>(f.range->max, spec.maxOf(edited_.settings))
+                                   : f.range->max;
+            after = rangeLabel(f.range->min, max, f.range->kind == IniKind::Real);
+        }
         if (*spec.unit) after += (after.empty() ? "" : " ") + std::string(spec.unit);
         if (!after.empty()) grid->addWidget(new QLabel(qs(after), page), row, col + 2);
         QObject::connect(edit, &QLineEdit::editingFinished, edit,
@@ -375,8 +380,13 @@ bool SettingPages::commit(Field& f, QString* reasonOut) {
         double value = 0;
         if (!f.range)
             reason = "no range";
-        else if (parseSettingValue(*f.range, text, value, reason) && f.spec.rule)
-            reason = f.spec.rule(edited_.settings, value);
+        else if (parseSettingValue(*f.range, text, value, reason)) {
+            if (f.spec.maxOf && value > f.spec.maxOf(edited_.settings))
+                reason = std::string(b.section) + "." + b.key + " takes at most " +
+                         std::to_string(f.spec.maxOf(edited_.settings));
+            else if (f.spec.rule)
+                reason = f.spec.rule(edited_.settings, value);
+        }
         if (reason.empty()) storeNumber(b.target, value);
         break;
     }

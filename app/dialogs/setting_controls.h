@@ -56,6 +56,8 @@ struct ControlSpec {
     ValueRule rule = nullptr;
     bool sameRow = false; // placed after the previous control instead of below it
     int customId = 0;     // for Custom
+    // A bound narrower than the table's, from another setting (Timestep and TimestepMax).
+    int (*maxOf)(const Settings& settings) = nullptr;
 };
 
 // The controls of the page tables.

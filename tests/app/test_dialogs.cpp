@@ -235,6 +235,7 @@ TEST(SettingPages, OutOfRangeEntriesAreRefusedAndNeverStored) {
         {true, 1, "Routing", "MaxIterations", "150"},  // steps of 100
         {true, 1, "Routing", "NbInitialAngles", "40"}, // 40 x 10 degrees
         {true, 1, "Routing", "Excentricity", "80"},
+        {true, 1, "Routing", "Timestep", "90"}, // TimestepMax 60
         {true, 3, "Polar", "Power", "-5"},
     };
     for (const Case& c : cases) {
