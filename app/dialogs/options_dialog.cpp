@@ -1,0 +1,246 @@
+#include "app/dialogs/options_dialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMoveEvent>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace navorel::app {
+
+namespace {
+
+using K = ControlKind;
+constexpr const char* W = "Window";
+constexpr const char* M = "Map";
+constexpr const char* T = "Toolbar";
+constexpr const char* Wi = "Winds";
+constexpr const char* R = "Routing";
+
+enum Custom { kLanguage = 1, kTssList, kSerialPort, kBaudRate, kParity, kConnect };
+
+// Pages 1900 to 1908, in tab order.
+const std::vector<PageSpec>& optionPages() {
+    static const std::vector<PageSpec> pages = {
+        {121,
+         {control(K::Check, 86, T, "AlwaysVisible"), control(K::Int, 87, T, "Opacity"),
+          control(K::Color, 88, T, "Background"), control(K::Check, 89, T, "Sounds"),
+          custom(90, kLanguage), control(K::Check, 91, T, "ShowTooltips"),
+          control(K::Color, 92, T, "ColorTooltip"), control(K::Heading, 93),
+          control(K::Color, 94, T, "ColorTooltime1"), control(K::Color, 95, T, "ColorTooltime2")}},
+        {122, {control(K::Color, 88, W, "ColorPanel"), control(K::Int, 87, W, "OpacityPanel")}},
+        {123,
+         {control(K::Color, 246, "Tss", "Color"),
+          next(control(K::Color, 247, "Waypoints", "Color")),
+          control(K::Color, 248, "Route", "Color"), next(control(K::Color, 249, R, "ColorRouting")),
+          control(K::Color, 250, Wi, "ColorZones"),
+          next(control(K::Color, 251, "Currents", "ColorZones")),
+          control(K::Color, 252, R, "ColorSailing"), next(control(K::Color, 253, R, "ColorEngine")),
+          control(K::Color, 254, R, "ColorIsochron"),
+          next(control(K::Color, 255, R, "ColorSegment")),
+          control(K::Color, 256, R, "ColorEllipse"),
+          next(control(K::Color, 257, "Currents", "ColorTides")),
+          control(K::Color, 258, M, "ColorCoast"), next(control(K::Color, 259, M, "ColorLand")),
+          control(K::Color, 260, M, "ColorSea"), next(control(K::Color, 261, M, "ColorMapGrid")),
+          control(K::Color, 262, M, "ColorCities"),
+          next(control(K::Color, 263, "Barriers", "Color"))}},
+        {124,
+         {control(K::Folder, 96, "Folders", "Gribs"), control(K::Folder, 97, "Folders", "Polars"),
+          control(K::Folder, 98, "Folders", "Routes"),
+          control(K::Folder, 99, "Folders", "Waypoints")}},
+        {125,
+         {control(K::Real, 101, M, "Zoom"), control(K::Heading, 102),
+          control(K::Check, 103, M, "ShowCoastalCities"),
+          control(K::Check, 104, M, "ShowLakeCities"), control(K::Check, 105, M, "ShowLakes"),
+          control(K::Check, 106, M, "ShowCapitals")}},
+        {126,
+         {control(K::Int, 107, "Route", "Thickness", "px"),
+          control(K::Int, 108, "Route", "StraitSegment", "M")}},
+        {127,
+         {control(K::Check, 109, Wi, "ShowWindBarbs"), control(K::Check, 110, Wi, "ArrowCentered"),
+          control(K::Check, 111, Wi, "OneColorPerKnot"),
+          control(K::Radio, 238, Wi, "Colors", "", {{239, "Wind10.txt"}, {240, "Wind26.txt"}})}},
+        {128, {custom(241, kTssList)}},
+        {129,
+         {custom(115, kSerialPort), custom(213, kBaudRate), custom(214, kParity),
+          custom(-1, kConnect), control(K::Check, 215, "Com", "ShowBoat")}},
+    };
+    return pages;
+}
+
+int& lastOptionsTab() {
+    static int tab = 0;
+    return tab;
+}
+
+} // namespace
+
+OptionsDialog::OptionsDialog(AppData& data, std::function<void()> relabelWindow, QWidget* parent)
+    : QDialog(parent), data_(data), edited_(data.config), relabelWindow_(std::move(relabelWindow)) {
+    setObjectName(QStringLiteral("options"));
+    pages_ = std::make_unique<SettingPages>(edited_, data.texts, data.colors.namedColors());
+    SettingPages& pages = *pages_;
+    pages.makeCustom = [this, &pages](int id, QWidget* page) -> QWidget* {
+        const auto text = [&pages](auto* w, int textId) {
+            pages.addText([w, textId](const LanguageTable& t) {
+                w->setText(QString::fromStdString(t.text(textId)));
+            });
+            return w;
+        };
+        switch (id) {
+        case kLanguage: {
+            languages_ = new QComboBox(page);
+            for (const std::string& name : listLanguages(data_.folder))
+                languages_->addItem(QString::fromStdString(name));
+            languages_->setCurrentText(
+                QString::fromStdString(data_.config.settings.window.language));
+            connect(languages_, &QComboBox::currentIndexChanged, this,
+                    &OptionsDialog::chooseLanguage);
+            return languages_;
+        }
+        case kTssList: {
+            // The traffic zones come with their own loader; until then the list is empty.
+            auto* box = new QWidget(page);
+            auto* column = new QVBoxLayout(box);
+            column->setContentsMargins(0, 0, 0, 0);
+            column->addWidget(new QListWidget(box));
+            auto* buttons = new QHBoxLayout;
+            for (int textId : {242, 243, 244}) {
+                auto* b = text(new QPushButton(box), textId);
+                b->setEnabled(false);
+                buttons->addWidget(b);
+            }
+            buttons->addStretch();
+            column->addLayout(buttons);
+            return box;
+        }
+        case kSerialPort:
+        case kBaudRate:
+        case kParity: {
+            // The GPS link is not built yet: its choices are shown, disabled.
+            auto* combo = new QComboBox(page);
+            const ComSettings& com = data_.config.settings.com;
+            if (id == kSerialPort) combo->addItem(QStringLiteral("COM%1").arg(com.port));
+            if (id == kBaudRate) combo->addItem(QString::number(com.baudRate));
+            if (id == kParity) {
+                for (int i = 0; i < 3; ++i) combo->addItem(QString());
+                pages.addText([combo](const LanguageTable& t) {
+                    for (int i = 0; i < 3; ++i)
+                        combo->setItemText(i, QString::fromStdString(t.text(112 + i)));
+                });
+                combo->setCurrentIndex(std::clamp(com.parity, 0, 2));
+            }
+            combo->setEnabled(false);
+            return combo;
+        }
+        case kConnect: {
+            auto* box = new QWidget(page);
+            auto* line = new QHBoxLayout(box);
+            line->setContentsMargins(0, 0, 0, 0);
+            auto* connectButton = text(new QPushButton(box), 119);
+            connectButton->setEnabled(false);
+            line->addWidget(connectButton);
+            line->addWidget(text(new QLabel(box), 116));
+            line->addStretch();
+            return box;
+        }
+        default:
+            return nullptr;
+        }
+    };
+
+    tabs_ = new QTabWidget(this);
+    tabs_->setUsesScrollButtons(false); // every tab in sight
+    for (const PageSpec& spec : optionPages()) {
+        QWidget* page = pages.buildPage(spec);
+        const int index = tabs_->addTab(page, QString());
+        pages.addText([this, index, id = spec.tabTextId](const LanguageTable& t) {
+            tabs_->setTabText(index, QString::fromStdString(t.text(id)));
+        });
+    }
+    tabs_->setCurrentIndex(std::clamp(lastOptionsTab(), 0, tabs_->count() - 1));
+    connect(tabs_, &QTabWidget::currentChanged, this, [](int index) { lastOptionsTab() = index; });
+    pages.addText(
+        [this](const LanguageTable& t) { setWindowTitle(QString::fromStdString(t.text(120))); });
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tabs_);
+    layout->addWidget(pages.reasonLabel());
+    layout->addWidget(buttons);
+
+    const WindowSettings& w = data_.config.settings.window;
+    if (w.optionsX != 0 || w.optionsY != 0) move(w.optionsX, w.optionsY);
+}
+
+OptionsDialog::~OptionsDialog() = default;
+
+void OptionsDialog::chooseLanguage(int index) {
+    const std::string name = languages_->itemText(index).toStdString();
+    std::string error;
+    // Without a fallback: a language that cannot be read leaves the texts as they were.
+    if (!data_.texts.load(data_.folder, name, error)) {
+        pages_->reasonLabel()->setText(QString::fromStdString(error));
+        const QSignalBlocker blocker(languages_);
+        languages_->setCurrentText(QString::fromStdString(data_.config.settings.window.language));
+        return;
+    }
+    data_.config.settings.window.language = name;
+    edited_.settings.window.language = name;
+    relabel();
+}
+
+void OptionsDialog::relabel() {
+    pages_->relabel();
+    if (relabelWindow_) relabelWindow_();
+}
+
+void OptionsDialog::accept() {
+    QWidget* bad = nullptr;
+    QString reason;
+    if (!pages_->validate(bad, reason)) {
+        for (int i = 0; i < tabs_->count(); ++i)
+            if (tabs_->widget(i)->isAncestorOf(bad)) tabs_->setCurrentIndex(i);
+        bad->setFocus();
+        return;
+    }
+    QDialog::accept();
+}
+
+void OptionsDialog::done(int result) {
+    lastOptionsTab() = tabs_->currentIndex();
+    QDialog::done(result);
+}
+
+void OptionsDialog::moveEvent(QMoveEvent* event) {
+    QDialog::moveEvent(event);
+    if (!isVisible()) return;
+    WindowSettings& w = data_.config.settings.window;
+    w.optionsX = x();
+    w.optionsY = y();
+}
+
+bool showOptions(AppData& data, QWidget* parent, std::function<void()> relabel) {
+    OptionsDialog dialog(data, std::move(relabel), parent);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    const std::string oldColors = data.config.settings.winds.colors;
+    const int oldSea = data.config.settings.map.colorSea;
+    dialog.pages().writeBack(data.config);
+    const Settings& s = data.config.settings;
+    if (s.winds.colors != oldColors || s.map.colorSea != oldSea) {
+        if (s.winds.colors != oldColors)
+            data.colors.loadWindScale(data.folder + "/Data/Colors", s.winds.colors);
+        data.windColors =
+            buildRamp(data.colors.windScale(), static_cast<std::uint32_t>(s.map.colorSea));
+        data.wind.setColorRamp(data.windColors);
+    }
+    return true;
+}
+
+} // namespace navorel::app

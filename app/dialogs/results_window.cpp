@@ -1,0 +1,153 @@
+#include "app/dialogs/results_window.h"
+
+#include "core/atomic_file.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace navorel::app {
+
+namespace {
+
+QSize& resultsSize() {
+    static QSize size(400, 750);
+    return size;
+}
+
+std::string csvCell(const std::string& cell) {
+    if (cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
+    std::string quoted = "\"";
+    for (char c : cell) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+} // namespace
+
+std::string resultsText(const ResultsTable& table, const std::string& timeLabel, bool csv) {
+    const char separator = csv ? ',' : '\t';
+    std::string text;
+    const auto line = [&](const std::vector<std::string>& cells) {
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            if (i) text += separator;
+            text += csv ? csvCell(cells[i]) : cells[i];
+        }
+        text += csv ? "\r\n" : "\n";
+    };
+    line(table.titles);
+    for (const auto& row : table.rows) line(row);
+    line({timeLabel, table.computationTime});
+    return text;
+}
+
+ResultsWindow::ResultsWindow(AppData& data, QWidget* parent)
+    : QWidget(parent, Qt::Window), data_(data), table_(new QTableWidget(this)) {
+    setObjectName(QStringLiteral("results"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(5, 5, 5, 5);
+    layout->addWidget(table_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->verticalHeader()->hide();
+    table_->setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    auto* copy = new QAction(QStringLiteral("Copy"), this);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WindowShortcut);
+    connect(copy, &QAction::triggered, this, [this] { copyToClipboard(); });
+    auto* save = new QAction(QStringLiteral("Save as CSV..."), this);
+    save->setShortcut(QKeySequence::Save);
+    save->setShortcutContext(Qt::WindowShortcut);
+    connect(save, &QAction::triggered, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(
+            this, QString(), QString::fromStdString(data_.folder + "/Results.csv"),
+            QStringLiteral("CSV (*.csv)"));
+        if (path.isEmpty()) return;
+        std::string error;
+        if (!saveCsv(path, error))
+            QMessageBox::warning(this, windowTitle(),
+                                 QString::fromStdString(data_.texts.text(300) + "\n" + error));
+    });
+    addAction(copy);
+    addAction(save);
+    table_->addAction(copy);
+    table_->addAction(save);
+
+    const WindowSettings& w = data_.config.settings.window;
+    resize(resultsSize());
+    move(w.resultsX, w.resultsY);
+}
+
+void ResultsWindow::showResult(const RoutingResult& result) {
+    results_ = resultsTable(result, data_.route, data_.texts);
+    setWindowTitle(QString::fromStdString(data_.texts.text(81)));
+    const ResultsTable& t = results_;
+    table_->clear();
+    table_->setColumnCount(static_cast<int>(t.titles.size()));
+    table_->setRowCount(static_cast<int>(t.rows.size()) + 1);
+    QStringList titles;
+    for (const std::string& title : t.titles) titles << QString::fromStdString(title);
+    table_->setHorizontalHeaderLabels(titles);
+    const auto set = [this](int row, int col, const std::string& text) {
+        table_->setItem(row, col, new QTableWidgetItem(QString::fromStdString(text)));
+    };
+    for (std::size_t r = 0; r < t.rows.size(); ++r)
+        for (std::size_t c = 0; c < t.rows[r].size(); ++c)
+            set(static_cast<int>(r), static_cast<int>(c), t.rows[r][c]);
+    const int last = static_cast<int>(t.rows.size());
+    set(last, 0, data_.texts.text(76));
+    set(last, 1, t.computationTime);
+    table_->resizeColumnsToContents();
+    // Each run's column is at least as wide as its title and 20 pixels.
+    const QFontMetrics metrics(table_->horizontalHeader()->font());
+    for (int c = 1; c < table_->columnCount(); ++c)
+        table_->setColumnWidth(
+            c, std::max(table_->columnWidth(c), metrics.horizontalAdvance(titles[c]) + 20));
+}
+
+void ResultsWindow::copyToClipboard() const {
+    QApplication::clipboard()->setText(
+        QString::fromStdString(resultsText(results_, data_.texts.text(76), false)));
+}
+
+bool ResultsWindow::saveCsv(const QString& path, std::string& error) const {
+    return replaceFileContents(path.toStdString(),
+                               resultsText(results_, data_.texts.text(76), true), error);
+}
+
+void ResultsWindow::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (!isVisible()) return;
+    WindowSettings& w = data_.config.settings.window;
+    w.resultsX = x();
+    w.resultsY = y();
+}
+
+void ResultsWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (isVisible()) resultsSize() = size();
+}
+
+ResultsWindow* showResults(AppData& data, const RoutingResult& result, QWidget* parent) {
+    static QPointer<ResultsWindow> window;
+    if (!window || window->parentWidget() != parent) {
+        delete window;
+        window = new ResultsWindow(data, parent);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    window->showResult(result);
+    window->show();
+    window->raise();
+    return window;
+}
+
+} // namespace navorel::app

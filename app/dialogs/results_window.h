@@ -1,0 +1,47 @@
+#pragma once
+// The results window (key R): the results table of the last routing, one column per run of a
+// scan, copied to the clipboard as tab-separated text (Ctrl+C) or saved as CSV (Ctrl+S), so
+// it pastes into a spreadsheet. It opens at ResultsX/Y, 400 x 750 pixels the first time, and
+// keeps its place (in the settings) and its size (for the run).
+#include "app/startup.h"
+
+#include <QWidget>
+
+#include <string>
+
+class QTableWidget;
+
+namespace navorel::app {
+
+// The table as text: one line per row (the column titles first, the computation time last),
+// cells separated by tabs; with `csv` separated by commas and quoted where a cell holds a
+// comma, a quote or a line break.
+std::string resultsText(const ResultsTable& table, const std::string& timeLabel, bool csv);
+
+class ResultsWindow : public QWidget {
+  public:
+    ResultsWindow(AppData& data, QWidget* parent = nullptr);
+
+    // Fills the table from a result.
+    void showResult(const RoutingResult& result);
+    QTableWidget* table() const { return table_; }
+    const ResultsTable& results() const { return results_; }
+    void copyToClipboard() const;
+    // Asks for a file (through fileChoosers().save) and writes the CSV there, whole or not at
+    // all. False with the reason when it could not be written.
+    bool saveCsv(const QString& path, std::string& error) const;
+
+  protected:
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    AppData& data_;
+    QTableWidget* table_;
+    ResultsTable results_;
+};
+
+// Opens the results window (one for the program, raised when already open) on `result`.
+ResultsWindow* showResults(AppData& data, const RoutingResult& result, QWidget* parent);
+
+} // namespace navorel::app
