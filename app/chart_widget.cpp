@@ -256,7 +256,9 @@ void ChartWidget::mousePressEvent(QMouseEvent* event) {
     if (panelsShown(data_, result_.get())) {
         const int button = panelButtonAt(overlay_.panels, at.x(), at.y());
         if (button >= 0) {
-            if (pressPanelButton(data_, overlay_, button)) {
+            if (button == kPanelResults) {
+                commands_->action(kResults)->trigger();
+            } else if (pressPanelButton(data_, overlay_, button)) {
                 followStep();
                 redrawChart();
             }
@@ -450,6 +452,7 @@ void ChartWidget::finishRouting(std::shared_ptr<RoutingResult> result) {
     else
         selectStep(display_, data_.wind, {}, 0);
     layOutBar();
+    commands_->routingFinished();
     commands_->refresh();
     redrawChart();
 }

@@ -1,6 +1,10 @@
 #include "app/commands.h"
 
 #include "app/chart_widget.h"
+#include "app/dialogs/about_dialog.h"
+#include "app/dialogs/options_dialog.h"
+#include "app/dialogs/results_window.h"
+#include "app/dialogs/routing_parameters_dialog.h"
 #include "app/startup.h"
 #include "core/datetime.h"
 #include "geo/gpx.h"
@@ -59,6 +63,16 @@ std::string local(const QString& path) {
 Commands::Commands(AppData& data, ChartWidget& chart)
     : QObject(&chart), data_(data), chart_(chart) {
     chooseFile = defaultChooseFile;
+    openDialog = [this](int id) {
+        if (id == kRoutingParameters)
+            routingParameters();
+        else if (id == kOptions)
+            options();
+        else if (id == kResults)
+            results();
+        else if (id == kAbout)
+            showAbout(data_, &chart_);
+    };
     message = [this](const QString& text, bool about) {
         if (about)
             QMessageBox::about(&chart_, "Navorel", text);
@@ -138,8 +152,8 @@ Commands::Commands(AppData& data, ChartWidget& chart)
         },
         {Qt::Key_F3});
     toggle(kMagnet, 35, "MagnetImage", s.route.magnet);
-    // Opens the routing parameters dialog once it exists.
-    add(kRoutingParameters, 36, "ParametersImage", [] {}, {Qt::Key_Tab});
+    add(kRoutingParameters, 36, "ParametersImage", [this] { openDialog(kRoutingParameters); },
+        {Qt::Key_Tab});
     add(kStartRouting, 37, "StartImage", [this] { chart_.startRouting(); }, {Qt::Key_Space});
     add(kExportRouting, 38, "ExportImage", [this] { exportRouting(); });
     add(kRemoveRouting, 39, "CancelImage", [this] { chart_.clearResult(); }, {Qt::Key_Backspace});
@@ -152,8 +166,7 @@ Commands::Commands(AppData& data, ChartWidget& chart)
         },
         {Qt::Key_F4});
     toggle(kPanels, 41, "InfoImage", s.routingDisplay.showPanels);
-    // Opens the options dialog once it exists.
-    add(kOptions, 42, "OptionImage", [] {}, {Qt::Key_F10});
+    add(kOptions, 42, "OptionImage", [this] { openDialog(kOptions); }, {Qt::Key_F10});
     add(kFullScreen, 43, "FullScreenImage",
         [this] {
             if (QWidget* top = chart_.window()) {
@@ -168,14 +181,15 @@ Commands::Commands(AppData& data, ChartWidget& chart)
             chart_.setHelpShown(!chart_.helpShown());
         },
         {Qt::Key_H, Qt::Key_F1});
-    add(kAbout, 45, "Navorel32Image", [this] { about(); });
+    add(kAbout, 45, "Navorel32Image", [this] { openDialog(kAbout); });
 
     // The keys alone.
     add(kEscape, 278, "",
         [this] {
-            if (chart_.polarView())
+            if (chart_.polarView()) {
                 chart_.setPolarView(false);
-            else if (chart_.helpShown())
+                if (parametersOnEscape_) openDialog(kRoutingParameters);
+            } else if (chart_.helpShown())
                 chart_.setHelpShown(false);
             else
                 chart_.cancelRouting();
@@ -236,8 +250,7 @@ Commands::Commands(AppData& data, ChartWidget& chart)
         {Qt::Key_Delete});
     add(kSwitchCurrents, 285, "", [this] { switchCurrents(); }, {Qt::Key_C});
     add(kPolarView, 287, "", [this] { chart_.setPolarView(!chart_.polarView()); }, {Qt::Key_P});
-    // Opens the results window once it exists (a result of two points or more).
-    add(kResults, 288, "", [] {}, {Qt::Key_R});
+    add(kResults, 288, "", [this] { openDialog(kResults); }, {Qt::Key_R});
     add(kCentreOnBoat, 289, "",
         [this] {
             if (chart_.mapView().centreOn(data_.boat.lon, data_.boat.lat,
@@ -472,14 +485,47 @@ void Commands::switchCurrents() {
     done();
 }
 
-void Commands::about() {
-    QString text = QStringLiteral("<b>Navorel</b><br>") + this->text(269) + " " + NAVOREL_VERSION +
-                   " - " + this->text(426) + " " +
-                   QString::number(data_.config.settings.version.build) + "<br><br>";
-    for (int id = 270; id <= 274; ++id) text += this->text(id).toHtmlEscaped() + "<br>";
-    text += "<br>Shorelines: GSHHG, LGPL-3.0 or later.<br>"
-            "Tidal harmonics: NOAA, public domain.";
-    message(text, true);
+void Commands::routingParameters() {
+    parametersOnEscape_ = false;
+    RoutingParametersOutcome outcome;
+    if (!showRoutingParameters(data_, &chart_, outcome, [this] { return chart_.routingRunning(); }))
+        return;
+    if (outcome.pending) pendingParameters_ = std::make_unique<RoutingParametersOutcome>(outcome);
+    if (outcome.startChosen) {
+        data_.startChosen = true;
+        data_.startTime = outcome.startTime;
+    }
+    if (outcome.action == RoutingParametersOutcome::Action::Start && !chart_.routingRunning()) {
+        chart_.startRouting();
+    } else if (outcome.action == RoutingParametersOutcome::Action::ShowPolar) {
+        parametersOnEscape_ = true;
+        chart_.setPolarView(true);
+    }
+    done();
+}
+
+void Commands::routingFinished() {
+    if (!pendingParameters_) return;
+    std::string error;
+    const std::unique_ptr<RoutingParametersOutcome> outcome = std::move(pendingParameters_);
+    if (!applyRoutingParameters(data_, *outcome, error))
+        message(QString::fromStdString(error), false);
+    done();
+}
+
+void Commands::options() {
+    if (showOptions(data_, &chart_, [this] {
+            relabel();
+            if (onTitleChange) onTitleChange();
+            chart_.update();
+        }))
+        done();
+}
+
+void Commands::results() {
+    const RoutingResult* result = chart_.result();
+    if (!result || result->output.route.size() < 2) return;
+    showResults(data_, *result, &chart_);
 }
 
 } // namespace navorel::app

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ namespace navorel::app {
 
 class ChartWidget;
 struct AppData;
+struct RoutingParametersOutcome;
 
 // Toolbar commands keep their button's index; the commands of keys alone follow from 100.
 enum CommandId : int {
@@ -106,6 +108,11 @@ class Commands : public QObject {
     std::function<void(const QString& text, bool about)> message;
     // Something the window title shows changed (the forecast, a setting).
     std::function<void()> onTitleChange;
+    // Opens the dialog of a command (kRoutingParameters, kOptions, kResults, kAbout);
+    // replaceable by the tests, which cannot answer a modal dialog.
+    std::function<void(int id)> openDialog;
+    // The routing has ended: parameters edited while it ran are applied now.
+    void routingFinished();
 
   private:
     QAction* add(int id, int textId, const char* image, std::function<void()> act,
@@ -125,12 +132,18 @@ class Commands : public QObject {
     void saveRoute();
     void exportRouting();
     void switchCurrents();
-    void about();
+    void routingParameters();
+    void options();
+    void results();
 
     AppData& data_;
     ChartWidget& chart_;
     std::map<int, QAction*> actions_;
     std::map<int, int> textIds_;
+    // Edits of the routing parameters that wait for the running routing to end.
+    std::unique_ptr<RoutingParametersOutcome> pendingParameters_;
+    // The polar view was opened from the routing parameters: Escape reopens them.
+    bool parametersOnEscape_ = false;
 };
 
 } // namespace navorel::app

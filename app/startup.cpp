@@ -241,7 +241,8 @@ RunSetup makeRunSetup(AppData& d, RunControl& control, FrontCallback afterFront)
     setup.control = &control;
     setup.route = &d.route;
     setup.start =
-        d.wind.empty()
+        d.startChosen ? fromDayNumber(d.startTime)
+        : d.wind.empty()
             ? now()
             : fromDayNumber(d.wind.frameTimes()[static_cast<std::size_t>(d.wind.currentFrame())]);
     ShorelineStore* store = d.routingShore.get();

@@ -56,6 +56,10 @@ struct AppData {
         double lon = 0, lat = 0, speed = 0, course = 0;
     } boat;
     bool firstRun = false; // this run is the first opening of the program folder
+    // A start time chosen in the routing parameters (day number, UTC); otherwise a routing
+    // starts at the time of the record shown.
+    bool startChosen = false;
+    double startTime = 0;
     // A route or barrier file that could not be read and could not be moved aside either: the
     // shut-down leaves it as it is instead of saving the empty set over it.
     bool keepRouteFile = false, keepBarrierFile = false;

@@ -34,6 +34,7 @@ struct Window {
     app::AppData data;
     std::unique_ptr<app::MainWindow> window;
     std::vector<QString> messages;
+    std::vector<int> dialogs; // the commands that opened their dialog
 
     explicit Window(std::function<void(app::AppData&)> before = {}) {
         std::string error;
@@ -47,6 +48,7 @@ struct Window {
         chart().commands().message = [this](const QString& text, bool) {
             messages.push_back(text);
         };
+        chart().commands().openDialog = [this](int id) { dialogs.push_back(id); };
     }
     app::ChartWidget& chart() { return window->chart(); }
     void waitForRouting() {
@@ -286,9 +288,24 @@ TEST(WindowKeys, EveryKeyOfTheTableActsThroughItsCommand) {
              return std::abs(chart.view().transX + chart.view().scale * -3.0 -
                              chart.width() / 2.0) < 1;
          }},
-        {"Tab", Qt::Key_Tab, {}, app::kRoutingParameters, {}, [] { return true; }},
-        {"F10", Qt::Key_F10, {}, app::kOptions, {}, [] { return true; }},
-        {"R", Qt::Key_R, {}, app::kResults, {}, [] { return true; }},
+        {"Tab",
+         Qt::Key_Tab,
+         {},
+         app::kRoutingParameters,
+         {},
+         [&] { return !w.dialogs.empty() && w.dialogs.back() == app::kRoutingParameters; }},
+        {"F10",
+         Qt::Key_F10,
+         {},
+         app::kOptions,
+         {},
+         [&] { return !w.dialogs.empty() && w.dialogs.back() == app::kOptions; }},
+        {"R",
+         Qt::Key_R,
+         {},
+         app::kResults,
+         {},
+         [&] { return !w.dialogs.empty() && w.dialogs.back() == app::kResults; }},
         {"C", Qt::Key_C, {}, app::kSwitchCurrents, {}, [] { return true; }},
         {"F11", Qt::Key_F11, {}, app::kFullScreen, {}, [&] { return w.window->isFullScreen(); }},
         {"F11 again",
