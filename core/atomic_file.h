@@ -4,11 +4,23 @@
 // file keeps its permissions; a symbolic link keeps pointing to the replaced file.
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace navorel {
 
 // False with "cannot write PATH: reason" in `error` when the file could not be replaced; the
 // old file is then untouched and no temporary file is left.
 bool replaceFileContents(const std::string& path, std::string_view content, std::string& error);
+
+struct FileContent {
+    std::string path;
+    std::string_view content;
+};
+
+// Replacing files that belong together (a mesh's triangle and vertex lists): every content is
+// written to its temporary file first, and the files are renamed over the old ones only once
+// all are written. When any write or rename fails, "cannot write PATH: reason" names it and
+// every file keeps its old content (a file that did not exist stays absent).
+bool replaceFilesTogether(const std::vector<FileContent>& files, std::string& error);
 
 } // namespace navorel
