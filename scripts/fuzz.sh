@@ -1,16 +1,25 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs one. Usage: scripts/fuzz.sh NAME SECONDS
-# (NAME as in fuzz/fuzz_NAME.cpp). The corpus grows in fuzz-out/NAME.
+# (NAME as in fuzz/fuzz_NAME.cpp). The run starts from the seeds in fuzz/seeds/NAME and uses
+# the dictionary fuzz/dict/NAME.dict when there is one. The corpus grows in fuzz-out/NAME;
+# crashing inputs land in fuzz-out/NAME-artifacts/. Set FUZZ_SKIP_BUILD=1 when the targets
+# are already built (scripts/fuzz-all.sh does), FUZZ_NICE=19 to run at low priority.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 name=$1
 seconds=${2:-60}
 build="$root/build-fuzz"
-CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DNAVOREL_FUZZ=ON -DNAVOREL_TESTS=OFF -DNAVOREL_GUI=OFF >/dev/null
-cmake --build "$build" --target "fuzz_$name" -j"$(nproc)"
+if [ "${FUZZ_SKIP_BUILD:-0}" != 1 ]; then
+  CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DNAVOREL_FUZZ=ON -DNAVOREL_TESTS=OFF -DNAVOREL_GUI=OFF >/dev/null
+  cmake --build "$build" --target "fuzz_$name" -j"$(nproc)"
+fi
 corpus="$root/fuzz-out/$name"
-mkdir -p "$corpus"
+artifacts="$root/fuzz-out/$name-artifacts"
+mkdir -p "$corpus" "$artifacts"
+options=(-max_total_time="$seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=2048
+  -artifact_prefix="$artifacts/")
+[ -f "$root/fuzz/dict/$name.dict" ] && options+=(-dict="$root/fuzz/dict/$name.dict")
 seeds=()
 [ -d "$root/fuzz/seeds/$name" ] && seeds=("$root/fuzz/seeds/$name")
-"$build/fuzz/fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 "$corpus" "${seeds[@]}"
+exec nice -n "${FUZZ_NICE:-0}" "$build/fuzz/fuzz_$name" "${options[@]}" "$corpus" "${seeds[@]}"
