@@ -5,6 +5,7 @@
 # Without names every fuzz/fuzz_*.cpp runs, the file readers users meet most first. Each run
 # is logged to fuzz-out/NAME.log; FUZZ_NICE (default 19) sets the priority. The exit status is
 # non-zero when any target found a crash, a leak, a time-out or an out-of-memory input.
+# FUZZ_EXCLUDE and FUZZ_TIMEOUT pass on to scripts/fuzz.sh.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 minutes=${1:-10}
