@@ -1,5 +1,6 @@
 #include "app/chart_widget.h"
 
+#include "app/thread_handover.h"
 #include "render/polar_diagram.h"
 
 #include <QKeyEvent>
@@ -219,6 +220,7 @@ bool ChartWidget::startRouting() {
         front.reserve(e.front->size());
         for (const IsochronePoint& p : *e.front)
             if (p.valid) front.push_back({p.lon, p.lat});
+        handOver(this);
         QMetaObject::invokeMethod(
             this, [this, f = std::move(front)]() mutable { addLiveFront(std::move(f)); },
             Qt::QueuedConnection);
@@ -232,6 +234,7 @@ bool ChartWidget::startRouting() {
             // Out of memory in a very large run: the window keeps going without a result.
             result->refusal = RunRefusal::Ignored;
         }
+        handOver(this);
         QMetaObject::invokeMethod(
             this, [this, result]() { finishRouting(result); }, Qt::QueuedConnection);
     });
@@ -247,6 +250,7 @@ void ChartWidget::cancelRouting() {
 }
 
 void ChartWidget::addLiveFront(std::vector<GeoPoint> front) {
+    takeOver(this);
     if (!running_) return; // a late front of a run already published
     liveFronts_.push_back(std::move(front));
     ++liveFrontCount_;
@@ -254,6 +258,7 @@ void ChartWidget::addLiveFront(std::vector<GeoPoint> front) {
 }
 
 void ChartWidget::finishRouting(std::shared_ptr<RoutingResult> result) {
+    takeOver(this);
     if (worker_.joinable()) worker_.join();
     running_ = false;
     liveFronts_.clear();
