@@ -5,7 +5,7 @@
 # Without names every fuzz/fuzz_*.cpp runs, the file readers users meet most first. Each run
 # is logged to fuzz-out/NAME.log; FUZZ_NICE (default 19) sets the priority. The exit status is
 # non-zero when any target found a crash, a leak, a time-out or an out-of-memory input.
-# FUZZ_EXCLUDE and FUZZ_TIMEOUT pass on to scripts/fuzz.sh.
+# FUZZ_EXCLUDE, FUZZ_TIMEOUT and FUZZ_KEEP_GOING pass on to scripts/fuzz.sh.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 minutes=${1:-10}
@@ -37,6 +37,9 @@ for name in "${names[@]}"; do
   # libFuzzer's last status line ("#N DONE cov: C ft: F corp: ...") and its final stats.
   last=$(grep -E '^#[0-9]+' "$log" | tail -n 1)
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+  # Fork mode prints no final stats: its last line counts the executions and the findings.
+  [ -n "$execs" ] || execs=$(sed -n 's/^#\([0-9]*\).*/\1/p' <<<"$last")
+  kept=$(sed -n 's|.*oom/timeout/crash: \([0-9/]*\).*|\1|p' <<<"$last")
   rss=$(sed -n 's/^stat::peak_rss_mb: *//p' "$log" | tail -n 1)
   cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")
   ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
@@ -44,7 +47,10 @@ for name in "${names[@]}"; do
   found=$(grep -hoE '^(==[0-9]+== ?ERROR: [A-Za-z]+: [a-z-]+|==[0-9]+== ERROR: libFuzzer: [a-z-]+|SUMMARY: [A-Za-z]+: [^ ]+)' "$log" | head -n 1)
   artifact=$(sed -n 's/.*Test unit written to \(.*\)/\1/p' "$log" | head -n 1)
   result=clean
-  if [ "$status" -ne 0 ]; then
+  if [ -n "$kept" ] && [ "$kept" != 0/0/0 ]; then
+    failed=1
+    result="FOUND oom/timeout/crash $kept in $root/fuzz-out/$name-artifacts"
+  elif [ "$status" -ne 0 ]; then
     failed=1
     result="FOUND ${found:-exit status $status}${artifact:+ -> $artifact}"
   fi

@@ -6,6 +6,8 @@
 # are already built (scripts/fuzz-all.sh does), FUZZ_NICE=19 to run at low priority,
 # FUZZ_TIMEOUT to change the seconds one input may take (20), and FUZZ_EXCLUDE to a file
 # pattern to leave those seeds out (FUZZ_EXCLUDE='bomb_*' while a known fault is open).
+# FUZZ_KEEP_GOING=1 runs in libFuzzer's fork mode, which records a crash, time-out or
+# out-of-memory input in the artifacts and goes on fuzzing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 name=$1
@@ -21,6 +23,8 @@ artifacts="$root/fuzz-out/$name-artifacts"
 mkdir -p "$corpus" "$artifacts"
 options=(-max_total_time="$seconds" -print_final_stats=1 -timeout="${FUZZ_TIMEOUT:-20}"
   -rss_limit_mb=2048 -artifact_prefix="$artifacts/")
+[ "${FUZZ_KEEP_GOING:-0}" = 1 ] &&
+  options+=(-fork=1 -ignore_crashes=1 -ignore_ooms=1 -ignore_timeouts=1)
 [ -f "$root/fuzz/dict/$name.dict" ] && options+=(-dict="$root/fuzz/dict/$name.dict")
 seeds=()
 if [ -d "$root/fuzz/seeds/$name" ]; then
