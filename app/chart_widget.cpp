@@ -2,6 +2,7 @@
 
 #include "app/commands.h"
 #include "app/interface_sounds.h"
+#include "app/thread_handover.h"
 #include "core/datetime.h"
 #include "render/help_overlay.h"
 #include "render/polar_diagram.h"
@@ -397,6 +398,7 @@ bool ChartWidget::startRouting() {
         front.reserve(e.front->size());
         for (const IsochronePoint& p : *e.front)
             if (p.valid) front.push_back({p.lon, p.lat});
+        handOver(this);
         QMetaObject::invokeMethod(
             this, [this, f = std::move(front)]() mutable { addLiveFront(std::move(f)); },
             Qt::QueuedConnection);
@@ -410,6 +412,7 @@ bool ChartWidget::startRouting() {
             // Out of memory in a very large run: the window keeps going without a result.
             result->refusal = RunRefusal::Ignored;
         }
+        handOver(this);
         QMetaObject::invokeMethod(
             this, [this, result]() { finishRouting(result); }, Qt::QueuedConnection);
     });
@@ -425,6 +428,7 @@ void ChartWidget::cancelRouting() {
 }
 
 void ChartWidget::addLiveFront(std::vector<GeoPoint> front) {
+    takeOver(this);
     if (!running_) return; // a late front of a run already published
     liveFronts_.push_back(std::move(front));
     ++liveFrontCount_;
@@ -432,6 +436,7 @@ void ChartWidget::addLiveFront(std::vector<GeoPoint> front) {
 }
 
 void ChartWidget::finishRouting(std::shared_ptr<RoutingResult> result) {
+    takeOver(this);
     if (!running_) return; // a run dropped by clearResult
     if (worker_.joinable()) worker_.join();
     running_ = false;

@@ -4,6 +4,7 @@
 // file keeps its permissions; a symbolic link keeps pointing to the replaced file.
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace navorel {
 
@@ -11,5 +12,18 @@ namespace navorel {
 // old file is then untouched and no temporary file is left. A path that names something other
 // than a regular file (a device, a FIFO, a folder) is refused.
 bool replaceFileContents(const std::string& path, std::string_view content, std::string& error);
+
+struct FileContent {
+    std::string path;
+    std::string_view content;
+};
+
+// Replacing files that belong together (a mesh's triangle and vertex lists): every content is
+// written to its temporary file first, and the files are renamed over the old ones only once
+// all are written. When any write or rename fails, "cannot write PATH: reason" names it and
+// every file keeps its old content (a file that did not exist stays absent). The old files are
+// kept through the renames by hard links: where the file system has none, a rename that fails
+// after an earlier one worked cannot be undone (a failing write, the usual case, still is).
+bool replaceFilesTogether(const std::vector<FileContent>& files, std::string& error);
 
 } // namespace navorel

@@ -121,7 +121,7 @@ class CurrentProvider : public CurrentSource {
 // Writes a DEFAULT current file (through a temporary file): the port line, then a position
 // line and the spring and neap lines (tenths of a knot) per point.
 bool writeDefaultCurrentFile(const std::string& path, const CurrentFile& file, std::string& error);
-// Writes the triangle and vertex lists of a mesh.
+// Writes the triangle and vertex lists of a mesh: both are replaced, or neither.
 bool writeMeshLists(const std::string& trianglePath, const std::string& vertexPath,
                     const std::vector<std::array<int, 3>>& triangles, int vertexCount,
                     std::string& error);

@@ -1,6 +1,6 @@
 // Writers of current files and meshes, and the triangulation that builds a mesh.
-#include "weather/current_field.h"
 #include "core/atomic_file.h"
+#include "weather/current_field.h"
 #include "weather/tide_text.h"
 
 #include <algorithm>
@@ -55,8 +55,8 @@ bool writeMeshLists(const std::string& trianglePath, const std::string& vertexPa
             vert += (i ? " " : "") + std::to_string(list[i]);
         vert += "\n";
     }
-    return replaceFileContents(trianglePath, tri, error) &&
-           replaceFileContents(vertexPath, vert, error);
+    // The two lists index each other: they are replaced together or not at all.
+    return replaceFilesTogether({{trianglePath, tri}, {vertexPath, vert}}, error);
 }
 
 namespace {

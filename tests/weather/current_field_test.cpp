@@ -3,9 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 using namespace navorel;
 
@@ -330,6 +336,63 @@ TEST(currentMeshTest, delaunayTriangulation) {
         }
     }
     EXPECT_TRUE(delaunayTriangles({{0, 0}, {1, 1}}).empty());
+}
+
+// The two lists index each other: a failure on the second must not leave the first replaced.
+TEST(currentMeshTest, listsAreReplacedTogetherOrNotAtAll) {
+    namespace fs = std::filesystem;
+    const fs::path dir =
+        fs::temp_directory_path() / ("navorel_mesh_pair_" + std::to_string(::getpid()));
+    auto slurp = [](const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    };
+    const std::vector<std::array<int, 3>> triangles{{0, 1, 2}};
+    struct Case {
+        const char* what;
+        bool triangleListExists;
+        const char* vertexList; // relative to the folder
+        std::function<void(const fs::path&)> spoil;
+    };
+    const std::vector<Case> cases{
+        {"vertex folder is a file: its temporary cannot be made", true, "plain/dListVert",
+         [](const fs::path& d) { std::ofstream(d / "plain") << "x"; }},
+        {"vertex list is a folder: its rename fails", true, "dListVert",
+         [](const fs::path& d) { fs::create_directories(d / "dListVert" / "inside"); }},
+        {"a new mesh whose vertex list cannot be renamed", false, "dListVert",
+         [](const fs::path& d) { fs::create_directories(d / "dListVert" / "inside"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        if (c.triangleListExists) std::ofstream(dir / "dListTri") << "old\n";
+        c.spoil(dir);
+        std::string error;
+        EXPECT_FALSE(writeMeshLists((dir / "dListTri").string(), (dir / c.vertexList).string(),
+                                    triangles, 3, error));
+        EXPECT_NE(error.find("cannot write " + (dir / c.vertexList).string()), std::string::npos)
+            << error;
+        EXPECT_EQ(fs::exists(dir / "dListTri"), c.triangleListExists);
+        if (c.triangleListExists) {
+            EXPECT_EQ(slurp(dir / "dListTri"), "old\n");
+        }
+        for (const auto& e : fs::directory_iterator(dir)) // no temporary or kept copy left
+            EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+    }
+    // Both written when nothing fails.
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::string error;
+    ASSERT_TRUE(writeMeshLists((dir / "dListTri").string(), (dir / "dListVert").string(), triangles,
+                               3, error))
+        << error;
+    EXPECT_EQ(slurp(dir / "dListTri"), "0 1 2\n");
+    EXPECT_EQ(slurp(dir / "dListVert"), "0\n0\n0\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+    fs::remove_all(dir);
 }
 
 TEST(currentDemoTest, demoAtlasAnswersInNantucketSound) {
