@@ -70,6 +70,8 @@ ChartScene makeScene(AppData& data, const DisplayWind& wind, const RoutingResult
         scene.windAtTime = display->interpolated;
     }
     scene.waypoints = data.haveWaypoints ? &data.waypoints : nullptr;
+    scene.tss = &data.tss;
+    scene.cities = &data.cities;
     scene.route = &data.route;
     scene.showBoat = data.config.settings.com.showBoat && data.boat.valid;
     scene.boatLon = data.boat.lon;

@@ -83,9 +83,9 @@ bool runStartupSequence(AppData& d, const StartupHooks& hooks, std::string& erro
     d.routingShore = std::make_unique<ShorelineStore>(paths.gshhsFolder);
     d.routingShore->openLevel(params.coastsQuality);
     d.log.step("Gshhs routing = OK");
-    // Traffic separation schemes and cities have their places here; their loaders come with
-    // the layers that draw them.
+    d.tss.initZones(paths.tssFolder, paths.tssFile);
     d.log.step("TSS = OK");
+    loadCities(paths.citiesFile, d.cities);
     d.log.step("Cities = OK");
 
     const std::string colorsFolder = folder + "/Data/Colors";
@@ -121,7 +121,7 @@ bool runStartupSequence(AppData& d, const StartupHooks& hooks, std::string& erro
         unreadable.push_back(setAside(paths.barrierFile, reason, d.keepBarrierFile));
     }
     d.crossings = std::make_unique<StoreCrossings>(
-        d.routingShore->hasFile() ? d.routingShore.get() : nullptr, &d.barriers);
+        d.routingShore->hasFile() ? d.routingShore.get() : nullptr, &d.barriers, &d.tss.outlines);
     d.log.step("Barriers = OK");
 
     if (hooks.showWindow) hooks.showWindow();

@@ -2,7 +2,9 @@
 // Everything the desktop program loads at start-up from its program folder, and the routing
 // run built on it. Qt-free so the window, the screenshot path and the tests share it.
 #include "geo/barrier.h"
+#include "geo/cities.h"
 #include "geo/shoreline_store.h"
+#include "geo/tss.h"
 #include "geo/waypoints.h"
 #include "render/map_view.h"
 #include "routing/obstacles.h"
@@ -42,6 +44,8 @@ struct AppData {
     bool haveCurrents = false;
     UserRoute route;
     BarrierList barriers;
+    TssStore tss;
+    CityStore cities;
     WaypointSet waypoints;
     bool haveWaypoints = false; // a set was loaded or made
     ColorTable colors;

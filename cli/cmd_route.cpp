@@ -250,7 +250,10 @@ int routeCommand(const Args& given) {
     recompute(route, params, &finestTests);
     ShorelineStore routingStore(config.paths.gshhsFolder);
     routingStore.openLevel(params.coastsQuality);
-    const StoreCrossings crossings(routingStore.hasFile() ? &routingStore : nullptr, &barriers);
+    TssStore zones;
+    if (params.avoidTss) zones.initZones(config.paths.tssFolder, config.paths.tssFile);
+    const StoreCrossings crossings(routingStore.hasFile() ? &routingStore : nullptr, &barriers,
+                                   &zones.outlines);
     if (params.avoidCoasts && !routingStore.hasFile())
         std::fprintf(stderr,
                      "navorel-cli: no shoreline file in %s: the routing ignores the coast\n",

@@ -1,9 +1,12 @@
 #include "render/chart_painter.h"
 
 #include "core/position_text.h"
+#include "geo/cities.h"
 #include "geo/shoreline_store.h"
 #include "geo/waypoints.h"
+#include "render/cities_layer.h"
 #include "render/routing_layer.h"
+#include "render/tss_layer.h"
 #include "render/wind_surface.h"
 #include "render/wind_symbols.h"
 #include "routing/routing_run.h"
@@ -635,7 +638,8 @@ void paintChart(QPainter& painter, const MapView& view, const ChartScene& scene)
     if (scene.wind) {
         paintWindSurface(painter, view, scene);
         paintShorelines(painter, view, scene);
-        // Traffic separation schemes go here (drawing level 2 and above).
+        if (scene.tss && view.level >= 2)
+            drawTssZones(painter, view, scene.tss->outlines, scene.settings->tssColor);
         paintMapGrid(painter, view, scene);
         if (const CurrentField* field = currentField(scene);
             field && scene.settings->routing.currents && scene.settings->currents.showZones)
@@ -644,7 +648,11 @@ void paintChart(QPainter& painter, const MapView& view, const ChartScene& scene)
         paintCurrents(painter, view, scene);
         paintWindSymbols(painter, view, scene);
         paintWaypoints(painter, view, scene);
-        // Cities go here.
+        if (scene.cities) {
+            const MapSettings& m = scene.settings->map;
+            drawCities(painter, view, *scene.cities,
+                       {m.showCoastalCities, m.showLakeCities, m.showCapitals}, m.colorCities);
+        }
         paintTideStations(painter, view, scene);
         paintUserRoute(painter, view, scene);
         paintResult(painter, view, scene);

@@ -25,6 +25,8 @@ class WindField;
 struct WaypointSet;
 class CurrentProvider;
 class TideHarmonics;
+class CityStore;
+class TssStore;
 
 struct ChartScene {
     const Settings* settings = nullptr;
@@ -46,6 +48,8 @@ struct ChartScene {
     const TideHarmonics* tides = nullptr;
     double displayTime = 0; // day number shown (streams, and the wind between records)
     const WaypointSet* waypoints = nullptr;
+    const TssStore* tss = nullptr;     // traffic zones, drawn at level 2 and above
+    const CityStore* cities = nullptr; // town names
     const UserRoute* route = nullptr;
     const RoutingResult* result = nullptr;
     int selectedRun = -1;  // the scan run selected in the results
@@ -57,7 +61,8 @@ struct ChartScene {
 };
 
 // The cached chart, layer by layer in a fixed order: sea, wind surface, shorelines and land,
-// map grid, current zones, wind zones, current arrows, wind symbols, waypoints, tide stations,
+// traffic zones, map grid, current zones, wind zones, current arrows, wind symbols, waypoints,
+// cities, tide stations,
 // the user's route, the routing result, the boat and the scales. `view` must have been updated for
 // the device's size.
 void paintChart(QPainter& painter, const MapView& view, const ChartScene& scene);

@@ -33,7 +33,8 @@ RoutingOutput routeBestCourse(const RoutingInputs& given, const UserRoute& route
         const GeoPoint from{p.parentLon, p.parentLat}, to{p.lon, p.lat};
         if (in.crossings &&
             ((params.avoidCoasts && in.crossings->segmentCrossesLand(from, to)) ||
-             (params.avoidBarriers && in.crossings->segmentCrossesBarrier(from, to)))) {
+             (params.avoidBarriers && in.crossings->segmentCrossesBarrier(from, to)) ||
+             (params.avoidTss && in.crossings->segmentCrossesZone(from, to)))) {
             out.inProgress = false;
             setRunStatus(in, kStatusRejected);
             stop = true;

@@ -38,6 +38,8 @@ bool candidateAcceptable(const RoutingInputs& in, const UserRoute& route, int le
             ok = false;
         else if (params.avoidCoasts && in.crossings->segmentCrossesLand(a, b))
             ok = false;
+        else if (params.avoidTss && in.crossings->segmentCrossesZone(a, b))
+            ok = false;
     }
     if (!ok) setRunStatus(in, kStatusRejected);
     return ok;

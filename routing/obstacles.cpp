@@ -13,6 +13,10 @@ bool StoreCrossings::segmentCrossesBarrier(GeoPoint from, GeoPoint to) const {
     return barriers_ && navorel::segmentCrossesBarrier(*barriers_, from, to);
 }
 
+bool StoreCrossings::segmentCrossesZone(GeoPoint from, GeoPoint to) const {
+    return zones_ && navorel::segmentCrossesZones(*zones_, from, to);
+}
+
 bool StoreCrossings::pointOnLand(GeoPoint p) const {
     return store_ && navorel::pointOnLand(*store_, p);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The routing's land and barrier tests over a shoreline store and the barrier list.
 #include "geo/barrier.h"
+#include "geo/tss.h"
 #include "routing/routing_inputs.h"
 
 namespace navorel {
@@ -9,16 +10,19 @@ class ShorelineStore;
 
 class StoreCrossings : public CrossingTests {
   public:
-    // Either may be null: no land, or no barriers. Both must outlive this object.
-    StoreCrossings(const ShorelineStore* store, const BarrierList* barriers)
-        : store_(store), barriers_(barriers) {}
+    // Any may be null: no land, no barriers, no traffic zones. All must outlive this object.
+    StoreCrossings(const ShorelineStore* store, const BarrierList* barriers,
+                   const ZoneOutlines* zones = nullptr)
+        : store_(store), barriers_(barriers), zones_(zones) {}
     bool segmentCrossesLand(GeoPoint from, GeoPoint to) const override;
     bool segmentCrossesBarrier(GeoPoint from, GeoPoint to) const override;
     bool pointOnLand(GeoPoint p) const override;
+    bool segmentCrossesZone(GeoPoint from, GeoPoint to) const override;
 
   private:
     const ShorelineStore* store_;
     const BarrierList* barriers_;
+    const ZoneOutlines* zones_;
 };
 
 } // namespace navorel

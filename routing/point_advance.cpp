@@ -327,6 +327,8 @@ bool pointAcceptable(const RoutingInputs& in, const IsochronePoint& p) {
             ok = false;
         else if (params.avoidBarriers && in.crossings->segmentCrossesBarrier(a, b))
             ok = false;
+        else if (params.avoidTss && in.crossings->segmentCrossesZone(a, b))
+            ok = false;
     }
     if (!ok) setRunStatus(in, kStatusRejected);
     return ok;

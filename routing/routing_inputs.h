@@ -24,6 +24,8 @@ class CrossingTests {
     virtual bool segmentCrossesBarrier(GeoPoint from, GeoPoint to) const = 0;
     // Is the position inside land?
     virtual bool pointOnLand(GeoPoint p) const = 0;
+    // Does the move enter or leave a traffic separation zone? None by default.
+    virtual bool segmentCrossesZone(GeoPoint, GeoPoint) const { return false; }
 };
 
 // Bounds that stop a run which would otherwise grow without end (a target that cannot be

@@ -35,6 +35,7 @@ std::vector<RoutingBinding> routingParameterBindings(RoutingParameters& p) {
         field(R, "AvoidCoasts", K::Bool, &p.avoidCoasts, 1),
         field(R, "CoastsQuality", K::Int, &p.coastsQuality, 2),
         field(R, "AvoidBarriers", K::Bool, &p.avoidBarriers, 1),
+        field(R, "AvoidTss", K::Bool, &p.avoidTss, 0),
         field("Polar", "Power", K::Int, &p.power, 100),
         field(R, "TackLossSpeed", K::Int, &p.tackLossSpeed, 70),
         field(R, "TackDuration", K::Int, &p.tackDuration, 30),

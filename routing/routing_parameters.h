@@ -34,6 +34,7 @@ struct RoutingParameters {
     bool avoidCoasts = true;      // AvoidCoasts
     int coastsQuality = 2;        // CoastsQuality, shoreline level 0..4
     bool avoidBarriers = true;    // AvoidBarriers
+    bool avoidTss = false;        // AvoidTss: traffic separation zones are not entered
     int power = 100;              // [Polar] Power, percent
     int tackLossSpeed = 70;       // TackLossSpeed, percent
     int tackDuration = 30;        // TackDuration, seconds

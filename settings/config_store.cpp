@@ -199,7 +199,7 @@ std::vector<IniBinding> ConfigStore::bindings() {
     list.push_back({R, "TimestepMax", K::Int, &s.routingDisplay.timestepMax, 60});
     for (const char* key :
          {"Currents", "CounterCurrent", "AvoidCoasts", "CoastsQuality", "AvoidBarriers",
-          "NbInitialAngles", "InitialAngles", "NbFurtherAngles", "FurtherAngles"})
+          "AvoidTss", "NbInitialAngles", "InitialAngles", "NbFurtherAngles", "FurtherAngles"})
         list.push_back(r(R, key));
     for (const char* key :
          {"AutoNbInitialAngles", "AutoInitialAngles", "AutoNbFurtherAngles", "AutoFurtherAngles"})

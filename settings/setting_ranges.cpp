@@ -122,6 +122,7 @@ constexpr SettingRange kRanges[] = {
     {R, "AvoidCoasts", K::Bool, 0, 1},
     {R, "CoastsQuality", K::Int, 0, 4},
     {R, "AvoidBarriers", K::Bool, 0, 1},
+    {R, "AvoidTss", K::Bool, 0, 1},
     {R, "NbInitialAngles", K::Int, 3, 180},
     {R, "InitialAngles", K::Int, 1, 60},
     {R, "NbFurtherAngles", K::Int, 3, 180},

@@ -1,5 +1,7 @@
 #include "routing/isochrones.h"
 
+#include "geo/tss.h"
+#include "routing/obstacles.h"
 #include "routing_fixtures.h"
 
 #include <gtest/gtest.h>
@@ -303,6 +305,26 @@ TEST(Isochrones, BarrierIsNeverCrossed) {
     for (const IsochronePoint& p : o.route)
         EXPECT_FALSE(run.coast.segmentCrossesBarrier({p.parentLon, p.parentLat}, {p.lon, p.lat}));
     expectContinuous(o, a);
+}
+
+TEST(Isochrones, TrafficZoneIsRoundedOnlyWhenAvoided) {
+    const ZoneOutlines zone{{{-0.05f, 45.2f}, {0.05f, 45.2f}, {0.05f, 45.25f}, {-0.05f, 45.25f}}};
+    const StoreCrossings zoneTests(nullptr, nullptr, &zone);
+    for (bool avoid : {false, true}) {
+        Trip run;
+        run.params.avoidTss = avoid;
+        run.route.waypoints = {GeoPoint{0, 45}, GeoPoint{0, 45.5f}};
+        recompute(run.route, run.params, nullptr);
+        RoutingInputs in = run.inputs();
+        in.crossings = &zoneTests;
+        const RoutingOutput o = routeIsochrones(in, run.route, run.start, {});
+        ASSERT_TRUE(o.arrived);
+        bool entered = false;
+        for (const IsochronePoint& p : o.route)
+            entered =
+                entered || segmentCrossesZones(zone, {p.parentLon, p.parentLat}, {p.lon, p.lat});
+        EXPECT_EQ(entered, !avoid) << "AvoidTss " << avoid;
+    }
 }
 
 TEST(Isochrones, LegShorterThanOneStepArrivesDirectly) {
