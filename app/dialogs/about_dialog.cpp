@@ -15,7 +15,8 @@ namespace {
 // The shipped data sets and their licences.
 constexpr const char* kDataLicences =
     "Shorelines: GSHHG (Wessel and Smith), GNU LGPL version 3 or later.\n"
-    "Demo forecast: NOAA, public domain.";
+    "Tides and tidal streams: NOAA harmonic constants, public domain. Not for navigation.\n"
+    "Town names: contains GeoNames data, CC-BY 4.0.";
 
 } // namespace
 

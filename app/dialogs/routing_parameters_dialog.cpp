@@ -122,7 +122,7 @@ const std::vector<PageSpec>& routingPages() {
          {control(K::Check, 202, R, "AvoidCoasts"),
           control(K::Combo, 203, R, "CoastsQuality", "",
                   {{385, "0"}, {386, "1"}, {387, "2"}, {388, "3"}, {389, "4"}}),
-          control(K::Check, 204, R, "AvoidBarriers")}},
+          control(K::Check, 204, R, "AvoidBarriers"), control(K::Check, 428, R, "AvoidTss")}},
         {140,
          {control(K::Real, 205, R, "Thickness", "px"), control(K::Check, 206, R, "ShowIsochrones"),
           control(K::Check, 207, R, "RenderAfter"), control(K::Check, 208, R, "ShowSegments"),
