@@ -309,8 +309,9 @@ void ChartWidget::mouseMoveEvent(QMouseEvent* event) {
         if (toolbar_.hovered() != hovered && toolbar_.hovered() >= 0) sounds_->hover(t.sounds);
         setOverlaysShown(toolbarShown());
     }
-    const bool overBar =
-        overlay_.overlaysShown && !wind_.unique && overlay_.bar.contains(at.x(), at.y());
+    // An open group lies over the bar: its buttons take the mouse, not the bar.
+    const bool overBar = overlay_.overlaysShown && !toolbar_.groupOpen() && !wind_.unique &&
+                         overlay_.bar.contains(at.x(), at.y());
     setCursor(overBar || overlay_.barDragged ? Qt::PointingHandCursor : Qt::ArrowCursor);
     if (overlay_.barDragged) {
         barTo(at.x());
