@@ -1,0 +1,241 @@
+#include "weather/grib2.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <set>
+#include <vector>
+
+#include <eccodes.h>
+
+namespace navorel {
+namespace {
+
+// ecCodes' own messages would go to the terminal; a damaged message is reported by the
+// decoder in its own words instead.
+void quietLog(const codes_context*, int, const char*) {}
+
+codes_context* quietContext() {
+    static codes_context* const context = [] {
+        codes_context* c = codes_context_get_default();
+        codes_context_set_logging_proc(c, quietLog);
+        codes_grib_multi_support_off(c);
+        return c;
+    }();
+    return context;
+}
+
+// Parameter names and descriptions live as long as the program, as the tables' texts do.
+const char* internText(const std::string& text) {
+    static std::mutex mutex;
+    static std::set<std::string> texts;
+    const std::lock_guard<std::mutex> lock(mutex);
+    return texts.insert(text).first->c_str();
+}
+
+struct Handle {
+    codes_handle* h = nullptr;
+    ~Handle() {
+        if (h) codes_handle_delete(h);
+    }
+};
+
+bool getLong(codes_handle* h, const char* key, long& value) {
+    return codes_get_long(h, key, &value) == CODES_SUCCESS && value != CODES_MISSING_LONG;
+}
+
+bool getDouble(codes_handle* h, const char* key, double& value) {
+    return codes_get_double(h, key, &value) == CODES_SUCCESS && value != CODES_MISSING_DOUBLE &&
+           std::isfinite(value);
+}
+
+std::string getString(codes_handle* h, const char* key) {
+    char text[256];
+    std::size_t length = sizeof text;
+    if (codes_get_string(h, key, text, &length) != CODES_SUCCESS) return {};
+    return std::string(text);
+}
+
+float normaliseLongitude(double lon) {
+    lon = std::fmod(lon, 360.0);
+    if (lon < -180) lon += 360;
+    if (lon > 180) lon -= 360;
+    return float(lon);
+}
+
+// Minutes of one forecast time unit (code table 4.4); 0 for a unit of no fixed length.
+double unitMinutes(long unit) {
+    switch (unit) {
+    case 0:
+        return 1;
+    case 1:
+        return 60;
+    case 2:
+        return 1440;
+    case 10:
+        return 180;
+    case 11:
+        return 360;
+    case 12:
+        return 720;
+    case 13:
+        return 1.0 / 60;
+    default:
+        return 0;
+    }
+}
+
+// No grid of a message is read beyond this many points (a global tenth-of-a-degree grid has
+// 6.5 million).
+constexpr long long kMaxGrib2Points = 1ll << 26;
+
+} // namespace
+
+std::uint64_t grib2MessageLength(const std::uint8_t* msg, std::size_t available) {
+    if (available < 16) return 0;
+    std::uint64_t length = 0;
+    for (int k = 8; k < 16; ++k) length = (length << 8) | msg[k];
+    return length;
+}
+
+bool decodeGrib2Message(const std::uint8_t* msg, std::size_t length, bool withValues, GribRecord& r,
+                        std::string& error) {
+    auto fail = [&error](const std::string& text) {
+        error = text;
+        return false;
+    };
+    if (length < 16 + 4 || std::memcmp(msg + length - 4, "7777", 4) != 0)
+        return fail("damaged edition-2 message (no end section)");
+    Handle handle;
+    handle.h = codes_handle_new_from_message(quietContext(), msg, length);
+    codes_handle* h = handle.h;
+    if (!h) return fail("damaged edition-2 message");
+
+    const std::string gridType = getString(h, "gridType");
+    if (gridType != "regular_ll")
+        return fail("grid type " + (gridType.empty() ? std::string("unknown") : gridType) +
+                    " is not read (regular latitude/longitude grids only)");
+    long ni = 0, nj = 0, points = 0;
+    if (!getLong(h, "Ni", ni) || !getLong(h, "Nj", nj) || !getLong(h, "numberOfDataPoints", points))
+        return fail("damaged edition-2 message (grid size)");
+    if (ni < 1 || nj < 1 || ni > kMaxGrib2Points || nj > kMaxGrib2Points ||
+        ni * nj > kMaxGrib2Points || points != ni * nj)
+        return fail("damaged edition-2 message (grid size)");
+    long iNegative = 0, jPositive = 0, jConsecutive = 0, alternate = 0;
+    getLong(h, "iScansNegatively", iNegative);
+    getLong(h, "jScansPositively", jPositive);
+    getLong(h, "jPointsAreConsecutive", jConsecutive);
+    getLong(h, "alternativeRowScanning", alternate);
+    if (alternate) return fail("grid with alternating row scanning is not read");
+
+    double latFirst = 0, latLast = 0, lonFirst = 0, lonLast = 0;
+    if (!getDouble(h, "latitudeOfFirstGridPointInDegrees", latFirst) ||
+        !getDouble(h, "latitudeOfLastGridPointInDegrees", latLast) ||
+        !getDouble(h, "longitudeOfFirstGridPointInDegrees", lonFirst) ||
+        !getDouble(h, "longitudeOfLastGridPointInDegrees", lonLast))
+        return fail("damaged edition-2 message (grid corners)");
+    double di = 0, dj = 0;
+    if (!getDouble(h, "iDirectionIncrementInDegrees", di)) {
+        // No increment given: the span eastwards from the western column.
+        double span = iNegative ? lonFirst - lonLast : lonLast - lonFirst;
+        span = std::fmod(span, 360.0);
+        if (span < 0) span += 360.0;
+        di = ni > 1 ? span / double(ni - 1) : 0;
+    }
+    if (!getDouble(h, "jDirectionIncrementInDegrees", dj))
+        dj = nj > 1 ? std::fabs(latLast - latFirst) / double(nj - 1) : 0;
+
+    long discipline = -1, category = -1, number = -1, surface = -1, level = 0;
+    getLong(h, "discipline", discipline);
+    getLong(h, "parameterCategory", category);
+    getLong(h, "parameterNumber", number);
+    getLong(h, "typeOfFirstFixedSurface", surface);
+    getLong(h, "level", level);
+    // The wind components 10 m above the ground are the built-in UGRD and VGRD.
+    const bool wind10m = discipline == 0 && category == 2 && surface == 103 && level == 10;
+    if (wind10m && number == 2) {
+        r.name = kGribUgrd;
+    } else if (wind10m && number == 3) {
+        r.name = kGribVgrd;
+    } else {
+        const std::string shortName = getString(h, "shortName");
+        r.name = internText(shortName.empty() ? "unknown" : shortName);
+    }
+    const std::string name = getString(h, "name"), units = getString(h, "units");
+    r.description = internText(name + " [" + units + "]");
+    r.parameter = int(number);
+    long centre = 0, subcentre = 0, tables = 0;
+    getLong(h, "centre", centre);
+    getLong(h, "subCentre", subcentre);
+    getLong(h, "tablesVersion", tables);
+    r.centre = int(centre);
+    r.subcentre = int(subcentre);
+    r.tableVersion = int(tables);
+    r.levelType = int(surface);
+    r.level = int(level);
+
+    long date = 0, time = 0;
+    if (!getLong(h, "dataDate", date) || !getLong(h, "dataTime", time) || date < 0 || time < 0)
+        return fail("damaged edition-2 message (reference time)");
+    r.year = int(date / 10000);
+    r.month = int(date / 100 % 100);
+    r.day = int(date % 100);
+    r.hour = int(time / 100);
+    r.minute = int(time % 100);
+    if (r.month < 1 || r.month > 12 || r.day < 1 || r.day > 31 || r.hour > 24 || r.minute > 59)
+        return fail("damaged edition-2 message (reference time)");
+    // The forecast time in whole hours, whatever unit the message counts it in.
+    long unit = 1, forecastTime = 0;
+    getLong(h, "indicatorOfUnitOfTimeRange", unit);
+    getLong(h, "forecastTime", forecastTime);
+    const double minutes = unitMinutes(unit);
+    if (minutes == 0) return fail("forecast time unit " + std::to_string(unit) + " is not read");
+    const double hours = std::floor(double(forecastTime) * minutes / 60.0 + 1e-9);
+    if (!(std::fabs(hours) <= 1e6)) return fail("damaged edition-2 message (forecast time)");
+    r.forecast = int(hours);
+    r.unit = "hr";
+
+    // Extents: west to east and south to north whatever the scanning directions.
+    const double lonWest = iNegative ? lonLast : lonFirst;
+    const double lonEast = iNegative ? lonFirst : lonLast;
+    r.lon1 = normaliseLongitude(lonWest);
+    r.lon2 = normaliseLongitude(lonEast);
+    r.lat1 = float(std::min(latFirst, latLast));
+    r.lat2 = float(std::max(latFirst, latLast));
+    r.di = float(std::fabs(di));
+    r.dj = float(std::fabs(dj));
+    r.nx = int(ni);
+    r.ny = int(nj);
+    r.valueCount = std::size_t(points);
+    if (!withValues) return true;
+
+    std::vector<double> values;
+    std::size_t count = std::size_t(points);
+    try {
+        values.resize(count);
+        r.values.resize(count);
+    } catch (const std::bad_alloc&) {
+        return fail("Ran out of memory");
+    }
+    // Absent points come out as the decoder's missing value.
+    codes_set_double(h, "missingValue", double(kGribMissing));
+    if (codes_get_double_array(h, "values", values.data(), &count) != CODES_SUCCESS ||
+        count != std::size_t(points))
+        return fail("damaged edition-2 message (values)");
+    const std::size_t nx = std::size_t(ni), ny = std::size_t(nj);
+    float* out = r.values.data();
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::size_t fi = jConsecutive ? k / ny : k % nx;
+        const std::size_t fj = jConsecutive ? k % ny : k / nx;
+        const std::size_t col = iNegative ? nx - 1 - fi : fi;
+        const std::size_t row = jPositive ? fj : ny - 1 - fj;
+        const double v = values[k];
+        out[row * nx + col] =
+            (v == double(kGribMissing) || !std::isfinite(v)) ? kGribMissing : float(v);
+    }
+    return true;
+}
+
+} // namespace navorel
