@@ -114,8 +114,10 @@ bool decodeGrib2Message(const std::uint8_t* msg, std::size_t length, bool withVa
     if (!h) return fail("damaged edition-2 message");
 
     const std::string gridType = getString(h, "gridType");
+    if (gridType.empty() || gridType == "unknown")
+        return fail("damaged edition-2 message (grid type unknown)");
     if (gridType != "regular_ll")
-        return fail("grid type " + (gridType.empty() ? std::string("unknown") : gridType) +
+        return fail("grid type " + gridType +
                     " is not read (regular latitude/longitude grids only)");
     long ni = 0, nj = 0, points = 0;
     if (!getLong(h, "Ni", ni) || !getLong(h, "Nj", nj) || !getLong(h, "numberOfDataPoints", points))
