@@ -17,11 +17,19 @@ namespace {
 // decoder in its own words instead.
 void quietLog(const codes_context*, int, const char*) {}
 
+// ecCodes ends the program when one of its own checks fails inside a damaged message; here the
+// check becomes an exception that refuses the message instead.
+struct EcCodesCheckFailed {};
+[[noreturn]] void throwOnCheck(const char*) {
+    throw EcCodesCheckFailed{};
+}
+
 codes_context* quietContext() {
     static codes_context* const context = [] {
         codes_context* c = codes_context_get_default();
         codes_context_set_logging_proc(c, quietLog);
         codes_grib_multi_support_off(c);
+        codes_set_codes_assertion_failed_proc(throwOnCheck);
         return c;
     }();
     return context;
@@ -100,8 +108,10 @@ std::uint64_t grib2MessageLength(const std::uint8_t* msg, std::size_t available)
     return length;
 }
 
-bool decodeGrib2Message(const std::uint8_t* msg, std::size_t length, bool withValues, GribRecord& r,
-                        std::string& error) {
+namespace {
+
+bool decodeMessage(const std::uint8_t* msg, std::size_t length, bool withValues, GribRecord& r,
+                   std::string& error) {
     auto fail = [&error](const std::string& text) {
         error = text;
         return false;
@@ -238,6 +248,19 @@ bool decodeGrib2Message(const std::uint8_t* msg, std::size_t length, bool withVa
             (v == double(kGribMissing) || !std::isfinite(v)) ? kGribMissing : float(v);
     }
     return true;
+}
+
+} // namespace
+
+bool decodeGrib2Message(const std::uint8_t* msg, std::size_t length, bool withValues, GribRecord& r,
+                        std::string& error) {
+    try {
+        return decodeMessage(msg, length, withValues, r, error);
+    } catch (const EcCodesCheckFailed&) {
+        r.values.clear();
+        error = "damaged edition-2 message";
+        return false;
+    }
 }
 
 } // namespace navorel
