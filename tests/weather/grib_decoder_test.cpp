@@ -527,7 +527,8 @@ TEST(gribDumpCommandTest, listsAndJson) {
         run(std::string(NAVOREL_CLI) + " grib dump " + kDir + "wind_junk.grb 2>/dev/null", status);
     EXPECT_EQ(status, 0);
     EXPECT_NE(out.find("1 UGRD 2014-03-12 18h forecast 6 hr nx 16 ny 11 lon -10 5 di 1 lat 40 "
-                       "50 dj 1\n2 VGRD"),
+                       "50 dj 1\n2 t 2007-03-23 12h forecast 0 hr nx 16 ny 31 lon 0 30 di 2 "
+                       "lat 0 60 dj 2\n3 VGRD"),
               std::string::npos)
         << out;
 
