@@ -185,7 +185,8 @@ class GribMessageReader {
     bool decodeMessage(const std::uint8_t* msg, std::size_t length, bool large,
                        std::int64_t largeBdsLen, int index);
     bool countPoints(const Sections& s, PointCount& pc);
-    bool decodeEdition2(const std::uint8_t* msg, std::size_t length, int index);
+    bool decodeEdition2(const std::uint8_t* msg, std::size_t length, int& index);
+    bool decodeEdition2Field(const std::uint8_t* msg, std::size_t length, int index);
     static std::string recordError(int index, const std::string& text) {
         return "record " + std::to_string(index) + ": " + text + "\n";
     }
@@ -259,8 +260,6 @@ bool GribMessageReader::run(const std::uint8_t* data, std::size_t size) {
             if (length > size - start || length < 16) return fatal(recordError(index, kTruncated));
             if (!expand_) ++state_.edition2Count;
             if (!decodeEdition2(data + start, std::size_t(length), index)) return false;
-            if (expand_ && state_.progress) state_.progress(std::size_t(index), count_);
-            ++index;
             search = start + std::size_t(length);
             continue;
         }
@@ -544,7 +543,25 @@ bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t lengt
     return true;
 }
 
-bool GribMessageReader::decodeEdition2(const std::uint8_t* msg, std::size_t length, int index) {
+// One record per field of the message (several when it repeats its sections); `index` moves
+// past them.
+bool GribMessageReader::decodeEdition2(const std::uint8_t* msg, std::size_t length, int& index) {
+    std::vector<std::vector<std::uint8_t>> fields;
+    std::string text;
+    if (!splitGrib2Fields(msg, length, fields, text)) return fatal(recordError(index, text));
+    if (fields.empty()) fields.emplace_back(); // one field: the message itself
+    for (const auto& field : fields) {
+        const bool whole = field.empty();
+        if (!decodeEdition2Field(whole ? msg : field.data(), whole ? length : field.size(), index))
+            return false;
+        if (expand_ && state_.progress) state_.progress(std::size_t(index), count_);
+        ++index;
+    }
+    return true;
+}
+
+bool GribMessageReader::decodeEdition2Field(const std::uint8_t* msg, std::size_t length,
+                                            int index) {
     GribRecord r;
     r.index = index;
     std::string text;

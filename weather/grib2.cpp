@@ -108,6 +108,64 @@ std::uint64_t grib2MessageLength(const std::uint8_t* msg, std::size_t available)
     return length;
 }
 
+bool splitGrib2Fields(const std::uint8_t* msg, std::size_t length,
+                      std::vector<std::vector<std::uint8_t>>& fields, std::string& error) {
+    fields.clear();
+    if (length < 16 + 4) {
+        error = "damaged edition-2 message (sections)";
+        return false;
+    }
+    // The latest section of each number 1-7 (offset and length) as the walk goes.
+    std::size_t at[8] = {}, len[8] = {};
+    std::size_t bitmapAt = 0, bitmapLen = 0; // the last bitmap given in full
+    std::vector<std::vector<std::size_t>> parts;
+    const std::size_t end = length - 4;
+    std::size_t pos = 16;
+    while (pos < end) {
+        if (end - pos < 5) break;
+        const std::uint64_t n = (std::uint64_t(msg[pos]) << 24) |
+                                (std::uint64_t(msg[pos + 1]) << 16) |
+                                (std::uint64_t(msg[pos + 2]) << 8) | msg[pos + 3];
+        const int number = msg[pos + 4];
+        if (n < 5 || n > end - pos || number < 1 || number > 7) break;
+        at[number] = pos;
+        len[number] = std::size_t(n);
+        if (number == 6 && n >= 6 && msg[pos + 5] == 0) {
+            bitmapAt = pos;
+            bitmapLen = std::size_t(n);
+        }
+        if (number == 7) {
+            if (!len[1] || !len[3] || !len[4] || !len[5] || !len[6]) break;
+            // A bitmap "as before" (254) is the last one given in full.
+            const bool previous = len[6] >= 6 && msg[at[6] + 5] == 254;
+            if (previous && !bitmapLen) break;
+            std::vector<std::size_t> part = {at[1], len[1]};
+            if (len[2]) part.insert(part.end(), {at[2], len[2]});
+            part.insert(part.end(), {at[3], len[3], at[4], len[4], at[5], len[5]});
+            part.insert(part.end(), {previous ? bitmapAt : at[6], previous ? bitmapLen : len[6]});
+            part.insert(part.end(), {at[7], len[7]});
+            parts.push_back(std::move(part));
+            len[7] = 0;
+        }
+        pos += std::size_t(n);
+    }
+    if (pos != end || parts.empty()) {
+        error = "damaged edition-2 message (sections)";
+        return false;
+    }
+    if (parts.size() == 1) return true;
+    for (const auto& part : parts) {
+        std::vector<std::uint8_t> field(msg, msg + 16);
+        for (std::size_t k = 0; k < part.size(); k += 2)
+            field.insert(field.end(), msg + part[k], msg + part[k] + part[k + 1]);
+        field.insert(field.end(), {'7', '7', '7', '7'});
+        std::uint64_t total = field.size();
+        for (int k = 15; k >= 8; --k, total >>= 8) field[std::size_t(k)] = std::uint8_t(total);
+        fields.push_back(std::move(field));
+    }
+    return true;
+}
+
 namespace {
 
 bool decodeMessage(const std::uint8_t* msg, std::size_t length, bool withValues, GribRecord& r,

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "weather/grib.h"
 
@@ -13,6 +14,12 @@ namespace navorel {
 // The total length of the edition-2 message starting at `msg` ("GRIB" then the 16-octet
 // indicator section), or 0 when fewer than 16 bytes are there.
 std::uint64_t grib2MessageLength(const std::uint8_t* msg, std::size_t available);
+
+// The fields of an edition-2 message that repeats sections 2-7 for several fields (u and v in
+// one message), each made a message of its own; `fields` stays empty for a message of one
+// field. False with one line in `error` when the sections do not tile the message.
+bool splitGrib2Fields(const std::uint8_t* msg, std::size_t length,
+                      std::vector<std::vector<std::uint8_t>>& fields, std::string& error);
 
 // Decodes one edition-2 message of `length` bytes into `r` (index left as it is): the headers
 // always, the values too when `withValues`. False with one line in `error` (without the record

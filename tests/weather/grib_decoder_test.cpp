@@ -117,19 +117,22 @@ TEST(gribDecoderTest, edition2ValuesMatchEcCodes) {
         const char* file;
         bool u;
         float lon1, lon2, lat1, lat2;
+        std::size_t count = 1, record = 0; // records in the file, the one compared
     } cases[] = {
         {"g2_simple.grb2", true, -10, 5, 40, 50},   // rows south first
         {"g2_jpeg.grb2", false, -10, 5, 40, 50},    // rows north first, columns east first
         {"g2_ccsds.grb2", true, -20, 20, 40, 50},   // 340..380 given as 0-360 longitudes
         {"g2_complex.grb2", false, -10, 5, 40, 50}, // complex packing with a bitmap
         {"g2_bitmap.grb2", true, 0, 15, 40, 50},
+        {"g2_multi.grb2", false, -10, 5, 40, 50, 2, 1}, // u then v in one message
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         Decoding d;
         ASSERT_TRUE(d.file(c.file)) << d.error;
-        ASSERT_EQ(d.records.size(), 1u);
-        const GribRecord& r = d.records[0];
+        ASSERT_EQ(d.records.size(), c.count);
+        const GribRecord& r = d.records[c.record];
+        EXPECT_EQ(r.index, int(c.record) + 1);
         EXPECT_TRUE(c.u ? isBuiltinUgrd(r) : isBuiltinVgrd(r)) << r.name;
         EXPECT_FLOAT_EQ(r.lon1, c.lon1);
         EXPECT_FLOAT_EQ(r.lon2, c.lon2);

@@ -55,13 +55,30 @@ def sample(name):
     return data
 
 
-def write(name, *parts, values=True):
+def sections(message):
+    """The sections of an edition-2 message after its indicator, without the end section."""
+    out, pos = [], 16
+    while message[pos:pos + 4] != b"7777":
+        n = int.from_bytes(message[pos:pos + 4], "big")
+        out.append(message[pos:pos + n])
+        pos += n
+    return out
+
+
+def multi_field(first, second):
+    """One message holding both fields: the second repeats only sections 4 to 7."""
+    body = b"".join(sections(first)) + b"".join(sections(second)[2:]) + b"7777"
+    return first[:8] + (16 + len(body)).to_bytes(8, "big") + body
+
+
+def write(name, *parts, values=True, where=None):
     path = os.path.join(HERE, name)
     with open(path, "wb") as f:
         for p in parts:
             f.write(p)
     if values:
-        out = subprocess.run(["grib_get_data", "-m", "9999", "-F", "%.9g", path],
+        out = subprocess.run(["grib_get_data", "-m", "9999", "-F", "%.9g"] +
+                             (["-w", where] if where else []) + [path],
                              check=True, capture_output=True, text=True).stdout
         with open(path + ".values", "w") as f:
             f.write(out)
@@ -82,6 +99,9 @@ def main():
           wind(2, 40, 42, 0, 2, 1.0, unit=10, forecast=2),
           wind(2, 40, 42, 0, 2, 1.0, unit=0, forecast=150),
           wind(2, 40, 42, 0, 2, 1.0, date=20240602, time=1230, forecast=0), values=False)
+    # u and v in one message (sections 4 to 7 repeated); the reference is the v field.
+    write("g2_multi.grb2", multi_field(wind(2, 40, 50, -10, 5, 1.0), wind(3, 40, 50, -10, 5, 1.0)),
+          where="parameterNumber=3")
     write("g2_reduced.grb2", sample("reduced_gg_pl_32_grib2"), values=False)
     write("g2_rotated.grb2", sample("rotated_ll_sfc_grib2"), values=False)
 
