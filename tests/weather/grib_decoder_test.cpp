@@ -182,6 +182,9 @@ TEST(gribDecoderTest, edition2RefusalsNameTheRecord) {
         {joined(damaged), "record 2: damaged edition-2 message"},
         // Complex packing whose group counts pass the values: an ecCodes check inside.
         {joined(fileBytes("g2_complex_damaged.grb2")), "record 2: damaged edition-2 message"},
+        // Complex packing whose groups claim more bits than the data section holds.
+        {joined(fileBytes("g2_complex_overrun.grb2")),
+         "record 2: damaged edition-2 message (packed values pass the data section)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.error);
