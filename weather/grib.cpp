@@ -551,6 +551,8 @@ bool GribMessageReader::decodeEdition2(const std::uint8_t* msg, std::size_t leng
     if (!splitGrib2Fields(msg, length, fields, text)) return fatal(recordError(index, text));
     if (fields.empty()) fields.emplace_back(); // one field: the message itself
     for (const auto& field : fields) {
+        // The header pass may have stopped inside the message: only its records are filled.
+        if (expand_ && std::size_t(index) > count_) return true;
         const bool whole = field.empty();
         if (!decodeEdition2Field(whole ? msg : field.data(), whole ? length : field.size(), index))
             return false;

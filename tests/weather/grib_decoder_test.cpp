@@ -175,6 +175,7 @@ TEST(gribDecoderTest, edition2RefusalsNameTheRecord) {
     const struct {
         std::vector<std::uint8_t> bytes;
         const char* error;
+        std::size_t kept = 1; // records before the refused one
     } cases[] = {
         {joined(fileBytes("g2_reduced.grb2")), "record 2: grid type reduced_gg is not read"},
         {joined(fileBytes("g2_rotated.grb2")), "record 2: grid type rotated_ll is not read"},
@@ -185,6 +186,8 @@ TEST(gribDecoderTest, edition2RefusalsNameTheRecord) {
         // Complex packing whose groups claim more bits than the data section holds.
         {joined(fileBytes("g2_complex_overrun.grb2")),
          "record 2: damaged edition-2 message (packed values pass the data section)"},
+        // Two fields in one message, the second damaged: the first is kept with its values.
+        {joined(fileBytes("g2_multi_damaged.grb2")), "record 3: damaged edition-2 message", 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.error);
@@ -193,8 +196,8 @@ TEST(gribDecoderTest, edition2RefusalsNameTheRecord) {
         EXPECT_FALSE(d.bytes(c.bytes));
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
         EXPECT_EQ(d.error.rfind(c.error, 0), 0u) << d.error;
-        ASSERT_EQ(d.records.size(), 1u);
-        EXPECT_EQ(d.records[0].values.size(), d.records[0].valueCount);
+        ASSERT_EQ(d.records.size(), c.kept);
+        for (const GribRecord& r : d.records) EXPECT_EQ(r.values.size(), r.valueCount);
     }
 }
 
