@@ -127,7 +127,7 @@ int runWindow(QApplication& application, navorel::app::AppData& data) {
     };
     hooks.chooseGrib = [&] {
         return openFile(236, settings.folders.gribs,
-                        "Grib (*.grb *.bz2);;Grib (*.bz2);;Grib (*.grb)");
+                        "Grib (*.grb *.grib *.grb2 *.grib2 *.bz2);;Grib (*.bz2);;Grib (*.grb *.grib *.grb2 *.grib2)");
     };
     hooks.choosePolar = [&] { return openFile(237, settings.folders.polars, "Polar (*.pol)"); };
     hooks.inform = [&](const std::string& message) {

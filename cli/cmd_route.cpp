@@ -13,6 +13,7 @@
 #include "settings/setting_ranges.h"
 #include "weather/color_table.h"
 #include "weather/current_field.h"
+#include "weather/grib.h"
 #include "weather/tide_harmonics.h"
 #include "weather/wind_sampler.h"
 #include "weather/wind_store.h"
@@ -227,9 +228,18 @@ int routeCommand(const Args& given) {
     WindCoverage coverage;
     if (!params.uniqueWind) {
         std::string gribError;
-        if (openForecast(gribPath, store, WindColorRamp{}, params.lag, Bzip2Handling::Temporary,
-                         gribError) != GribLoadStatus::Ok)
-            return fail(gribPath + ": " + gribError);
+        // A large forecast takes a while: its messages are counted on standard error.
+        if (progress)
+            gribDecoder().setProgress([](std::size_t done, std::size_t total) {
+                std::fprintf(stderr, "\rreading the forecast: message %zu of %zu   ", done, total);
+            });
+        const GribLoadStatus loaded = openForecast(gribPath, store, WindColorRamp{}, params.lag,
+                                                   Bzip2Handling::Temporary, gribError);
+        if (progress) {
+            gribDecoder().setProgress({});
+            std::fprintf(stderr, "\n");
+        }
+        if (loaded != GribLoadStatus::Ok) return fail(gribPath + ": " + gribError);
         coverage = windCoverage(store);
     }
     StoreWindField wind(store, params);

@@ -8,7 +8,7 @@ packages=(
   clang libclang-rt-dev clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libbz2-dev bzip2 libpugixml-dev
-  libeccodes-tools libeccodes-data python3-eccodes python3-numpy
+  libeccodes-dev libeccodes-tools libeccodes-data python3-eccodes python3-numpy
   gmt gmt-gshhg-low gmt-gshhg-high gmt-gshhg-full
   xtide-data libtcd-dev
   gpsbabel

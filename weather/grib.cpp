@@ -1,5 +1,6 @@
 #include "weather/grib.h"
 
+#include "weather/grib2.h"
 #include "weather/grib_tables.h"
 
 #include "core/file_check.h"
@@ -20,6 +21,8 @@ struct GribDecoderState {
     GribNoteHandler onNote;
     GribUserTable userTable;
     int edition2Count = 0;
+    bool windValuesOnly = false;
+    GribProgress progress;
     std::uint64_t valueLimit = defaultGribValueLimit();
     std::uint64_t expandedValues = 0;
     bool tableNotes[2] = {false, false}; // the NCEP choice and the undefined-table notes
@@ -51,6 +54,7 @@ const char* const kCannotRead = "error, could not read to end of a record\n";
 const char* const kInconsistent = "Len of grib message is inconsistent\n";
 const char* const kNoEndSection = "Missing end section\n";
 const char* const kPointsDoNotFit = "Number of data points does not fit the message\n";
+const char* const kTruncated = "truncated edition-2 message";
 const char* const kMissingGds =
     "Missing GDS, constant record ..cannot determine number of data points\n";
 
@@ -181,6 +185,11 @@ class GribMessageReader {
     bool decodeMessage(const std::uint8_t* msg, std::size_t length, bool large,
                        std::int64_t largeBdsLen, int index);
     bool countPoints(const Sections& s, PointCount& pc);
+    bool decodeEdition2(const std::uint8_t* msg, std::size_t length, int& index);
+    bool decodeEdition2Field(const std::uint8_t* msg, std::size_t length, int index);
+    static std::string recordError(int index, const std::string& text) {
+        return "record " + std::to_string(index) + ": " + text + "\n";
+    }
 
     GribDecoderState& state_;
     std::vector<GribRecord>& records_;
@@ -238,15 +247,22 @@ bool GribMessageReader::run(const std::uint8_t* data, std::size_t size) {
             j = std::size_t(static_cast<const std::uint8_t*>(hit) - data);
             if (std::memcmp(data + j, "GRIB", 4) != 0) continue;
             const int edition = data[j + 7];
-            if (edition == 1) {
+            if (edition == 1 || edition == 2) {
                 start = j;
                 break;
             }
-            if (edition == 2 && !expand_) {
-                if (state_.edition2Count++ == 0) note("grib2 message ignored (use wgrib2)\n");
-            }
         }
         if (start >= limit) return true;
+
+        if (data[start + 7] == 2) {
+            // Edition 2: the length is the 64-bit count of octets 9-16.
+            const std::uint64_t length = grib2MessageLength(data + start, size - start);
+            if (length > size - start || length < 16) return fatal(recordError(index, kTruncated));
+            if (!expand_) ++state_.edition2Count;
+            if (!decodeEdition2(data + start, std::size_t(length), index)) return false;
+            search = start + std::size_t(length);
+            continue;
+        }
 
         bool large = false;
         std::int64_t largeBdsLen = 0;
@@ -254,6 +270,7 @@ bool GribMessageReader::run(const std::uint8_t* data, std::size_t size) {
         if (std::uint64_t(length) > size - start) return fatal(kCannotRead);
         if (!decodeMessage(data + start, std::size_t(length), large, largeBdsLen, index))
             return false;
+        if (expand_ && state_.progress) state_.progress(std::size_t(index), count_);
         ++index;
         // A message of no length cannot move the search on: look again one byte further.
         search = start + (length > 0 ? std::size_t(length) : 1);
@@ -526,6 +543,46 @@ bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t lengt
     return true;
 }
 
+// One record per field of the message (several when it repeats its sections); `index` moves
+// past them.
+bool GribMessageReader::decodeEdition2(const std::uint8_t* msg, std::size_t length, int& index) {
+    std::vector<std::vector<std::uint8_t>> fields;
+    std::string text;
+    if (!splitGrib2Fields(msg, length, fields, text)) return fatal(recordError(index, text));
+    if (fields.empty()) fields.emplace_back(); // one field: the message itself
+    for (const auto& field : fields) {
+        // The header pass may have stopped inside the message: only its records are filled.
+        if (expand_ && std::size_t(index) > count_) return true;
+        const bool whole = field.empty();
+        if (!decodeEdition2Field(whole ? msg : field.data(), whole ? length : field.size(), index))
+            return false;
+        if (expand_ && state_.progress) state_.progress(std::size_t(index), count_);
+        ++index;
+    }
+    return true;
+}
+
+bool GribMessageReader::decodeEdition2Field(const std::uint8_t* msg, std::size_t length,
+                                            int index) {
+    GribRecord r;
+    r.index = index;
+    std::string text;
+    if (!expand_) {
+        if (!decodeGrib2Message(msg, length, false, r, text))
+            return fatal(recordError(index, text));
+        records_.push_back(std::move(r));
+        return true;
+    }
+    // Only the wind components' values are expanded when the caller keeps nothing else.
+    GribRecord& kept = records_[base_ + std::size_t(index) - 1];
+    const bool wanted = !state_.windValuesOnly || isBuiltinUgrd(kept) || isBuiltinVgrd(kept);
+    if (!wanted) return true;
+    if (!decodeGrib2Message(msg, length, true, r, text)) return fatal(recordError(index, text));
+    state_.expandedValues += r.values.size();
+    kept = std::move(r);
+    return true;
+}
+
 // ---------------------------------------------------------------------------------------
 
 GribDecoder::GribDecoder() : state_(std::make_unique<GribDecoderState>()) {
@@ -545,6 +602,12 @@ void GribDecoder::setUserTablePath(const std::string& path) {
 }
 void GribDecoder::setValueLimit(std::uint64_t values) {
     state_->valueLimit = values;
+}
+void GribDecoder::setWindValuesOnly(bool windOnly) {
+    state_->windValuesOnly = windOnly;
+}
+void GribDecoder::setProgress(GribProgress progress) {
+    state_->progress = std::move(progress);
 }
 int GribDecoder::edition2Count() const {
     return state_->edition2Count;
@@ -608,7 +671,9 @@ bool GribDecoder::decode(const std::uint8_t* data, std::size_t size,
         // Only memory can fail here; the records left without values go.
         std::size_t filled = base;
         while (filled < records.size() &&
-               records[filled].values.size() == records[filled].valueCount)
+               (records[filled].values.size() == records[filled].valueCount ||
+                (state_->windValuesOnly && !isBuiltinUgrd(records[filled]) &&
+                 !isBuiltinVgrd(records[filled]))))
             ++filled;
         drop(filled);
         error = expandError;

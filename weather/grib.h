@@ -1,7 +1,9 @@
 #pragma once
-// GRIB edition 1 files decoded into plain records: one GribRecord per edition-1 message, with
-// the parameter name from the parameter tables, the reference date, the forecast time, the
-// grid and the unpacked values (rows south to north, west to east within a row).
+// GRIB files decoded into plain records: one GribRecord per message, with the parameter name
+// (edition 1: from the parameter tables; edition 2: ecCodes' short name, the 10 m wind as
+// UGRD/VGRD), the reference date, the forecast time, the grid and the unpacked values (rows
+// south to north, west to east within a row). Edition-1 messages are decoded here, edition-2
+// messages through ecCodes; a file may mix them.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -61,6 +63,8 @@ inline bool isBuiltinVgrd(const GribRecord& r) {
 using GribErrorHandler = std::function<void(const std::string& text, bool fatal)>;
 // Receives the diagnostic notes (by default they go to standard error).
 using GribNoteHandler = std::function<void(const std::string& text)>;
+// Told after each message whose values were expanded: messages done and messages in all.
+using GribProgress = std::function<void(std::size_t done, std::size_t total)>;
 // Looks at the records of a file read without their values (valueCount set) before any value
 // is expanded; false refuses the file.
 using GribHeaderCheck = std::function<bool(const std::vector<GribRecord>& headers)>;
@@ -82,7 +86,7 @@ class GribDecoder {
     // else gribtab, else the file "gribtab" in the working directory. An empty path: none.
     void setUserTablePath(const std::string& path);
 
-    // Appends one record per edition-1 message of the file. False on a fatal error, whose
+    // Appends one record per message of the file. False on a fatal error, whose
     // text is in `error` and was given to the error handler; records decoded before it stay.
     // True at the end of the file, also when it holds no message.
     // The headers of every message are read first: `check` (when given) sees them, and a file
@@ -102,7 +106,13 @@ class GribDecoder {
     // expanded; a file beyond it fails with kGribTooLarge.
     void setValueLimit(std::uint64_t values);
 
-    // Count of edition-2 messages skipped so far.
+    // With true, the values of edition-2 messages other than the wind components are not
+    // expanded (their records keep valueCount and no values): memory follows the wind kept.
+    void setWindValuesOnly(bool windOnly);
+    // Called while the values are expanded; none by default.
+    void setProgress(GribProgress progress);
+
+    // Count of edition-2 messages read so far.
     int edition2Count() const;
     // Values expanded so far, over every file this decoder read.
     std::uint64_t expandedValueCount() const;

@@ -211,7 +211,12 @@ GribLoadStatus WindStore::loadGrib(const std::string& path, const WindColorRamp&
         planned = planFrames(headers, plan);
         return planned == GribLoadStatus::Ok;
     };
-    if (!gribDecoder().readFile(path, records, text, check)) {
+    // The store keeps the wind alone: other edition-2 fields are listed, not expanded.
+    GribDecoder& decoder = gribDecoder();
+    decoder.setWindValuesOnly(true);
+    const bool read = decoder.readFile(path, records, text, check);
+    decoder.setWindValuesOnly(false);
+    if (!read) {
         if (error) *error = text;
         if (text.empty()) return planned;
         return text.rfind(kGribTooLarge, 0) == 0 ? GribLoadStatus::TooLarge

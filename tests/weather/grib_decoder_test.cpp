@@ -89,24 +89,133 @@ TEST(gribDecoderTest, valuesMatchEcCodes) {
     }
 }
 
+// A file mixing editions is read message by message.
 TEST(gribDecoderTest, messagesBetweenJunkAndEdition2) {
     Decoding d;
     ASSERT_TRUE(d.file("wind_junk.grb"));
-    ASSERT_EQ(d.records.size(), 2u);
+    ASSERT_EQ(d.records.size(), 3u);
     EXPECT_EQ(d.records[0].index, 1);
     EXPECT_EQ(d.records[1].index, 2);
+    EXPECT_STREQ(d.records[1].name, "t");
+    EXPECT_EQ(d.records[1].values.size(), 16u * 31u);
     EXPECT_TRUE(isBuiltinUgrd(d.records[0]));
-    EXPECT_TRUE(isBuiltinVgrd(d.records[1]));
+    EXPECT_TRUE(isBuiltinVgrd(d.records[2]));
     expectMatchesEcCodes(d.records[0], "wind_u.grb.values");
-    expectMatchesEcCodes(d.records[1], "wind_v.grb.values");
+    expectMatchesEcCodes(d.records[2], "wind_v.grb.values");
     EXPECT_EQ(d.decoder.edition2Count(), 1);
-    ASSERT_EQ(d.notes, std::vector<std::string>{"grib2 message ignored (use wgrib2)\n"});
-    // A second file read by the same decoder starts its index at 1 again; the note is not
-    // repeated.
+    EXPECT_TRUE(d.notes.empty());
+    // A second file read by the same decoder starts its index at 1 again.
     d.records.clear();
     ASSERT_TRUE(d.file("wind_junk.grb"));
     EXPECT_EQ(d.records[0].index, 1);
-    EXPECT_EQ(d.notes.size(), 1u);
+}
+
+// Edition 2 through ecCodes, every packing and scanning direction: the same records as
+// edition 1, value by value as grib_get_data gives them.
+TEST(gribDecoderTest, edition2ValuesMatchEcCodes) {
+    const struct {
+        const char* file;
+        bool u;
+        float lon1, lon2, lat1, lat2;
+        std::size_t count = 1, record = 0; // records in the file, the one compared
+    } cases[] = {
+        {"g2_simple.grb2", true, -10, 5, 40, 50},   // rows south first
+        {"g2_jpeg.grb2", false, -10, 5, 40, 50},    // rows north first, columns east first
+        {"g2_ccsds.grb2", true, -20, 20, 40, 50},   // 340..380 given as 0-360 longitudes
+        {"g2_complex.grb2", false, -10, 5, 40, 50}, // complex packing with a bitmap
+        {"g2_bitmap.grb2", true, 0, 15, 40, 50},
+        {"g2_multi.grb2", false, -10, 5, 40, 50, 2, 1}, // u then v in one message
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        Decoding d;
+        ASSERT_TRUE(d.file(c.file)) << d.error;
+        ASSERT_EQ(d.records.size(), c.count);
+        const GribRecord& r = d.records[c.record];
+        EXPECT_EQ(r.index, int(c.record) + 1);
+        EXPECT_TRUE(c.u ? isBuiltinUgrd(r) : isBuiltinVgrd(r)) << r.name;
+        EXPECT_FLOAT_EQ(r.lon1, c.lon1);
+        EXPECT_FLOAT_EQ(r.lon2, c.lon2);
+        EXPECT_FLOAT_EQ(r.lat1, c.lat1);
+        EXPECT_FLOAT_EQ(r.lat2, c.lat2);
+        expectMatchesEcCodes(r, std::string(c.file) + ".values");
+        EXPECT_TRUE(d.messages.empty());
+    }
+}
+
+TEST(gribDecoderTest, edition2StepsAndReferenceTimes) {
+    Decoding d;
+    ASSERT_TRUE(d.file("g2_steps.grb2")) << d.error;
+    ASSERT_EQ(d.records.size(), 4u);
+    // One hour, two units of three hours, 150 minutes, then a second reference time.
+    const int forecast[] = {1, 6, 2, 0};
+    const int day[] = {1, 1, 1, 2}, hour[] = {6, 6, 6, 12}, minute[] = {0, 0, 0, 30};
+    for (int k = 0; k < 4; ++k) {
+        const GribRecord& r = d.records[std::size_t(k)];
+        EXPECT_EQ(r.index, k + 1);
+        EXPECT_EQ(r.forecast, forecast[k]) << k;
+        EXPECT_EQ(std::tie(r.year, r.month, r.day, r.hour, r.minute),
+                  std::make_tuple(2024, 6, day[k], hour[k], minute[k]))
+            << k;
+    }
+}
+
+// Edition-2 messages the program cannot use: a clear message naming the record, the records
+// before it kept, nothing printed by ecCodes, no crash.
+TEST(gribDecoderTest, edition2RefusalsNameTheRecord) {
+    const std::vector<std::uint8_t> wind = fileBytes("g2_simple.grb2");
+    const auto joined = [&](const std::vector<std::uint8_t>& bad) {
+        std::vector<std::uint8_t> bytes = wind;
+        bytes.insert(bytes.end(), bad.begin(), bad.end());
+        return bytes;
+    };
+    std::vector<std::uint8_t> truncated(wind.begin(), wind.begin() + 400);
+    std::vector<std::uint8_t> damaged = wind;
+    for (std::size_t k = 40; k < 120; ++k) damaged[k] = std::uint8_t(k * 7);
+    const struct {
+        std::vector<std::uint8_t> bytes;
+        const char* error;
+        std::size_t kept = 1; // records before the refused one
+    } cases[] = {
+        {joined(fileBytes("g2_reduced.grb2")), "record 2: grid type reduced_gg is not read"},
+        {joined(fileBytes("g2_rotated.grb2")), "record 2: grid type rotated_ll is not read"},
+        {joined(truncated), "record 2: truncated edition-2 message"},
+        {joined(damaged), "record 2: damaged edition-2 message"},
+        // Complex packing whose group counts pass the values: an ecCodes check inside.
+        {joined(fileBytes("g2_complex_damaged.grb2")), "record 2: damaged edition-2 message"},
+        // Complex packing whose groups claim more bits than the data section holds.
+        {joined(fileBytes("g2_complex_overrun.grb2")),
+         "record 2: damaged edition-2 message (packed values pass the data section)"},
+        // Two fields in one message, the second damaged: the first is kept with its values.
+        {joined(fileBytes("g2_multi_damaged.grb2")), "record 3: damaged edition-2 message", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.error);
+        Decoding d;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(d.bytes(c.bytes));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_EQ(d.error.rfind(c.error, 0), 0u) << d.error;
+        ASSERT_EQ(d.records.size(), c.kept);
+        for (const GribRecord& r : d.records) EXPECT_EQ(r.values.size(), r.valueCount);
+    }
+}
+
+// The wind store's reading: only the wind's values are expanded, with progress per message.
+TEST(gribDecoderTest, edition2WindValuesOnlyWithProgress) {
+    Decoding d;
+    d.decoder.setWindValuesOnly(true);
+    std::vector<std::pair<std::size_t, std::size_t>> progress;
+    d.decoder.setProgress(
+        [&](std::size_t done, std::size_t total) { progress.emplace_back(done, total); });
+    ASSERT_TRUE(d.file("wind_junk.grb"));
+    ASSERT_EQ(d.records.size(), 3u);
+    EXPECT_STREQ(d.records[1].name, "t");
+    EXPECT_TRUE(d.records[1].values.empty());
+    EXPECT_EQ(d.records[1].valueCount, 16u * 31u);
+    EXPECT_EQ(d.decoder.expandedValueCount(), 2u * 16u * 11u);
+    const std::vector<std::pair<std::size_t, std::size_t>> expected = {{1, 3}, {2, 3}, {3, 3}};
+    EXPECT_EQ(progress, expected);
 }
 
 TEST(gribDecoderTest, recordFields) {
@@ -427,7 +536,8 @@ TEST(gribDumpCommandTest, listsAndJson) {
         run(std::string(NAVOREL_CLI) + " grib dump " + kDir + "wind_junk.grb 2>/dev/null", status);
     EXPECT_EQ(status, 0);
     EXPECT_NE(out.find("1 UGRD 2014-03-12 18h forecast 6 hr nx 16 ny 11 lon -10 5 di 1 lat 40 "
-                       "50 dj 1\n2 VGRD"),
+                       "50 dj 1\n2 t 2007-03-23 12h forecast 0 hr nx 16 ny 31 lon 0 30 di 2 "
+                       "lat 0 60 dj 2\n3 VGRD"),
               std::string::npos)
         << out;
 

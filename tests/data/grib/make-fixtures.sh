@@ -3,4 +3,5 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 /usr/bin/python3 make-fixtures.py
-ls -l *.grb
+/usr/bin/python3 make-grib2-fixtures.py
+ls -l *.grb *.grb2
