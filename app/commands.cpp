@@ -8,12 +8,14 @@
 #include "app/startup.h"
 #include "core/datetime.h"
 #include "geo/gpx.h"
+#include "weather/grib.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QProgressDialog>
 
 namespace navorel::app {
 
@@ -379,13 +381,23 @@ void Commands::warnFile(const QString& path, const std::string& error) {
 
 void Commands::openGrib() {
     Settings& s = data_.config.settings;
-    const QString path = chooseFile({false, text(236), folder(s.folders.gribs),
-                                     "Grib (*.grb *.bz2);;Grib (*.bz2);;Grib (*.grb)", "grb"});
+    const QString path =
+        chooseFile({false, text(236), folder(s.folders.gribs), kGribFilter, "grb"});
     if (path.isEmpty()) return;
     chart_.stopRouting(); // the routing reads the store
+    // A large forecast takes a while: its messages are counted in a progress dialog.
+    QProgressDialog progress(text(236), QString(), 0, 0, &chart_);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    gribDecoder().setProgress([&progress](std::size_t done, std::size_t total) {
+        progress.setMaximum(static_cast<int>(total));
+        progress.setValue(static_cast<int>(done));
+    });
     std::string display, loaded, error;
     const GribLoadStatus status = openGribFile(local(path), data_.wind, data_.windColors,
                                                data_.texts, s.routing, display, loaded, &error);
+    gribDecoder().setProgress({});
+    progress.reset();
     if (status != GribLoadStatus::Ok) {
         warnFile(path, status == GribLoadStatus::BadGrid ? data_.texts.text(225) : error);
         return;

@@ -20,6 +20,11 @@ class ChartWidget;
 struct AppData;
 struct RoutingParametersOutcome;
 
+// The forecast files the open-file dialogs offer: GRIB editions 1 and 2, plain or bzip2.
+inline constexpr const char* kGribFilter =
+    "Grib (*.grb *.grib *.grb2 *.grib2 *.bz2);;Grib (*.bz2);;"
+    "Grib (*.grb *.grib *.grb2 *.grib2)";
+
 // Toolbar commands keep their button's index; the commands of keys alone follow from 100.
 enum CommandId : int {
     kClock = 6,

@@ -1,6 +1,7 @@
 // navorel: the desktop program. Loads the program folder, then shows the chart window, or
 // with --screenshot draws the chart into a PNG file and exits.
 #include "app/chart_view.h"
+#include "app/commands.h"
 #include "app/main_window.h"
 #include "app/splash_window.h"
 #include "core/atomic_file.h"
@@ -125,10 +126,7 @@ int runWindow(QApplication& application, navorel::app::AppData& data) {
                    QString::fromStdString(folderPath(data.folder, folderSetting)), filter)
             .toStdString();
     };
-    hooks.chooseGrib = [&] {
-        return openFile(236, settings.folders.gribs,
-                        "Grib (*.grb *.grib *.grb2 *.grib2 *.bz2);;Grib (*.bz2);;Grib (*.grb *.grib *.grb2 *.grib2)");
-    };
+    hooks.chooseGrib = [&] { return openFile(236, settings.folders.gribs, app::kGribFilter); };
     hooks.choosePolar = [&] { return openFile(237, settings.folders.polars, "Polar (*.pol)"); };
     hooks.inform = [&](const std::string& message) {
         splash.hide();
