@@ -86,18 +86,6 @@ std::string cutUtf8(std::string_view s, std::size_t limit) {
     return std::string(s.substr(0, n));
 }
 
-double numberOf(const IniTarget& target) {
-    return std::visit(
-        [](auto* p) -> double {
-            using T = std::remove_pointer_t<decltype(p)>;
-            if constexpr (std::is_same_v<T, std::string>)
-                return 0;
-            else
-                return static_cast<double>(*p);
-        },
-        target);
-}
-
 void setNumber(const IniTarget& target, double value) {
     std::visit(
         [value](auto* p) {
@@ -122,6 +110,22 @@ int truncatedInt(double v) {
 }
 
 } // namespace
+
+double heldNumber(const IniTarget& target) {
+    return std::visit(
+        [](auto* p) -> double {
+            using T = std::remove_pointer_t<decltype(p)>;
+            if constexpr (std::is_same_v<T, std::string>)
+                return 0;
+            else
+                return static_cast<double>(*p);
+        },
+        target);
+}
+
+void storeNumber(const IniTarget& target, double value) {
+    if (!std::holds_alternative<std::string*>(target)) setNumber(target, value);
+}
 
 bool iniNameEquals(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -323,11 +327,11 @@ void readBinding(const IniFile& ini, const IniBinding& b) {
 std::string bindingValueText(const IniBinding& b) {
     switch (b.kind) {
     case IniKind::Bool:
-        return numberOf(b.target) != 0 ? "1" : "0";
+        return heldNumber(b.target) != 0 ? "1" : "0";
     case IniKind::Int:
-        return std::to_string(truncatedInt(numberOf(b.target)));
+        return std::to_string(truncatedInt(heldNumber(b.target)));
     case IniKind::Real:
-        return formatIniReal(numberOf(b.target));
+        return formatIniReal(heldNumber(b.target));
     case IniKind::Text:
         if (auto* s = std::get_if<std::string*>(&b.target)) return **s;
         return {};

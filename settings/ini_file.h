@@ -103,6 +103,11 @@ struct IniBinding {
     bool readOnly = false;         // read but never written back
 };
 
+// The number a target holds (0 for a text), and a number stored into a target (a text target
+// is left as it is).
+double heldNumber(const IniTarget& target);
+void storeNumber(const IniTarget& target, double value);
+
 // Reads the binding's key into its target, with its fallback.
 void readBinding(const IniFile& ini, const IniBinding& binding);
 // Writes the target's value under the binding's key (read-only bindings included: the caller

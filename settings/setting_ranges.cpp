@@ -202,32 +202,6 @@ bool isWholeNumberText(std::string_view text) {
     return true;
 }
 
-double heldValue(const IniTarget& target) {
-    return std::visit(
-        [](auto* p) -> double {
-            using V = std::remove_pointer_t<decltype(p)>;
-            if constexpr (std::is_same_v<V, std::string>)
-                return 0;
-            else
-                return static_cast<double>(*p);
-        },
-        target);
-}
-
-void storeValue(const IniTarget& target, double v) {
-    std::visit(
-        [v](auto* p) {
-            using V = std::remove_pointer_t<decltype(p)>;
-            if constexpr (std::is_same_v<V, bool>)
-                *p = v != 0;
-            else if constexpr (std::is_same_v<V, std::string>)
-                (void)p;
-            else
-                *p = static_cast<V>(v);
-        },
-        target);
-}
-
 } // namespace
 
 std::span<const SettingRange> settingRanges() {
@@ -278,13 +252,13 @@ bool parseSettingValue(const SettingRange& r, std::string_view text, double& val
 bool clampToRange(const IniBinding& binding) {
     const SettingRange* r = findSettingRange(binding.section, binding.key);
     if (!r || binding.kind == IniKind::Text) return false;
-    const double held = heldValue(binding.target);
+    const double held = heldNumber(binding.target);
     double v = held;
     if (std::isnan(v)) v = binding.fallback;
     if (v < r->min) v = r->min;
     if (v > r->max) v = r->max;
     if (v == held) return false;
-    storeValue(binding.target, v);
+    storeNumber(binding.target, v);
     return true;
 }
 

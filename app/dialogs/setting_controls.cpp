@@ -24,30 +24,6 @@ namespace navorel::app {
 
 namespace {
 
-double heldNumber(const IniTarget& target) {
-    return std::visit(
-        [](auto* p) -> double {
-            using V = std::remove_pointer_t<decltype(p)>;
-            if constexpr (std::is_same_v<V, std::string>)
-                return 0;
-            else
-                return static_cast<double>(*p);
-        },
-        target);
-}
-
-void storeNumber(const IniTarget& target, double v) {
-    std::visit(
-        [v](auto* p) {
-            using V = std::remove_pointer_t<decltype(p)>;
-            if constexpr (std::is_same_v<V, bool>)
-                *p = v != 0;
-            else if constexpr (!std::is_same_v<V, std::string>)
-                *p = static_cast<V>(v);
-        },
-        target);
-}
-
 // Copies the value of one target into another of the same type.
 void copyTarget(const IniTarget& from, const IniTarget& to) {
     std::visit(
