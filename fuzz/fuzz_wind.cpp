@@ -20,11 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return true;
     }();
     (void)quiet;
-    std::vector<GribRecord> records;
-    std::string error;
-    decodeGribBuffer(data, size, records, error);
+    // As the program loads a forecast: sized from the headers, then decoded.
     WindStore store;
-    if (store.loadRecords(records, buildRamp(builtinWindScale(), kDefaultSeaColor)) !=
+    if (store.loadGribBuffer(data, size, buildRamp(builtinWindScale(), kDefaultSeaColor)) !=
         GribLoadStatus::Ok)
         return 0;
     store.applyLag(5);

@@ -202,6 +202,26 @@ FrameGeometry frameGeometry(const WindFrame& frame) {
 
 GribLoadStatus WindStore::loadGrib(const std::string& path, const WindColorRamp& ramp,
                                    std::string* error) {
+    return loadDecoded(
+        [&path](GribDecoder& decoder, std::vector<GribRecord>& records, std::string& text,
+                const GribHeaderCheck& check) {
+            return decoder.readFile(path, records, text, check);
+        },
+        ramp, error);
+}
+
+GribLoadStatus WindStore::loadGribBuffer(const std::uint8_t* data, std::size_t size,
+                                         const WindColorRamp& ramp, std::string* error) {
+    return loadDecoded(
+        [data, size](GribDecoder& decoder, std::vector<GribRecord>& records, std::string& text,
+                     const GribHeaderCheck& check) {
+            return decoder.readBuffer(data, size, records, text, check);
+        },
+        ramp, error);
+}
+
+GribLoadStatus WindStore::loadDecoded(const GribReader& read, const WindColorRamp& ramp,
+                                      std::string* error) {
     // The store is sized from the headers of the file before the decoder expands any value.
     std::vector<GribRecord> records;
     std::string text;
@@ -214,9 +234,9 @@ GribLoadStatus WindStore::loadGrib(const std::string& path, const WindColorRamp&
     // The store keeps the wind alone: other edition-2 fields are listed, not expanded.
     GribDecoder& decoder = gribDecoder();
     decoder.setWindValuesOnly(true);
-    const bool read = decoder.readFile(path, records, text, check);
+    const bool ok = read(decoder, records, text, check);
     decoder.setWindValuesOnly(false);
-    if (!read) {
+    if (!ok) {
         if (error) *error = text;
         if (text.empty()) return planned;
         return text.rfind(kGribTooLarge, 0) == 0 ? GribLoadStatus::TooLarge

@@ -6,11 +6,13 @@
 // A store is built whole by loadGrib and then only read; every per-frame geometry the
 // sampler needs is computed at load, so any number of threads may sample one store at once.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "core/datetime.h"
 #include "weather/color_table.h"
+#include "weather/grib.h"
 
 namespace navorel {
 
@@ -75,6 +77,9 @@ class WindStore {
     // `error` (when given) receives the decoder's error text.
     GribLoadStatus loadGrib(const std::string& path, const WindColorRamp& ramp,
                             std::string* error = nullptr);
+    // The same from the bytes of a GRIB file.
+    GribLoadStatus loadGribBuffer(const std::uint8_t* data, std::size_t size,
+                                  const WindColorRamp& ramp, std::string* error = nullptr);
     // The same from records already decoded (in file order).
     GribLoadStatus loadRecords(const std::vector<GribRecord>& records, const WindColorRamp& ramp);
     // The store of start-up without a GRIB: no frames.
@@ -114,6 +119,12 @@ class WindStore {
     int droppedFrames() const { return dropped_; }
 
   private:
+    // Decodes through `read` (a file or a buffer), sized from the headers first.
+    using GribReader = std::function<bool(GribDecoder&, std::vector<GribRecord>&, std::string&,
+                                          const GribHeaderCheck&)>;
+    GribLoadStatus loadDecoded(const GribReader& read, const WindColorRamp& ramp,
+                               std::string* error);
+
     void computeTimes();
 
     std::vector<WindFrame> frames_;
