@@ -1,6 +1,7 @@
 #include "app/chart_widget.h"
 
 #include "app/commands.h"
+#include "app/gps_link.h"
 #include "app/interface_sounds.h"
 #include "app/thread_handover.h"
 #include "core/datetime.h"
@@ -25,6 +26,41 @@ ChartWidget::ChartWidget(AppData& data, QWidget* parent)
     display_.time = now().dayNumber; // until a forecast is shown
     commands_ = new Commands(data_, *this);
     sounds_ = new InterfaceSounds(this);
+    gps_ = new GpsLink(this);
+    data_.gpsLink = gps_;
+    gps_->onFix = [this](const GpsFix& fix) {
+        if (!fix.hasPosition()) return;
+        AppData::BoatFix& boat = data_.boat;
+        boat.valid = true;
+        boat.lat = fix.lat;
+        boat.lon = fix.lon;
+        if (fix.hasSpeed()) boat.speed = fix.speed;
+        if (fix.hasCourse()) boat.course = fix.course;
+        // The boat is part of the cached chart.
+        if (data_.config.settings.com.showBoat && !polarView_) redrawChart();
+        statusChanged();
+    };
+    gps_->onEvent = [this](int code) { gpsEvent(code); };
+}
+
+void ChartWidget::openGps() {
+    const ComSettings& com = data_.config.settings.com;
+    if (com.device.empty()) return;
+    gps_->open(QString::fromStdString(com.device), com.baudRate, com.parity);
+}
+
+void ChartWidget::gpsEvent(int code) {
+    if (code == kGpsRead) return;
+    data_.gpsOpen = gps_->isOpen();
+    if (!gps_->lastError().isEmpty())
+        std::fprintf(stderr, "%s\n", gps_->lastError().toLocal8Bit().constData());
+    statusChanged();
+}
+
+void ChartWidget::restoreFirstWaypoint() {
+    if (!startedFromBoat_) return;
+    startedFromBoat_ = false;
+    setFromBoat(data_.route, false, {}, data_.config.settings.routing, data_.finestTests.get());
 }
 
 ChartWidget::~ChartWidget() {
@@ -37,6 +73,7 @@ void ChartWidget::stopRouting() {
     control_.cancel = true;
     control_.status = 2;
     if (worker_.joinable()) worker_.join();
+    restoreFirstWaypoint();
 }
 
 void ChartWidget::leaveEvent(QEvent*) {
@@ -181,6 +218,7 @@ void ChartWidget::dataLoaded() {
     commands_->refresh();
     if (data_.firstRun && width() > 0) setUpView(view_, data_, width(), height(), true);
     redrawChart();
+    openGps();
 }
 
 void ChartWidget::redrawChart() {
@@ -404,6 +442,14 @@ bool ChartWidget::startRouting() {
             this, [this, f = std::move(front)]() mutable { addLiveFront(std::move(f)); },
             Qt::QueuedConnection);
     };
+    // "Start from the boat": the first waypoint is the boat's position for this run.
+    if (data_.config.settings.routing.fromBoat && data_.boat.valid &&
+        !data_.route.waypoints.empty()) {
+        setFromBoat(data_.route, true,
+                    {static_cast<float>(data_.boat.lon), static_cast<float>(data_.boat.lat)},
+                    data_.config.settings.routing, data_.finestTests.get());
+        startedFromBoat_ = true;
+    }
     RunSetup setup = makeRunSetup(data_, control_, std::move(afterFront));
     worker_ = std::thread([this, setup]() mutable {
         auto result = std::make_shared<RoutingResult>();
@@ -441,6 +487,7 @@ void ChartWidget::finishRouting(std::shared_ptr<RoutingResult> result) {
     if (!running_) return; // a run dropped by clearResult
     if (worker_.joinable()) worker_.join();
     running_ = false;
+    restoreFirstWaypoint();
     liveFronts_.clear();
     if (result->refusal != RunRefusal::None) {
         if (result->refusal != RunRefusal::Ignored)

@@ -19,6 +19,7 @@
 namespace navorel::app {
 
 class Commands;
+class GpsLink;
 class InterfaceSounds;
 
 class ChartWidget : public QWidget {
@@ -76,6 +77,10 @@ class ChartWidget : public QWidget {
     void stopRouting();
     // The last result published by the worker (null before the first run ends).
     const RoutingResult* result() const { return result_.get(); }
+    // The GPS link; a fix moves the boat, a change of the connection refreshes the status bar.
+    GpsLink& gps() { return *gps_; }
+    // Opens the link on the configured source ([Com] Device); nothing when none is set.
+    void openGps();
     // Fronts drawn while the last run went on.
     int liveFrontCount() const { return liveFrontCount_; }
 
@@ -104,6 +109,9 @@ class ChartWidget : public QWidget {
     // Re-centres the view on the step shown when the panel's follow button is on.
     void followStep();
     void statusChanged();
+    void gpsEvent(int code);
+    // Puts the route's first waypoint back after a run started from the boat.
+    void restoreFirstWaypoint();
 
     AppData& data_;
     DisplayState display_;
@@ -119,6 +127,8 @@ class ChartWidget : public QWidget {
     Toolbar toolbar_;
     Commands* commands_ = nullptr;
     InterfaceSounds* sounds_ = nullptr;
+    GpsLink* gps_ = nullptr;
+    bool startedFromBoat_ = false; // the route's first waypoint is the boat for this run
     QPointF mouse_{-1000, -1000};
     bool overBoat_ = false;
     bool dragging_ = false;

@@ -57,6 +57,7 @@ void MainWindow::refreshStatus() {
     StatusPlace place;
     place.known = chart_->mousePosition(place.lon, place.lat);
     place.shoreLevel = chart_->view().level;
+    place.gpsOpen = data_.gpsOpen;
     const auto texts = statusTexts(data_, chart_->display(), place);
     for (int i = 0; i < kStatusParts; ++i) {
         const QString text = QString::fromStdString(texts[static_cast<std::size_t>(i)]);

@@ -183,7 +183,7 @@ bool runStartupSequence(AppData& d, const StartupHooks& hooks, std::string& erro
         return false;
     }
     d.log.step("Polar = OK");
-    // The GPS link opens here when the serial port is configured; the last fix starts at 0.
+    // The last fix starts at 0; the window opens the GPS link on [Com] Device once it shows.
     d.boat = {};
     d.log.step("GPS = OK");
     return true;

@@ -26,6 +26,8 @@
 
 namespace navorel::app {
 
+class GpsLink;
+
 struct AppData {
     std::string folder;
     StartupLog log;
@@ -59,7 +61,9 @@ struct AppData {
         bool valid = false; // no fix has come yet
         double lon = 0, lat = 0, speed = 0, course = 0;
     } boat;
-    bool firstRun = false; // this run is the first opening of the program folder
+    bool gpsOpen = false;       // the GPS link is reading its source
+    GpsLink* gpsLink = nullptr; // the window's link, when there is a window
+    bool firstRun = false;      // this run is the first opening of the program folder
     // A start time chosen in the routing parameters (day number, UTC); otherwise a routing
     // starts at the time of the record shown.
     bool startChosen = false;

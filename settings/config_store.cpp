@@ -119,6 +119,7 @@ std::vector<IniBinding> ConfigStore::bindings() {
         {W, "OptionsX", K::Int, &s.window.optionsX, 0},
         {W, "OptionsY", K::Int, &s.window.optionsY, 0},
         {"Com", "Port", K::Int, &s.com.port, 1},
+        text("Com", "Device", &s.com.device, ""),
         {"Com", "BaudRate", K::Int, &s.com.baudRate, 4800},
         {"Com", "Parity", K::Int, &s.com.parity, 0},
         {"Com", "ShowBoat", K::Bool, &s.com.showBoat, 1},
@@ -198,8 +199,8 @@ std::vector<IniBinding> ConfigStore::bindings() {
         list.push_back(r(R, key));
     list.push_back({R, "TimestepMax", K::Int, &s.routingDisplay.timestepMax, 60});
     for (const char* key :
-         {"Currents", "CounterCurrent", "AvoidCoasts", "CoastsQuality", "AvoidBarriers",
-          "AvoidTss", "NbInitialAngles", "InitialAngles", "NbFurtherAngles", "FurtherAngles"})
+         {"Currents", "CounterCurrent", "AvoidCoasts", "CoastsQuality", "AvoidBarriers", "AvoidTss",
+          "NbInitialAngles", "InitialAngles", "NbFurtherAngles", "FurtherAngles"})
         list.push_back(r(R, key));
     for (const char* key :
          {"AutoNbInitialAngles", "AutoInitialAngles", "AutoNbFurtherAngles", "AutoFurtherAngles"})

@@ -63,7 +63,8 @@ struct WindowSettings {
 };
 
 struct ComSettings {
-    int port = 1; // used as "COM%d"
+    int port = 1;       // used as "COM%d"; kept for older files
+    std::string device; // the GPS source: a device path, "tcp:HOST:PORT" or "udp:PORT"
     int baudRate = 4800;
     int parity = 0; // 0 none, 1 odd, 2 even
     bool showBoat = true;

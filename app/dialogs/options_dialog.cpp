@@ -1,5 +1,7 @@
 #include "app/dialogs/options_dialog.h"
 
+#include "app/gps_link.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -7,6 +9,7 @@
 #include <QListWidget>
 #include <QMoveEvent>
 #include <QPushButton>
+#include <QSerialPortInfo>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -20,6 +23,10 @@ constexpr const char* M = "Map";
 constexpr const char* T = "Toolbar";
 constexpr const char* Wi = "Winds";
 constexpr const char* R = "Routing";
+
+// The rates the GPS page offers, in this order.
+constexpr int kGpsBaudRates[] = {150,   300,   600,   1200,   2400,   4800,   9600,
+                                 19200, 38400, 57600, 115200, 230400, 460800, 921600};
 
 enum Custom { kLanguage = 1, kTssList, kSerialPort, kBaudRate, kParity, kConnect };
 
@@ -118,34 +125,65 @@ OptionsDialog::OptionsDialog(AppData& data, std::function<void()> relabelWindow,
             column->addLayout(buttons);
             return box;
         }
-        case kSerialPort:
-        case kBaudRate:
-        case kParity: {
-            // The GPS link is not built yet: its choices are shown, disabled.
+        case kSerialPort: {
+            // The devices this machine lists, or any path, tcp:HOST:PORT or udp:PORT typed in.
             auto* combo = new QComboBox(page);
-            const ComSettings& com = data_.config.settings.com;
-            if (id == kSerialPort) combo->addItem(QStringLiteral("COM%1").arg(com.port));
-            if (id == kBaudRate) combo->addItem(QString::number(com.baudRate));
-            if (id == kParity) {
-                for (int i = 0; i < 3; ++i) combo->addItem(QString());
-                pages.addText([combo](const LanguageTable& t) {
-                    for (int i = 0; i < 3; ++i)
-                        combo->setItemText(i, QString::fromStdString(t.text(112 + i)));
-                });
-                combo->setCurrentIndex(std::clamp(com.parity, 0, 2));
-            }
-            combo->setEnabled(false);
+            combo->setEditable(true);
+            for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+                combo->addItem(info.systemLocation());
+            combo->setCurrentText(QString::fromStdString(edited_.settings.com.device));
+            connect(combo, &QComboBox::currentTextChanged, this, [this](const QString& text) {
+                edited_.settings.com.device = text.trimmed().toStdString();
+            });
+            return combo;
+        }
+        case kBaudRate: {
+            auto* combo = new QComboBox(page);
+            for (int rate : kGpsBaudRates) combo->addItem(QString::number(rate));
+            const QString current = QString::number(edited_.settings.com.baudRate);
+            if (combo->findText(current) < 0) combo->addItem(current);
+            combo->setCurrentText(current);
+            connect(combo, &QComboBox::currentTextChanged, this,
+                    [this](const QString& text) { edited_.settings.com.baudRate = text.toInt(); });
+            return combo;
+        }
+        case kParity: {
+            auto* combo = new QComboBox(page);
+            for (int i = 0; i < 3; ++i) combo->addItem(QString());
+            pages.addText([combo](const LanguageTable& t) {
+                for (int i = 0; i < 3; ++i)
+                    combo->setItemText(i, QString::fromStdString(t.text(112 + i)));
+            });
+            combo->setCurrentIndex(std::clamp(edited_.settings.com.parity, 0, 2));
+            connect(combo, &QComboBox::currentIndexChanged, this,
+                    [this](int index) { edited_.settings.com.parity = index; });
             return combo;
         }
         case kConnect: {
             auto* box = new QWidget(page);
             auto* line = new QHBoxLayout(box);
             line->setContentsMargins(0, 0, 0, 0);
-            auto* connectButton = text(new QPushButton(box), 119);
-            connectButton->setEnabled(false);
-            line->addWidget(connectButton);
-            line->addWidget(text(new QLabel(box), 116));
+            connect_ = new QPushButton(box);
+            connect_->setObjectName(QStringLiteral("gpsConnect"));
+            gpsStatus_ = new QLabel(box);
+            gpsStatus_->setObjectName(QStringLiteral("gpsStatus"));
+            line->addWidget(connect_);
+            line->addWidget(gpsStatus_);
             line->addStretch();
+            pages.addText([this](const LanguageTable&) { showGpsState(); });
+            if (GpsLink* link = data_.gpsLink) {
+                connect(connect_, &QPushButton::clicked, this, [this, link] {
+                    if (link->isOpen()) {
+                        link->close();
+                        return;
+                    }
+                    const ComSettings& com = edited_.settings.com;
+                    link->open(QString::fromStdString(com.device), com.baudRate, com.parity);
+                });
+                link->onStateChanged = [this] { showGpsState(); };
+            } else {
+                connect_->setEnabled(false);
+            }
             return box;
         }
         default:
@@ -179,7 +217,18 @@ OptionsDialog::OptionsDialog(AppData& data, std::function<void()> relabelWindow,
     if (w.optionsX != 0 || w.optionsY != 0) move(w.optionsX, w.optionsY);
 }
 
-OptionsDialog::~OptionsDialog() = default;
+OptionsDialog::~OptionsDialog() {
+    if (data_.gpsLink) data_.gpsLink->onStateChanged = nullptr;
+}
+
+void OptionsDialog::showGpsState() {
+    const GpsLink* link = data_.gpsLink;
+    const bool open = link && link->isOpen();
+    connect_->setText(QString::fromStdString(data_.texts.text(open ? 118 : 119)));
+    QString status = QString::fromStdString(data_.texts.text(open ? 117 : 116));
+    if (link && !open && !link->lastError().isEmpty()) status += " - " + link->lastError();
+    gpsStatus_->setText(status);
+}
 
 void OptionsDialog::chooseLanguage(int index) {
     const std::string name = languages_->itemText(index).toStdString();
@@ -232,6 +281,10 @@ bool showOptions(AppData& data, QWidget* parent, std::function<void()> relabel) 
     const std::string oldColors = data.config.settings.winds.colors;
     const int oldSea = data.config.settings.map.colorSea;
     dialog.pages().writeBack(data.config);
+    // The GPS source and line are edited by the page's own lists.
+    data.config.settings.com.device = dialog.edited().com.device;
+    data.config.settings.com.baudRate = dialog.edited().com.baudRate;
+    data.config.settings.com.parity = dialog.edited().com.parity;
     const Settings& s = data.config.settings;
     if (s.winds.colors != oldColors || s.map.colorSea != oldSea) {
         if (s.winds.colors != oldColors)

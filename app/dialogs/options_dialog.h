@@ -12,6 +12,8 @@
 #include <memory>
 
 class QComboBox;
+class QLabel;
+class QPushButton;
 class QTabWidget;
 
 namespace navorel::app {
@@ -36,6 +38,8 @@ class OptionsDialog : public QDialog {
   private:
     void chooseLanguage(int index);
     void relabel();
+    // The Connect button's caption and the status text for the link's state.
+    void showGpsState();
 
     AppData& data_;
     ConfigStore edited_;
@@ -43,6 +47,8 @@ class OptionsDialog : public QDialog {
     std::unique_ptr<SettingPages> pages_;
     QTabWidget* tabs_ = nullptr;
     QComboBox* languages_ = nullptr;
+    QPushButton* connect_ = nullptr;
+    QLabel* gpsStatus_ = nullptr;
 };
 
 // Opens the options dialog at OptionsX/Y on the tab last chosen in this run. True when it

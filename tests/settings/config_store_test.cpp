@@ -136,7 +136,7 @@ TEST(ConfigBindings, EveryKeyIsBoundOnceInSectionOrder) {
                          iniNameEquals(list[j].key, b.key))
                 << "twice: " << b.section << " " << b.key;
     }
-    EXPECT_EQ(list.size(), 171u);
+    EXPECT_EQ(list.size(), 172u);
 }
 
 TEST(ConfigSave, WritesTheValuesWithTheirEncodings) {
