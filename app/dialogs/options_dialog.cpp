@@ -193,10 +193,10 @@ OptionsDialog::OptionsDialog(AppData& data, std::function<void()> relabelWindow,
 
     tabs_ = new QTabWidget(this);
     tabs_->setUsesScrollButtons(false); // every tab in sight
-    for (const PageSpec& spec : optionPages()) {
-        QWidget* page = pages.buildPage(spec);
+    for (const PageSpec& entry : optionPages()) {
+        QWidget* page = pages.buildPage(entry);
         const int index = tabs_->addTab(page, QString());
-        pages.addText([this, index, id = spec.tabTextId](const LanguageTable& t) {
+        pages.addText([this, index, id = entry.tabTextId](const LanguageTable& t) {
             tabs_->setTabText(index, QString::fromStdString(t.text(id)));
         });
     }

@@ -242,9 +242,9 @@ RoutingParametersDialog::RoutingParametersDialog(AppData& data, QWidget* parent)
 
     tabs_ = new QTabWidget(this);
     tabs_->setUsesScrollButtons(false); // every tab in sight
-    for (const PageSpec& spec : routingPages()) {
-        const int index = tabs_->addTab(pages.buildPage(spec), QString());
-        pages.addText([this, index, id = spec.tabTextId](const LanguageTable& t) {
+    for (const PageSpec& entry : routingPages()) {
+        const int index = tabs_->addTab(pages.buildPage(entry), QString());
+        pages.addText([this, index, id = entry.tabTextId](const LanguageTable& t) {
             tabs_->setTabText(index, qs(t.text(id)));
         });
     }

@@ -79,7 +79,7 @@ FileChoosers& fileChoosers() {
 }
 
 struct SettingPages::Field {
-    ControlSpec spec;
+    ControlSpec item;
     IniBinding binding{};
     const SettingRange* range = nullptr;
     QWidget* widget = nullptr; // line edit, check box, combo box, path label
@@ -112,36 +112,36 @@ QWidget* SettingPages::buildPage(const PageSpec& page) {
     auto* grid = new QGridLayout(widget);
     grid->setHorizontalSpacing(8);
     int row = -1, cell = 0;
-    for (const ControlSpec& spec : page.controls) place(grid, spec, row, cell, widget);
+    for (const ControlSpec& item : page.controls) place(grid, item, row, cell, widget);
     grid->setRowStretch(row + 1, 1);
     grid->setColumnStretch(grid->columnCount(), 1);
     return widget;
 }
 
-void SettingPages::place(QGridLayout* grid, const ControlSpec& spec, int& row, int& cell,
+void SettingPages::place(QGridLayout* grid, const ControlSpec& item, int& row, int& cell,
                          QWidget* page) {
-    if (spec.sameRow && row >= 0)
+    if (item.sameRow && row >= 0)
         ++cell;
     else {
         ++row;
         cell = 0;
     }
     const int col = cell * 3;
-    const int id = spec.textId;
+    const int id = item.textId;
     const auto labelled = [this, id](auto* w) {
         if (id >= 0) addText([w, id](const LanguageTable& t) { w->setText(qs(t.text(id))); });
         return w;
     };
 
     auto field = std::make_unique<Field>();
-    field->spec = spec;
-    if (spec.section && !edited_.findBinding(spec.section, spec.key, field->binding))
-        field->spec.section = nullptr; // not a key of Config.ini: shown but never stored
-    if (field->spec.section) field->range = findSettingRange(spec.section, spec.key);
+    field->item = item;
+    if (item.section && !edited_.findBinding(item.section, item.key, field->binding))
+        field->item.section = nullptr; // not a key of Config.ini: shown but never stored
+    if (field->item.section) field->range = findSettingRange(item.section, item.key);
     Field& f = *field;
-    const bool bound = f.spec.section != nullptr;
+    const bool bound = f.item.section != nullptr;
 
-    switch (spec.kind) {
+    switch (item.kind) {
     case ControlKind::Heading: {
         QLabel* label = labelled(new QLabel(page));
         QFont font = label->font();
@@ -169,12 +169,12 @@ void SettingPages::place(QGridLayout* grid, const ControlSpec& spec, int& row, i
         grid->addWidget(edit, row, col + 1);
         std::string after;
         if (f.range) {
-            const double max = spec.maxOf
-                                   ? std::min<double>(f.range->max, spec.maxOf(edited_.settings))
+            const double max = item.maxOf
+                                   ? std::min<double>(f.range->max, item.maxOf(edited_.settings))
                                    : f.range->max;
             after = rangeLabel(f.range->min, max, f.range->kind == IniKind::Real);
         }
-        if (*spec.unit) after += (after.empty() ? "" : " ") + std::string(spec.unit);
+        if (*item.unit) after += (after.empty() ? "" : " ") + std::string(item.unit);
         if (!after.empty()) grid->addWidget(new QLabel(qs(after), page), row, col + 2);
         QObject::connect(edit, &QLineEdit::editingFinished, edit,
                          [this, &f] { commit(f, nullptr); });
@@ -183,8 +183,8 @@ void SettingPages::place(QGridLayout* grid, const ControlSpec& spec, int& row, i
     case ControlKind::Combo: {
         if (id >= 0) grid->addWidget(labelled(new QLabel(page)), row, col);
         auto* combo = new QComboBox(page);
-        for (const Choice& c : spec.choices) combo->addItem(QString(), QString(c.value));
-        addText([combo, choices = spec.choices](const LanguageTable& t) {
+        for (const Choice& c : item.choices) combo->addItem(QString(), QString(c.value));
+        addText([combo, choices = item.choices](const LanguageTable& t) {
             for (std::size_t i = 0; i < choices.size(); ++i)
                 combo->setItemText(static_cast<int>(i), qs(t.text(choices[i].textId)));
         });
@@ -200,8 +200,8 @@ void SettingPages::place(QGridLayout* grid, const ControlSpec& spec, int& row, i
         auto* line = new QHBoxLayout(box);
         line->setContentsMargins(0, 0, 0, 0);
         f.group = new QButtonGroup(box);
-        for (std::size_t i = 0; i < spec.choices.size(); ++i) {
-            const int textId = spec.choices[i].textId;
+        for (std::size_t i = 0; i < item.choices.size(); ++i) {
+            const int textId = item.choices[i].textId;
             auto* button = new QRadioButton(box);
             addText(
                 [button, textId](const LanguageTable& t) { button->setText(qs(t.text(textId))); });
@@ -276,7 +276,7 @@ void SettingPages::place(QGridLayout* grid, const ControlSpec& spec, int& row, i
     }
     case ControlKind::Custom: {
         if (id >= 0) grid->addWidget(labelled(new QLabel(page)), row, col);
-        QWidget* custom = makeCustom ? makeCustom(spec.customId, page) : nullptr;
+        QWidget* custom = makeCustom ? makeCustom(item.customId, page) : nullptr;
         if (custom) grid->addWidget(custom, row, col + 1, 1, 2);
         break;
     }
@@ -291,7 +291,7 @@ void SettingPages::show(Field& f) {
     const QSignalBlocker blocker(f.widget);
     const IniBinding& b = f.binding;
     const QString text = qs(bindingValueText(b));
-    switch (f.spec.kind) {
+    switch (f.item.kind) {
     case ControlKind::Check:
         static_cast<QCheckBox*>(f.widget)->setChecked(heldNumber(b.target) != 0);
         break;
@@ -312,8 +312,8 @@ void SettingPages::show(Field& f) {
     case ControlKind::Radio: {
         // The value's button, else the first one.
         int chosen = 0;
-        for (std::size_t i = 0; i < f.spec.choices.size(); ++i)
-            if (text == f.spec.choices[i].value) chosen = static_cast<int>(i);
+        for (std::size_t i = 0; i < f.item.choices.size(); ++i)
+            if (text == f.item.choices[i].value) chosen = static_cast<int>(i);
         f.group->button(chosen)->setChecked(true);
         break;
     }
@@ -346,7 +346,7 @@ void SettingPages::reload() {
 bool SettingPages::commit(Field& f, QString* reasonOut) {
     const IniBinding& b = f.binding;
     std::string reason;
-    switch (f.spec.kind) {
+    switch (f.item.kind) {
     case ControlKind::Check:
         storeNumber(b.target, static_cast<QCheckBox*>(f.widget)->isChecked() ? 1 : 0);
         break;
@@ -357,22 +357,22 @@ bool SettingPages::commit(Field& f, QString* reasonOut) {
         if (!f.range)
             reason = "no range";
         else if (parseSettingValue(*f.range, text, value, reason)) {
-            if (f.spec.maxOf && value > f.spec.maxOf(edited_.settings))
+            if (f.item.maxOf && value > f.item.maxOf(edited_.settings))
                 reason = std::string(b.section) + "." + b.key + " takes at most " +
-                         std::to_string(f.spec.maxOf(edited_.settings));
-            else if (f.spec.rule)
-                reason = f.spec.rule(edited_.settings, value);
+                         std::to_string(f.item.maxOf(edited_.settings));
+            else if (f.item.rule)
+                reason = f.item.rule(edited_.settings, value);
         }
         if (reason.empty()) storeNumber(b.target, value);
         break;
     }
     case ControlKind::Combo:
     case ControlKind::Radio: {
-        const int index = f.spec.kind == ControlKind::Combo
+        const int index = f.item.kind == ControlKind::Combo
                               ? static_cast<QComboBox*>(f.widget)->currentIndex()
                               : f.group->checkedId();
-        if (index < 0 || index >= static_cast<int>(f.spec.choices.size())) break;
-        const char* value = f.spec.choices[static_cast<std::size_t>(index)].value;
+        if (index < 0 || index >= static_cast<int>(f.item.choices.size())) break;
+        const char* value = f.item.choices[static_cast<std::size_t>(index)].value;
         if (b.kind == IniKind::Text)
             *std::get<std::string*>(b.target) = value;
         else
@@ -398,8 +398,8 @@ bool SettingPages::commit(Field& f, QString* reasonOut) {
         break;
     }
     const QString q = qs(reason);
-    if (f.spec.kind == ControlKind::Int || f.spec.kind == ControlKind::Real ||
-        f.spec.kind == ControlKind::File)
+    if (f.item.kind == ControlKind::Int || f.item.kind == ControlKind::Real ||
+        f.item.kind == ControlKind::File)
         mark(f.widget, q);
     if (reasonOut) *reasonOut = q;
     reason_->setText(q);
@@ -411,8 +411,8 @@ bool SettingPages::validate(QWidget*& field, QString& reason) {
     field = nullptr;
     for (auto& f : fields_) {
         QString why;
-        if (f->spec.kind != ControlKind::Int && f->spec.kind != ControlKind::Real &&
-            f->spec.kind != ControlKind::File)
+        if (f->item.kind != ControlKind::Int && f->item.kind != ControlKind::Real &&
+            f->item.kind != ControlKind::File)
             continue;
         if (!commit(*f, &why) && !field) {
             field = f->widget;

@@ -134,7 +134,7 @@ class SettingPages {
 
   private:
     struct Field;
-    void place(QGridLayout* grid, const ControlSpec& spec, int& row, int& cell, QWidget* page);
+    void place(QGridLayout* grid, const ControlSpec& item, int& row, int& cell, QWidget* page);
     bool commit(Field& f, QString* reason);
     void show(Field& f);
 
