@@ -200,6 +200,10 @@ int routeCommand(const Args& given) {
     if (!args.empty()) return fail("unexpected argument '" + args[0] + "'");
 
     std::string error;
+    // A bad time is refused before any file is read.
+    double start = 0;
+    if (!startText.empty() && !parseUtcTime(startText, start, error))
+        return fail("--start: " + error);
     if (demo && !givenFolder.empty()) return fail("--demo and --folder exclude each other");
     if (demo)
         folder = shippedProgramFolder(NAVOREL_DIST_DIR);
@@ -287,14 +291,10 @@ int routeCommand(const Args& given) {
     setup.current = haveCurrents ? &currents : nullptr;
     setup.control = &control;
     setup.route = &route;
-    double start = 0;
-    if (!startText.empty()) {
-        if (!parseUtcTime(startText, start, error)) return fail("--start: " + error);
-    } else if (!store.empty()) {
-        start = store.frameTimes()[static_cast<std::size_t>(store.currentFrame())];
-    } else {
-        start = now().dayNumber;
-    }
+    // Without --start, the run starts at the forecast's first record, or now.
+    if (startText.empty())
+        start = store.empty() ? now().dayNumber
+                              : store.frameTimes()[static_cast<std::size_t>(store.currentFrame())];
     setup.start = fromDayNumber(start);
     setup.reopenShoreline = [&](int level) {
         if (level != routingStore.level()) routingStore.openLevel(level);

@@ -39,4 +39,6 @@ if [ -d "$root/fuzz/seeds/$name" ]; then
     seeds=("$kept")
   fi
 fi
+# Memory that ecCodes loses when it refuses a damaged message is not ours to find.
+export LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 exec nice -n "${FUZZ_NICE:-0}" "$build/fuzz/fuzz_$name" "${options[@]}" "$corpus" "${seeds[@]}"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Prepares generated data that is not committed.
 #   scripts/setup-data.sh          builds every shoreline level missing from dist/Data/Gshhs/
-#   scripts/setup-data.sh --tests  builds only what the tests need (levels c, l, i)
+#   scripts/setup-data.sh --tests  builds what the tests and the shipped settings need (levels
+#                                  c, l, i and h: the routing's coast level is h)
 # The shoreline files come from GSHHG through gmt (Debian's gmt and gmt-gshhg-low/-high/
 # -full) and are converted by navorel-cli, taken from $NAVOREL_CLI when set, else from
 # build/navorel-cli (built first when missing).
@@ -11,7 +12,7 @@ mode=${1:-}
 
 case "$mode" in
   "") levels="c l i h f" ;;
-  --tests) levels="c l i" ;;
+  --tests) levels="c l i h" ;;
   *) echo "usage: scripts/setup-data.sh [--tests]" >&2; exit 2 ;;
 esac
 
