@@ -165,10 +165,10 @@ GribLoadStatus openForecast(const std::string& path, WindStore& store, const Win
                             int lagHours, Bzip2Handling bzip2, std::string& error,
                             std::string* loadedPath = nullptr);
 
-// No wind model gives one grid of more points (a global tenth-of-a-degree grid has 6.5
-// million); a frame of this size already takes 335 MB. A larger grid makes a forecast "too
-// large".
-inline constexpr std::size_t kMaxGridPoints = std::size_t(1) << 24;
+// A global tenth-of-a-degree grid, the finest wind models give, has 6.5 million points; a
+// forecast of one grid of this many (8.4 million) loads in about 270 MB. A larger grid makes a
+// forecast "too large", so a few bytes of constant field never take more.
+inline constexpr std::size_t kMaxGridPoints = std::size_t(1) << 23;
 
 // The decoded records of a forecast file, plain or ".bz2" (decompressed into a temporary
 // file; the user's file stays), without their values unless `withValues`. False with one line
