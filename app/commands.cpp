@@ -526,11 +526,14 @@ void Commands::routingFinished() {
 }
 
 void Commands::options() {
-    if (showOptions(data_, &chart_, [this] {
-            relabel();
-            if (onTitleChange) onTitleChange();
-            chart_.update();
-        }))
+    if (showOptions(
+            data_, &chart_,
+            [this] {
+                relabel();
+                if (onTitleChange) onTitleChange();
+                chart_.update();
+            },
+            [this] { return chart_.routingRunning(); }))
         done();
 }
 

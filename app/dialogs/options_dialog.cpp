@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QListWidgetItem>
 #include <QMoveEvent>
 #include <QPushButton>
 #include <QSerialPortInfo>
@@ -86,8 +87,10 @@ int& lastOptionsTab() {
 
 } // namespace
 
-OptionsDialog::OptionsDialog(AppData& data, std::function<void()> relabelWindow, QWidget* parent)
-    : QDialog(parent), data_(data), edited_(data.config), relabelWindow_(std::move(relabelWindow)) {
+OptionsDialog::OptionsDialog(AppData& data, std::function<void()> relabelWindow,
+                             std::function<bool()> routingRunning, QWidget* parent)
+    : QDialog(parent), data_(data), edited_(data.config), relabelWindow_(std::move(relabelWindow)),
+      routingRunning_(std::move(routingRunning)) {
     setObjectName(QStringLiteral("options"));
     pages_ = std::make_unique<SettingPages>(edited_, data.texts, data.colors.namedColors());
     SettingPages& pages = *pages_;
@@ -110,16 +113,29 @@ OptionsDialog::OptionsDialog(AppData& data, std::function<void()> relabelWindow,
             return languages_;
         }
         case kTssList: {
-            // The traffic zones come with their own loader; until then the list is empty.
+            // One checkable line per zone file of the folder; "All" and "None" set the flags,
+            // "Update" writes the selection and reloads the outlines at once.
             auto* box = new QWidget(page);
             auto* column = new QVBoxLayout(box);
             column->setContentsMargins(0, 0, 0, 0);
-            column->addWidget(new QListWidget(box));
+            zoneList_ = new QListWidget(box);
+            zoneList_->setObjectName(QStringLiteral("tssList"));
+            zones_ = openZonePage(data_.tss);
+            for (const ZonePageEntry& entry : zones_) {
+                auto* item = new QListWidgetItem(QString::fromStdString(entry.name), zoneList_);
+                item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+                item->setCheckState(entry.selected ? Qt::Checked : Qt::Unchecked);
+            }
+            column->addWidget(zoneList_);
             auto* buttons = new QHBoxLayout;
-            for (int textId : {242, 243, 244}) {
-                auto* b = text(new QPushButton(box), textId);
-                b->setEnabled(false);
+            const char* names[] = {"tssAll", "tssNone", "tssUpdate"};
+            for (int i = 0; i < 3; ++i) {
+                auto* b = text(new QPushButton(box), 242 + i);
+                b->setObjectName(QString::fromLatin1(names[i]));
+                // A running routing reads the outlines: "Update" waits until it has ended.
+                b->setEnabled(!zones_.empty() && (i < 2 || !routingRunning_ || !routingRunning_()));
                 buttons->addWidget(b);
+                connect(b, &QPushButton::clicked, this, [this, i] { zoneButton(i); });
             }
             buttons->addStretch();
             column->addLayout(buttons);
@@ -221,6 +237,24 @@ OptionsDialog::~OptionsDialog() {
     if (data_.gpsLink) data_.gpsLink->onStateChanged = nullptr;
 }
 
+void OptionsDialog::zoneButton(int button) {
+    for (int i = 0; i < zoneList_->count() && i < static_cast<int>(zones_.size()); ++i)
+        zones_[static_cast<std::size_t>(i)].selected =
+            zoneList_->item(i)->checkState() == Qt::Checked;
+    if (button == 0) selectAllZones(data_.tss, zones_);
+    if (button == 1) selectNoZones(data_.tss, zones_);
+    if (button < 2) {
+        for (int i = 0; i < zoneList_->count() && i < static_cast<int>(zones_.size()); ++i)
+            zoneList_->item(i)->setCheckState(
+                zones_[static_cast<std::size_t>(i)].selected ? Qt::Checked : Qt::Unchecked);
+        return;
+    }
+    std::string error;
+    if (!updateZoneSelection(data_.tss, zones_, error))
+        pages_->reasonLabel()->setText(QString::fromStdString(error));
+    zonesUpdated_ = true;
+}
+
 void OptionsDialog::showGpsState() {
     const GpsLink* link = data_.gpsLink;
     const bool open = link && link->isOpen();
@@ -275,9 +309,10 @@ void OptionsDialog::moveEvent(QMoveEvent* event) {
     w.optionsY = y();
 }
 
-bool showOptions(AppData& data, QWidget* parent, std::function<void()> relabel) {
-    OptionsDialog dialog(data, std::move(relabel), parent);
-    if (dialog.exec() != QDialog::Accepted) return false;
+bool showOptions(AppData& data, QWidget* parent, std::function<void()> relabel,
+                 std::function<bool()> routingRunning) {
+    OptionsDialog dialog(data, std::move(relabel), std::move(routingRunning), parent);
+    if (dialog.exec() != QDialog::Accepted) return dialog.zonesUpdated();
     const std::string oldColors = data.config.settings.winds.colors;
     const int oldSea = data.config.settings.map.colorSea;
     dialog.pages().writeBack(data.config);

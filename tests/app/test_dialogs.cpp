@@ -17,6 +17,7 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -412,5 +413,42 @@ TEST(Dialogs, ScreenshotsOfEveryPage) {
             }
             d->hide();
         }
+    }
+}
+
+TEST(OptionsDialog, ZonePageListsTheFolderAndUpdateSelectsAndLoadsAtOnceUnlessARoutingRuns) {
+    for (const bool running : {false, true}) {
+        ProgramFolder folder;
+        const fs::path zones = folder.path() / "Data" / "Tss";
+        fs::create_directories(zones);
+        for (const char* name : {"Alpha.gpx", "Bravo.gpx"})
+            std::ofstream(zones / name) << "<gpx><rte><rtept lat=\"42.3\" lon=\"-70.6\"/>"
+                                           "<rtept lat=\"42.4\" lon=\"-70.6\"/><rtept "
+                                           "lat=\"42.4\" lon=\"-70.5\"/></rte></gpx>";
+        app::AppData data;
+        std::string error;
+        ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+        app::OptionsDialog dialog(data, {}, [running] { return running; });
+        dialog.show();
+        clickTab(dialog.tabs(), 7);
+        auto* list = dialog.findChild<QListWidget*>(QStringLiteral("tssList"));
+        ASSERT_NE(list, nullptr);
+        ASSERT_EQ(list->count(), 2);
+        EXPECT_EQ(list->item(0)->text(), QStringLiteral("Alpha"));
+        EXPECT_EQ(list->item(0)->checkState(), Qt::Unchecked);
+
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("tssAll")), Qt::LeftButton);
+        EXPECT_EQ(list->item(1)->checkState(), Qt::Checked);
+        list->item(1)->setCheckState(Qt::Unchecked);
+        auto* update = dialog.findChild<QPushButton*>(QStringLiteral("tssUpdate"));
+        EXPECT_EQ(update->isEnabled(), !running);
+        QTest::mouseClick(update, Qt::LeftButton);
+        dialog.reject();
+
+        EXPECT_EQ(dialog.zonesUpdated(), !running);
+        EXPECT_EQ(data.tss.outlines.size(), running ? 0u : 1u);
+        const std::string selection = fileText(folder.path() / "Data" / "Tss.xml");
+        EXPECT_EQ(selection.find("Alpha") != std::string::npos, !running) << selection;
+        EXPECT_EQ(selection.find("Bravo"), std::string::npos) << selection;
     }
 }
