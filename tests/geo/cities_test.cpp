@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <string>
 #include <vector>
 
@@ -115,4 +117,34 @@ TEST(CitiesDrawing, VisibleTownsFollowViewKindsAndPopulation) {
     forEachVisibleCity(store, {179, 181, 0, 1, 5000}, {true, false, false},
                        [&](const CityRecord&, double lon) { shownAt = lon; });
     EXPECT_DOUBLE_EQ(shownAt, 180.5);
+}
+
+// The shipped file as the generator made it: towns near the sea are coastal, towns on the
+// Great Lakes are lake towns, national capitals are capitals, inland towns are left out.
+TEST(CitiesFile, KnownTownsHaveTheirKinds) {
+    CityStore store;
+    ASSERT_GT(loadCities(std::string(NAVOREL_SOURCE_DIR) + "/dist/Data/Cities/Cities.txt", store),
+              20000u);
+    const auto kindOf = [&store](const char* name, double lon, double lat) {
+        const int lonIndex = static_cast<int>(std::floor(lon < 0 ? lon + 360 : lon));
+        const CityCell* cell = store.cell(lonIndex, static_cast<int>(std::floor(lat)));
+        if (!cell) return 0;
+        const std::pair<const std::vector<CityRecord>*, int> lists[] = {
+            {&cell->coastal, 1}, {&cell->lakes, 2}, {&cell->capitals, 9}};
+        for (const auto& [list, kind] : lists)
+            for (const CityRecord& town : *list)
+                if (town.name == name && town.code == "US") return kind;
+        return 0;
+    };
+    struct Case {
+        const char* name;
+        double lon, lat;
+        int kind; // 0: not in the file
+    };
+    const Case cases[] = {{"Boston", -71.06, 42.36, 1},
+                          {"Provincetown", -70.19, 42.05, 1},
+                          {"Chicago", -87.65, 41.85, 2},
+                          {"Denver", -104.98, 39.74, 0},
+                          {"Washington, D.C.", -77.04, 38.9, 9}};
+    for (const Case& c : cases) EXPECT_EQ(kindOf(c.name, c.lon, c.lat), c.kind) << c.name;
 }
