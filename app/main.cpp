@@ -27,6 +27,8 @@ struct Options {
     std::string folder, screenshot;
     int width = 1280, height = 800;
     bool route = false;
+    bool viewGiven = false; // else the route, or the forecast, is framed
+    double lon = 0, lat = 0, scale = 0;
 };
 
 bool parseSize(const char* text, int& w, int& h) {
@@ -51,19 +53,31 @@ std::string parseOptions(int argc, char** argv, Options& o) {
             sizeGiven = true;
         } else if (a == "--route") {
             o.route = true;
+        } else if (a == "--view" && hasValue) {
+            char tail;
+            if (std::sscanf(argv[++i], "%lf,%lf,%lf%c", &o.lon, &o.lat, &o.scale, &tail) != 3 ||
+                !(o.lon >= -180 && o.lon <= 180 && o.lat >= -80 && o.lat <= 80 && o.scale >= 1 &&
+                  o.scale <= 100000))
+                return "--view takes LON,LAT,SCALE: degrees and pixels per degree (1 to 100000)";
+            o.viewGiven = true;
         } else {
-            return "usage: navorel [--folder DIR] [--screenshot FILE [--size WxH] [--route]]";
+            return "usage: navorel [--folder DIR] [--screenshot FILE [--size WxH] [--route] "
+                   "[--view LON,LAT,SCALE]]";
         }
     }
-    if (o.screenshot.empty() && (sizeGiven || o.route))
-        return "--size and --route go with --screenshot";
+    if (o.screenshot.empty() && (sizeGiven || o.route || o.viewGiven))
+        return "--size, --route and --view go with --screenshot";
     return {};
 }
 
 int screenshot(navorel::app::AppData& data, const Options& o) {
     using namespace navorel;
     MapView view;
-    app::setUpView(view, data, o.width, o.height, true);
+    app::setUpView(view, data, o.width, o.height, !o.viewGiven);
+    if (o.viewGiven) {
+        view.scale = o.scale;
+        view.centreOn(o.lon, o.lat, true);
+    }
     const app::DisplayWind wind = app::displayWind(data);
     RoutingResult result;
     if (o.route) {

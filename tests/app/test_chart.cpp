@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <numbers>
 
 namespace fs = std::filesystem;
@@ -485,6 +486,34 @@ TEST(CommandLine, ScreenshotWritesAnImageOfTheAskedSizeAndFailuresExitNonZero) {
     EXPECT_NE(runProgram("--folder '" + folder.str() + "' --screenshot /nonexistent/dir/x.png"), 0);
     EXPECT_NE(runProgram("--screenshot '" + png + "' --size 0x0"), 0);
     EXPECT_NE(runProgram("--bogus"), 0);
+    EXPECT_NE(runProgram("--folder '" + folder.str() + "' --screenshot '" + png +
+                         "' --view -70.75,95,250"),
+              0);
+}
+
+// Boston's approaches at a harbour scale: the coastal towns' names are drawn in the cities'
+// colour, and none with the coastal towns switched off.
+TEST(CommandLine, ScreenshotViewShowsTownNamesUnlessSwitchedOff) {
+    ProgramFolder folder;
+    const std::string png = folder.str() + "/shot.png";
+    const auto cityPixels = [&](const char* show) {
+        std::ifstream in(folder.path() / "Config.ini", std::ios::binary);
+        std::string config((std::istreambuf_iterator<char>(in)), {});
+        const std::size_t at = config.find("ShowCoastalCities=");
+        config.replace(at, config.find('\n', at) - at, std::string("ShowCoastalCities= ") + show);
+        std::ofstream(folder.path() / "Config.ini", std::ios::binary) << config;
+        EXPECT_EQ(runProgram("--folder '" + folder.str() + "' --screenshot '" + png +
+                             "' --size 600x400 --view -70.9,42.3,400"),
+                  0);
+        const QImage image(QString::fromStdString(png));
+        const QRgb ink = qRgb(0x46, 0x46, 0x46); // ColorCities of the shipped settings
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) count += image.pixel(x, y) == ink;
+        return count;
+    };
+    EXPECT_GT(cityPixels("1"), 200);
+    EXPECT_EQ(cityPixels("0"), 0);
 }
 
 int main(int argc, char** argv) {
