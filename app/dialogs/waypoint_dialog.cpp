@@ -130,11 +130,10 @@ bool WaypointDialog::read(QLineEdit* field, bool latitude, double& value) {
     if (text.find_first_of("0123456789") == std::string::npos || c.kind() != kind)
         why = QStringLiteral("The %1 \"%2\" cannot be read.").arg(name, typed.trimmed());
     else if (latitude && !(std::fabs(c.value()) < 90))
-        why = QStringLiteral("The latitude \"%1\" must lie less than 90 degrees from the "
-                             "equator.")
+        why = QStringLiteral("The latitude \"%1\" must lie between 90\u00B0 S and 90\u00B0 N.")
                   .arg(typed.trimmed());
     else if (!latitude && !(std::fabs(c.value()) <= 180))
-        why = QStringLiteral("The longitude \"%1\" must lie within 180 degrees of Greenwich.")
+        why = QStringLiteral("The longitude \"%1\" must lie between 180\u00B0 W and 180\u00B0 E.")
                   .arg(typed.trimmed());
     if (why.isEmpty()) {
         value = c.value();

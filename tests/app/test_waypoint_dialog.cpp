@@ -101,10 +101,10 @@ TEST(WaypointDialog, UpdateRefusesAFieldThatCannotBeRead) {
         {"", "W 070", "latitude \"\" cannot be read", 0, 0},
         {"abc", "W 070", "latitude \"abc\" cannot be read", 0, 0},
         {"E 45", "W 070", "latitude \"E 45\" cannot be read", 0, 0},
-        {"N 95", "W 070", "less than 90 degrees", 0, 0},
+        {"N 95", "W 070", "between 90", 0, 0},
         {"N 45 70", "W 070", "latitude \"N 45 70\" cannot be read", 0, 0},
         {"N 45", "N 12", "longitude \"N 12\" cannot be read", 0, 0},
-        {"N 45", "E 180 30", "within 180 degrees", 0, 0},
+        {"N 45", "E 180 30", "between 180", 0, 0},
     };
     for (const Case& c : cases) {
         app::WaypointDialog dialog({1, 2}, settings, texts);
