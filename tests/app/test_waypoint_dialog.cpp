@@ -6,14 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <QTimer>
-
-#include <functional>
 
 using namespace navorel;
 
@@ -28,15 +24,6 @@ void typeInto(QLineEdit* edit, const QString& text) {
 
 void click(QAbstractButton* button) {
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, button->height() / 2));
-}
-
-// Runs `drive` on the modal dialog once it is open.
-void whenOpen(std::function<void(app::WaypointDialog&)> drive) {
-    QTimer::singleShot(0, [drive] {
-        auto* dialog = dynamic_cast<app::WaypointDialog*>(QApplication::activeModalWidget());
-        if (!dialog) return whenOpen(drive);
-        drive(*dialog);
-    });
 }
 
 LanguageTable english() {
@@ -122,23 +109,5 @@ TEST(WaypointDialog, UpdateRefusesAFieldThatCannotBeRead) {
         EXPECT_TRUE(dialog.refusal().contains(c.refusal)) << dialog.refusal().toStdString();
         EXPECT_FLOAT_EQ(dialog.position().lon, 1);
         EXPECT_FLOAT_EQ(dialog.position().lat, 2);
-    }
-}
-
-TEST(WaypointDialog, EditWaypointWritesThePositionOnlyOnUpdate) {
-    const LanguageTable texts = english();
-    Settings settings;
-    for (const bool update : {false, true}) {
-        GeoPoint position{-70.5f, 41.25f};
-        whenOpen([update](app::WaypointDialog& dialog) {
-            typeInto(dialog.latitudeEdit(), "N 42");
-            if (update)
-                click(dialog.updateButton());
-            else
-                dialog.reject();
-        });
-        EXPECT_EQ(app::editWaypoint(nullptr, position, settings, texts), update);
-        EXPECT_FLOAT_EQ(position.lat, update ? 42.0f : 41.25f);
-        EXPECT_FLOAT_EQ(position.lon, -70.5f);
     }
 }
