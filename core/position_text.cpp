@@ -211,6 +211,10 @@ void CoordinateText::parse(const std::string& text, Kind kindIfNoLetter) {
         const std::size_t blank = text.find_first_of(" \t");
         if (blank != std::string::npos && blank + 1 < text.size() && text[blank + 1] == '-')
             sign = -1.0;
+        // The decimal format writes a negative value as "-45.50000000", with no blank
+        // before its sign.
+        const std::size_t first = text.find_first_not_of(" \t");
+        if (first != std::string::npos && text[first] == '-') sign = -1.0;
     }
     double numbers[3] = {0, 0, 0};
     std::size_t pos = 0;

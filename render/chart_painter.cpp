@@ -3,10 +3,11 @@
 #include "core/position_text.h"
 #include "geo/cities.h"
 #include "geo/shoreline_store.h"
-#include "geo/waypoints.h"
+#include "render/barriers_layer.h"
 #include "render/cities_layer.h"
 #include "render/routing_layer.h"
 #include "render/tss_layer.h"
+#include "render/waypoints_layer.h"
 #include "render/wind_surface.h"
 #include "render/wind_symbols.h"
 #include "routing/routing_run.h"
@@ -370,46 +371,6 @@ void paintWindZones(QPainter& painter, const MapView& view, const ChartScene& sc
     painter.setRenderHint(QPainter::Antialiasing, true);
 }
 
-void paintWaypoints(QPainter& painter, const MapView& view, const ChartScene& scene) {
-    const WaypointSettings& ws = scene.settings->waypoints;
-    if (!scene.waypoints || !ws.show) return;
-    const QColor colour = bgr(ws.color);
-    QFont font = painter.font();
-    font.setPixelSize(12);
-    painter.setFont(font);
-    for (std::size_t i = 0; i < scene.waypoints->positions.size(); ++i) {
-        const GeoPoint& p = scene.waypoints->positions[i];
-        const QPointF at = toScreen(view, p.lon, p.lat);
-        if (at.x() < -50 || at.y() < -50 || at.x() > view.width + 50 || at.y() > view.height + 50)
-            continue;
-        painter.setPen(QPen(colour, 1.5));
-        switch (ws.type) {
-        case 1: // a cross with the name
-            painter.drawLine(at + QPointF(-5, -5), at + QPointF(5, 5));
-            painter.drawLine(at + QPointF(-5, 5), at + QPointF(5, -5));
-            break;
-        case 2: { // a flag with the name
-            painter.drawLine(at, at + QPointF(0, -14));
-            const QPointF flag[3] = {at + QPointF(0, -14), at + QPointF(9, -11),
-                                     at + QPointF(0, -8)};
-            painter.setBrush(colour);
-            painter.drawPolygon(flag, 3);
-            break;
-        }
-        default: // a ringed dot
-            painter.setBrush(Qt::white);
-            painter.drawEllipse(at, 4.0, 4.0);
-            painter.setBrush(colour);
-            painter.drawEllipse(at, 2.0, 2.0);
-            break;
-        }
-        if (ws.type != 0 && i < scene.waypoints->names.size())
-            painter.drawText(at + QPointF(8, -4),
-                             QString::fromStdString(scene.waypoints->names[i]));
-    }
-    painter.setBrush(Qt::NoBrush);
-}
-
 QPolygonF boatShape(QPointF at, double courseDegrees) {
     // A hull pointing up, turned to the course over ground.
     static const QPointF hull[] = {{0, -13}, {5, -3}, {5, 9}, {0, 11}, {-5, 9}, {-5, -3}};
@@ -647,13 +608,21 @@ void paintChart(QPainter& painter, const MapView& view, const ChartScene& scene)
         paintWindZones(painter, view, scene);
         paintCurrents(painter, view, scene);
         paintWindSymbols(painter, view, scene);
-        paintWaypoints(painter, view, scene);
+        if (scene.waypoints && scene.settings->waypoints.show)
+            drawWaypoints(painter, view, *scene.waypoints, scene.settings->waypoints.type,
+                          scene.settings->waypoints.color);
         if (scene.cities) {
             const MapSettings& m = scene.settings->map;
             drawCities(painter, view, *scene.cities,
                        {m.showCoastalCities, m.showLakeCities, m.showCapitals}, m.colorCities);
         }
         paintTideStations(painter, view, scene);
+        // The barriers lie under the route, which is drawn along or across them.
+        if (scene.barriers)
+            drawBarriers(painter, view, *scene.barriers,
+                         {scene.settings->barrierColor, scene.selectedBarrier,
+                          scene.selectedBarrierPoint, scene.editingBarriers},
+                         scene.barrierScreen);
         paintUserRoute(painter, view, scene);
         paintResult(painter, view, scene);
         paintBoat(painter, view, scene);

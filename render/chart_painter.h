@@ -3,6 +3,8 @@
 // layer: the sea, the land and lakes of the drawing shoreline level, the wind symbols of the
 // frame shown, the user's route, then the routing result.
 #include "core/geodesy.h"
+#include "geo/barrier.h"
+#include "geo/barriers.h"
 #include "render/map_view.h"
 
 #include <string>
@@ -50,6 +52,13 @@ struct ChartScene {
     const WaypointSet* waypoints = nullptr;
     const TssStore* tss = nullptr;     // traffic zones, drawn at level 2 and above
     const CityStore* cities = nullptr; // town names
+    // The user's barriers; every vertex is shown while they are edited, and the selected
+    // barrier (and vertex) is marked. With `barrierScreen`, the drawing leaves there the screen
+    // position of every vertex, for the mouse's hit test.
+    const BarrierList* barriers = nullptr;
+    int selectedBarrier = -1, selectedBarrierPoint = -1;
+    bool editingBarriers = false;
+    BarrierScreenCopy* barrierScreen = nullptr;
     const UserRoute* route = nullptr;
     const RoutingResult* result = nullptr;
     int selectedRun = -1;  // the scan run selected in the results
@@ -62,9 +71,8 @@ struct ChartScene {
 
 // The cached chart, layer by layer in a fixed order: sea, wind surface, shorelines and land,
 // traffic zones, map grid, current zones, wind zones, current arrows, wind symbols, waypoints,
-// cities, tide stations,
-// the user's route, the routing result, the boat and the scales. `view` must have been updated for
-// the device's size.
+// cities, tide stations, barriers, the user's route, the routing result, the boat and the
+// scales. `view` must have been updated for the device's size.
 void paintChart(QPainter& painter, const MapView& view, const ChartScene& scene);
 
 // What is drawn over the cached chart without redrawing it: the boat's tooltip while the

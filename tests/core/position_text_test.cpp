@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace navorel;
 using Kind = CoordinateText::Kind;
 
@@ -44,6 +46,18 @@ TEST(PositionText, Parse) {
     EXPECT_FALSE(c.valid());
     c.parse("x -12 30", Kind::Longitude);
     EXPECT_NEAR(c.value(), -12.5, 1e-12);
+    // Every format's own text reads back as the value it shows, negative ones included.
+    for (int format = 0; format < 3; ++format)
+        for (const double v : {-45.5, -5.25, 45.5, -170.75}) {
+            const bool lat = std::fabs(v) <= 90;
+            const Kind kind = lat ? Kind::Latitude : Kind::Longitude;
+            c.format(v, kind,
+                     lat ? CoordinateText::latitudePattern(format)
+                         : CoordinateText::longitudePattern(format));
+            const std::string shown = c.text();
+            c.parse(shown, kind);
+            EXPECT_NEAR(c.value(), v, 1e-6) << format << " " << shown;
+        }
     c.parse("S 45 06 30", "H DD MM SS");
     EXPECT_NEAR(c.value(), -45.108333, 1e-6);
     c.parse("E 007 30.50", "H DDD MM.mm", Kind::Latitude);
