@@ -173,8 +173,10 @@ void report(benchmark::State& state, const RoutingResult& r, double seconds) {
     state.counters["arrived"] = arrived;
     state.counters["advances"] = static_cast<double>(calls);
     state.counters["stored"] = static_cast<double>(stored);
-    // Per second of this thread's processor time: the machine is shared.
-    state.counters["advance/s"] = seconds > 0 ? calls / seconds : 0;
+    // Per second of this thread's processor time (the machine is shared), over every
+    // iteration; `r` is the last iteration's result.
+    state.counters["advance/s"] =
+        seconds > 0 ? static_cast<double>(calls) * state.iterations() / seconds : 0;
     if (!r.output.route.empty())
         state.counters["hours"] = routeDurationSeconds(r.output.route) / 3600.0;
 }

@@ -611,7 +611,10 @@ void cleanFront(Isochrone& L, GeoPoint T) {
     const double tx = T.lon, ty = T.lat;
     std::vector<double> x(n), y(n);
     std::vector<char> near(n);
+    // The positions side by side: the crossing tests read nothing else of the points.
+    std::vector<GeoPoint> at(n);
     for (std::size_t i = 0; i < n; ++i) {
+        at[i] = positionOf(L[i]);
         const double d = wrapDelta(static_cast<double>(L[i].lon) - tx);
         x[i] = tx + d;
         y[i] = L[i].lat;
@@ -684,7 +687,7 @@ void cleanFront(Isochrone& L, GeoPoint T) {
             seen[k] = stamp;
             if (k == j || k - 1 == j) return false;
             if (!keep[k - 1] && !keep[k]) return false;
-            return segmentsCross(T, q, positionOf(L[k - 1]), positionOf(L[k]));
+            return segmentsCross(T, q, at[k - 1], at[k]);
         };
         bool hidden = false;
         for (std::uint32_t k : always)
