@@ -6,8 +6,12 @@ namespace navorel {
 
 namespace {
 
-double clampUnit(double x) { return x > 1.0 ? 1.0 : (x < -1.0 ? -1.0 : x); }
-float clampUnit(float x) { return x > 1.0f ? 1.0f : (x < -1.0f ? -1.0f : x); }
+double clampUnit(double x) {
+    return x > 1.0 ? 1.0 : (x < -1.0 ? -1.0 : x);
+}
+float clampUnit(float x) {
+    return x > 1.0f ? 1.0f : (x < -1.0f ? -1.0f : x);
+}
 
 // Brings a value into [-limit, limit] range by whole turns first, so that absurd inputs cannot
 // keep the step loops below spinning; values already within a few turns are left to them.
@@ -46,17 +50,70 @@ double greatCircleBearing(GeoPoint from, GeoPoint to) {
     const double phi2 = to.lat * kDegToRad;
     const double dLambda = (static_cast<double>(to.lon) - from.lon) * kDegToRad;
     const double y = std::sin(dLambda) * std::cos(phi2);
-    const double x = std::cos(phi1) * std::sin(phi2) - std::sin(phi1) * std::cos(phi2) * std::cos(dLambda);
+    const double x =
+        std::cos(phi1) * std::sin(phi2) - std::sin(phi1) * std::cos(phi2) * std::cos(dLambda);
     return normalise360(std::atan2(y, x) * kRadToDeg);
+}
+
+double greatCircleCosine(double sinPhi1, double cosPhi1, double sinPhi2, double cosPhi2,
+                         double dLambda) {
+    return sinPhi1 * sinPhi2 + cosPhi1 * cosPhi2 * std::cos(dLambda);
 }
 
 double greatCircleDistance(GeoPoint a, GeoPoint b) {
     const double phi1 = a.lat * kDegToRad;
     const double phi2 = b.lat * kDegToRad;
     const double dLambda = (static_cast<double>(b.lon) - a.lon) * kDegToRad;
-    const double c = std::sin(phi1) * std::sin(phi2) + std::cos(phi1) * std::cos(phi2) * std::cos(dLambda);
+    const double c =
+        greatCircleCosine(std::sin(phi1), std::cos(phi1), std::sin(phi2), std::cos(phi2), dLambda);
     // Rounding can push the cosine of nearly identical positions just above 1.
     return kEarthRadius * std::acos(clampUnit(c));
+}
+
+SpherePoint spherePoint(GeoPoint p) {
+    SpherePoint s;
+    s.at = p;
+    const double phi = p.lat * kDegToRad, lambda = p.lon * kDegToRad;
+    s.sinPhi = std::sin(phi);
+    s.cosPhi = std::cos(phi);
+    s.x = s.cosPhi * std::cos(lambda);
+    s.y = s.cosPhi * std::sin(lambda);
+    s.z = s.sinPhi;
+    return s;
+}
+
+namespace {
+
+// Either cosine of a pair is within a few units in the last place (about 1e-15) of the true
+// one, and the arc cosine and the product by the radius add a relative 1e-15 at most, which
+// moves the cosine of the limit by less than pi x 1e-15. Margins of 1e-12 and 1e-13 leave
+// orders of magnitude to spare, and take in the rare pair within a millimetre of the limit.
+constexpr double kDotMargin = 1e-12;
+constexpr double kCosMargin = 1e-13;
+
+} // namespace
+
+DistanceBelow::DistanceBelow(double limit) : limit_(limit) {
+    const double c = std::cos(limit / kEarthRadius);
+    if (!(limit > 0.0) || !(limit / kEarthRadius < kPi - 1e-6)) {
+        // Nothing is below a limit of 0 (or NaN), every pair below one of half the globe or
+        // more; both left to the exact form.
+        dotAbove_ = cosAbove_ = 2.0;
+        dotBelow_ = cosBelow_ = -2.0;
+        return;
+    }
+    dotAbove_ = c + kDotMargin;
+    dotBelow_ = c - kDotMargin;
+    cosAbove_ = c + kCosMargin;
+    cosBelow_ = c - kCosMargin;
+}
+
+bool DistanceBelow::exact(const SpherePoint& a, const SpherePoint& b) const {
+    const double dLambda = (static_cast<double>(b.at.lon) - a.at.lon) * kDegToRad;
+    const double c = greatCircleCosine(a.sinPhi, a.cosPhi, b.sinPhi, b.cosPhi, dLambda);
+    if (c > cosAbove_) return true;
+    if (c < cosBelow_) return false;
+    return greatCircleDistance(a.at, b.at) < limit_;
 }
 
 GeoPoint rhumbDestination(GeoPoint from, double bearing, double distance) {
@@ -87,11 +144,14 @@ double rhumbBearing(GeoPoint origin, GeoPoint p) {
     if (std::fabs(dLambda) > kPi) dLambda = dLambda > 0 ? dLambda - kTwoPi : dLambda + kTwoPi;
     const double phi0 = origin.lat * kDegToRad;
     const double phi = p.lat * kDegToRad;
-    const double dPsi = std::log(std::tan(phi / 2.0 + kQuarterPi) / std::tan(phi0 / 2.0 + kQuarterPi));
+    const double dPsi =
+        std::log(std::tan(phi / 2.0 + kQuarterPi) / std::tan(phi0 / 2.0 + kQuarterPi));
     return std::atan2(dLambda, dPsi);
 }
 
-double mercatorLatitude(double phiRadians) { return std::log(std::tan(kQuarterPi + phiRadians / 2.0)); }
+double mercatorLatitude(double phiRadians) {
+    return std::log(std::tan(kQuarterPi + phiRadians / 2.0));
+}
 
 bool greatCircleIntersection(GeoPoint p1, double bearing1, GeoPoint p2, double bearing2,
                              GeoPoint& out) {
@@ -105,7 +165,8 @@ bool greatCircleIntersection(GeoPoint p1, double bearing1, GeoPoint p2, double b
     const float dPhi = phi2 - phi1, dLambda = lambda2 - lambda1;
 
     const float sdp = std::sin(dPhi / 2.0f), sdl = std::sin(dLambda / 2.0f);
-    const float d12 = 2.0f * std::asin(std::sqrt(sdp * sdp + std::cos(phi1) * std::cos(phi2) * sdl * sdl));
+    const float d12 =
+        2.0f * std::asin(std::sqrt(sdp * sdp + std::cos(phi1) * std::cos(phi2) * sdl * sdl));
     if (d12 == 0.0f) return false;
 
     const float thetaA = std::acos(clampUnit((std::sin(phi2) - std::sin(phi1) * std::cos(d12)) /
@@ -137,12 +198,11 @@ bool greatCircleIntersection(GeoPoint p1, double bearing1, GeoPoint p2, double b
 
     const float phi3 = std::asin(clampUnit(std::sin(phi1) * std::cos(d13) +
                                            std::cos(phi1) * std::sin(d13) * std::cos(theta13)));
-    const float lambda3 =
-        std::fmod(std::atan2(std::sin(theta13) * std::sin(d13) * std::cos(phi1),
-                             std::cos(d13) - std::sin(phi1) * std::sin(phi3)) +
-                      lambda1 + static_cast<float>(kThreePi),
-                  twoPi) -
-        pi;
+    const float lambda3 = std::fmod(std::atan2(std::sin(theta13) * std::sin(d13) * std::cos(phi1),
+                                               std::cos(d13) - std::sin(phi1) * std::sin(phi3)) +
+                                        lambda1 + static_cast<float>(kThreePi),
+                                    twoPi) -
+                          pi;
     out.lon = lambda3 / rad;
     out.lat = phi3 / rad;
     return true;
@@ -159,9 +219,12 @@ bool segmentsCross(GeoPoint p, GeoPoint q, GeoPoint a, GeoPoint b) {
         if (d < -180.0) return d + 360.0;
         return d;
     };
-    const double sx = wrap(static_cast<double>(q.lon) - p.lon), sy = static_cast<double>(q.lat) - p.lat;
-    const double ex = wrap(static_cast<double>(b.lon) - a.lon), ey = static_cast<double>(b.lat) - a.lat;
-    const double wx = wrap(static_cast<double>(p.lon) - a.lon), wy = static_cast<double>(p.lat) - a.lat;
+    const double sx = wrap(static_cast<double>(q.lon) - p.lon),
+                 sy = static_cast<double>(q.lat) - p.lat;
+    const double ex = wrap(static_cast<double>(b.lon) - a.lon),
+                 ey = static_cast<double>(b.lat) - a.lat;
+    const double wx = wrap(static_cast<double>(p.lon) - a.lon),
+                 wy = static_cast<double>(p.lat) - a.lat;
     const double d = sx * ey - ex * sy;
     if (d == 0.0) return false;
     const double t = (ex * wy - wx * ey) / d;

@@ -6,9 +6,9 @@ namespace navorel {
 
 constexpr double kDegToRad = 0.017453292519943295;
 constexpr double kRadToDeg = 57.29577951308232;
-constexpr double kEarthRadius = 6378137.0;              // metres
-constexpr double kKnotToMs = 0.5145694444444444;        // one knot = 1852.45 m per hour
-constexpr double kMsToKnot = 1.9433722907500877;        // reciprocal of the line above
+constexpr double kEarthRadius = 6378137.0;                // metres
+constexpr double kKnotToMs = 0.5145694444444444;          // one knot = 1852.45 m per hour
+constexpr double kMsToKnot = 1.9433722907500877;          // reciprocal of the line above
 constexpr double kKnotPercentToMs = 0.005145694329429211; // knots x percent -> m/s
 constexpr double kPi = 3.141592653589793;
 constexpr double kHalfPi = 1.5707963267948966;
@@ -34,6 +34,41 @@ double foldAngle(double a, double b);
 double greatCircleBearing(GeoPoint from, GeoPoint to);
 // Great-circle distance in metres (spherical law of cosines).
 double greatCircleDistance(GeoPoint a, GeoPoint b);
+// The cosine of the central angle of which greatCircleDistance takes the arc cosine, from the
+// sines and cosines of the two latitudes and the longitude difference (radians).
+double greatCircleCosine(double sinPhi1, double cosPhi1, double sinPhi2, double cosPhi2,
+                         double dLambda);
+
+// A position with what repeated distance tests from it need: the sine and cosine of its
+// latitude and its unit vector (x towards 0 E on the equator, z towards the north pole).
+struct SpherePoint {
+    GeoPoint at;
+    double sinPhi = 0, cosPhi = 0;
+    double x = 0, y = 0, z = 0;
+};
+SpherePoint spherePoint(GeoPoint p);
+
+// Answers greatCircleDistance(a, b) < limit exactly as that comparison does, for many pairs:
+// most pairs are decided from the dot product of their unit vectors, those whose cosine lies
+// within a hair of the limit's from the latitudes' sines and cosines, and only those within
+// rounding of the limit take the arc cosine itself.
+class DistanceBelow {
+  public:
+    explicit DistanceBelow(double limit);
+    bool operator()(const SpherePoint& a, const SpherePoint& b) const {
+        const double dot = a.x * b.x + a.y * b.y + a.z * b.z;
+        if (dot > dotAbove_) return true;
+        if (dot < dotBelow_) return false;
+        return exact(a, b);
+    }
+
+  private:
+    bool exact(const SpherePoint& a, const SpherePoint& b) const;
+    double limit_;
+    // Cosines of the central angle above which the distance is surely below the limit, and
+    // below which it surely is not, each with a margin far above the rounding of either form.
+    double dotAbove_, dotBelow_, cosAbove_, cosBelow_;
+};
 // The position reached along a rhumb line of the given bearing (degrees) and length (metres).
 GeoPoint rhumbDestination(GeoPoint from, double bearing, double distance);
 // Rhumb-line bearing from origin to p in radians, -pi..pi, zero north, positive east.

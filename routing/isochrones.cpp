@@ -499,10 +499,12 @@ void pruneFront(Isochrone& f, double p) {
         pruneFrontPlain(f, p);
         return;
     }
-    // Points as unit vectors in a grid of cubes a little wider than the chord of p: two
-    // points closer than p lie in the same or neighbouring cubes. No longitude wrap, no pole.
-    const double chord = 2.0 * std::sin(p / kEarthRadius / 2.0);
-    const double cell = std::max(chord * 1.1 + 1e-7, 4.0 / (1 << 20));
+    // Points as unit vectors in a grid of cubes twice as wide as the chord of p (with a
+    // margin for rounding): the points closer than p to a point lie in the cubes that its
+    // reach of one chord along each axis touches, two a side at most. No longitude wrap, no
+    // pole.
+    const double reach = 2.0 * std::sin(p / kEarthRadius / 2.0) * 1.1 + 1e-7;
+    const double cell = std::max(2.0 * reach, 4.0 / (1 << 20));
     constexpr std::int64_t kOffset = 1 << 19;
     auto cellOf = [&](double v) {
         return static_cast<std::int64_t>(std::floor(v / cell)) + kOffset;
@@ -510,47 +512,68 @@ void pruneFront(Isochrone& f, double p) {
     auto keyOf = [](std::int64_t x, std::int64_t y, std::int64_t z) {
         return (x << 42) | (y << 21) | z;
     };
-    std::vector<std::int64_t> cx(n), cy(n), cz(n);
-    // Cells in an open-addressing table, each with the chain of its points.
+    // The points of each cell side by side, in front order, with what the test reads.
+    struct Member {
+        SpherePoint at;
+        float distToTarget;
+        std::int32_t index;
+    };
+    std::vector<SpherePoint> at(n);
+    std::vector<std::int64_t> key(n);
+    // Cells in an open-addressing table: key, then the range of their members.
     std::size_t capacity = 16;
     while (capacity < 2 * n) capacity <<= 1;
     const std::size_t mask = capacity - 1;
     std::vector<std::int64_t> cellKey(capacity, -1);
-    std::vector<std::int32_t> cellHead(capacity, -1);
-    std::vector<std::int32_t> nextInCell(n, -1);
-    auto slotOf = [&](std::int64_t key) {
-        std::uint64_t h = static_cast<std::uint64_t>(key) * 0x9E3779B97F4A7C15ull;
+    std::vector<std::uint32_t> cellStart(capacity + 1, 0);
+    auto slotOf = [&](std::int64_t k) {
+        std::uint64_t h = static_cast<std::uint64_t>(k) * 0x9E3779B97F4A7C15ull;
         std::size_t s = static_cast<std::size_t>(h ^ (h >> 31)) & mask;
-        while (cellKey[s] != key && cellKey[s] != -1) s = (s + 1) & mask;
+        while (cellKey[s] != k && cellKey[s] != -1) s = (s + 1) & mask;
         return s;
     };
+    std::vector<std::uint32_t> slot(n);
     for (std::size_t i = 0; i < n; ++i) {
-        const double phi = f[i].lat * kDegToRad, lambda = f[i].lon * kDegToRad;
-        cx[i] = cellOf(std::cos(phi) * std::cos(lambda));
-        cy[i] = cellOf(std::cos(phi) * std::sin(lambda));
-        cz[i] = cellOf(std::sin(phi));
-        const std::int64_t key = keyOf(cx[i], cy[i], cz[i]);
-        const std::size_t s = slotOf(key);
-        cellKey[s] = key;
-        nextInCell[i] = cellHead[s];
-        cellHead[s] = static_cast<std::int32_t>(i);
+        at[i] = spherePoint(positionOf(f[i]));
+        key[i] = keyOf(cellOf(at[i].x), cellOf(at[i].y), cellOf(at[i].z));
+        const std::size_t s = slotOf(key[i]);
+        cellKey[s] = key[i];
+        slot[i] = static_cast<std::uint32_t>(s);
+        ++cellStart[s + 1];
     }
+    for (std::size_t s = 1; s <= capacity; ++s) cellStart[s] += cellStart[s - 1];
+    std::vector<Member> members(n);
+    {
+        std::vector<std::uint32_t> fill(cellStart.begin(), cellStart.end() - 1);
+        for (std::size_t i = 0; i < n; ++i)
+            members[fill[slot[i]]++] = {at[i], f[i].distToTarget, static_cast<std::int32_t>(i)};
+    }
+    const DistanceBelow closer(p);
     std::vector<char> keep(n, 1);
     for (std::size_t i = 0; i + 1 < n; ++i) {
         if (!keep[i]) continue;
-        const GeoPoint a = positionOf(f[i]);
+        const SpherePoint& a = at[i];
         const float di = f[i].distToTarget;
-        for (int dx = -1; dx <= 1; ++dx)
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dz = -1; dz <= 1; ++dz) {
-                    const std::size_t s = slotOf(keyOf(cx[i] + dx, cy[i] + dy, cz[i] + dz));
+        const std::int64_t x0 = cellOf(a.x - reach), x1 = cellOf(a.x + reach);
+        const std::int64_t y0 = cellOf(a.y - reach), y1 = cellOf(a.y + reach);
+        const std::int64_t z0 = cellOf(a.z - reach), z1 = cellOf(a.z + reach);
+        for (std::int64_t cx = x0; cx <= x1; ++cx)
+            for (std::int64_t cy = y0; cy <= y1; ++cy)
+                for (std::int64_t cz = z0; cz <= z1; ++cz) {
+                    const std::size_t s = slotOf(keyOf(cx, cy, cz));
+                    if (cellKey[s] == -1) continue;
                     // Each later point decides on its own; the order of the visits does not
-                    // matter.
-                    for (std::int32_t j = cellHead[s]; j >= 0; j = nextInCell[j]) {
-                        if (static_cast<std::size_t>(j) <= i || !keep[j] ||
-                            !(f[j].distToTarget > di))
-                            continue;
-                        if (greatCircleDistance(a, positionOf(f[j])) < p) keep[j] = 0;
+                    // matter. A cell lists its points in front order: the later ones are a
+                    // tail.
+                    const Member* m = members.data() + cellStart[s];
+                    const Member* end = members.data() + cellStart[s + 1];
+                    m = std::upper_bound(
+                        m, end, static_cast<std::int32_t>(i),
+                        [](std::int32_t k, const Member& b) { return k < b.index; });
+                    for (; m != end; ++m) {
+                        const Member& b = *m;
+                        if (!(b.distToTarget > di) || !keep[b.index]) continue;
+                        if (closer(a, b.at)) keep[b.index] = 0;
                     }
                 }
     }
@@ -588,7 +611,10 @@ void cleanFront(Isochrone& L, GeoPoint T) {
     const double tx = T.lon, ty = T.lat;
     std::vector<double> x(n), y(n);
     std::vector<char> near(n);
+    // The positions side by side: the crossing tests read nothing else of the points.
+    std::vector<GeoPoint> at(n);
     for (std::size_t i = 0; i < n; ++i) {
+        at[i] = positionOf(L[i]);
         const double d = wrapDelta(static_cast<double>(L[i].lon) - tx);
         x[i] = tx + d;
         y[i] = L[i].lat;
@@ -661,7 +687,7 @@ void cleanFront(Isochrone& L, GeoPoint T) {
             seen[k] = stamp;
             if (k == j || k - 1 == j) return false;
             if (!keep[k - 1] && !keep[k]) return false;
-            return segmentsCross(T, q, positionOf(L[k - 1]), positionOf(L[k]));
+            return segmentsCross(T, q, at[k - 1], at[k]);
         };
         bool hidden = false;
         for (std::uint32_t k : always)

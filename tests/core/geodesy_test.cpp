@@ -78,9 +78,62 @@ TEST(Geodesy, GreatCircleIntersection) {
 
 TEST(Geodesy, PlanarSegmentCrossing) {
     EXPECT_TRUE(segmentsCross({0, 0}, {2, 2}, {0, 2}, {2, 0}));
-    EXPECT_TRUE(segmentsCross({0, 0}, {1, 1}, {1, 1}, {2, 0})); // touching end counts
+    EXPECT_TRUE(segmentsCross({0, 0}, {1, 1}, {1, 1}, {2, 0}));  // touching end counts
     EXPECT_FALSE(segmentsCross({0, 0}, {1, 0}, {0, 1}, {1, 1})); // parallel
     EXPECT_FALSE(segmentsCross({0, 0}, {1, 0}, {2, 0}, {3, 0})); // collinear
     // Across 180: the short way round.
     EXPECT_TRUE(segmentsCross({179.5f, -1}, {-179.5f, 1}, {179.5f, 1}, {-179.5f, -1}));
+}
+
+// The fast distance test gives the plain comparison's answer for every pair, above all for
+// pairs within rounding of the limit: second points walked in single-precision steps across
+// the limit, and limits set to a pair's own distance and its neighbouring doubles.
+TEST(Geodesy, DistanceBelowAgreesWithTheDistance) {
+    const struct {
+        GeoPoint from;
+        double limit;
+    } cases[] = {
+        {{-40, 40}, 1800},  {{-4.5f, 48.4f}, 225}, {{179.99f, -30}, 2700}, {{0, 0}, 0.3},
+        {{20, 89.99f}, 50}, {{100, -89.9f}, 400},  {{-60, 10}, 450000},    {{10, 45}, 0},
+        {{10, 45}, 2.1e7},  {{10, 45}, NAN},
+    };
+    int below = 0, notBelow = 0;
+    for (const auto& c : cases) {
+        const DistanceBelow closer(c.limit);
+        const SpherePoint a = spherePoint(c.from);
+        for (double bearing = 3; bearing < 360; bearing += 29) {
+            GeoPoint b = rhumbDestination(c.from, bearing, std::isfinite(c.limit) ? c.limit : 100);
+            const float towards = std::cos(bearing * kDegToRad) >= 0 ? -1e30f : 1e30f;
+            for (int k = -40; k < 40; ++k) {
+                GeoPoint q = b;
+                for (int s = 0; s < std::abs(k); ++s)
+                    q.lat = std::nextafter(q.lat, k < 0 ? towards : -towards);
+                const bool plain = greatCircleDistance(c.from, q) < c.limit;
+                EXPECT_EQ(closer(a, spherePoint(q)), plain)
+                    << c.from.lon << " " << c.from.lat << " limit " << c.limit << " bearing "
+                    << bearing << " step " << k;
+                ++(plain ? below : notBelow);
+            }
+        }
+        // Limits at and next to the distance of a pair, down to the last digit.
+        if (std::isfinite(c.limit) && c.limit > 0 && c.limit < 1e7)
+            for (double bearing = 11; bearing < 360; bearing += 37) {
+                const GeoPoint q = rhumbDestination(c.from, bearing, c.limit);
+                const SpherePoint b = spherePoint(q);
+                const double d = greatCircleDistance(c.from, q);
+                for (double limit : {d, std::nextafter(d, 0.0), std::nextafter(d, 1e300),
+                                     d * (1 - 1e-14), d * (1 + 1e-14), d * (1 - 1e-11),
+                                     d * (1 + 1e-11), d * (1 - 1e-8), d * (1 + 1e-8)}) {
+                    const bool plain = greatCircleDistance(c.from, q) < limit;
+                    EXPECT_EQ(DistanceBelow(limit)(a, b), plain)
+                        << c.from.lon << " " << c.from.lat << " limit " << limit;
+                    ++(plain ? below : notBelow);
+                }
+            }
+        EXPECT_EQ(closer(a, a), greatCircleDistance(c.from, c.from) < c.limit);
+        const SpherePoint lost = spherePoint({NAN, 10});
+        EXPECT_FALSE(closer(a, lost));
+    }
+    EXPECT_GT(below, 500);
+    EXPECT_GT(notBelow, 500);
 }

@@ -104,6 +104,26 @@ Isochrone syntheticFront(std::mt19937& rng, std::size_t n, GeoPoint centre, doub
     return f;
 }
 
+// The candidates of one step as the routing makes them: a fan of 17 headings 5 degrees apart
+// from each point of a front, a step's run away, in fan order. Dense: most fall within the
+// prune distance of another.
+Isochrone fanCandidates(std::mt19937& rng, std::size_t parents, GeoPoint centre, double radius,
+                        double stepMetres, GeoPoint target) {
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    Isochrone f;
+    for (std::size_t i = 0; i < parents; ++i) {
+        const double a = -1.2 + 2.4 * static_cast<double>(i) / parents;
+        const GeoPoint parent = rhumbDestination(centre, a * kRadToDeg, radius);
+        for (int k = -8; k <= 8; ++k) {
+            const GeoPoint p =
+                rhumbDestination(parent, a * kRadToDeg + 5 * k, stepMetres * (0.9 + 0.2 * u(rng)));
+            f.push_back(
+                frontPoint(p.lon, p.lat, static_cast<float>(greatCircleDistance(p, target))));
+        }
+    }
+    return f;
+}
+
 } // namespace
 
 TEST(LegSettings, AutomaticStep) {
@@ -498,6 +518,28 @@ TEST(FrontPruning, GridGivesThePlainResult) {
             pruneFrontPlain(b, c.prune);
             EXPECT_TRUE(sameFront(a, b)) << c.centre.lon << " " << c.centre.lat << " n " << n;
             EXPECT_LT(a.size(), n + n / 4);
+        }
+    // Dense fans of candidates, most of them pruned, across the 180 degree meridian and near
+    // a pole too.
+    const struct {
+        GeoPoint centre;
+        double radius, step, prune;
+    } fans[] = {
+        {{-60, 38}, 900000, 44000, 1800},
+        {{179.5f, 10}, 300000, 60000, 2700},
+        {{-30, 80}, 200000, 20000, 900},
+        {{5, 50}, 40000, 3000, 225},
+    };
+    for (const auto& c : fans)
+        for (std::size_t parents : {20u, 300u}) {
+            const GeoPoint target = rhumbDestination(c.centre, 0, c.radius * 3);
+            Isochrone a = fanCandidates(rng, parents, c.centre, c.radius, c.step, target);
+            Isochrone b = a;
+            pruneFront(a, c.prune);
+            pruneFrontPlain(b, c.prune);
+            EXPECT_TRUE(sameFront(a, b))
+                << c.centre.lon << " " << c.centre.lat << " parents " << parents;
+            EXPECT_LT(a.size(), b.size() + 1);
         }
 }
 
