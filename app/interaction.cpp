@@ -162,7 +162,7 @@ bool Interaction::pressOnEdit(double x, double y) {
         gesture_ = true;
         return true;
     }
-    if (!data_.barriers.drawing && hasSelectedPoint(data_.barriers)) {
+    if (!appending_ && !data_.barriers.drawing && hasSelectedPoint(data_.barriers)) {
         movingBarrier_ = data_.barriers.selectedBarrier;
         movingVertex_ = data_.barriers.selectedPoint;
         gesture_ = true;
