@@ -357,7 +357,7 @@ void ChartWidget::mousePressEvent(QMouseEvent* event) {
 
 void ChartWidget::contextMenu(QPointF at) {
     if (helpShown_) return setHelpShown(false);
-    if (interaction_.rightButton()) return update();
+    if (interaction_.rightButton()) return redrawChart();
     if (polarView_) return setPolarView(false);
     interaction_.setProjection(projection());
     const ContextMenu items = interaction_.contextMenu(at.x(), at.y());
@@ -365,7 +365,7 @@ void ChartWidget::contextMenu(QPointF at) {
     fillContextMenu(menu, items, data_.texts, [this](int command) {
         interaction_.execute(command);
         commands_->refresh();
-        update(); // a mode's moving end
+        redrawChart(); // a drawing mode shows the barriers' vertices
     });
     const QPoint place =
         contextMenuPlace(items, mapToGlobal(at.toPoint()), menu.sizeHint().height());
@@ -400,7 +400,11 @@ void ChartWidget::mouseMoveEvent(QMouseEvent* event) {
     const bool overBar = overlay_.overlaysShown && !toolbar_.groupOpen() && !wind_.unique &&
                          overlay_.bar.contains(at.x(), at.y());
     interaction_.setProjection(projection());
+    const BarrierSet& barriers = data_.barriers;
+    const int selected = barriers.selectedBarrier, vertex = barriers.selectedPoint;
     const bool overEdit = interaction_.hover(at.x(), at.y());
+    // The chart marks the barrier under the mouse.
+    if (barriers.selectedBarrier != selected || barriers.selectedPoint != vertex) redrawChart();
     setCursor(overBar || overlay_.barDragged || overEdit ? Qt::PointingHandCursor
                                                          : Qt::ArrowCursor);
     if (overlay_.barDragged) {

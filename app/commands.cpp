@@ -191,7 +191,7 @@ Commands::Commands(AppData& data, ChartWidget& chart)
     add(kEscape, 278, "",
         [this] {
             if (chart_.interaction().escape()) {
-                chart_.update(); // the moving end goes
+                chart_.redrawChart(); // the moving end and the barriers' vertices go
             } else if (chart_.polarView()) {
                 chart_.setPolarView(false);
                 if (parametersOnEscape_) openDialog(kRoutingParameters);
