@@ -224,8 +224,10 @@ bool Interaction::move(double x, double y) {
 
 void Interaction::release() {
     dragging_ = false;
-    movingPoint_ = movingBarrier_ = movingVertex_ = -1;
-    if (!inserting_) endGesture();
+    movingBarrier_ = movingVertex_ = -1;
+    if (inserting_) return; // the inserted point follows the mouse until a click
+    movingPoint_ = -1;
+    endGesture();
 }
 
 bool Interaction::escape() {
