@@ -1,5 +1,6 @@
 #include "app/chart_widget.h"
 
+#include "app/chart_editing.h"
 #include "app/commands.h"
 #include "app/gps_link.h"
 #include "app/interface_sounds.h"
@@ -9,6 +10,7 @@
 #include "render/polar_diagram.h"
 
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
 #include <QWheelEvent>
@@ -19,7 +21,7 @@
 namespace navorel::app {
 
 ChartWidget::ChartWidget(AppData& data, QWidget* parent)
-    : QWidget(parent), data_(data), wind_(displayWind(data)) {
+    : QWidget(parent), data_(data), interaction_(data), wind_(displayWind(data)) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);          // the status bar, the boat's tooltip and the polar read-out
@@ -41,6 +43,20 @@ ChartWidget::ChartWidget(AppData& data, QWidget* parent)
         statusChanged();
     };
     gps_->onEvent = [this](int code) { gpsEvent(code); };
+    // The worker reads the route and the barriers: an edit stops it first.
+    interaction_.beforeEdit = [this] { stopRouting(); };
+    interaction_.edited = [this] {
+        commands_->refresh();
+        redrawChart();
+    };
+    interaction_.clearResult = [this] { clearResult(); };
+    interaction_.editWaypoint = [this](GeoPoint& p) {
+        return commands_->editWaypoint && commands_->editWaypoint(p);
+    };
+}
+
+ChartProjection ChartWidget::projection() const {
+    return {view_.scale, view_.transX, view_.transY, view_.westLon, view_.eastLon};
 }
 
 void ChartWidget::openGps() {
@@ -252,6 +268,11 @@ void ChartWidget::paintEvent(QPaintEvent*) {
     }
     painter.drawImage(0, 0, cache_);
     paintOverlays(painter, view_, scene(), mouse_.x(), mouse_.y());
+    GeoPoint from, to;
+    if (interaction_.rubberBand(from, to))
+        paintRubberBand(painter, projection(), from, to,
+                        interaction_.appending() ? data_.config.settings.route.color
+                                                 : data_.config.settings.barrierColor);
     paintInterface(painter, data_, display_, result_.get(), overlay_);
     if (helpShown_)
         paintHelpOverlay(painter, width(), height(), commands_->helpTitle(),
@@ -285,11 +306,19 @@ void ChartWidget::wheelEvent(QWheelEvent* event) {
 }
 
 void ChartWidget::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) return;
     const QPointF at = event->position();
-    // In order: the help overlay, the routing panel, the time bar, the toolbar, then the chart.
+    if (event->button() == Qt::RightButton) return contextMenu(at);
+    if (event->button() != Qt::LeftButton) return;
+    // In order: the help overlay, a route point or barrier vertex, the routing panel, the time
+    // bar, the toolbar, then the chart.
     if (helpShown_) {
         setHelpShown(false);
+        return;
+    }
+    interaction_.setProjection(projection());
+    interaction_.hover(at.x(), at.y());
+    if (interaction_.pressOnEdit(at.x(), at.y())) {
+        update();
         return;
     }
     if (panelsShown(data_, result_.get())) {
@@ -322,8 +351,28 @@ void ChartWidget::mousePressEvent(QMouseEvent* event) {
         }
         if (hit >= 0) return;
     }
-    dragging_ = true;
-    dragFrom_ = at;
+    if (interaction_.pressOnChart(at.x(), at.y())) dragFrom_ = at;
+    update();
+}
+
+void ChartWidget::contextMenu(QPointF at) {
+    if (helpShown_) return setHelpShown(false);
+    if (interaction_.rightButton()) return redrawChart();
+    if (polarView_) return setPolarView(false);
+    interaction_.setProjection(projection());
+    const ContextMenu items = interaction_.contextMenu(at.x(), at.y());
+    QMenu menu(this);
+    fillContextMenu(menu, items, data_.texts, [this](int command) {
+        interaction_.execute(command);
+        commands_->refresh();
+        redrawChart(); // a drawing mode shows the barriers' vertices
+    });
+    const QPoint place =
+        contextMenuPlace(items, mapToGlobal(at.toPoint()), menu.sizeHint().height());
+    if (showMenu)
+        showMenu(menu, place);
+    else
+        menu.exec(place);
 }
 
 void ChartWidget::mouseMoveEvent(QMouseEvent* event) {
@@ -341,7 +390,7 @@ void ChartWidget::mouseMoveEvent(QMouseEvent* event) {
     // open group, or always when pinned.
     const ToolbarSettings& t = data_.config.settings.toolbar;
     bool changed = false;
-    if (!dragging_ && !overlay_.barDragged) {
+    if (!interaction_.dragging() && !overlay_.barDragged) {
         const int hovered = toolbar_.hovered();
         changed = toolbar_.pointerMoved(at.x(), at.y(), t.alwaysVisible, false);
         if (toolbar_.hovered() != hovered && toolbar_.hovered() >= 0) sounds_->hover(t.sounds);
@@ -350,7 +399,14 @@ void ChartWidget::mouseMoveEvent(QMouseEvent* event) {
     // An open group lies over the bar: its buttons take the mouse, not the bar.
     const bool overBar = overlay_.overlaysShown && !toolbar_.groupOpen() && !wind_.unique &&
                          overlay_.bar.contains(at.x(), at.y());
-    setCursor(overBar || overlay_.barDragged ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    interaction_.setProjection(projection());
+    const BarrierSet& barriers = data_.barriers;
+    const int selected = barriers.selectedBarrier, vertex = barriers.selectedPoint;
+    const bool overEdit = interaction_.hover(at.x(), at.y());
+    // The chart marks the barrier under the mouse.
+    if (barriers.selectedBarrier != selected || barriers.selectedPoint != vertex) redrawChart();
+    setCursor(overBar || overlay_.barDragged || overEdit ? Qt::PointingHandCursor
+                                                         : Qt::ArrowCursor);
     if (overlay_.barDragged) {
         barTo(at.x());
         return;
@@ -359,25 +415,24 @@ void ChartWidget::mouseMoveEvent(QMouseEvent* event) {
         overlay_.barHovered = overBar;
         update(); // the time tooltip follows the mouse
     }
-    if (dragging_) {
+    if (interaction_.dragging()) {
         view_.pan(at.x() - dragFrom_.x(), at.y() - dragFrom_.y());
         view_.update();
         dragFrom_ = at;
         redrawChart();
         return;
     }
+    // A moved point or vertex redraws the chart; the moving end only the overlays.
+    if (interaction_.move(at.x(), at.y())) return;
+    GeoPoint from, to;
+    if (interaction_.rubberBand(from, to)) changed = true;
     // Hovering redraws only the overlays, and only when what they show changes.
     const bool over = overBoat(view_, scene(), at.x(), at.y());
     if (over != overBoat_) {
         overBoat_ = over;
         changed = true;
     }
-    const ChartProjection projection{view_.scale, view_.transX, view_.transY, view_.westLon,
-                                     view_.eastLon};
-    const bool leg = data_.route.waypoints.size() > 1 &&
-                     hitPoint(data_.route, at.x(), at.y(), projection,
-                              static_cast<float>(data_.config.settings.route.thickness)) < 0 &&
-                     hitLeg(data_.route, at.x(), at.y(), projection);
+    const bool leg = data_.route.hoveredLeg >= 0;
     const int scan = scanRunAt(view_, result_.get(), at.x(), at.y());
     if (leg || overlay_.legHovered || scan >= 0 || overlay_.scanHovered >= 0) update();
     overlay_.legHovered = leg;
@@ -387,7 +442,7 @@ void ChartWidget::mouseMoveEvent(QMouseEvent* event) {
 
 void ChartWidget::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
-    dragging_ = false;
+    interaction_.release();
     if (overlay_.barDragged) {
         overlay_.barDragged = false;
         setCursor(Qt::ArrowCursor);

@@ -1,11 +1,13 @@
 #pragma once
 // The chart window: draws the chart into a cached image and only the overlays (the panels,
 // the time bar, the help, the toolbar and the tooltips) over it on hover, zooms with the wheel
-// at the cursor, pans with a left drag, hands keys and toolbar clicks to the commands, and runs
-// the routing on a worker thread.
+// at the cursor, hands the mouse on the chart to the editing machine (which pans, draws and
+// edits the route and the barriers) and shows its context menu, hands keys and toolbar clicks
+// to the commands, and runs the routing on a worker thread.
 #include "app/chart_overlays.h"
 #include "app/chart_view.h"
 #include "app/display_state.h"
+#include "app/interaction.h"
 #include "render/toolbar.h"
 
 #include <QString>
@@ -15,6 +17,8 @@
 #include <functional>
 #include <memory>
 #include <thread>
+
+class QMenu;
 
 namespace navorel::app {
 
@@ -83,6 +87,10 @@ class ChartWidget : public QWidget {
     void openGps();
     // Fronts drawn while the last run went on.
     int liveFrontCount() const { return liveFrontCount_; }
+    // The editing modes and the hover of the route and the barriers.
+    Interaction& interaction() { return interaction_; }
+    // Shows the context menu at a global position; the tests replace it to choose an item.
+    std::function<void(QMenu& menu, const QPoint& at)> showMenu;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -112,8 +120,12 @@ class ChartWidget : public QWidget {
     void gpsEvent(int code);
     // Puts the route's first waypoint back after a run started from the boat.
     void restoreFirstWaypoint();
+    ChartProjection projection() const;
+    // The right button: the help, the end of a drawing mode, the polar view, or the menu.
+    void contextMenu(QPointF at);
 
     AppData& data_;
+    Interaction interaction_;
     DisplayState display_;
     OverlayState overlay_;
     DisplayWind wind_;
@@ -131,7 +143,6 @@ class ChartWidget : public QWidget {
     bool startedFromBoat_ = false; // the route's first waypoint is the boat for this run
     QPointF mouse_{-1000, -1000};
     bool overBoat_ = false;
-    bool dragging_ = false;
     QPointF dragFrom_;
 
     RunControl control_;

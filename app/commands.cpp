@@ -133,14 +133,16 @@ Commands::Commands(AppData& data, ChartWidget& chart)
     add(kOpenBarriers, 28, "FolderImage", [this] { openBarriers(); });
     add(kSaveBarriers, 29, "SaveImage", [this] { saveBarriers(); });
     add(kRemoveBarriers, 30, "CancelImage", [this] {
-        chart_.stopRouting(); // the routing reads them
-        data_.barriers.clear();
+        if (data_.barriers.barriers.empty()) return;
+        chart_.interaction().checkpoint(); // stops the routing, which reads them
+        removeAllBarriers(data_.barriers);
         done();
     });
     add(kOpenRoute, 31, "FolderImage", [this] { openRoute(); });
     add(kSaveRoute, 32, "SaveImage", [this] { saveRoute(); });
     add(kRemoveRoute, 33, "CancelImage", [this] {
         chart_.clearResult();
+        if (!data_.route.waypoints.empty()) chart_.interaction().checkpoint();
         data_.route.waypoints.clear();
         recompute(data_.route, data_.config.settings.routing, data_.finestTests.get());
         done();
@@ -188,7 +190,9 @@ Commands::Commands(AppData& data, ChartWidget& chart)
     // The keys alone.
     add(kEscape, 278, "",
         [this] {
-            if (chart_.polarView()) {
+            if (chart_.interaction().escape()) {
+                chart_.redrawChart(); // the moving end and the barriers' vertices go
+            } else if (chart_.polarView()) {
                 chart_.setPolarView(false);
                 if (parametersOnEscape_) openDialog(kRoutingParameters);
             } else if (chart_.helpShown())
@@ -244,7 +248,8 @@ Commands::Commands(AppData& data, ChartWidget& chart)
         [=, &state, &wind] { moved(stepMainRecord(state, wind, -1)); }, {Qt::Key_Down});
     add(kDeleteRoute, 280, "",
         [this] {
-            chart_.stopRouting(); // the routing reads the route
+            if (data_.route.waypoints.empty()) return;
+            chart_.interaction().checkpoint(); // stops the routing, which reads the route
             data_.route.waypoints.clear();
             recompute(data_.route, data_.config.settings.routing, data_.finestTests.get());
             done();
@@ -260,6 +265,11 @@ Commands::Commands(AppData& data, ChartWidget& chart)
                 chart_.redrawChart();
         },
         {Qt::Key_F2});
+    // Undo and redo of the route and barrier edits.
+    add(kUndo, -1, "", [this] { chart_.interaction().undo(); }, {Qt::CTRL | Qt::Key_Z})
+        ->setText("Undo");
+    add(kRedo, -1, "", [this] { chart_.interaction().redo(); }, {Qt::CTRL | Qt::Key_Y})
+        ->setText("Redo");
     relabel();
     refresh();
 }
@@ -314,6 +324,7 @@ QString Commands::text(int id) const {
 
 void Commands::relabel() {
     for (const auto& [id, a] : actions_) {
+        if (textIds_[id] < 0) continue; // no language text: the built-in one
         a->setText(text(textIds_[id]));
         a->setToolTip(a->text());
     }
@@ -347,8 +358,8 @@ void Commands::refresh() {
     action(kWindZones)->setEnabled(!s.routing.uniqueWind);
     action(kFrameGrib)->setEnabled(grib);
     action(kRemoveWaypoints)->setEnabled(!data_.waypoints.positions.empty());
-    action(kSaveBarriers)->setEnabled(!data_.barriers.empty());
-    action(kRemoveBarriers)->setEnabled(!data_.barriers.empty());
+    action(kSaveBarriers)->setEnabled(!data_.barriers.barriers.empty());
+    action(kRemoveBarriers)->setEnabled(!data_.barriers.barriers.empty());
     action(kRemoveRoute)->setEnabled(points > 0);
     action(kDeleteRoute)->setEnabled(points > 0);
     action(kFrameRoute)->setEnabled(points >= 2);
@@ -356,6 +367,8 @@ void Commands::refresh() {
     action(kExportRouting)->setEnabled(chart_.resultRoute() != nullptr);
     action(kRemoveRouting)->setEnabled(result || chart_.routingRunning());
     action(kSwitchCurrents)->setEnabled(data_.haveCurrents);
+    action(kUndo)->setEnabled(chart_.interaction().canUndo());
+    action(kRedo)->setEnabled(chart_.interaction().canRedo());
 }
 
 std::string Commands::helpTitle() const {
@@ -434,18 +447,18 @@ void Commands::openBarriers() {
     BarrierList added;
     std::string error;
     if (!loadBarriers(local(path), added, error)) return warnFile(path, error);
-    chart_.stopRouting(); // the routing reads them
-    data_.barriers.insert(data_.barriers.end(), added.begin(), added.end());
+    chart_.interaction().checkpoint(); // stops the routing, which reads them
+    data_.barriers.barriers.insert(data_.barriers.barriers.end(), added.begin(), added.end());
     done();
 }
 
 void Commands::saveBarriers() {
-    if (data_.barriers.empty()) return;
+    if (data_.barriers.barriers.empty()) return;
     const QString path =
         chooseFile({true, text(230), QString::fromStdString(data_.config.paths.barriersFolder),
                     "Route (*.gpx)", "gpx"});
     std::string error;
-    if (!path.isEmpty() && !navorel::saveBarriers(local(path), data_.barriers, error))
+    if (!path.isEmpty() && !navorel::saveBarriers(local(path), data_.barriers.barriers, error))
         warnFile(path, error);
 }
 
@@ -458,6 +471,7 @@ void Commands::openRoute() {
     // A file that cannot be read leaves the route as it was.
     if (!loadUserRoute(local(path), points, error)) return warnFile(path, error);
     chart_.clearResult();
+    chart_.interaction().checkpoint();
     data_.route.waypoints = std::move(points);
     recompute(data_.route, data_.config.settings.routing, data_.finestTests.get());
     GeoBox box;

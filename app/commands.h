@@ -2,6 +2,8 @@
 // The user's commands, each written once as a QAction: its text from the language table, its
 // image, its keys, its checked state bound to its setting and its enabled state from the data
 // it needs. The toolbar, the keys and the help overlay are views of these actions.
+#include "core/geodesy.h"
+
 #include <QAction>
 #include <QObject>
 #include <QString>
@@ -84,6 +86,8 @@ enum CommandId : int {
     kPolarView,
     kResults,
     kCentreOnBoat,
+    kUndo,
+    kRedo,
 };
 
 // A file dialog the commands ask for.
@@ -116,6 +120,9 @@ class Commands : public QObject {
     // Opens the dialog of a command (kRoutingParameters, kOptions, kResults, kAbout);
     // replaceable by the tests, which cannot answer a modal dialog.
     std::function<void(int id)> openDialog;
+    // Edits a route point's position (the context menu's "Position of the point"); false when
+    // cancelled. Empty: the command does nothing.
+    std::function<bool(GeoPoint&)> editWaypoint;
     // The routing has ended: parameters edited while it ran are applied now.
     void routingFinished();
 

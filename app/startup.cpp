@@ -116,12 +116,14 @@ bool runStartupSequence(AppData& d, const StartupHooks& hooks, std::string& erro
     }
     recompute(d.route, params, d.finestTests.get());
     d.log.step("Route = OK");
-    if (fs::exists(paths.barrierFile) && !loadBarriers(paths.barrierFile, d.barriers, reason)) {
-        d.barriers.clear();
+    if (fs::exists(paths.barrierFile) &&
+        !loadBarriers(paths.barrierFile, d.barriers.barriers, reason)) {
+        d.barriers.barriers.clear();
         unreadable.push_back(setAside(paths.barrierFile, reason, d.keepBarrierFile));
     }
-    d.crossings = std::make_unique<StoreCrossings>(
-        d.routingShore->hasFile() ? d.routingShore.get() : nullptr, &d.barriers, &d.tss.outlines);
+    d.crossings =
+        std::make_unique<StoreCrossings>(d.routingShore->hasFile() ? d.routingShore.get() : nullptr,
+                                         &d.barriers.barriers, &d.tss.outlines);
     d.log.step("Barriers = OK");
 
     if (hooks.showWindow) hooks.showWindow();
@@ -217,7 +219,7 @@ void saveAtExit(AppData& d, const MapView* view, std::vector<std::string>& error
     const ProgramPaths& paths = d.config.paths;
     if (!d.keepRouteFile && !saveUserRoute(paths.routeFile, d.route.waypoints, error))
         errors.push_back(error);
-    if (!d.keepBarrierFile && !saveBarriers(paths.barrierFile, d.barriers, error))
+    if (!d.keepBarrierFile && !saveBarriers(paths.barrierFile, d.barriers.barriers, error))
         errors.push_back(error);
     if (d.haveWaypoints && !saveWaypointSet(paths.waypointFile, d.waypoints, error))
         errors.push_back(error);

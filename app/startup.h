@@ -1,7 +1,7 @@
 #pragma once
 // Everything the desktop program loads at start-up from its program folder, and the routing
 // run built on it. Qt-free so the window, the screenshot path and the tests share it.
-#include "geo/barrier.h"
+#include "geo/barriers.h"
 #include "geo/cities.h"
 #include "geo/shoreline_store.h"
 #include "geo/tss.h"
@@ -45,7 +45,7 @@ struct AppData {
     CurrentProvider currents;
     bool haveCurrents = false;
     UserRoute route;
-    BarrierList barriers;
+    BarrierSet barriers; // with the chart's selection and drawing mode
     TssStore tss;
     CityStore cities;
     WaypointSet waypoints;

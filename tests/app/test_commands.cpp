@@ -134,7 +134,7 @@ TEST(ToolbarCommands, PointingOpensEachGroupAndAClickOnOneOfItsButtonsActs) {
         EXPECT_EQ(r.filter, "Route (*.gpx)");
         return QString::fromStdString(barriers.string());
     };
-    const std::size_t barriersBefore = w.data.barriers.size();
+    const std::size_t barriersBefore = w.data.barriers.barriers.size();
     const struct {
         int tab, button;
         std::function<bool()> acted;
@@ -143,7 +143,7 @@ TEST(ToolbarCommands, PointingOpensEachGroupAndAClickOnOneOfItsButtonsActs) {
         {1, 17, [&] { return s.currents.showArrows; }},
         {2, 23, [&] { return s.map.showMapGrid; }},
         {3, 27, [&] { return s.waypoints.type == 1 && s.waypoints.show; }},
-        {4, 28, [&] { return w.data.barriers.size() == barriersBefore + 2; }},
+        {4, 28, [&] { return w.data.barriers.barriers.size() == barriersBefore + 2; }},
         {7, 35, [&] { return s.route.magnet; }},
         {8, 41, [&] { return s.routingDisplay.showPanels; }},
         {9, 44, [&] { return chart.helpShown(); }},
@@ -444,7 +444,7 @@ TEST(WindowFiles, AFileThatCannotBeReadLeavesTheDataAsItWasAndIsNamed) {
         return QString::fromStdString(bad.string());
     };
     const std::vector<GeoPoint> route = w.data.route.waypoints;
-    const std::size_t barriers = w.data.barriers.size();
+    const std::size_t barriers = w.data.barriers.barriers.size();
     ASSERT_FALSE(route.empty());
     for (const int command : {app::kOpenRoute, app::kOpenBarriers, app::kOpenWaypoints}) {
         w.messages.clear();
@@ -453,7 +453,7 @@ TEST(WindowFiles, AFileThatCannotBeReadLeavesTheDataAsItWasAndIsNamed) {
         EXPECT_NE(w.messages[0].indexOf(QString::fromStdString(bad.string())), -1) << command;
     }
     EXPECT_EQ(w.data.route.waypoints.size(), route.size());
-    EXPECT_EQ(w.data.barriers.size(), barriers);
+    EXPECT_EQ(w.data.barriers.barriers.size(), barriers);
 }
 
 TEST(WindowSounds, NoSoundIsMadeOrAskedForWithSoundsOff) {

@@ -187,7 +187,7 @@ TEST(Shutdown, SavesTheViewTheRouteAndTheBarriersAndLeavesNoWaypointFile) {
     data.route.waypoints.pop_back();
     Barrier barrier;
     barrier.points = {{-70.5f, 42.0f}, {-70.0f, 42.2f}};
-    data.barriers.push_back(barrier);
+    data.barriers.barriers.push_back(barrier);
     MapView view;
     view.scale = 321.5;
     view.transX = -1234;
@@ -229,7 +229,7 @@ TEST(Startup, UnreadableRouteAndBarrierFilesAreMovedAsideAndTold) {
     std::vector<std::string> told;
     hooks.inform = [&](const std::string& m) { told.push_back(m); };
     ASSERT_TRUE(app::runStartupSequence(d, hooks, error)) << error;
-    EXPECT_TRUE(d.route.waypoints.empty() && d.barriers.empty() && !d.haveWaypoints);
+    EXPECT_TRUE(d.route.waypoints.empty() && d.barriers.barriers.empty() && !d.haveWaypoints);
     // Which file, which line, and where it went.
     ASSERT_GE(told.size(), 3u);
     const struct {
