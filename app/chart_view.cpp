@@ -72,7 +72,7 @@ ChartScene makeScene(AppData& data, const DisplayWind& wind, const RoutingResult
     scene.waypoints = data.haveWaypoints ? &data.waypoints : nullptr;
     scene.tss = &data.tss;
     scene.cities = &data.cities;
-    scene.barriers = &data.barriers;
+    scene.barriers = &data.barriers.barriers;
     scene.route = &data.route;
     scene.showBoat = data.config.settings.com.showBoat && data.boat.valid;
     scene.boatLon = data.boat.lon;

@@ -106,7 +106,11 @@ void ChartWidget::leaveEvent(QEvent*) {
 }
 
 ChartScene ChartWidget::scene() {
-    return makeScene(data_, wind_, result_.get(), &liveFronts_, &display_);
+    ChartScene scene = makeScene(data_, wind_, result_.get(), &liveFronts_, &display_);
+    scene.selectedBarrier = data_.barriers.selectedBarrier;
+    scene.selectedBarrierPoint = data_.barriers.selectedPoint;
+    scene.editingBarriers = interaction_.editingBarriers();
+    return scene;
 }
 
 void ChartWidget::setOverlaysShown(bool shown) {

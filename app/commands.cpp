@@ -5,6 +5,7 @@
 #include "app/dialogs/options_dialog.h"
 #include "app/dialogs/results_window.h"
 #include "app/dialogs/routing_parameters_dialog.h"
+#include "app/dialogs/waypoint_dialog.h"
 #include "app/startup.h"
 #include "core/datetime.h"
 #include "geo/gpx.h"
@@ -74,6 +75,9 @@ Commands::Commands(AppData& data, ChartWidget& chart)
             results();
         else if (id == kAbout)
             showAbout(data_, &chart_);
+    };
+    editWaypoint = [this](GeoPoint& position) {
+        return app::editWaypoint(&chart_, position, data_.config.settings, data_.texts);
     };
     message = [this](const QString& text, bool about) {
         if (about)

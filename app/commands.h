@@ -120,8 +120,8 @@ class Commands : public QObject {
     // Opens the dialog of a command (kRoutingParameters, kOptions, kResults, kAbout);
     // replaceable by the tests, which cannot answer a modal dialog.
     std::function<void(int id)> openDialog;
-    // Edits a route point's position (the context menu's "Position of the point"); false when
-    // cancelled. Empty: the command does nothing.
+    // Edits a route point's position (the context menu's "Position of the point") in the
+    // waypoint dialog; false when cancelled. Replaceable by the tests.
     std::function<bool(GeoPoint&)> editWaypoint;
     // The routing has ended: parameters edited while it ran are applied now.
     void routingFinished();
