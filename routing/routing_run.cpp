@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 namespace navorel {
@@ -246,9 +247,20 @@ struct Scanner {
 
         std::vector<std::thread> pool;
         pool.reserve(threads);
-        for (std::size_t t = 0; t < threads; ++t) pool.emplace_back(worker);
+        for (std::size_t t = 0; t < threads; ++t) {
+            try {
+                pool.emplace_back(worker);
+            } catch (const std::system_error&) {
+                break; // the system gives no more threads: the ones started do the work
+            }
+        }
+        if (pool.empty()) {
+            runInOrder();
+            return;
+        }
         {
             std::unique_lock<std::mutex> lock(mutex);
+            active -= threads - pool.size();
             bool forwarded = false;
             while (active > 0) {
                 changed.wait_for(lock, std::chrono::milliseconds(1));
