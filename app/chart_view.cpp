@@ -36,7 +36,8 @@ DisplayWind displayWind(const AppData& data) {
 
 ChartScene makeScene(AppData& data, const DisplayWind& wind, const RoutingResult* result,
                      const std::vector<std::vector<GeoPoint>>* liveFronts,
-                     const DisplayState* display) {
+                     const DisplayState* display,
+                     const std::vector<std::vector<GeoPoint>>* liveRoutes) {
     ChartScene scene;
     scene.settings = &data.config.settings;
     scene.shore = data.drawingShore.get();
@@ -81,6 +82,7 @@ ChartScene makeScene(AppData& data, const DisplayWind& wind, const RoutingResult
     scene.result = result;
     if (result && !runArrived(*result)) scene.routeNote = routingStatusText(*result, data.texts);
     scene.liveFronts = liveFronts;
+    scene.liveRoutes = liveRoutes;
     return scene;
 }
 

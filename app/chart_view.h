@@ -24,7 +24,8 @@ DisplayWind displayWind(const AppData& data);
 // With `display`, the record and time it shows; else the wind store's current frame.
 ChartScene makeScene(AppData& data, const DisplayWind& wind, const RoutingResult* result,
                      const std::vector<std::vector<GeoPoint>>* liveFronts,
-                     const DisplayState* display = nullptr);
+                     const DisplayState* display = nullptr,
+                     const std::vector<std::vector<GeoPoint>>* liveRoutes = nullptr);
 
 // How the last run ended, for the status bar: "Routing finished", "Routing not finished"
 // (a leg did not arrive) or "Routing cancelled". Empty for a refused run.

@@ -106,7 +106,8 @@ void ChartWidget::leaveEvent(QEvent*) {
 }
 
 ChartScene ChartWidget::scene() {
-    ChartScene scene = makeScene(data_, wind_, result_.get(), &liveFronts_, &display_);
+    ChartScene scene =
+        makeScene(data_, wind_, result_.get(), &liveFronts_, &display_, &liveRoutes_);
     scene.selectedBarrier = data_.barriers.selectedBarrier;
     scene.selectedBarrierPoint = data_.barriers.selectedPoint;
     scene.editingBarriers = interaction_.editingBarriers();
@@ -181,6 +182,7 @@ void ChartWidget::clearResult() {
     if (worker_.joinable()) worker_.join();
     running_ = false;
     liveFronts_.clear();
+    liveRoutes_.clear();
     result_.reset();
     selectStep(display_, data_.wind, {}, 0);
     layOutBar();
@@ -475,6 +477,8 @@ bool ChartWidget::startRouting() {
     control_.status = 0;
     liveFronts_.clear();
     liveFrontCount_ = 0;
+    liveRoutes_.clear();
+    liveRouteCount_ = 0;
     result_.reset();
     display_.step = -1;
     layOutBar();
@@ -510,6 +514,18 @@ bool ChartWidget::startRouting() {
         startedFromBoat_ = true;
     }
     RunSetup setup = makeRunSetup(data_, control_, std::move(afterFront));
+    // Each run of a scan is drawn as it ends (the runs go on on several threads).
+    setup.runFinished = [this](int, const RunSummary& summary) {
+        if (summary.route.empty()) return;
+        std::vector<GeoPoint> line;
+        line.reserve(summary.route.size() + 1);
+        line.push_back({summary.route.front().parentLon, summary.route.front().parentLat});
+        for (const IsochronePoint& p : summary.route) line.push_back({p.lon, p.lat});
+        handOver(this);
+        QMetaObject::invokeMethod(
+            this, [this, l = std::move(line)]() mutable { addLiveRoute(std::move(l)); },
+            Qt::QueuedConnection);
+    };
     worker_ = std::thread([this, setup]() mutable {
         auto result = std::make_shared<RoutingResult>();
         try {
@@ -541,6 +557,14 @@ void ChartWidget::addLiveFront(std::vector<GeoPoint> front) {
     redrawChart();
 }
 
+void ChartWidget::addLiveRoute(std::vector<GeoPoint> route) {
+    takeOver(this);
+    if (!running_) return; // a late run of a scan already published
+    liveRoutes_.push_back(std::move(route));
+    ++liveRouteCount_;
+    redrawChart();
+}
+
 void ChartWidget::finishRouting(std::shared_ptr<RoutingResult> result) {
     takeOver(this);
     if (!running_) return; // a run dropped by clearResult
@@ -548,6 +572,7 @@ void ChartWidget::finishRouting(std::shared_ptr<RoutingResult> result) {
     running_ = false;
     restoreFirstWaypoint();
     liveFronts_.clear();
+    liveRoutes_.clear();
     if (result->refusal != RunRefusal::None) {
         if (result->refusal != RunRefusal::Ignored)
             QMessageBox::warning(this, "Navorel",

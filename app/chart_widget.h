@@ -91,6 +91,8 @@ class ChartWidget : public QWidget {
     Interaction& interaction() { return interaction_; }
     // Shows the context menu at a global position; the tests replace it to choose an item.
     std::function<void(QMenu& menu, const QPoint& at)> showMenu;
+    // Runs of a scan drawn as they ended while the last run went on.
+    int liveRouteCount() const { return liveRouteCount_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -109,6 +111,7 @@ class ChartWidget : public QWidget {
     ToolbarLook toolbarLook() const;
     bool toolbarShown() const;
     void finishRouting(std::shared_ptr<RoutingResult> result);
+    void addLiveRoute(std::vector<GeoPoint> route);
     void addLiveFront(std::vector<GeoPoint> front);
     // The time bar's rectangle and range after a resize or a new result.
     void layOutBar();
@@ -152,6 +155,8 @@ class ChartWidget : public QWidget {
     std::shared_ptr<const RoutingResult> result_;
     std::vector<std::vector<GeoPoint>> liveFronts_;
     int liveFrontCount_ = 0;
+    std::vector<std::vector<GeoPoint>> liveRoutes_;
+    int liveRouteCount_ = 0;
     QString routingStatus_;
 };
 

@@ -1,10 +1,12 @@
 #include "app/startup.h"
 
 #include "geo/gpx.h"
+#include "weather/tide_text.h"
 
 #include <algorithm>
 #include <clocale>
 #include <filesystem>
+#include <thread>
 
 namespace navorel::app {
 
@@ -96,7 +98,17 @@ bool runStartupSequence(AppData& d, const StartupHooks& hooks, std::string& erro
     d.log.step("Colors = OK");
     if (hooks.splashStage) hooks.splashStage(1);
 
-    d.haveCurrents = d.tides.load(folder + "/Data/Tides");
+    // The stations are read here; their tide tables, the large part, on a thread of their own
+    // while the start-up goes on (the current atlases need the station names only). The
+    // thread ends before this sequence returns, whichever way it returns.
+    const std::string tidesFolder = folder + "/Data/Tides";
+    std::string harmonics;
+    d.haveCurrents =
+        readTextFile(tidesFolder + "/Harmonics", harmonics) && d.tides.parseHarmonics(harmonics);
+    std::jthread tideTables;
+    if (d.haveCurrents)
+        tideTables =
+            std::jthread([&tides = d.tides, tidesFolder] { tides.loadTables(tidesFolder); });
     d.log.step("Tides = OK");
     if (hooks.splashStage) hooks.splashStage(2);
     d.haveCurrents = d.haveCurrents && d.currents.load(folder + "/Currents", d.tides);

@@ -1,8 +1,17 @@
 // The routing engine's inner loop (one boat advance), the front operations and whole runs.
+#include "geo/gpx.h"
+#include "geo/shoreline_store.h"
 #include "routing/isochrones.h"
+#include "routing/obstacles.h"
 #include "routing/point_advance.h"
 #include "routing/polar.h"
+#include "routing/routing_run.h"
 #include "routing/user_route.h"
+#include "weather/color_table.h"
+#include "weather/current_field.h"
+#include "weather/tide_harmonics.h"
+#include "weather/wind_sampler.h"
+#include "weather/wind_store.h"
 
 #include <benchmark/benchmark.h>
 
@@ -200,5 +209,57 @@ void BM_RecomputeLongRoute(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_RecomputeLongRoute)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// The demo's five-run effectiveness scan (demo forecast, shorelines, tidal streams, Quality 3),
+// on the number of threads of the argument: compare the rows for the scan's speed-up.
+void BM_DemoScan(benchmark::State& state) {
+    const std::string dist = std::string(NAVOREL_SOURCE_DIR) + "/dist";
+    RoutingParameters params;
+    params.method = 1;
+    params.timestepAuto = true;
+    params.scanPolar = true;
+    params.renderAfter = false;
+    params.coastsQuality = 3;
+    Polar polar = demoPolar();
+    WindStore store;
+    std::string error;
+    ShorelineStore shore(dist + "/Data/Gshhs/");
+    shore.openLevel(params.coastsQuality);
+    TideHarmonics tides;
+    CurrentProvider currents;
+    UserRoute route;
+    if (store.loadGrib(dist + "/Gribs/Demo.grb", WindColorRamp{}, &error) != GribLoadStatus::Ok ||
+        !shore.hasFile() || !tides.load(dist + "/Data/Tides") ||
+        !currents.load(dist + "/Currents", tides) ||
+        !loadUserRoute(dist + "/Data/Route.gpx", route.waypoints, error)) {
+        state.SkipWithError("demo data missing");
+        return;
+    }
+    StoreWindField wind(store, params);
+    const BarrierList barriers;
+    const StoreCrossings crossings(&shore, &barriers);
+    recompute(route, params, &crossings);
+    RunControl control;
+    RunSetup setup;
+    setup.params = &params;
+    setup.polar = &polar;
+    setup.wind = &wind;
+    setup.coverage = windCoverage(store);
+    setup.crossings = &crossings;
+    setup.current = &currents;
+    setup.control = &control;
+    setup.route = &route;
+    setup.start = fromDayNumber(store.frameTimes()[0]);
+    setup.threads = static_cast<int>(state.range(0));
+    std::int64_t calls = 0;
+    for (auto _ : state) {
+        const RoutingResult r = runRouting(setup);
+        for (const RunSummary& s : r.summaries) calls += s.advanceCalls;
+        benchmark::DoNotOptimize(r.output.route.data());
+    }
+    state.counters["advance/s"] =
+        benchmark::Counter(static_cast<double>(calls), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_DemoScan)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "weather/current_field.h"
 #include "weather/grib.h"
 #include "weather/tide_harmonics.h"
+#include "weather/tide_text.h"
 #include "weather/wind_sampler.h"
 #include "weather/wind_store.h"
 
@@ -124,6 +125,26 @@ std::string resultJson(const RoutingResult& result) {
     return out;
 }
 
+// The stream atlases of the program folder over its tide stations, with the tide tables of
+// the active provider's ports only: the streams read no other table. False when there are no
+// stations or no atlas.
+bool loadStreams(const std::string& folder, int provider, TideHarmonics& tides,
+                 CurrentProvider& currents) {
+    const std::string tidesFolder = folder + "/Data/Tides";
+    std::string text;
+    if (!readTextFile(tidesFolder + "/Harmonics", text) || !tides.parseHarmonics(text) ||
+        !currents.load(folder + "/Currents", tides))
+        return false;
+    currents.setStreamProvider(provider);
+    std::vector<bool> ports(static_cast<std::size_t>(tides.stationCount()), false);
+    if (const CurrentField* field = currents.activeField())
+        for (const CurrentPoint& p : field->vertices)
+            if (p.port >= 0 && p.port < tides.stationCount())
+                ports[static_cast<std::size_t>(p.port)] = true;
+    tides.loadTables(tidesFolder, ports);
+    return true;
+}
+
 // SIGINT and SIGTERM cancel the run as Escape does in the window: the partial result is
 // still written.
 std::atomic<RunControl*> gRunControl{nullptr};
@@ -195,6 +216,8 @@ int routeCommand(const Args& given) {
     takeOption(args, "--start", startText);
     takeOption(args, "--gpx", gpxOut);
     takeOption(args, "--json", jsonOut);
+    std::string threadsText;
+    takeOption(args, "--threads", threadsText);
     std::vector<std::string> sets;
     while (takeOption(args, "--set", value)) sets.push_back(value);
     if (!args.empty()) return fail("unexpected argument '" + args[0] + "'");
@@ -204,6 +227,10 @@ int routeCommand(const Args& given) {
     double start = 0;
     if (!startText.empty() && !parseUtcTime(startText, start, error))
         return fail("--start: " + error);
+    double threads = 0;
+    if (!threadsText.empty() && (!parseNumber(threadsText, threads) || threads < 1 ||
+                                 threads > 256 || threads != static_cast<int>(threads)))
+        return fail("--threads takes a whole number from 1 to 256, not '" + threadsText + "'");
     if (demo && !givenFolder.empty()) return fail("--demo and --folder exclude each other");
     if (demo)
         folder = shippedProgramFolder(NAVOREL_DIST_DIR);
@@ -273,12 +300,13 @@ int routeCommand(const Args& given) {
                      "navorel-cli: no shoreline file in %s: the routing ignores the coast\n",
                      config.paths.gshhsFolder.c_str());
 
-    // Tidal streams, when the program folder has tides and current atlases.
+    // Tidal streams, when the run sails with them and the program folder has tides and
+    // current atlases. Without streams nothing of them is read (the counter-current option
+    // acts on the stream only).
     TideHarmonics tides;
     CurrentProvider currents;
     const bool haveCurrents =
-        tides.load(folder + "/Data/Tides") && currents.load(folder + "/Currents", tides);
-    if (haveCurrents) currents.setStreamProvider(params.streamProvider);
+        params.currents && loadStreams(folder, params.streamProvider, tides, currents);
 
     RunControl control;
     RunSetup setup;
@@ -291,6 +319,7 @@ int routeCommand(const Args& given) {
     setup.current = haveCurrents ? &currents : nullptr;
     setup.control = &control;
     setup.route = &route;
+    setup.threads = static_cast<int>(threads);
     // Without --start, the run starts at the forecast's first record, or now.
     if (startText.empty())
         start = store.empty() ? now().dayNumber
@@ -350,7 +379,7 @@ int routeCommand(const Args& given) {
 const CommandRegistrar reg("route",
                            "route [--demo | --folder DIR] [--grib F] [--polar F] [--route GPX] "
                            "[--start YYYY-MM-DDTHH:MM] [--set Section.Key=Value]... [--gpx F] "
-                           "[--json F] [--progress]",
+                           "[--json F] [--threads N] [--progress]",
                            routeCommand);
 
 } // namespace

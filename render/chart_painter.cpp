@@ -571,6 +571,7 @@ void paintResult(QPainter& painter, const MapView& view, const ChartScene& scene
     RoutingLayer layer;
     layer.result = scene.result;
     layer.liveFronts = scene.liveFronts;
+    layer.liveRoutes = scene.liveRoutes;
     layer.route = scene.route;
     layer.params = &scene.settings->routing;
     layer.display = &scene.settings->routingDisplay;

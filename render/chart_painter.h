@@ -65,6 +65,8 @@ struct ChartScene {
     std::string routeNote; // beside the end of a route that did not arrive
     // Fronts of a run in progress, in drawing order.
     const std::vector<std::vector<GeoPoint>>* liveFronts = nullptr;
+    // Routes of the runs of a scan in progress that have ended.
+    const std::vector<std::vector<GeoPoint>>* liveRoutes = nullptr;
     bool showBoat = false;
     double boatLon = 0, boatLat = 0, boatCourse = 0;
 };

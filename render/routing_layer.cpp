@@ -374,6 +374,13 @@ void paintRoutingLayer(QPainter& painter, const MapView& view, const RoutingLaye
             for (const std::vector<GeoPoint>& f : *layer.liveFronts)
                 drawFront(painter, view, f, layer.landStore);
     }
+    if (!result && layer.liveRoutes && !layer.liveRoutes->empty()) {
+        // The runs of a scan drawn as they end, in the colour of the finished scan.
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(params.scanningsBlack ? QColor(Qt::black) : qcolour(rd.colorRouting),
+                            routeLineWidth(params.thickness, false)));
+        for (const std::vector<GeoPoint>& r : *layer.liveRoutes) drawGeoPolyline(painter, view, r);
+    }
     const bool running = layer.liveFronts && !layer.liveFronts->empty();
     if (isochroneMethod && params.showEllipse && layer.route && (result || running)) {
         painter.setBrush(Qt::NoBrush);

@@ -84,6 +84,8 @@ struct RoutingLayer {
     const RoutingResult* result = nullptr;
     // Fronts of a run in progress, in drawing order; may be null.
     const std::vector<std::vector<GeoPoint>>* liveFronts = nullptr;
+    // Routes of the runs of a scan in progress that have ended, as they ended; may be null.
+    const std::vector<std::vector<GeoPoint>>* liveRoutes = nullptr;
     const UserRoute* route = nullptr;                // the ellipses of its legs; may be null
     const RoutingParameters* params = nullptr;       // RenderMode, Thickness, the Show switches
     const RoutingDisplaySettings* display = nullptr; // the colours

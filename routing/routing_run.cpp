@@ -4,10 +4,20 @@
 #include "routing/best_course.h"
 #include "weather/wind_store.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
 #include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 namespace navorel {
 
@@ -34,33 +44,112 @@ inline bool scanGoesOn(int status) {
     return status != kStatusCancelled && status != kStatusTooLarge;
 }
 
+// One run of a scan as planned before any is made: what varies from run to run.
+struct PlannedRun {
+    int powerInForce = 100;
+    int variation = 100;
+    DateTime start;
+    int startOffset = 0;
+    float rating = 1;
+    const Polar* polar = nullptr;
+};
+
+// A run made: its summary and its output. The output is kept whole only where it may become
+// the result's (the last run of the plan, or one that stops the scan).
+struct MadeRun {
+    RunSummary summary;
+    RoutingOutput output;
+};
+
+// Values from min to max by step; a step below 1 gives the first value only, instead of
+// repeating it for ever.
+template <typename F> void series(int min, int max, int step, F each) {
+    for (long long v = min; v <= max; v += step > 0 ? step : static_cast<long long>(max) - min + 1)
+        each(static_cast<int>(v));
+}
+
 struct Scanner {
     const RunSetup& setup;
     RoutingResult& result;
-    RoutingParameters params; // the run's own: power in force and Variation change per run
-    const Polar* polar;       // the setup's, or a scan polar owned by scan()
+    std::vector<PlannedRun> plan;
+    std::vector<std::unique_ptr<Polar>> scanPolars; // the scan's own polars, by slot taken
 
-    // One run of the series: the per-run state reset, the method, the route and the summary.
-    int run(const DateTime& start, int startOffset, float rating) {
-        RunControl& control = *setup.control;
+    // The runs of the scan of the settings, in their order: the varied runs, then the final
+    // run with the settings' own value (none over several polars).
+    void planScan() {
+        const RoutingParameters& p = *setup.params;
+        const DateTime start = setup.start;
+        PlannedRun base{p.power, p.variation, start, 0, 1, setup.polar};
+        if (p.scanPolar) {
+            series(p.minPolar, p.maxPolar, p.stepPolar, [&](int v) {
+                if (v == p.power) return;
+                PlannedRun r = base;
+                r.powerInForce = v;
+                plan.push_back(r);
+            });
+            plan.push_back(base);
+        } else if (p.scanWind) {
+            series(p.minWind, p.maxWind, p.stepWind, [&](int v) {
+                if (v == p.variation) return;
+                PlannedRun r = base;
+                r.variation = v;
+                plan.push_back(r);
+            });
+            plan.push_back(base);
+        } else if (p.scanStart) {
+            series(p.minStart, p.maxStart, p.stepStart, [&](int o) {
+                if (o == 0) return;
+                PlannedRun r = base;
+                r.start = fromDayNumber(start.dayNumber + o / 24.0);
+                r.startOffset = o;
+                plan.push_back(r);
+            });
+            plan.push_back(base);
+        } else if (p.scanPolars) {
+            result.severalPolars = true;
+            // Each run sails its own polar; the boat's polar stays the one in use.
+            for (int i = 0; i < 3; ++i) {
+                if (!p.polarOn[i]) continue;
+                const std::string path =
+                    (std::filesystem::path(setup.polarsFolder) / (p.polarName[i] + ".pol"))
+                        .string();
+                auto polar = std::make_unique<Polar>();
+                std::string error;
+                if (!std::filesystem::exists(path) || !loadPolar(path, *polar, error)) continue;
+                PlannedRun r = base;
+                r.rating = p.irc[i];
+                r.polar = polar.get();
+                scanPolars.push_back(std::move(polar));
+                plan.push_back(r);
+            }
+        }
+    }
+
+    // One run: the per-run state reset, the method, the summary. `control` is the run's own.
+    MadeRun make(const PlannedRun& planned, RunControl& control,
+                 const FrontCallback& afterFront) const {
         if (!control.cancel.load()) control.status.store(kStatusRunning);
+        RoutingParameters params = *setup.params; // the run's own copy
+        params.powerInForce = planned.powerInForce;
+        params.variation = planned.variation;
         RoutingInputs in;
         in.params = &params;
-        in.polar = polar;
+        in.polar = planned.polar;
         in.wind = setup.wind;
         in.current = setup.current;
         in.crossings = setup.crossings;
-        in.control = setup.control;
+        in.control = &control;
         in.limits = setup.limits;
-        RoutingOutput out = params.method != 0
-                                ? routeIsochrones(in, *setup.route, start, setup.afterFront)
-                                : routeBestCourse(in, *setup.route, start);
-        RunSummary s;
+        MadeRun made;
+        RoutingOutput& out = made.output;
+        out = params.method != 0 ? routeIsochrones(in, *setup.route, planned.start, afterFront)
+                                 : routeBestCourse(in, *setup.route, planned.start);
+        RunSummary& s = made.summary;
         s.power = params.powerInForce;
-        s.polarName = polar->name;
-        s.rating = rating;
+        s.polarName = planned.polar->name;
+        s.rating = planned.rating;
         s.variation = params.variation;
-        s.startOffset = startOffset;
+        s.startOffset = planned.startOffset;
         s.minSog = out.minSog;
         s.maxSog = out.maxSog;
         s.minTws = out.minTws;
@@ -71,72 +160,138 @@ struct Scanner {
         s.status = out.status;
         s.limit = out.limit;
         s.route = out.route;
-        if (result.scanning) result.scanRoutes.push_back(out.route);
-        result.summaries.push_back(std::move(s));
-        result.output = std::move(out);
-        return result.output.status;
+        return made;
     }
 
-    // Values from min to max by step; a step below 1 gives the first value only, instead of
-    // repeating it for ever.
-    template <typename F> bool series(int min, int max, int step, F each) {
-        for (long long v = min; v <= max;
-             v += step > 0 ? step : static_cast<long long>(max) - min + 1) {
-            if (!each(static_cast<int>(v))) return false;
+    // Appends a run to the result; it becomes the result's last run made.
+    void keep(MadeRun&& made) {
+        if (result.scanning) result.scanRoutes.push_back(made.summary.route);
+        result.summaries.push_back(std::move(made.summary));
+        result.output = std::move(made.output);
+    }
+
+    void tellFinished(int k, const RunSummary& s) const {
+        if (setup.runFinished) setup.runFinished(k, s);
+    }
+
+    // The plan one run after another on this thread, with the caller's control.
+    void runInOrder() {
+        for (std::size_t k = 0; k < plan.size(); ++k) {
+            MadeRun made = make(plan[k], *setup.control, setup.afterFront);
+            tellFinished(static_cast<int>(k), made.summary);
+            const bool goesOn = scanGoesOn(made.summary.status);
+            keep(std::move(made));
+            if (!goesOn) return;
         }
-        return true;
+    }
+
+    // The plan on `threads` workers, each run with its own control. Workers take the runs in
+    // the plan's order; none starts a run after one that stopped the scan. This thread passes
+    // the caller's cancel on to every run within a millisecond, and then gathers the runs in
+    // the plan's order, up to the first that stopped the scan, as runInOrder would have made.
+    void runOnThreads(std::size_t threads) {
+        const std::size_t n = plan.size();
+        RunControl& outer = *setup.control;
+        std::vector<RunControl> controls(n);
+        std::vector<std::optional<MadeRun>> made(n);
+        std::atomic<std::size_t> next{0};
+        std::atomic<std::size_t> stopAt{n}; // the first run that stopped the scan
+        std::mutex mutex;                   // guards `made`, `active`, `failure`, the callbacks
+        std::condition_variable changed;
+        std::size_t active = threads;
+        std::exception_ptr failure;
+
+        std::mutex frontMutex;
+        FrontCallback afterFront;
+        if (setup.afterFront)
+            afterFront = [&](const FrontEvent& e) {
+                std::lock_guard<std::mutex> lock(frontMutex);
+                setup.afterFront(e);
+            };
+        auto cancelRun = [](RunControl& c) {
+            c.cancel.store(true);
+            c.status.store(kStatusCancelled);
+        };
+
+        auto worker = [&]() {
+            for (;;) {
+                const std::size_t k = next.fetch_add(1);
+                if (k >= n || k > stopAt.load()) break;
+                if (outer.cancel.load()) cancelRun(controls[k]);
+                try {
+                    MadeRun run = make(plan[k], controls[k], afterFront);
+                    if (!scanGoesOn(run.summary.status)) {
+                        std::size_t seen = stopAt.load();
+                        while (k < seen && !stopAt.compare_exchange_weak(seen, k)) {
+                        }
+                    } else if (k + 1 < n) {
+                        // Only the last run of the plan or one that stopped the scan can be
+                        // the result's: the others keep their summary and route only.
+                        run.output = RoutingOutput{};
+                    }
+                    std::lock_guard<std::mutex> lock(mutex);
+                    tellFinished(static_cast<int>(k), run.summary);
+                    made[k] = std::move(run);
+                } catch (...) {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    if (!failure) failure = std::current_exception();
+                    stopAt.store(0);
+                    for (RunControl& c : controls) cancelRun(c);
+                    break;
+                }
+            }
+            std::lock_guard<std::mutex> lock(mutex);
+            --active;
+            changed.notify_all();
+        };
+
+        std::vector<std::thread> pool;
+        pool.reserve(threads);
+        for (std::size_t t = 0; t < threads; ++t) {
+            try {
+                pool.emplace_back(worker);
+            } catch (const std::system_error&) {
+                break; // the system gives no more threads: the ones started do the work
+            }
+        }
+        if (pool.empty()) {
+            runInOrder();
+            return;
+        }
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            active -= threads - pool.size();
+            bool forwarded = false;
+            while (active > 0) {
+                changed.wait_for(lock, std::chrono::milliseconds(1));
+                if (!forwarded && outer.cancel.load()) {
+                    for (RunControl& c : controls) cancelRun(c);
+                    forwarded = true;
+                }
+            }
+        }
+        for (std::thread& t : pool) t.join();
+        if (failure) std::rethrow_exception(failure);
+
+        for (std::size_t k = 0; k < n && made[k]; ++k) {
+            const bool goesOn = scanGoesOn(made[k]->summary.status);
+            keep(std::move(*made[k]));
+            if (!goesOn) break;
+        }
+        // The caller's control ends as the last run kept left its own.
+        if (!result.summaries.empty() && !outer.cancel.load())
+            outer.status.store(result.summaries.back().status);
     }
 
     void scan() {
-        RoutingParameters& p = params;
-        const DateTime start = setup.start;
-        if (p.scanPolar) {
-            const bool done = series(p.minPolar, p.maxPolar, p.stepPolar, [&](int v) {
-                if (v == p.power) return true;
-                p.powerInForce = v;
-                return scanGoesOn(run(start, 0, 1));
-            });
-            if (!done) return;
-            p.powerInForce = p.power;
-            run(start, 0, 1);
-        } else if (p.scanWind) {
-            p.powerInForce = p.power;
-            const int saved = p.variation;
-            const bool done = series(p.minWind, p.maxWind, p.stepWind, [&](int v) {
-                if (v == saved) return true;
-                p.variation = v;
-                return scanGoesOn(run(start, 0, 1));
-            });
-            p.variation = saved;
-            if (!done) return;
-            run(start, 0, 1);
-        } else if (p.scanStart) {
-            p.powerInForce = p.power;
-            const bool done = series(p.minStart, p.maxStart, p.stepStart, [&](int o) {
-                if (o == 0) return true;
-                const DateTime shifted = fromDayNumber(start.dayNumber + o / 24.0);
-                return scanGoesOn(run(shifted, o, 1));
-            });
-            if (!done) return;
-            run(start, 0, 1);
-        } else if (p.scanPolars) {
-            p.powerInForce = p.power;
-            result.severalPolars = true;
-            // Each run sails its own polar; the boat's polar stays the one in use.
-            for (int i = 0; i < 3; ++i) {
-                if (!p.polarOn[i]) continue;
-                const std::string path =
-                    (std::filesystem::path(setup.polarsFolder) / (p.polarName[i] + ".pol"))
-                        .string();
-                Polar scanPolar;
-                std::string error;
-                if (!std::filesystem::exists(path) || !loadPolar(path, scanPolar, error)) continue;
-                polar = &scanPolar;
-                const int status = run(start, 0, p.irc[i]);
-                polar = setup.polar;
-                if (!scanGoesOn(status)) break;
-            }
-        }
+        planScan();
+        const int wanted = setup.threads > 0 ? setup.threads : scanThreads();
+        const std::size_t threads =
+            std::min<std::size_t>(static_cast<std::size_t>(wanted), plan.size());
+        if (threads <= 1)
+            runInOrder();
+        else
+            runOnThreads(threads);
     }
 };
 
@@ -166,6 +321,16 @@ std::string durationText(double seconds) {
 }
 
 } // namespace
+
+int scanThreads() {
+    if (const char* text = std::getenv("NAVOREL_THREADS")) {
+        char* end = nullptr;
+        const long n = std::strtol(text, &end, 10);
+        if (end != text && *end == '\0' && n >= 1 && n <= 256) return static_cast<int>(n);
+    }
+    const unsigned machine = std::thread::hardware_concurrency();
+    return machine > 0 ? static_cast<int>(std::min(machine, 256u)) : 1;
+}
 
 WindCoverage windCoverage(const WindStore& store) {
     WindCoverage c;
@@ -219,14 +384,14 @@ RoutingResult runRouting(const RunSetup& setup) {
     setup.control->status.store(kStatusRunning);
     result.method = p->method;
     result.limits = setup.limits;
-    Scanner scanner{setup, result, *p, setup.polar};
+    Scanner scanner{setup, result, {}, {}};
     if (p->scanPolar || p->scanWind || p->scanStart || p->scanPolars) {
         result.scanning = true;
         scanner.scan();
         result.scanning = false;
     } else {
-        scanner.params.powerInForce = p->power;
-        scanner.run(setup.start, 0, 1);
+        scanner.plan.push_back({p->power, p->variation, setup.start, 0, 1, setup.polar});
+        scanner.runInOrder();
     }
     result.minSog = result.output.minSog;
     result.maxSog = result.output.maxSog;

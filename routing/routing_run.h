@@ -64,9 +64,22 @@ struct RunSetup {
     DateTime start;                   // the time of the frame shown, or the chosen time
     // Called before the run when CoastsQuality differs from the level of the routing store.
     std::function<void(int level)> reopenShoreline;
+    // Told after each front (with "Render after each isochrone"); the runs of a scan call it
+    // from their own threads, one call at a time.
     FrontCallback afterFront;
+    // Told as each run of a scan ends, from the thread that ran it, one call at a time: the
+    // run's place in the series (0 first) and its summary. A run made alongside one that
+    // stopped the scan may be told and then not kept.
+    std::function<void(int run, const RunSummary& summary)> runFinished;
     RunLimits limits; // bounds that stop a run growing without end
+    // Threads for the runs of a scan: 0 the machine's (scanThreads()), 1 one run after
+    // another. The results are the same whatever the number.
+    int threads = 0;
 };
+
+// The machine's threads for a scan: NAVOREL_THREADS when it holds a number from 1 to 256,
+// else std::thread::hardware_concurrency (1 when unknown).
+int scanThreads();
 
 struct RoutingResult {
     RunRefusal refusal = RunRefusal::None;

@@ -151,6 +151,10 @@ int TideHarmonics::findStation(const std::string& name) const {
 }
 
 bool TideHarmonics::loadTables(const std::string& folder) {
+    return loadTables(folder, std::vector<bool>(stations_.size(), true));
+}
+
+bool TideHarmonics::loadTables(const std::string& folder, const std::vector<bool>& wanted) {
     namespace fs = std::filesystem;
     for (TideStation& s : stations_) s.days.clear();
     std::error_code ec;
@@ -169,6 +173,7 @@ bool TideHarmonics::loadTables(const std::string& folder) {
         for (int k = 0; k < stationCount(); ++k) {
             if (!stations_[k].days.empty() || upper(tableFileStem(stations_[k].name)) != stem)
                 continue;
+            if (static_cast<std::size_t>(k) >= wanted.size() || !wanted[k]) break;
             std::string text;
             if (readTextFile(path.string(), text)) parseTable(k, text);
             break;

@@ -75,6 +75,9 @@ class TideHarmonics {
     // Reads the tide tables of the folder, matching each file to its station by name. Files
     // whose name contains no "." or matches no station are ignored. Answers tablesComplete().
     bool loadTables(const std::string& folder);
+    // The same for the stations marked in `wanted` (by station index) only; the others keep
+    // no table. For a reader that needs a few ports of many.
+    bool loadTables(const std::string& folder, const std::vector<bool>& wanted);
     // Parses one table file's text into the station's days (replacing them). Answers false
     // when the text holds no day line.
     bool parseTable(int station, std::string_view text);

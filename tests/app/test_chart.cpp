@@ -294,6 +294,9 @@ TEST(ChartWindow, RoutingRunsOnTheWorkerAndPublishesItsResult) {
     // The shipped settings draw each new front while the run goes on.
     ASSERT_TRUE(data.config.settings.routing.renderAfter);
     EXPECT_GT(chart.liveFrontCount(), 0);
+    // The shipped scan's five runs are each drawn as they end.
+    EXPECT_EQ(chart.liveRouteCount(), 5);
+    EXPECT_EQ(chart.result()->summaries.size(), 5u);
 }
 
 TEST(ChartWindow, EscapeCancelsTheRunAndLeavesARoute) {

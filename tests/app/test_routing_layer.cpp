@@ -269,6 +269,20 @@ TEST_F(RoutingLayerPicture, ScannedRoutes) {
     EXPECT_EQ(count(200, 190, 200, 210, kRouting), normal);
 }
 
+TEST_F(RoutingLayerPicture, RunsOfAScanDrawnAsTheyEnd) {
+    // While the scan goes on there is no result yet: the runs that ended are plain lines.
+    const std::vector<std::vector<GeoPoint>> ended = {{{-1, 0.5f}, {1, 0.5f}}};
+    layer.result = nullptr;
+    layer.liveRoutes = &ended;
+    paint();
+    const int normal = count(200, 90, 200, 110, 0);
+    EXPECT_GE(normal, 4);
+    EXPECT_EQ(count(200, 190, 200, 210, kWhite), 0);
+    params.scanningsBlack = false;
+    paint();
+    EXPECT_EQ(count(200, 90, 200, 110, kRouting), normal);
+}
+
 TEST_F(RoutingLayerPicture, IsochronesSegmentsEllipseAndTheirSwitches) {
     // Two points reached from (100, 150): (150, 50) and (250, 50), one front between them;
     // a live front from (50, 250) to (150, 250); the ellipse of the leg from (300, 250) to

@@ -37,6 +37,7 @@ struct Scenario {
     std::string golden;
     const CurrentSource* current = nullptr;
     std::string grib = kDist + "/Gribs/Demo.grb";
+    int threads = 1;
 };
 
 RoutingResult routeScenario(Scenario& sc) {
@@ -66,6 +67,7 @@ RoutingResult routeScenario(Scenario& sc) {
     setup.control = &control;
     setup.route = &route;
     setup.start = fromDayNumber(store.frameTimes()[6]);
+    setup.threads = sc.threads;
     const RoutingResult result = runRouting(setup);
     EXPECT_EQ(result.refusal, RunRefusal::None);
     return result;
@@ -161,4 +163,28 @@ TEST(Golden, DemoStreamsChangeTheRoute) {
     off.current = &currents;
     off.params.currents = false;
     EXPECT_EQ(formatRoute(routeScenario(off).output.route), formatRoute(without.output.route));
+}
+
+// The demo's five-run scan with its streams, on the real wind, shoreline and current stores
+// shared by the runs: on several threads, every run is the same digit for digit.
+TEST(Golden, DemoScanOnSeveralThreadsMatchesOneThread) {
+    TideHarmonics tides;
+    ASSERT_TRUE(tides.load(kDist + "/Data/Tides"));
+    CurrentProvider currents;
+    ASSERT_TRUE(currents.load(kDist + "/Currents", tides));
+    auto scan = [&](int threads) {
+        Scenario sc = capeCod();
+        sc.params.scanPolar = true;
+        sc.current = &currents;
+        sc.threads = threads;
+        const RoutingResult r = routeScenario(sc);
+        std::string text;
+        for (const RunSummary& s : r.summaries)
+            text += std::to_string(s.power) + " " + std::to_string(s.advanceCalls) + " " +
+                    std::to_string(s.status) + "\n" + formatRoute(s.route);
+        return text + formatRoute(r.output.pointStore);
+    };
+    const std::string serial = scan(1);
+    EXPECT_NE(serial.find("\n100 "), std::string::npos);
+    EXPECT_TRUE(scan(3) == serial);
 }

@@ -9,6 +9,8 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <mutex>
 #include <thread>
 
 using namespace navorel;
@@ -159,6 +161,7 @@ TEST(RoutingRun, CancellingTheThirdRunEndsTheScan) {
     Fixture f({{-70.0f, 42.0f}, {-70.0f, 41.8f}});
     f.params.method = 1;
     RunSetup s = f.setup();
+    s.threads = 1;
     int runs = 0;
     s.afterFront = [&](const FrontEvent& e) {
         if (e.firstOfLeg && ++runs == 3) f.control.cancel = true;
@@ -274,4 +277,101 @@ TEST(RoutingRun, ScanEndsAtARunThatPassedItsBound) {
     EXPECT_EQ(limitMessage(r), "the routing stopped: more than 200 points stored (memory bound)");
     s.limits = {};
     EXPECT_EQ(limitMessage(runRouting(s)), "");
+}
+
+// Everything a scan leaves, digit for digit: the summaries, the routes and the last output.
+std::string scanText(const RoutingResult& r) {
+    std::string out;
+    for (const RunSummary& s : r.summaries) {
+        char line[400];
+        std::snprintf(line, sizeof line, "%d %s %.9g %d %d %.9g %.9g %.9g %.9g %lld %d %d %d\n",
+                      s.power, s.polarName.c_str(), s.rating, s.variation, s.startOffset, s.minSog,
+                      s.maxSog, s.minTws, s.maxTws, s.advanceCalls, s.storeSize, s.inProgress,
+                      s.status);
+        out += line + formatRoute(s.route);
+    }
+    for (const auto& route : r.scanRoutes) out += formatRoute(route);
+    out += formatRoute(r.output.route) + formatRoute(r.output.pointStore);
+    char tail[200];
+    std::snprintf(tail, sizeof tail, "%.9g %.9g %.9g %.9g %zu\n", r.minSog, r.maxSog, r.minTws,
+                  r.maxTws, r.output.allIsochrones.size());
+    return out + tail;
+}
+
+TEST(RoutingRun, ScansOnSeveralThreadsGiveTheSerialResults) {
+    const std::string folder = ::testing::TempDir() + "/scan_threads";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder + "/A.pol") << "TWA\\TWS\t5\t30\n40\t4\t6\n180\t6\t6\n";
+    std::ofstream(folder + "/B.pol") << "TWA\\TWS\t5\t30\n40\t8\t6\n180\t6\t6\n";
+    const std::pair<const char*, std::function<void(RoutingParameters&, RunSetup&)>> cases[] = {
+        {"effectiveness", [](RoutingParameters&, RunSetup&) {}},
+        {"best course", [](RoutingParameters& p, RunSetup&) { p.method = 0; }},
+        {"wind",
+         [](RoutingParameters& p, RunSetup&) {
+             p.scanPolar = false;
+             p.scanWind = true;
+         }},
+        {"start",
+         [](RoutingParameters& p, RunSetup&) {
+             p.scanPolar = false;
+             p.scanStart = true;
+         }},
+        {"polars",
+         [&](RoutingParameters& p, RunSetup& s) {
+             p.scanPolar = false;
+             p.scanPolars = true;
+             p.polarOn[0] = p.polarOn[2] = true;
+             p.polarName[0] = "A";
+             p.polarName[2] = "B";
+             s.polarsFolder = folder;
+         }},
+        // The first run stops at its bound: the runs made alongside it are dropped.
+        {"bound", [](RoutingParameters&, RunSetup& s) { s.limits.storedPoints = 300; }},
+    };
+    for (const auto& [name, change] : cases) {
+        SCOPED_TRACE(name);
+        Fixture f({{-70.0f, 42.0f}, {-69.6f, 41.6f}, {-70.0f, 41.2f}});
+        f.params.method = 1;
+        RunSetup s = f.setup();
+        change(f.params, s);
+        s.threads = 1;
+        const std::string serial = scanText(runRouting(s));
+        const int serialStatus = f.control.status.load();
+        s.threads = 3;
+        std::vector<int> told;
+        std::mutex toldMutex;
+        s.runFinished = [&](int run, const RunSummary&) {
+            std::lock_guard<std::mutex> lock(toldMutex);
+            told.push_back(run);
+        };
+        const RoutingResult parallel = runRouting(s);
+        EXPECT_EQ(scanText(parallel), serial);
+        EXPECT_EQ(f.control.status.load(), serialStatus);
+        EXPECT_GE(told.size(), parallel.summaries.size());
+    }
+}
+
+TEST(RoutingRun, CancellingAScanOnSeveralThreadsStopsEveryRun) {
+    // Long legs: a run that missed the cancel would take many fronts.
+    Fixture f({{-70.0f, 42.0f}, {-70.0f, 38.0f}});
+    f.params.method = 1;
+    RunSetup s = f.setup();
+    f.params.scanPolar = false;
+    const std::size_t fullRoute = runRouting(s).output.route.size();
+    f.params.scanPolar = true;
+    s.threads = 5;
+    s.afterFront = [&](const FrontEvent&) { f.control.cancel = true; };
+    std::vector<RunSummary> told;
+    s.runFinished = [&](int, const RunSummary& summary) { told.push_back(summary); };
+    const RoutingResult r = runRouting(s);
+    ASSERT_FALSE(told.empty());
+    for (const RunSummary& t : told) {
+        EXPECT_EQ(t.status, kStatusCancelled);
+        EXPECT_FALSE(t.inProgress);
+        EXPECT_LT(t.route.size() * 4, fullRoute);
+    }
+    // The first run was cancelled: it ends the scan, and there is no final run.
+    ASSERT_EQ(r.summaries.size(), 1u);
+    EXPECT_EQ(r.summaries[0].status, kStatusCancelled);
+    EXPECT_EQ(r.summaries[0].power, 80);
 }

@@ -152,3 +152,21 @@ TEST(CliProgramFolder, EveryCommandFindsTheShippedFolderWhereverTheProgramLies) 
     EXPECT_TRUE(fs::is_symlink(dir.file("home/navorel/Data/Gshhs/poly-c-1.dat")));
     EXPECT_EQ(cli("config get Routing TimestepMax", home, program).out, "60\n");
 }
+
+// The runs of the demo's scan give the same JSON on one thread and on several; a thread
+// count that is not a whole number from 1 to 256 is refused in one line.
+TEST(CliRoute, ScanThreadsGiveTheSameJsonAndBadCountsAreRefused) {
+    TestFolder scratch;
+    const std::string one = scratch.file("one.json"), three = scratch.file("three.json");
+    ASSERT_EQ(cli("route --demo --threads 1 --json " + one).code, 0);
+    ASSERT_EQ(cli("route --demo --threads 3 --json " + three).code, 0);
+    const std::string serial = readFile(one);
+    EXPECT_NE(serial.find("\"power\":100"), std::string::npos);
+    EXPECT_TRUE(readFile(three) == serial);
+    for (const char* bad : {"0", "257", "1.5", "two", "-3"}) {
+        const CliRun r = cli(std::string("route --demo --threads ") + bad);
+        EXPECT_EQ(r.code, 1) << bad;
+        EXPECT_EQ(lines(r.err), 1) << r.err;
+        EXPECT_NE(r.err.find("--threads takes"), std::string::npos) << r.err;
+    }
+}

@@ -260,6 +260,10 @@ TEST(tideTablesTest, tablesAreMatchedToStationsByName) {
     EXPECT_TRUE(tides.tablesComplete());
     EXPECT_FLOAT_EQ(tides.stations()[0].days[0][0].height, 3.0f);
     EXPECT_FLOAT_EQ(tides.stations()[1].days[0][0].height, 0.1f);
+    // Only the tables asked for.
+    EXPECT_FALSE(tides.loadTables(dir.string(), {false, true}));
+    EXPECT_TRUE(tides.stations()[0].days.empty());
+    EXPECT_FLOAT_EQ(tides.stations()[1].days[0][0].height, 0.1f);
     fs::remove(dir / "AAA.tid");
     fs::remove(dir / "AAA.tid.tmp");
     EXPECT_FALSE(tides.loadTables(dir.string()));
