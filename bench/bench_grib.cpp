@@ -5,10 +5,14 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include <eccodes.h>
 
 namespace {
 
@@ -88,6 +92,72 @@ void BM_decodeGlobalWindFromFile(benchmark::State& state) {
     state.counters["values/s"] = benchmark::Counter(double(values), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_decodeGlobalWindFromFile)->Unit(benchmark::kMillisecond);
+
+double threadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+
+// Every value of every message through ecCodes' library: false when a message fails.
+bool ecCodesDecode(const std::string& path, std::size_t& values) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    std::vector<double> buffer;
+    int err = 0;
+    bool ok = true;
+    while (codes_handle* h = codes_handle_new_from_file(nullptr, f, PRODUCT_GRIB, &err)) {
+        std::size_t n = 0;
+        ok = ok && codes_get_size(h, "values", &n) == CODES_SUCCESS;
+        buffer.resize(n);
+        ok = ok && codes_get_double_array(h, "values", buffer.data(), &n) == CODES_SUCCESS;
+        values += n;
+        codes_handle_delete(h);
+    }
+    std::fclose(f);
+    return ok && err == CODES_SUCCESS;
+}
+
+// Our decoder and ecCodes' library on the same file, one after the other in every iteration:
+// the counters give each one's processor time per file and the ratio ours / ecCodes'. The file
+// is NAVOREL_BENCH_GRIB when set (e.g. a 10-day global forecast from make-global-grib.py),
+// else the two-message global file.
+void BM_decodeVersusEcCodes(benchmark::State& state) {
+    const char* env = std::getenv("NAVOREL_BENCH_GRIB");
+    if (!env && !makeFile()) {
+        state.SkipWithError("cannot make the GRIB file (python3-eccodes)");
+        return;
+    }
+    const std::string path = env ? env : kFile;
+    double ours = 0, theirs = 0;
+    std::size_t ourValues = 0, theirValues = 0;
+    for (auto _ : state) {
+        double t0 = threadSeconds();
+        {
+            std::vector<navorel::GribRecord> records;
+            std::string error;
+            navorel::GribDecoder decoder;
+            if (!decoder.readFile(path, records, error)) {
+                state.SkipWithError(error.c_str());
+                return;
+            }
+            for (const auto& r : records) ourValues += r.values.size();
+        }
+        double t1 = threadSeconds();
+        ours += t1 - t0;
+        if (!ecCodesDecode(path, theirValues)) {
+            state.SkipWithError("ecCodes cannot decode the file");
+            return;
+        }
+        theirs += threadSeconds() - t1;
+    }
+    if (ourValues != theirValues) state.SkipWithError("the decoders give different value counts");
+    const double n = double(state.iterations());
+    state.counters["navorel_ms"] = 1000.0 * ours / n;
+    state.counters["eccodes_ms"] = 1000.0 * theirs / n;
+    state.counters["ratio"] = theirs > 0 ? ours / theirs : 0.0;
+}
+BENCHMARK(BM_decodeVersusEcCodes)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // ecCodes' grib_get_data on the same file, output thrown away (whole process, manual time).
 void BM_ecCodesGribGetData(benchmark::State& state) {

@@ -101,34 +101,55 @@ float normaliseLongitude(double lon) {
     return float(lon);
 }
 
+// Eight bytes from `p` as a big-endian number.
+inline std::uint64_t load64(const std::uint8_t* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
+    return w;
+}
+
 // Reads packed unsigned fields of `bits` (1..32) bits, most significant bit first. The caller
-// has checked that n fields fit in `bytes` bytes.
+// has checked that the fields read lie inside the `bytes` bytes.
 class BitReader {
   public:
     BitReader(const std::uint8_t* data, std::size_t bytes, int bits)
-        : data_(data), bytes_(bytes), bits_(bits) {}
+        : data_(data), bits_(bits), fastEnd_(bytes >= 8 ? (std::uint64_t(bytes) - 7) * 8 : 0),
+          bytes_(bytes) {}
 
     std::uint32_t next() {
         const std::uint64_t pos = pos_;
         pos_ += std::uint64_t(bits_);
-        const std::size_t byte = std::size_t(pos >> 3);
-        const int shift = int(pos & 7);
-        std::uint64_t window = 0;
-        if (byte + 8 <= bytes_) {
-            for (int k = 0; k < 8; ++k) window = (window << 8) | data_[byte + std::size_t(k)];
-        } else {
-            for (int k = 0; k < 8; ++k) {
-                const std::size_t at = byte + std::size_t(k);
-                window = (window << 8) | (at < bytes_ ? data_[at] : 0u);
-            }
-        }
-        return std::uint32_t((window << shift) >> (64 - bits_));
+        // A field starting at bit `pos` spans at most 39 bits from its byte: one 8-byte load
+        // holds it while 8 bytes remain.
+        const std::uint64_t window = pos < fastEnd_ ? load64(data_ + (pos >> 3)) : tail(pos >> 3);
+        return std::uint32_t((window << (pos & 7)) >> (64 - bits_));
+    }
+
+    // n fields as value = reference + field x step, written to out[0..n).
+    void unpack(std::size_t n, double reference, double step, float* out) {
+        std::size_t k = 0;
+        for (std::uint64_t pos = pos_; k < n && pos < fastEnd_; ++k, pos += std::uint64_t(bits_))
+            out[k] = float(
+                reference +
+                std::uint32_t((load64(data_ + (pos >> 3)) << (pos & 7)) >> (64 - bits_)) * step);
+        pos_ += std::uint64_t(bits_) * k;
+        for (; k < n; ++k) out[k] = float(reference + next() * step);
     }
 
   private:
+    // The last bytes, padded with zeros.
+    std::uint64_t tail(std::size_t byte) const {
+        std::uint64_t window = 0;
+        for (std::size_t k = 0; k < 8; ++k)
+            window = (window << 8) | (byte + k < bytes_ ? data_[byte + k] : 0u);
+        return window;
+    }
+
     const std::uint8_t* data_;
-    std::size_t bytes_;
     int bits_;
+    std::uint64_t fastEnd_;
+    std::size_t bytes_;
     std::uint64_t pos_ = 0;
 };
 
@@ -501,12 +522,20 @@ bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t lengt
     BitReader reader(bds + dataAt, dataBytes, bits);
     bool first = harmonic;
     const double firstValue = harmonic ? ibmFloat(bds + 11) : 0.0;
+    // A regular grid stored north first is unpacked row by row into its place south first.
+    const bool regular =
+        pc.rowLengths.empty() && pc.nx > 0 && pc.ny > 1 && std::size_t(pc.nx * pc.ny) == count;
+    bool reversed = false;
     if (!bitmap && !harmonic) {
         if (bits == 0) {
-            for (std::size_t i = 0; i < count; ++i) out[i] = float(reference);
+            std::fill(out, out + count, float(reference));
+        } else if (northFirst && regular) {
+            const std::size_t nx = std::size_t(pc.nx), ny = std::size_t(pc.ny);
+            for (std::size_t row = ny; row-- > 0;)
+                reader.unpack(nx, reference, step, out + row * nx);
+            reversed = true;
         } else {
-            for (std::size_t i = 0; i < count; ++i)
-                out[i] = float(reference + reader.next() * step);
+            reader.unpack(count, reference, step, out);
         }
     } else {
         for (std::size_t i = 0; i < count; ++i) {
@@ -521,7 +550,7 @@ bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t lengt
         }
     }
 
-    if (northFirst) {
+    if (northFirst && !reversed) {
         if (!pc.rowLengths.empty()) {
             std::vector<float> reordered;
             reordered.reserve(count);
@@ -533,7 +562,7 @@ bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t lengt
                 end -= len;
             }
             r.values = std::move(reordered);
-        } else if (pc.nx > 0 && pc.ny > 1 && std::size_t(pc.nx * pc.ny) == count) {
+        } else if (regular) {
             const std::size_t nx = std::size_t(pc.nx), ny = std::size_t(pc.ny);
             for (std::size_t a = 0, b = ny - 1; a < b; ++a, --b)
                 std::swap_ranges(out + a * nx, out + (a + 1) * nx, out + b * nx);
