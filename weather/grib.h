@@ -70,6 +70,7 @@ using GribProgress = std::function<void(std::size_t done, std::size_t total)>;
 using GribHeaderCheck = std::function<bool(const std::vector<GribRecord>& headers)>;
 
 struct GribDecoderState;
+class GribByteSource;
 
 // A decoder with the state that lives from one file to the next: the once-only notes and
 // the user parameter table. Not for use from several threads at once.
@@ -120,8 +121,8 @@ class GribDecoder {
   private:
     bool read(const std::string& path, std::vector<GribRecord>& records, std::string& error,
               const GribHeaderCheck& check, bool headersOnly);
-    bool decode(const std::uint8_t* data, std::size_t size, std::vector<GribRecord>& records,
-                std::string& error, const GribHeaderCheck& check, bool headersOnly);
+    bool decode(GribByteSource& src, std::vector<GribRecord>& records, std::string& error,
+                const GribHeaderCheck& check, bool headersOnly);
 
     std::unique_ptr<GribDecoderState> state_;
 };
