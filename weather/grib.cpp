@@ -127,9 +127,18 @@ class BitReader {
         return std::uint32_t((window << (pos & 7)) >> (64 - bits_));
     }
 
-    // n fields as value = reference + field x step, written to out[0..n).
-    void unpack(std::size_t n, double reference, double step, float* out) {
+    // n fields as value = reference + field x step, written to out[0..n); with `table`, the
+    // value of field x is table[x] (computed the same way beforehand).
+    void unpack(std::size_t n, double reference, double step, float* out, const float* table) {
         std::size_t k = 0;
+        if (table) {
+            for (std::uint64_t pos = pos_; k < n && pos < fastEnd_;
+                 ++k, pos += std::uint64_t(bits_))
+                out[k] = table[(load64(data_ + (pos >> 3)) << (pos & 7)) >> (64 - bits_)];
+            pos_ += std::uint64_t(bits_) * k;
+            for (; k < n; ++k) out[k] = table[next()];
+            return;
+        }
         for (std::uint64_t pos = pos_; k < n && pos < fastEnd_; ++k, pos += std::uint64_t(bits_))
             out[k] = float(
                 reference +
@@ -667,13 +676,23 @@ bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t lengt
     if (!bitmap && !harmonic) {
         if (bits == 0) {
             std::fill(out, out + count, float(reference));
-        } else if (northFirst && regular) {
-            const std::size_t nx = std::size_t(pc.nx), ny = std::size_t(pc.ny);
-            for (std::size_t row = ny; row-- > 0;)
-                reader.unpack(nx, reference, step, out + row * nx);
-            reversed = true;
         } else {
-            reader.unpack(count, reference, step, out);
+            // Narrow fields in large numbers: each of the 2^bits values is computed once.
+            std::vector<float> table;
+            if (bits <= 16 && count >= (std::size_t(4) << bits)) {
+                table.resize(std::size_t(1) << bits);
+                for (std::size_t x = 0; x < table.size(); ++x)
+                    table[x] = float(reference + std::uint32_t(x) * step);
+            }
+            const float* lookup = table.empty() ? nullptr : table.data();
+            if (northFirst && regular) {
+                const std::size_t nx = std::size_t(pc.nx), ny = std::size_t(pc.ny);
+                for (std::size_t row = ny; row-- > 0;)
+                    reader.unpack(nx, reference, step, out + row * nx, lookup);
+                reversed = true;
+            } else {
+                reader.unpack(count, reference, step, out, lookup);
+            }
         }
     } else {
         for (std::size_t i = 0; i < count; ++i) {

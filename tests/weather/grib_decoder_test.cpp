@@ -498,9 +498,9 @@ TEST(gribDecoderTest, messageWithoutGrid) {
     EXPECT_FALSE(c.messages[0].second);
 }
 
-// An edition-1 message of nx x ny points of 32 bits (arbitrary values), built on wind_u.grb:
-// larger than what the file reader holds at a time.
-std::vector<std::uint8_t> largeMessage(unsigned nx, unsigned ny) {
+// An edition-1 message of nx x ny points of `bits` (8 or 32) bits, rows north first, built on
+// wind_u.grb; its packed octets run 0, 7, 14, ... modulo 256.
+std::vector<std::uint8_t> largeMessage(unsigned nx, unsigned ny, int bits = 32) {
     std::vector<std::uint8_t> m = fileBytes("wind_u.grb");
     m.resize(kBds + 11);
     const std::size_t gds = 8 + 28;
@@ -509,8 +509,9 @@ std::vector<std::uint8_t> largeMessage(unsigned nx, unsigned ny) {
     m[gds + 8] = std::uint8_t(ny >> 8);
     m[gds + 9] = std::uint8_t(ny);
     m[kBds + 3] &= 0xf0; // no unused bits at the end
-    m[kBds + 10] = 32;
-    for (std::size_t k = 0; k < std::size_t(nx) * ny * 4; ++k) m.push_back(std::uint8_t(k * 7));
+    m[kBds + 10] = std::uint8_t(bits);
+    for (std::size_t k = 0; k < std::size_t(nx) * ny * std::size_t(bits / 8); ++k)
+        m.push_back(std::uint8_t(k * 7));
     const std::size_t bds = m.size() - kBds;
     for (int k = 0; k < 3; ++k) m[kBds + std::size_t(k)] = std::uint8_t(bds >> (16 - 8 * k));
     m.insert(m.end(), {'7', '7', '7', '7'});
@@ -570,6 +571,20 @@ TEST(gribDecoderTest, fileReadMessageByMessageAsInMemory) {
             << "record " << k + 1;
     }
     EXPECT_EQ(streamed.records[3].values.size(), 30000u);
+}
+
+// Many narrow fields are unpacked through a table of their 2^bits values: the same values as
+// computed one by one (the first rows in the file carry the same octets in both messages).
+TEST(gribDecoderTest, tableOfValuesGivesTheComputedValues) {
+    Decoding small, large;
+    ASSERT_TRUE(small.bytes(largeMessage(20, 10, 8))) << small.error;  // 200 < 4 x 2^8
+    ASSERT_TRUE(large.bytes(largeMessage(20, 100, 8))) << large.error; // 2000 >= 4 x 2^8
+    const std::vector<float>&a = small.records.at(0).values, &b = large.records.at(0).values;
+    ASSERT_EQ(a.size(), 200u);
+    ASSERT_EQ(b.size(), 2000u);
+    for (std::size_t row = 0; row < 10; ++row) // file row `row` is row ny - 1 - row, south first
+        EXPECT_EQ(std::memcmp(&a[(9 - row) * 20], &b[(99 - row) * 20], 20 * sizeof(float)), 0)
+            << "file row " << row;
 }
 
 TEST(gribDecoderTest, everyDamagedByteIsSafe) {
