@@ -133,10 +133,23 @@ class BitReader {
     void unpack(std::size_t n, double reference, double step, float* out, const float* table) {
         std::size_t k = 0;
         if (table) {
-            for (std::uint64_t pos = pos_; k < n && pos < fastEnd_;
-                 ++k, pos += std::uint64_t(bits_))
-                out[k] = table[(load64(data_ + (pos >> 3)) << (pos & 7)) >> (64 - bits_)];
-            pos_ += std::uint64_t(bits_) * k;
+            // The common widths with the field count of a load fixed.
+            switch (bits_) {
+            case 8:
+                k = lookUp<8>(n, out, table);
+                break;
+            case 10:
+                k = lookUp<10>(n, out, table);
+                break;
+            case 12:
+                k = lookUp<12>(n, out, table);
+                break;
+            case 16:
+                k = lookUp<16>(n, out, table);
+                break;
+            default:
+                break;
+            }
             for (; k < n; ++k) out[k] = table[next()];
             return;
         }
@@ -149,6 +162,22 @@ class BitReader {
     }
 
   private:
+    // Fields of `Bits` bits by table: one load holds at least 57 bits after its first field's
+    // offset, so as many whole fields are taken from it. Returns the fields done; the last
+    // ones, near the end of the data, are left to the caller.
+    template <int Bits> std::size_t lookUp(std::size_t n, float* out, const float* table) {
+        constexpr int kPerLoad = 57 / Bits;
+        std::size_t k = 0;
+        std::uint64_t pos = pos_;
+        for (; k + kPerLoad <= n && pos < fastEnd_; k += kPerLoad, pos += kPerLoad * Bits) {
+            const std::uint64_t w = load64(data_ + (pos >> 3)) << (pos & 7);
+            for (int f = 0; f < kPerLoad; ++f)
+                out[k + std::size_t(f)] = table[(w << (f * Bits)) >> (64 - Bits)];
+        }
+        pos_ = pos;
+        return k;
+    }
+
     // The last bytes, padded with zeros.
     std::uint64_t tail(std::size_t byte) const {
         std::uint64_t window = 0;

@@ -498,8 +498,8 @@ TEST(gribDecoderTest, messageWithoutGrid) {
     EXPECT_FALSE(c.messages[0].second);
 }
 
-// An edition-1 message of nx x ny points of `bits` (8 or 32) bits, rows north first, built on
-// wind_u.grb; its packed octets run 0, 7, 14, ... modulo 256.
+// An edition-1 message of nx x ny points of `bits` bits (nx x bits a multiple of 8), rows north
+// first, built on wind_u.grb; its packed octets run 0, 7, 14, ... modulo 256.
 std::vector<std::uint8_t> largeMessage(unsigned nx, unsigned ny, int bits = 32) {
     std::vector<std::uint8_t> m = fileBytes("wind_u.grb");
     m.resize(kBds + 11);
@@ -510,7 +510,7 @@ std::vector<std::uint8_t> largeMessage(unsigned nx, unsigned ny, int bits = 32) 
     m[gds + 9] = std::uint8_t(ny);
     m[kBds + 3] &= 0xf0; // no unused bits at the end
     m[kBds + 10] = std::uint8_t(bits);
-    for (std::size_t k = 0; k < std::size_t(nx) * ny * std::size_t(bits / 8); ++k)
+    for (std::size_t k = 0; k < std::size_t(nx) * ny * std::size_t(bits) / 8; ++k)
         m.push_back(std::uint8_t(k * 7));
     const std::size_t bds = m.size() - kBds;
     for (int k = 0; k < 3; ++k) m[kBds + std::size_t(k)] = std::uint8_t(bds >> (16 - 8 * k));
@@ -576,15 +576,21 @@ TEST(gribDecoderTest, fileReadMessageByMessageAsInMemory) {
 // Many narrow fields are unpacked through a table of their 2^bits values: the same values as
 // computed one by one (the first rows in the file carry the same octets in both messages).
 TEST(gribDecoderTest, tableOfValuesGivesTheComputedValues) {
-    Decoding small, large;
-    ASSERT_TRUE(small.bytes(largeMessage(20, 10, 8))) << small.error;  // 200 < 4 x 2^8
-    ASSERT_TRUE(large.bytes(largeMessage(20, 100, 8))) << large.error; // 2000 >= 4 x 2^8
-    const std::vector<float>&a = small.records.at(0).values, &b = large.records.at(0).values;
-    ASSERT_EQ(a.size(), 200u);
-    ASSERT_EQ(b.size(), 2000u);
-    for (std::size_t row = 0; row < 10; ++row) // file row `row` is row ny - 1 - row, south first
-        EXPECT_EQ(std::memcmp(&a[(9 - row) * 20], &b[(99 - row) * 20], 20 * sizeof(float)), 0)
-            << "file row " << row;
+    for (const int bits : {8, 10, 12, 16}) {
+        SCOPED_TRACE(bits);
+        // 20 x 10 points stay below 4 x 2^bits; the large message passes it.
+        const unsigned rows = (4u << bits) / 20 + 10;
+        Decoding small, large;
+        ASSERT_TRUE(small.bytes(largeMessage(20, 10, bits))) << small.error;
+        ASSERT_TRUE(large.bytes(largeMessage(20, rows, bits))) << large.error;
+        const std::vector<float>&a = small.records.at(0).values, &b = large.records.at(0).values;
+        ASSERT_EQ(a.size(), 200u);
+        ASSERT_EQ(b.size(), 20u * rows);
+        for (std::size_t row = 0; row < 10; ++row) // file row `row` is row ny - 1 - row
+            EXPECT_EQ(
+                std::memcmp(&a[(9 - row) * 20], &b[(rows - 1 - row) * 20], 20 * sizeof(float)), 0)
+                << "file row " << row;
+    }
 }
 
 TEST(gribDecoderTest, everyDamagedByteIsSafe) {
