@@ -1,5 +1,8 @@
 // GRIB-1 decoding throughput on a 0.25 degree global U/V file made with ecCodes at run time
-// (not kept in the repository), beside ecCodes' own grib_get_data on the same file.
+// (not kept in the repository), beside ecCodes' library and its grib_get_data on the same file.
+// Larger files: /usr/bin/python3 bench/make-global-grib.py /tmp/g.grb 1 15 (12 messages,
+// 18.7 MB) or ... 1 240 (10 days, 250 MB), then NAVOREL_BENCH_GRIB=/tmp/g.grb
+// navorel-bench --benchmark_filter=Versus.
 #include "weather/grib.h"
 
 #include <benchmark/benchmark.h>
