@@ -756,7 +756,7 @@ bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t lengt
 
     if (northFirst && !reversed) {
         if (!pc.rowLengths.empty()) {
-            std::vector<float> reordered;
+            GribValues reordered;
             reordered.reserve(count);
             std::size_t end = count;
             for (std::size_t row = pc.rowLengths.size(); row-- > 0;) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace navorel {
@@ -28,6 +29,21 @@ extern const char kGribTooLarge[];
 // memory in floats.
 std::uint64_t defaultGribValueLimit();
 
+// Allocates without zeroing what it constructs without a value: a decoded array is written
+// once, by the decoder, not first filled with zeros.
+template <class T> struct UninitialisedAllocator : std::allocator<T> {
+    template <class U> struct rebind { using other = UninitialisedAllocator<U>; };
+    UninitialisedAllocator() = default;
+    template <class U> UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <class U, class... Args> void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
+// The values of a record.
+using GribValues = std::vector<float, UninitialisedAllocator<float>>;
+
 struct GribRecord {
     int index = 0;         // 1 for the first message decoded from the file, then 2, 3...
     const char* name = ""; // parameter abbreviation; a table's own text (never freed)
@@ -40,7 +56,7 @@ struct GribRecord {
     float lat1 = 0, lat2 = 0;   // degrees, lat1 <= lat2 after the rows were put south first
     float dj = 0;               // degrees, >= 0 after the rows were put south first
     int nx = 0, ny = 0;         // points along a row and rows (-1 for the unknown one)
-    std::vector<float> values;  // south row first, west to east; kGribMissing where absent
+    GribValues values;          // south row first, west to east; kGribMissing where absent
     std::size_t valueCount = 0; // values the message decodes to, also when only headers were read
 
     // Further facts of the message, for listings.

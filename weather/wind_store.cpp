@@ -259,7 +259,7 @@ GribLoadStatus WindStore::buildFrames(const std::vector<GribRecord>& records,
     const auto& kept = plan.kept;
     // Values of records the store owns go as soon as they are in the frames.
     const auto release = [owned, &records](const GribRecord& r) {
-        if (owned) std::vector<float>().swap((*owned)[std::size_t(&r - records.data())].values);
+        if (owned) GribValues().swap((*owned)[std::size_t(&r - records.data())].values);
     };
 
     try {

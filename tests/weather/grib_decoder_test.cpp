@@ -583,7 +583,7 @@ TEST(gribDecoderTest, tableOfValuesGivesTheComputedValues) {
         Decoding small, large;
         ASSERT_TRUE(small.bytes(largeMessage(20, 10, bits))) << small.error;
         ASSERT_TRUE(large.bytes(largeMessage(20, rows, bits))) << large.error;
-        const std::vector<float>&a = small.records.at(0).values, &b = large.records.at(0).values;
+        const GribValues &a = small.records.at(0).values, &b = large.records.at(0).values;
         ASSERT_EQ(a.size(), 200u);
         ASSERT_EQ(b.size(), 20u * rows);
         for (std::size_t row = 0; row < 10; ++row) // file row `row` is row ny - 1 - row
