@@ -6,6 +6,7 @@ Usage: /usr/bin/python3 bench/make-global-grib.py OUT EDITION HOURS [STEP_HOURS]
 10u/10v (edition 2, simple packing), 12 bits per value, every STEP_HOURS (3) hours from 0 to
 HOURS (240 for 10 days; 15 gives the 12 messages, 18.7 MB, of the decoding benchmark). Not committed: made at bench time.
 """
+import os
 import sys
 
 import eccodes
@@ -46,7 +47,6 @@ def main():
                                              * np.cos(j / 30.0)).ravel())
                 out.write(eccodes.codes_get_message(h))
                 eccodes.codes_release(h)
-    import os
     os.replace(out_path + ".part", out_path)
 
 
