@@ -1,14 +1,21 @@
 // GRIB-1 decoding throughput on a 0.25 degree global U/V file made with ecCodes at run time
-// (not kept in the repository), beside ecCodes' own grib_get_data on the same file.
+// (not kept in the repository), beside ecCodes' library and its grib_get_data on the same file.
+// Larger files: /usr/bin/python3 bench/make-global-grib.py /tmp/g.grb 1 15 (12 messages,
+// 18.7 MB) or ... 1 240 (10 days, 250 MB), then NAVOREL_BENCH_GRIB=/tmp/g.grb
+// navorel-bench --benchmark_filter=Versus.
 #include "weather/grib.h"
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include <eccodes.h>
 
 namespace {
 
@@ -88,6 +95,88 @@ void BM_decodeGlobalWindFromFile(benchmark::State& state) {
     state.counters["values/s"] = benchmark::Counter(double(values), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_decodeGlobalWindFromFile)->Unit(benchmark::kMillisecond);
+
+double threadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+
+// Every value of every message through ecCodes' library: false when a message fails. With
+// `keep`, each message's values stay in memory as floats until the file is read, as they do
+// with our decoder; without, they go into one buffer used again for every message.
+bool ecCodesDecode(const std::string& path, bool keep, std::size_t& values) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    std::vector<double> buffer;
+    std::vector<std::vector<float>> kept;
+    int err = 0;
+    bool ok = true;
+    while (codes_handle* h = codes_handle_new_from_file(nullptr, f, PRODUCT_GRIB, &err)) {
+        std::size_t n = 0;
+        ok = ok && codes_get_size(h, "values", &n) == CODES_SUCCESS;
+        buffer.resize(n);
+        ok = ok && codes_get_double_array(h, "values", buffer.data(), &n) == CODES_SUCCESS;
+        if (keep) kept.emplace_back(buffer.begin(), buffer.begin() + std::ptrdiff_t(n));
+        values += n;
+        codes_handle_delete(h);
+    }
+    std::fclose(f);
+    benchmark::DoNotOptimize(kept.data());
+    return ok && err == CODES_SUCCESS;
+}
+
+// Our decoder and ecCodes' library on the same file, one after the other in every iteration.
+// The counters give each one's processor time per file: ecCodes decoding every message into
+// one buffer (eccodes_ms) and keeping every message's values as floats (eccodes_kept_ms), as
+// our decoder does; `ratio` is ours / eccodes_ms, `ratio_kept` ours / eccodes_kept_ms. The file
+// is NAVOREL_BENCH_GRIB when set (bench/make-global-grib.py makes global forecasts), else the
+// two-message global file.
+void BM_decodeVersusEcCodes(benchmark::State& state) {
+    const char* env = std::getenv("NAVOREL_BENCH_GRIB");
+    if (!env && !makeFile()) {
+        state.SkipWithError("cannot make the GRIB file (python3-eccodes)");
+        return;
+    }
+    const std::string path = env ? env : kFile;
+    double ours = 0, theirs = 0, theirsKept = 0;
+    std::size_t ourValues = 0, theirValues = 0, keptValues = 0;
+    for (auto _ : state) {
+        double t0 = threadSeconds();
+        {
+            std::vector<navorel::GribRecord> records;
+            std::string error;
+            navorel::GribDecoder decoder;
+            if (!decoder.readFile(path, records, error)) {
+                state.SkipWithError(error.c_str());
+                return;
+            }
+            for (const auto& r : records) ourValues += r.values.size();
+        }
+        const double t1 = threadSeconds();
+        ours += t1 - t0;
+        if (!ecCodesDecode(path, false, theirValues)) {
+            state.SkipWithError("ecCodes cannot decode the file");
+            return;
+        }
+        const double t2 = threadSeconds();
+        theirs += t2 - t1;
+        if (!ecCodesDecode(path, true, keptValues)) {
+            state.SkipWithError("ecCodes cannot decode the file");
+            return;
+        }
+        theirsKept += threadSeconds() - t2;
+    }
+    if (ourValues != theirValues || ourValues != keptValues)
+        state.SkipWithError("the decoders give different value counts");
+    const double n = double(state.iterations());
+    state.counters["navorel_ms"] = 1000.0 * ours / n;
+    state.counters["eccodes_ms"] = 1000.0 * theirs / n;
+    state.counters["eccodes_kept_ms"] = 1000.0 * theirsKept / n;
+    state.counters["ratio"] = theirs > 0 ? ours / theirs : 0.0;
+    state.counters["ratio_kept"] = theirsKept > 0 ? ours / theirsKept : 0.0;
+}
+BENCHMARK(BM_decodeVersusEcCodes)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // ecCodes' grib_get_data on the same file, output thrown away (whole process, manual time).
 void BM_ecCodesGribGetData(benchmark::State& state) {

@@ -7,11 +7,13 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <utility>
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace navorel {
@@ -101,36 +103,110 @@ float normaliseLongitude(double lon) {
     return float(lon);
 }
 
+// Eight bytes from `p` as a big-endian number.
+inline std::uint64_t load64(const std::uint8_t* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
+    return w;
+}
+
 // Reads packed unsigned fields of `bits` (1..32) bits, most significant bit first. The caller
-// has checked that n fields fit in `bytes` bytes.
+// has checked that the fields read lie inside the `bytes` bytes.
 class BitReader {
   public:
     BitReader(const std::uint8_t* data, std::size_t bytes, int bits)
-        : data_(data), bytes_(bytes), bits_(bits) {}
+        : data_(data), bits_(bits), fastEnd_(bytes >= 8 ? (std::uint64_t(bytes) - 7) * 8 : 0),
+          bytes_(bytes) {}
 
     std::uint32_t next() {
         const std::uint64_t pos = pos_;
         pos_ += std::uint64_t(bits_);
-        const std::size_t byte = std::size_t(pos >> 3);
-        const int shift = int(pos & 7);
-        std::uint64_t window = 0;
-        if (byte + 8 <= bytes_) {
-            for (int k = 0; k < 8; ++k) window = (window << 8) | data_[byte + std::size_t(k)];
-        } else {
-            for (int k = 0; k < 8; ++k) {
-                const std::size_t at = byte + std::size_t(k);
-                window = (window << 8) | (at < bytes_ ? data_[at] : 0u);
+        // A field starting at bit `pos` spans at most 39 bits from its byte: one 8-byte load
+        // holds it while 8 bytes remain.
+        const std::uint64_t window = pos < fastEnd_ ? load64(data_ + (pos >> 3)) : tail(pos >> 3);
+        return std::uint32_t((window << (pos & 7)) >> (64 - bits_));
+    }
+
+    // n fields as value = reference + field x step, written to out[0..n); with `table`, the
+    // value of field x is table[x] (computed the same way beforehand).
+    void unpack(std::size_t n, double reference, double step, float* out, const float* table) {
+        std::size_t k = 0;
+        if (table) {
+            // The common widths with the field count of a load fixed.
+            switch (bits_) {
+            case 8:
+                k = lookUp<8>(n, out, table);
+                break;
+            case 10:
+                k = lookUp<10>(n, out, table);
+                break;
+            case 12:
+                k = lookUp<12>(n, out, table);
+                break;
+            case 16:
+                k = lookUp<16>(n, out, table);
+                break;
+            default:
+                break;
             }
+            for (; k < n; ++k) out[k] = table[next()];
+            return;
         }
-        return std::uint32_t((window << shift) >> (64 - bits_));
+        for (std::uint64_t pos = pos_; k < n && pos < fastEnd_; ++k, pos += std::uint64_t(bits_))
+            out[k] = float(
+                reference +
+                std::uint32_t((load64(data_ + (pos >> 3)) << (pos & 7)) >> (64 - bits_)) * step);
+        pos_ += std::uint64_t(bits_) * k;
+        for (; k < n; ++k) out[k] = float(reference + next() * step);
     }
 
   private:
+    // Fields of `Bits` bits by table: one load holds at least 57 bits after its first field's
+    // offset, so as many whole fields are taken from it. Returns the fields done; the last
+    // ones, near the end of the data, are left to the caller.
+    template <int Bits> std::size_t lookUp(std::size_t n, float* out, const float* table) {
+        constexpr int kPerLoad = 57 / Bits;
+        std::size_t k = 0;
+        std::uint64_t pos = pos_;
+        for (; k + kPerLoad <= n && pos < fastEnd_; k += kPerLoad, pos += kPerLoad * Bits) {
+            const std::uint64_t w = load64(data_ + (pos >> 3)) << (pos & 7);
+            for (int f = 0; f < kPerLoad; ++f)
+                out[k + std::size_t(f)] = table[(w << (f * Bits)) >> (64 - Bits)];
+        }
+        pos_ = pos;
+        return k;
+    }
+
+    // The last bytes, padded with zeros.
+    std::uint64_t tail(std::size_t byte) const {
+        std::uint64_t window = 0;
+        for (std::size_t k = 0; k < 8; ++k)
+            window = (window << 8) | (byte + k < bytes_ ? data_[byte + k] : 0u);
+        return window;
+    }
+
     const std::uint8_t* data_;
-    std::size_t bytes_;
     int bits_;
+    std::uint64_t fastEnd_;
+    std::size_t bytes_;
     std::uint64_t pos_ = 0;
 };
+
+// Asks the system for the pages of a large new array in one call rather than one fault per
+// page (a global grid has a thousand); where it cannot, the pages come as they are touched.
+void populate(void* data, std::size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+    const std::uintptr_t page = std::uintptr_t(::sysconf(_SC_PAGE_SIZE));
+    if (bytes < 64 * page) return;
+    const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(page - 1);
+    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
 
 struct Sections {
     const std::uint8_t* pds = nullptr;
@@ -146,10 +222,136 @@ struct PointCount {
     std::vector<int> rowLengths; // thinned grids: points of each row in file order
 };
 
-// Section lengths, read as far as the bytes go; 0 for a length beyond them.
-std::size_t lengthAt(const std::uint8_t* data, std::size_t size, std::uint64_t at) {
-    if (at + 3 > size) return 0;
-    return be24(data + at);
+} // namespace
+
+// The bytes of a GRIB file as the reader walks it: a buffer in memory, or a file read a
+// message at a time, so that memory follows the largest message, not the file.
+class GribByteSource {
+  public:
+    virtual ~GribByteSource() = default;
+    std::uint64_t size() const { return size_; }
+    // `length` bytes from `offset` (the caller keeps them inside the size), valid until the
+    // next call; nullptr when they cannot be had, with the reason in failure().
+    virtual const std::uint8_t* view(std::uint64_t offset, std::size_t length) = 0;
+    const char* failure() const { return failure_; }
+
+  protected:
+    std::uint64_t size_ = 0;
+    const char* failure_ = kCannotRead;
+};
+
+namespace {
+
+class MemorySource final : public GribByteSource {
+  public:
+    MemorySource(const std::uint8_t* data, std::size_t size) : data_(data) { size_ = size; }
+    const std::uint8_t* view(std::uint64_t offset, std::size_t) override { return data_ + offset; }
+
+  private:
+    const std::uint8_t* data_;
+};
+
+// Reads ahead by at least this much, so that the search through small messages or gaps does
+// not read a few bytes at a time.
+constexpr std::size_t kReadAhead = std::size_t(1) << 16;
+
+class FileSource final : public GribByteSource {
+  public:
+    FileSource(int fd, std::uint64_t size) : fd_(fd) { size_ = size; }
+    ~FileSource() override { ::close(fd_); }
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+
+    const std::uint8_t* view(std::uint64_t offset, std::size_t length) override {
+        if (offset >= start_ && offset + length <= start_ + held_)
+            return buffer_.data() + (offset - start_);
+        const std::size_t want =
+            std::size_t(std::min<std::uint64_t>(std::max(length, kReadAhead), size_ - offset));
+        if (buffer_.size() < want) {
+            try {
+                buffer_.resize(want);
+            } catch (const std::bad_alloc&) {
+                failure_ = buffer_.empty() ? kNoMemory : kOutOfMemory;
+                return nullptr;
+            }
+        }
+        held_ = 0;
+        start_ = offset;
+        while (held_ < want) {
+            const ssize_t got =
+                ::pread(fd_, buffer_.data() + held_, want - held_, off_t(offset + held_));
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) {
+                held_ = 0;
+                failure_ = kCannotRead;
+                return nullptr;
+            }
+            held_ += std::size_t(got);
+        }
+        return buffer_.data();
+    }
+
+  private:
+    int fd_;
+    std::vector<std::uint8_t> buffer_;
+    std::uint64_t start_ = 0;
+    std::size_t held_ = 0;
+};
+
+// A section length of three octets at `at`; 0 beyond the end or when it cannot be read.
+std::size_t lengthAt(GribByteSource& src, std::uint64_t at) {
+    if (at + 3 > src.size()) return 0;
+    const std::uint8_t* p = src.view(at, 3);
+    return p ? be24(p) : 0;
+}
+
+// The octets of the edition-1 message at `start` up to 20 past the start of its BDS, or the
+// whole `length` when the sections do not lie inside it.
+std::size_t headLength(GribByteSource& src, std::uint64_t start, std::int64_t length) {
+    const std::uint64_t whole = std::uint64_t(std::max<std::int64_t>(length, 0));
+    const std::uint8_t* head = src.view(start, 16);
+    if (!head) return std::size_t(whole);
+    const int flags = head[15];
+    std::uint64_t at = 8;
+    const std::size_t pdsLen = lengthAt(src, start + at);
+    if (pdsLen == 0) return std::size_t(whole);
+    at += pdsLen;
+    for (const int flag : {0x80, 0x40}) {
+        if (!(flags & flag)) continue;
+        const std::size_t len = at < whole ? lengthAt(src, start + at) : 0;
+        if (len == 0) return std::size_t(whole);
+        at += len;
+    }
+    return std::size_t(std::min(whole, at + 20));
+}
+
+// The search for the next message moves through the file in blocks of this size.
+constexpr std::uint64_t kSearchBlock = 1 << 16;
+
+// The first "GRIB" of edition 1 or 2 at a position in [from, limit) (limit is 36 bytes or more
+// before the end), or `limit` when there is none. False when the bytes cannot be read.
+bool findMessage(GribByteSource& src, std::uint64_t from, std::uint64_t limit,
+                 std::uint64_t& start) {
+    start = limit;
+    for (std::uint64_t pos = from; pos < limit;) {
+        const std::uint64_t end = std::min(limit, pos + kSearchBlock);
+        // Eight bytes past the block let the edition of a "GRIB" at its last position be read.
+        const std::uint8_t* block = src.view(pos, std::size_t(end - pos + 8));
+        if (!block) return false;
+        for (std::uint64_t j = pos; j < end; ++j) {
+            const void* hit = std::memchr(block + (j - pos), 'G', std::size_t(end - j));
+            if (!hit) break;
+            j = pos + std::uint64_t(static_cast<const std::uint8_t*>(hit) - block);
+            const std::uint8_t* at = block + (j - pos);
+            if (std::memcmp(at, "GRIB", 4) != 0) continue;
+            if (at[7] == 1 || at[7] == 2) {
+                start = j;
+                return true;
+            }
+        }
+        pos = end;
+    }
+    return true;
 }
 
 } // namespace
@@ -168,7 +370,7 @@ class GribMessageReader {
         : state_(state), records_(records), error_(error), expand_(true), base_(base),
           count_(count) {}
 
-    bool run(const std::uint8_t* data, std::size_t size);
+    bool run(GribByteSource& src);
 
   private:
     bool fatal(const std::string& text) {
@@ -180,10 +382,10 @@ class GribMessageReader {
     void note(const std::string& text) {
         if (!expand_ && state_.onNote) state_.onNote(text);
     }
-    std::int64_t messageLength(const std::uint8_t* data, std::size_t size, std::size_t start,
-                               bool& large, std::int64_t& largeBdsLen);
-    bool decodeMessage(const std::uint8_t* msg, std::size_t length, bool large,
-                       std::int64_t largeBdsLen, int index);
+    std::int64_t messageLength(GribByteSource& src, std::uint64_t start, bool& large,
+                               std::int64_t& largeBdsLen);
+    bool decodeMessage(const std::uint8_t* msg, std::size_t length, const std::uint8_t* end4,
+                       bool large, std::int64_t largeBdsLen, int index);
     bool countPoints(const Sections& s, PointCount& pc);
     bool decodeEdition2(const std::uint8_t* msg, std::size_t length, int& index);
     bool decodeEdition2Field(const std::uint8_t* msg, std::size_t length, int index);
@@ -198,32 +400,34 @@ class GribMessageReader {
     std::size_t base_ = 0, count_ = 0;
 };
 
-std::int64_t GribMessageReader::messageLength(const std::uint8_t* data, std::size_t size,
-                                              std::size_t start, bool& large,
+std::int64_t GribMessageReader::messageLength(GribByteSource& src, std::uint64_t start, bool& large,
                                               std::int64_t& largeBdsLen) {
     large = false;
-    const unsigned stored = be24(data + start + 4);
+    const std::uint64_t size = src.size();
+    if (start + 16 > size) return 0;
+    const std::uint8_t* head = src.view(start, 16);
+    if (!head) return 0;
+    const unsigned stored = be24(head + 4);
     if (!(stored & 0x800000)) return stored;
-    if (start + 13 > size) return 0;
-    const int centre = data[start + 12];
+    const int centre = head[12];
     if (centre == 7 || centre == 54) return stored;
+    const int flags = head[15];
     std::uint64_t at = start + 8;
-    const std::size_t pdsLen = lengthAt(data, size, at);
-    if (start + 16 > size || pdsLen == 0) return 0;
-    const int flags = data[start + 15];
+    const std::size_t pdsLen = lengthAt(src, at);
+    if (pdsLen == 0) return 0;
     at += pdsLen;
     std::size_t gdsLen = 0, bmsLen = 0;
     if (flags & 0x80) {
-        gdsLen = lengthAt(data, size, at);
+        gdsLen = lengthAt(src, at);
         if (gdsLen == 0) return 0;
         at += gdsLen;
     }
     if (flags & 0x40) {
-        bmsLen = lengthAt(data, size, at);
+        bmsLen = lengthAt(src, at);
         if (bmsLen == 0) return 0;
         at += bmsLen;
     }
-    const std::size_t bdsLen = lengthAt(data, size, at);
+    const std::size_t bdsLen = lengthAt(src, at);
     if (bdsLen == 0) return 0;
     if (bdsLen >= 120) return stored;
     const std::int64_t total = std::int64_t(stored & 0x7fffff) * 120 - std::int64_t(bdsLen) + 4;
@@ -232,48 +436,54 @@ std::int64_t GribMessageReader::messageLength(const std::uint8_t* data, std::siz
     return total > 0 ? total : 0;
 }
 
-bool GribMessageReader::run(const std::uint8_t* data, std::size_t size) {
-    std::size_t search = 0;
+bool GribMessageReader::run(GribByteSource& src) {
+    const std::uint64_t size = src.size();
+    std::uint64_t search = 0;
     int index = 1;
     for (;;) {
         if (expand_ && std::size_t(index) > count_) return true;
         // A message is looked for only where at least 36 more bytes follow "GRIB".
         if (size <= 36) return true;
-        const std::size_t limit = size - 36;
-        std::size_t start = limit;
-        for (std::size_t j = search; j < limit; ++j) {
-            const void* hit = std::memchr(data + j, 'G', limit - j);
-            if (!hit) break;
-            j = std::size_t(static_cast<const std::uint8_t*>(hit) - data);
-            if (std::memcmp(data + j, "GRIB", 4) != 0) continue;
-            const int edition = data[j + 7];
-            if (edition == 1 || edition == 2) {
-                start = j;
-                break;
-            }
-        }
+        const std::uint64_t limit = size - 36;
+        std::uint64_t start = limit;
+        if (!findMessage(src, search, limit, start)) return fatal(src.failure());
         if (start >= limit) return true;
+        const std::uint8_t* head = src.view(start, 16);
+        if (!head) return fatal(src.failure());
 
-        if (data[start + 7] == 2) {
+        if (head[7] == 2) {
             // Edition 2: the length is the 64-bit count of octets 9-16.
-            const std::uint64_t length = grib2MessageLength(data + start, size - start);
+            const std::uint64_t length = grib2MessageLength(head, 16);
             if (length > size - start || length < 16) return fatal(recordError(index, kTruncated));
+            const std::uint8_t* msg = src.view(start, std::size_t(length));
+            if (!msg) return fatal(src.failure());
             if (!expand_) ++state_.edition2Count;
-            if (!decodeEdition2(data + start, std::size_t(length), index)) return false;
-            search = start + std::size_t(length);
+            if (!decodeEdition2(msg, std::size_t(length), index)) return false;
+            search = start + length;
             continue;
         }
 
         bool large = false;
         std::int64_t largeBdsLen = 0;
-        const std::int64_t length = messageLength(data, size, start, large, largeBdsLen);
+        const std::int64_t length = messageLength(src, start, large, largeBdsLen);
         if (std::uint64_t(length) > size - start) return fatal(kCannotRead);
-        if (!decodeMessage(data + start, std::size_t(length), large, largeBdsLen, index))
-            return false;
+        // The header pass reads the sections before the packed values and the end section.
+        std::uint8_t end4[4] = {0, 0, 0, 0};
+        const std::size_t headBytes =
+            expand_ ? std::size_t(length) : headLength(src, start, length);
+        if (headBytes < std::size_t(length)) {
+            const std::uint8_t* tail = src.view(start + std::uint64_t(length) - 4, 4);
+            if (!tail) return fatal(src.failure());
+            std::memcpy(end4, tail, 4);
+        }
+        const std::uint8_t* msg = src.view(start, headBytes);
+        if (!msg) return fatal(src.failure());
+        if (headBytes == std::size_t(length) && length >= 4) std::memcpy(end4, msg + length - 4, 4);
+        if (!decodeMessage(msg, std::size_t(length), end4, large, largeBdsLen, index)) return false;
         if (expand_ && state_.progress) state_.progress(std::size_t(index), count_);
         ++index;
         // A message of no length cannot move the search on: look again one byte further.
-        search = start + (length > 0 ? std::size_t(length) : 1);
+        search = start + (length > 0 ? std::uint64_t(length) : 1);
     }
 }
 
@@ -356,7 +566,10 @@ bool GribMessageReader::countPoints(const Sections& s, PointCount& pc) {
     return true;
 }
 
-bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t length, bool large,
+// `end4` holds the last four octets of the message. The header pass gives only the octets up to
+// 20 past the start of the BDS in `msg`, which is all it reads.
+bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t length,
+                                      const std::uint8_t* end4, bool large,
                                       std::int64_t largeBdsLen, int index) {
     // Sections: PDS from octet 9, then GDS and BMS as the PDS flags say, then the BDS, which
     // must end 4 octets before the end of the message.
@@ -392,7 +605,7 @@ bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t lengt
         s.bdsLen = be24(s.bds);
     }
     if (s.bdsLen < 11 || s.bdsLen != bodyEnd - at) return fatal(kInconsistent);
-    if (std::memcmp(msg + bodyEnd, "7777", 4) != 0) return fatal(kNoEndSection);
+    if (std::memcmp(end4, "7777", 4) != 0) return fatal(kNoEndSection);
 
     PointCount pc;
     if (!countPoints(s, pc)) return false;
@@ -492,6 +705,8 @@ bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t lengt
     const double reference = ibmFloat(bds + 6) * tenToMinusD;
     const double step = intPower(2.0, binaryScale) * tenToMinusD;
     try {
+        r.values.reserve(count);
+        populate(r.values.data(), count * sizeof(float));
         r.values.resize(count);
     } catch (const std::bad_alloc&) {
         return fatal(kOutOfMemory);
@@ -501,12 +716,30 @@ bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t lengt
     BitReader reader(bds + dataAt, dataBytes, bits);
     bool first = harmonic;
     const double firstValue = harmonic ? ibmFloat(bds + 11) : 0.0;
+    // A regular grid stored north first is unpacked row by row into its place south first.
+    const bool regular =
+        pc.rowLengths.empty() && pc.nx > 0 && pc.ny > 1 && std::size_t(pc.nx * pc.ny) == count;
+    bool reversed = false;
     if (!bitmap && !harmonic) {
         if (bits == 0) {
-            for (std::size_t i = 0; i < count; ++i) out[i] = float(reference);
+            std::fill(out, out + count, float(reference));
         } else {
-            for (std::size_t i = 0; i < count; ++i)
-                out[i] = float(reference + reader.next() * step);
+            // Narrow fields in large numbers: each of the 2^bits values is computed once.
+            std::vector<float> table;
+            if (bits <= 16 && count >= (std::size_t(4) << bits)) {
+                table.resize(std::size_t(1) << bits);
+                for (std::size_t x = 0; x < table.size(); ++x)
+                    table[x] = float(reference + std::uint32_t(x) * step);
+            }
+            const float* lookup = table.empty() ? nullptr : table.data();
+            if (northFirst && regular) {
+                const std::size_t nx = std::size_t(pc.nx), ny = std::size_t(pc.ny);
+                for (std::size_t row = ny; row-- > 0;)
+                    reader.unpack(nx, reference, step, out + row * nx, lookup);
+                reversed = true;
+            } else {
+                reader.unpack(count, reference, step, out, lookup);
+            }
         }
     } else {
         for (std::size_t i = 0; i < count; ++i) {
@@ -521,9 +754,9 @@ bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t lengt
         }
     }
 
-    if (northFirst) {
+    if (northFirst && !reversed) {
         if (!pc.rowLengths.empty()) {
-            std::vector<float> reordered;
+            GribValues reordered;
             reordered.reserve(count);
             std::size_t end = count;
             for (std::size_t row = pc.rowLengths.size(); row-- > 0;) {
@@ -533,7 +766,7 @@ bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t lengt
                 end -= len;
             }
             r.values = std::move(reordered);
-        } else if (pc.nx > 0 && pc.ny > 1 && std::size_t(pc.nx * pc.ny) == count) {
+        } else if (regular) {
             const std::size_t nx = std::size_t(pc.nx), ny = std::size_t(pc.ny);
             for (std::size_t a = 0, b = ny - 1; a < b; ++a, --b)
                 std::swap_ranges(out + a * nx, out + (a + 1) * nx, out + b * nx);
@@ -620,7 +853,8 @@ std::uint64_t GribDecoder::expandedValueCount() const {
 bool GribDecoder::readBuffer(const std::uint8_t* data, std::size_t size,
                              std::vector<GribRecord>& records, std::string& error,
                              const GribHeaderCheck& check) {
-    return decode(data, size, records, error, check, false);
+    MemorySource src(data, size);
+    return decode(src, records, error, check, false);
 }
 
 bool GribDecoder::readFile(const std::string& path, std::vector<GribRecord>& records,
@@ -633,12 +867,11 @@ bool GribDecoder::readFileHeaders(const std::string& path, std::vector<GribRecor
     return read(path, records, error, {}, true);
 }
 
-bool GribDecoder::decode(const std::uint8_t* data, std::size_t size,
-                         std::vector<GribRecord>& records, std::string& error,
+bool GribDecoder::decode(GribByteSource& src, std::vector<GribRecord>& records, std::string& error,
                          const GribHeaderCheck& check, bool headersOnly) {
     error.clear();
     const std::size_t base = records.size();
-    bool ok = GribMessageReader(*state_, records, error).run(data, size);
+    bool ok = GribMessageReader(*state_, records, error).run(src);
     if (ok) error.clear(); // only a fatal error is reported back
     if (headersOnly) return ok;
 
@@ -667,8 +900,9 @@ bool GribDecoder::decode(const std::uint8_t* data, std::size_t size,
         return false;
     }
     std::string expandError;
-    if (!GribMessageReader(*state_, records, expandError, base, count).run(data, size)) {
-        // Only memory can fail here; the records left without values go.
+    if (!GribMessageReader(*state_, records, expandError, base, count).run(src)) {
+        // Only memory or reading the file again can fail here; the records left without
+        // values go.
         std::size_t filled = base;
         while (filled < records.size() &&
                (records[filled].values.size() == records[filled].valueCount ||
@@ -692,27 +926,16 @@ bool GribDecoder::read(const std::string& path, std::vector<GribRecord>& records
     // A FIFO, a device or a folder is refused before anything is read from it.
     std::string refused;
     FileProblem problem = FileProblem::None;
-    std::FILE* file = openRegularStream(path, kMaxGribFileBytes, refused, nullptr, &problem);
-    if (!file) {
+    std::uint64_t size = 0;
+    const int fd = openRegularFile(path, kMaxGribFileBytes, refused, &size, &problem);
+    if (fd < 0) {
         if (problem == FileProblem::CannotOpen) return failWith(kCannotOpen);
         // "PATH: reason": the reason alone, as the caller names the file.
         return failWith(refused.substr(std::min(refused.size(), path.size() + 2)) + "\n");
     }
-    std::vector<std::uint8_t> bytes;
-    try {
-        bytes.reserve(40000);
-        std::uint8_t block[65536];
-        std::size_t got;
-        while ((got = std::fread(block, 1, sizeof block, file)) > 0)
-            bytes.insert(bytes.end(), block, block + got);
-    } catch (const std::bad_alloc&) {
-        std::fclose(file);
-        return failWith(bytes.capacity() < 40000 ? kNoMemory : kOutOfMemory);
-    }
-    const bool readError = std::ferror(file) != 0;
-    std::fclose(file);
-    if (readError) return failWith(kCannotRead);
-    return decode(bytes.data(), bytes.size(), records, error, check, headersOnly);
+    // The file is read a message at a time, in both passes.
+    FileSource src(fd, size);
+    return decode(src, records, error, check, headersOnly);
 }
 
 GribDecoder& gribDecoder() {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace navorel {
@@ -28,6 +29,21 @@ extern const char kGribTooLarge[];
 // memory in floats.
 std::uint64_t defaultGribValueLimit();
 
+// Allocates without zeroing what it constructs without a value: a decoded array is written
+// once, by the decoder, not first filled with zeros.
+template <class T> struct UninitialisedAllocator : std::allocator<T> {
+    template <class U> struct rebind { using other = UninitialisedAllocator<U>; };
+    UninitialisedAllocator() = default;
+    template <class U> UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <class U, class... Args> void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
+// The values of a record.
+using GribValues = std::vector<float, UninitialisedAllocator<float>>;
+
 struct GribRecord {
     int index = 0;         // 1 for the first message decoded from the file, then 2, 3...
     const char* name = ""; // parameter abbreviation; a table's own text (never freed)
@@ -40,7 +56,7 @@ struct GribRecord {
     float lat1 = 0, lat2 = 0;   // degrees, lat1 <= lat2 after the rows were put south first
     float dj = 0;               // degrees, >= 0 after the rows were put south first
     int nx = 0, ny = 0;         // points along a row and rows (-1 for the unknown one)
-    std::vector<float> values;  // south row first, west to east; kGribMissing where absent
+    GribValues values;          // south row first, west to east; kGribMissing where absent
     std::size_t valueCount = 0; // values the message decodes to, also when only headers were read
 
     // Further facts of the message, for listings.
@@ -70,6 +86,7 @@ using GribProgress = std::function<void(std::size_t done, std::size_t total)>;
 using GribHeaderCheck = std::function<bool(const std::vector<GribRecord>& headers)>;
 
 struct GribDecoderState;
+class GribByteSource;
 
 // A decoder with the state that lives from one file to the next: the once-only notes and
 // the user parameter table. Not for use from several threads at once.
@@ -120,8 +137,8 @@ class GribDecoder {
   private:
     bool read(const std::string& path, std::vector<GribRecord>& records, std::string& error,
               const GribHeaderCheck& check, bool headersOnly);
-    bool decode(const std::uint8_t* data, std::size_t size, std::vector<GribRecord>& records,
-                std::string& error, const GribHeaderCheck& check, bool headersOnly);
+    bool decode(GribByteSource& src, std::vector<GribRecord>& records, std::string& error,
+                const GribHeaderCheck& check, bool headersOnly);
 
     std::unique_ptr<GribDecoderState> state_;
 };

@@ -83,13 +83,13 @@ WindFrame expandedFrame(const WindFrame& f, const WindFrame& g, int step, int n)
     }
     e.nx = f.nx;
     e.ny = f.ny;
-    e.points.resize(f.points.size());
+    e.points.reserve(f.points.size());
     const double wf = static_cast<double>(n - step) / n;
     const double wg = static_cast<double>(step) / n;
     for (std::size_t p = 0; p < f.points.size(); ++p) {
         const WindPoint& a = f.points[p];
         const WindPoint& b = g.points[p];
-        WindPoint& out = e.points[p];
+        WindPoint& out = e.points.emplace_back();
         out.lon = a.lon;
         out.lat = a.lat;
         out.valid = a.valid && b.valid;
@@ -242,24 +242,37 @@ GribLoadStatus WindStore::loadDecoded(const GribReader& read, const WindColorRam
         return text.rfind(kGribTooLarge, 0) == 0 ? GribLoadStatus::TooLarge
                                                  : GribLoadStatus::DecoderFailed;
     }
-    return loadRecords(records, ramp);
+    return buildFrames(records, &records, ramp);
 }
 
 GribLoadStatus WindStore::loadRecords(const std::vector<GribRecord>& records,
                                       const WindColorRamp& ramp) {
+    return buildFrames(records, nullptr, ramp);
+}
+
+GribLoadStatus WindStore::buildFrames(const std::vector<GribRecord>& records,
+                                      std::vector<GribRecord>* owned, const WindColorRamp& ramp) {
     FramePlan plan;
     const GribLoadStatus planned = planFrames(records, plan);
     if (planned != GribLoadStatus::Ok) return planned;
     const auto& hours = plan.hours;
     const auto& kept = plan.kept;
+    // Values of records the store owns go as soon as they are in the frames.
+    const auto release = [owned, &records](const GribRecord& r) {
+        if (owned) GribValues().swap((*owned)[std::size_t(&r - records.data())].values);
+    };
 
     try {
-        // U frames in file order, with their V values paired by reference date and time.
+        // U frames in file order. Until the V values are paired, each point holds its u in
+        // `speed` and its v in `direction`.
         std::vector<WindFrame> decoded;
-        std::vector<std::vector<float>> u, v;
+        decoded.reserve(hours.size());
         std::vector<bool> paired;
         for (const auto& r : records) {
             if (!isBuiltinUgrd(r)) continue;
+            // A U record given without its values has no wind to offer.
+            if (r.values.size() != static_cast<std::size_t>(r.nx) * static_cast<std::size_t>(r.ny))
+                return GribLoadStatus::BadGrid;
             WindFrame f;
             f.year = r.year;
             f.month = r.month;
@@ -269,21 +282,21 @@ GribLoadStatus WindStore::loadRecords(const std::vector<GribRecord>& records,
             f.decoded = true;
             f.nx = r.nx;
             f.ny = r.ny;
-            WindPoint origin;
-            origin.lon = r.lon1;
-            origin.lat = r.lat1;
-            f.points.assign(r.values.size(), origin);
+            f.points.reserve(r.values.size());
+            const float* u = r.values.data();
             for (int j = 0; j < r.ny; ++j) {
+                const float lat = r.lat1 + static_cast<float>(j) * r.dj;
                 for (int i = 0; i < r.nx; ++i) {
-                    WindPoint& p = f.points[static_cast<std::size_t>(j) * r.nx + i];
-                    p.lat = r.lat1 + static_cast<float>(j) * r.dj;
+                    WindPoint p;
+                    p.lat = lat;
                     p.lon = bringInto180(r.lon1 + static_cast<float>(i) * r.di);
+                    p.speed = *u++;
+                    f.points.push_back(p);
                 }
             }
             decoded.push_back(std::move(f));
-            u.push_back(r.values);
-            v.emplace_back(r.values.size(), 0.0f);
             paired.push_back(false);
+            release(r);
         }
 
         for (const auto& r : records) {
@@ -301,44 +314,51 @@ GribLoadStatus WindStore::loadRecords(const std::vector<GribRecord>& records,
             }
             if (match == decoded.size()) continue;
             paired[match] = true;
-            const std::size_t n = std::min(r.values.size(), v[match].size());
-            std::copy_n(r.values.begin(), n, v[match].begin());
+            auto& points = decoded[match].points;
+            const std::size_t n = std::min(r.values.size(), points.size());
+            for (std::size_t p = 0; p < n; ++p) points[p].direction = r.values[p];
+            release(r);
         }
 
-        for (std::size_t k = 0; k < decoded.size(); ++k) {
-            auto& points = decoded[k].points;
-            for (std::size_t p = 0; p < points.size(); ++p) {
-                const float uu = u[k][p], vv = v[k][p];
-                WindPoint& w = points[p];
+        for (auto& frame : decoded) {
+            for (WindPoint& w : frame.points) {
+                const float uu = w.speed, vv = w.direction;
                 w.valid = !(uu > kMissingAbove || vv > kMissingAbove);
-                if (!w.valid) continue;
+                if (!w.valid) {
+                    w.speed = w.direction = 0;
+                    continue;
+                }
                 w.direction = static_cast<float>(bringInto2Pi(std::atan2(vv, uu)));
                 w.speed = std::sqrt(uu * uu + vv * vv);
                 // A damaged file can decode to values that are no wind at all.
                 w.valid = std::isfinite(w.direction) && std::isfinite(w.speed);
             }
         }
-        u.clear();
-        v.clear();
 
         const int dropped = static_cast<int>(decoded.size() - kept.size());
 
-        // Hourly expansion between successive decoded frames.
+        // Hourly expansion between successive decoded frames: each decoded frame is moved into
+        // place, the frames between it and the next one are made from the two.
+        const auto expanded = [&](std::size_t n) -> long long {
+            if (n + 1 >= kept.size()) return 0;
+            const long long step = hours[kept[n + 1]] - hours[kept[n]];
+            return step <= kMaxExpandedStep && step > 1 ? step - 1 : 0;
+        };
+        std::size_t total = 0;
+        for (std::size_t n = 0; n < kept.size(); ++n)
+            total += 1 + static_cast<std::size_t>(expanded(n));
         std::vector<WindFrame> frames;
+        frames.reserve(total);
         for (std::size_t n = 0; n < kept.size(); ++n) {
-            if (n + 1 < kept.size()) {
-                const WindFrame& f = decoded[kept[n]];
-                const WindFrame& g = decoded[kept[n + 1]];
-                const long long step = hours[kept[n + 1]] - hours[kept[n]];
-                frames.push_back(f);
-                if (step <= kMaxExpandedStep) {
-                    for (int s = 1; s < step; ++s)
-                        frames.push_back(expandedFrame(f, g, s, static_cast<int>(step)));
-                }
-            } else {
-                frames.push_back(std::move(decoded[kept[n]]));
-            }
+            frames.push_back(std::move(decoded[kept[n]]));
+            const long long between = expanded(n);
+            if (between == 0) continue;
+            const std::size_t at = frames.size() - 1;
+            const WindFrame& g = decoded[kept[n + 1]];
+            for (int s = 1; s <= between; ++s)
+                frames.push_back(expandedFrame(frames[at], g, s, static_cast<int>(between + 1)));
         }
+        decoded.clear();
 
         WindStore next;
         next.frames_ = std::move(frames);

@@ -125,6 +125,10 @@ class WindStore {
     GribLoadStatus loadDecoded(const GribReader& read, const WindColorRamp& ramp,
                                std::string* error);
 
+    // loadRecords; with `owned` (the same records, the store's to spend) each record's values
+    // are freed once they are in the frames.
+    GribLoadStatus buildFrames(const std::vector<GribRecord>& records,
+                               std::vector<GribRecord>* owned, const WindColorRamp& ramp);
     void computeTimes();
 
     std::vector<WindFrame> frames_;

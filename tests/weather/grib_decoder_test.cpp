@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -495,6 +496,101 @@ TEST(gribDecoderTest, messageWithoutGrid) {
     EXPECT_EQ(c.messages[0].first,
               "Missing GDS, constant record ..cannot determine number of data points\n");
     EXPECT_FALSE(c.messages[0].second);
+}
+
+// An edition-1 message of nx x ny points of `bits` bits (nx x bits a multiple of 8), rows north
+// first, built on wind_u.grb; its packed octets run 0, 7, 14, ... modulo 256.
+std::vector<std::uint8_t> largeMessage(unsigned nx, unsigned ny, int bits = 32) {
+    std::vector<std::uint8_t> m = fileBytes("wind_u.grb");
+    m.resize(kBds + 11);
+    const std::size_t gds = 8 + 28;
+    m[gds + 6] = std::uint8_t(nx >> 8);
+    m[gds + 7] = std::uint8_t(nx);
+    m[gds + 8] = std::uint8_t(ny >> 8);
+    m[gds + 9] = std::uint8_t(ny);
+    m[kBds + 3] &= 0xf0; // no unused bits at the end
+    m[kBds + 10] = std::uint8_t(bits);
+    for (std::size_t k = 0; k < std::size_t(nx) * ny * std::size_t(bits) / 8; ++k)
+        m.push_back(std::uint8_t(k * 7));
+    const std::size_t bds = m.size() - kBds;
+    for (int k = 0; k < 3; ++k) m[kBds + std::size_t(k)] = std::uint8_t(bds >> (16 - 8 * k));
+    m.insert(m.end(), {'7', '7', '7', '7'});
+    for (int k = 0; k < 3; ++k) m[4 + std::size_t(k)] = std::uint8_t(m.size() >> (16 - 8 * k));
+    return m;
+}
+
+// A file is read message by message: editions 1 and 2, junk and false "GRIB"s across the
+// reader's block boundaries and a message larger than its buffer decode exactly as the same
+// bytes held in memory do.
+TEST(gribDecoderTest, fileReadMessageByMessageAsInMemory) {
+    std::vector<std::uint8_t> bytes;
+    const auto junk = [&bytes](std::size_t n) {
+        static const char pattern[] = "GRIB\0\0\3GxGR";
+        for (std::size_t k = 0; k < n; ++k) bytes.push_back(std::uint8_t(pattern[k % 12]));
+    };
+    const auto add = [&bytes](const std::vector<std::uint8_t>& part) {
+        bytes.insert(bytes.end(), part.begin(), part.end());
+    };
+    add(fileBytes("wind_junk.grb"));
+    junk(70001);
+    add(largeMessage(300, 100));
+    junk(65533);
+    for (const char* name : {"g2_multi.grb2", "bitmap.grb", "rows_north_first.grb"}) {
+        add(fileBytes(name));
+        junk(40000);
+    }
+    add(largeMessage(20, 10));
+    add(fileBytes("wind_v.grb"));
+    const std::string path = ::testing::TempDir() + "navorel_streamed.grb";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+    Decoding streamed, held, headers;
+    ASSERT_TRUE(streamed.decoder.readFile(path, streamed.records, streamed.error))
+        << streamed.error;
+    ASSERT_TRUE(held.bytes(bytes)) << held.error;
+    ASSERT_TRUE(headers.decoder.readFileHeaders(path, headers.records, headers.error));
+    std::remove(path.c_str());
+    EXPECT_EQ(streamed.notes, held.notes);
+    EXPECT_EQ(streamed.decoder.edition2Count(), held.decoder.edition2Count());
+    ASSERT_EQ(streamed.records.size(), 10u);
+    ASSERT_EQ(streamed.records.size(), held.records.size());
+    ASSERT_EQ(headers.records.size(), held.records.size());
+    for (std::size_t k = 0; k < held.records.size(); ++k) {
+        const GribRecord &a = streamed.records[k], &b = held.records[k], &h = headers.records[k];
+        const auto fields = [](const GribRecord& r) {
+            return std::tie(r.index, r.name, r.year, r.month, r.day, r.hour, r.minute, r.forecast,
+                            r.unit, r.lon1, r.lon2, r.di, r.lat1, r.lat2, r.dj, r.nx, r.ny,
+                            r.valueCount, r.parameter, r.centre, r.level);
+        };
+        EXPECT_EQ(fields(a), fields(b)) << "record " << k + 1;
+        EXPECT_EQ(fields(h), fields(b)) << "record " << k + 1;
+        ASSERT_EQ(a.values.size(), b.values.size()) << "record " << k + 1;
+        EXPECT_EQ(std::memcmp(a.values.data(), b.values.data(), a.values.size() * sizeof(float)), 0)
+            << "record " << k + 1;
+    }
+    EXPECT_EQ(streamed.records[3].values.size(), 30000u);
+}
+
+// Many narrow fields are unpacked through a table of their 2^bits values: the same values as
+// computed one by one (the first rows in the file carry the same octets in both messages).
+TEST(gribDecoderTest, tableOfValuesGivesTheComputedValues) {
+    for (const int bits : {8, 10, 12, 16}) {
+        SCOPED_TRACE(bits);
+        // 20 x 10 points stay below 4 x 2^bits; the large message passes it.
+        const unsigned rows = (4u << bits) / 20 + 10;
+        Decoding small, large;
+        ASSERT_TRUE(small.bytes(largeMessage(20, 10, bits))) << small.error;
+        ASSERT_TRUE(large.bytes(largeMessage(20, rows, bits))) << large.error;
+        const GribValues &a = small.records.at(0).values, &b = large.records.at(0).values;
+        ASSERT_EQ(a.size(), 200u);
+        ASSERT_EQ(b.size(), 20u * rows);
+        for (std::size_t row = 0; row < 10; ++row) // file row `row` is row ny - 1 - row
+            EXPECT_EQ(
+                std::memcmp(&a[(9 - row) * 20], &b[(rows - 1 - row) * 20], 20 * sizeof(float)), 0)
+                << "file row " << row;
+    }
 }
 
 TEST(gribDecoderTest, everyDamagedByteIsSafe) {

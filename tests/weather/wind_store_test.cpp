@@ -136,6 +136,10 @@ TEST(WindStore, RefusedFilesKeepThePreviousStore) {
     // A record whose value count does not fit its grid.
     EXPECT_EQ(store.loadRecords({windRecord(true, 0, 0, 3, 3, 0, 0, 1, filled(4, 1))}, ramp()),
               GribLoadStatus::BadGrid);
+    // A U record read without its values (its count from the headers) has no wind to give.
+    GribRecord header = windRecord(true, 0, 0, 3, 3, 0, 0, 1, {});
+    header.valueCount = 9;
+    EXPECT_EQ(store.loadRecords({header}, ramp()), GribLoadStatus::BadGrid);
     EXPECT_EQ(store.frames().size(), 7u);
     EXPECT_FLOAT_EQ(store.frames()[0].points[0].lat, 40);
 }

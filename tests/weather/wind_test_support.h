@@ -32,7 +32,7 @@ inline GribRecord windRecord(bool isU, int hour, int forecast, int nx, int ny, f
     r.di = r.dj = step;
     r.lon2 = lon1 + step * static_cast<float>(nx - 1);
     r.lat2 = lat1 + step * static_cast<float>(ny - 1);
-    r.values = std::move(values);
+    r.values.assign(values.begin(), values.end());
     return r;
 }
 
