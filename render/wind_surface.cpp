@@ -17,19 +17,25 @@ double clampTo(double v, double lo, double hi) {
     return v > hi ? hi : v;
 }
 
-// The frame of `record` with its geometry, or null when nothing is to be drawn.
-const WindFrame* drawableFrame(const WindStore& store, int record, const MapView& view,
-                               const SurfaceColoring& coloring) {
-    if (coloring.ramp == nullptr || record < 0 || store.empty()) return nullptr;
-    if (static_cast<std::size_t>(record) >= store.frames().size()) return nullptr;
+// Whether `record` has a frame to draw in the view.
+bool drawableRecord(const WindStore& store, int record, const MapView& view,
+                    const SurfaceColoring& coloring) {
+    if (coloring.ramp == nullptr || record < 0 || store.empty()) return false;
+    if (static_cast<std::size_t>(record) >= store.frames().size()) return false;
     if (view.width <= 0 || view.height <= 0 || !(view.scale > 0) || !std::isfinite(view.scale))
-        return nullptr;
-    const WindFrame& frame = store.frames()[static_cast<std::size_t>(record)];
+        return false;
     const FrameGeometry& g = store.geometry(record);
-    if (g.nx < 2 || g.ny < 2 ||
-        frame.points.size() < static_cast<std::size_t>(g.nx) * static_cast<std::size_t>(g.ny))
-        return nullptr;
-    return &frame;
+    return g.nx >= 2 && g.ny >= 2 &&
+           static_cast<std::size_t>(g.count) >=
+               static_cast<std::size_t>(g.nx) * static_cast<std::size_t>(g.ny);
+}
+
+// The frame of `record` with all its points (made into `scratch` when it is made on demand),
+// or null when nothing is to be drawn.
+const WindFrame* drawableFrame(const WindStore& store, int record, const MapView& view,
+                               const SurfaceColoring& coloring, WindFrame& scratch) {
+    if (!drawableRecord(store, record, view, coloring)) return nullptr;
+    return &store.wholeFrame(record, scratch);
 }
 
 // West and east of the grid's copy (or copies, one turn apart) that the view shows; false
@@ -154,7 +160,7 @@ double longitudeBroughtIntoView(const MapView& view, double lon) {
 
 SurfaceBitmap interpolatedSurfaceAtRecord(const MapView& view, const WindStore& store, int record,
                                           const SurfaceColoring& coloring) {
-    if (!drawableFrame(store, record, view, coloring)) return {};
+    if (!drawableRecord(store, record, view, coloring)) return {};
     return interpolatedSurface(view, store.geometry(record), coloring,
                                [&store, record](float lon, float lat) {
                                    // Only the speed colours the surface.
@@ -167,7 +173,7 @@ SurfaceBitmap interpolatedSurfaceAtRecord(const MapView& view, const WindStore& 
 SurfaceBitmap interpolatedSurfaceAtTime(const MapView& view, const WindStore& store, int record,
                                         const WindField& wind, double time,
                                         const SurfaceColoring& coloring) {
-    if (!drawableFrame(store, record, view, coloring)) return {};
+    if (!drawableRecord(store, record, view, coloring)) return {};
     return interpolatedSurface(
         view, store.geometry(record), coloring,
         [&wind, time](float lon, float lat) { return wind.windAt(lon, lat, time); });
@@ -175,7 +181,8 @@ SurfaceBitmap interpolatedSurfaceAtTime(const MapView& view, const WindStore& st
 
 std::vector<SurfaceCell> cellSurfaceAtRecord(const MapView& view, const WindStore& store,
                                              int record, const SurfaceColoring& coloring) {
-    const WindFrame* frame = drawableFrame(store, record, view, coloring);
+    WindFrame scratch;
+    const WindFrame* frame = drawableFrame(store, record, view, coloring, scratch);
     if (!frame) return {};
     return cellSurface(view, *frame, store.geometry(record), [&coloring](const WindPoint& p) {
         return surfaceColor(coloring, p.valid, p.speed * kMsToKnot, false);
@@ -185,7 +192,8 @@ std::vector<SurfaceCell> cellSurfaceAtRecord(const MapView& view, const WindStor
 std::vector<SurfaceCell> cellSurfaceAtTime(const MapView& view, const WindStore& store, int record,
                                            const WindField& wind, double time,
                                            const SurfaceColoring& coloring) {
-    const WindFrame* frame = drawableFrame(store, record, view, coloring);
+    WindFrame scratch;
+    const WindFrame* frame = drawableFrame(store, record, view, coloring, scratch);
     if (!frame) return {};
     return cellSurface(view, *frame, store.geometry(record),
                        [&coloring, &wind, time](const WindPoint& p) {

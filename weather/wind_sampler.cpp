@@ -85,8 +85,8 @@ namespace {
 struct FrameSpot {
     bool found = false;
     bool inCell = false;
-    const WindPoint* q00 = nullptr; // the nearest point when not in a cell
-    const WindPoint *q10 = nullptr, *q01 = nullptr, *q11 = nullptr;
+    WindPoint q00; // the nearest point when not in a cell
+    WindPoint q10, q01, q11;
     double a = 0, b = 0;
 };
 
@@ -94,43 +94,43 @@ FrameSpot locate(const WindStore& store, int k, float lon, float lat) {
     FrameSpot s;
     if (k < 0 || static_cast<std::size_t>(k) >= store.frames().size()) return s;
     const FrameGeometry& g = store.geometry(k);
-    const WindPoint* points = store.frames()[static_cast<std::size_t>(k)].points.data();
     if (g.nx < 2 || g.ny < 2) return s;
     double x = 0;
     if (!insideFrame(g, lon, lat, x)) return s;
+    const WindPoint origin = store.point(k, 0);
 
     const int nx = g.nx, ny = g.ny;
     // A grid without increments has a span of 0; its one column (row) answers everywhere
     // instead of a division by zero.
-    const double fx = g.lonSpan > 0 ? (x - points[0].lon) * (nx - 1) / g.lonSpan : 0.0;
-    const double fy = g.latSpan > 0 ? (lat - points[0].lat) * (ny - 1) / g.latSpan : 0.0;
+    const double fx = g.lonSpan > 0 ? (x - origin.lon) * (nx - 1) / g.lonSpan : 0.0;
+    const double fy = g.latSpan > 0 ? (lat - origin.lat) * (ny - 1) / g.latSpan : 0.0;
 
     if (fx >= 0 && fx < nx - 1 && fy >= 0 && fy < ny - 1) {
         const int i = static_cast<int>(fx), j = static_cast<int>(fy);
         s.a = fx - i;
         s.b = fy - j;
         const std::size_t p00 = static_cast<std::size_t>(j) * nx + i;
-        s.q00 = &points[p00];
-        s.q10 = &points[p00 + 1];
-        s.q01 = &points[p00 + nx];
-        s.q11 = &points[p00 + nx + 1];
+        s.q00 = store.point(k, p00);
+        s.q10 = store.point(k, p00 + 1);
+        s.q01 = store.point(k, p00 + nx);
+        s.q11 = store.point(k, p00 + nx + 1);
         s.inCell = true;
-        s.found = s.q00->valid && s.q10->valid && s.q01->valid && s.q11->valid;
+        s.found = s.q00.valid && s.q10.valid && s.q01.valid && s.q11.valid;
         return s;
     }
     // The last column or row: the nearest point.
     const int i = static_cast<int>(std::clamp(fx + 0.5, 0.0, static_cast<double>(nx - 1)));
     const int j = static_cast<int>(std::clamp(fy + 0.5, 0.0, static_cast<double>(ny - 1)));
-    s.q00 = &points[static_cast<std::size_t>(j) * nx + i];
-    s.found = s.q00->valid;
+    s.q00 = store.point(k, static_cast<std::size_t>(j) * nx + i);
+    s.found = s.q00.valid;
     return s;
 }
 
 double spotKnots(const FrameSpot& s) {
-    if (!s.inCell) return s.q00->speed * kMsToKnot;
+    if (!s.inCell) return s.q00.speed * kMsToKnot;
     const double a = s.a, b = s.b;
-    return ((1 - a) * (1 - b) * s.q00->speed + a * (1 - b) * s.q10->speed + a * b * s.q11->speed +
-            (1 - a) * b * s.q01->speed) *
+    return ((1 - a) * (1 - b) * s.q00.speed + a * (1 - b) * s.q10.speed + a * b * s.q11.speed +
+            (1 - a) * b * s.q01.speed) *
            kMsToKnot;
 }
 
@@ -141,15 +141,15 @@ WindSample frameSample(const WindStore& store, int k, float lon, float lat) {
     if (!s.found) return notFound();
     const float speed = static_cast<float>(spotKnots(s));
     if (s.inCell) {
-        const double south = blendRadians(s.q00->direction, s.q10->direction, s.a);
-        const double north = blendRadians(s.q01->direction, s.q11->direction, s.a);
+        const double south = blendRadians(s.q00.direction, s.q10.direction, s.a);
+        const double north = blendRadians(s.q01.direction, s.q11.direction, s.a);
         const double motion = blendRadians(south, north, s.b);
         // The air's motion (counter-clockwise from east) becomes where the wind comes from.
         const double from = into360(270.0 - motion * kRadToDeg);
         return WindSample{true, static_cast<float>(from), speed};
     }
     // The nearest point gives a whole-degree direction.
-    int n = 270 - static_cast<int>(s.q00->direction * kRadToDeg);
+    int n = 270 - static_cast<int>(s.q00.direction * kRadToDeg);
     if (n > 360)
         n = (n - 361) % 360 + 1;
     else if (n < 0)

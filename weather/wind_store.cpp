@@ -24,8 +24,8 @@ namespace {
 // The decoder gives 9999 to missing points; anything above this is not a wind.
 constexpr float kMissingAbove = 9900.0f;
 
-// The hourly frames of a file must fit in memory: a global quarter-degree grid over ten days
-// would need tens of gigabytes.
+// The decoded frames of a file must fit in memory (the hours between them are made on demand
+// when storing them would take too much): 150 million points are about 3 GB.
 constexpr std::size_t kMaxStorePoints = 150'000'000;
 
 double bringInto2Pi(double a) {
@@ -63,11 +63,10 @@ std::size_t storePointLimit() {
     return limit;
 }
 
-// Interpolated frame between F and G at g hours of an N-hour step.
-WindFrame expandedFrame(const WindFrame& f, const WindFrame& g, int step, int n) {
+// The date fields of the frame `step` hours after F: F's forecast moved on, whatever the
+// reference time of G, so the frame times keep increasing.
+WindFrame frameAfter(const WindFrame& f, int step) {
     WindFrame e;
-    // Date fields from F: the frame is F's forecast moved on by `step` hours, whatever the
-    // reference time of G, so the frame times keep increasing.
     e.year = f.year;
     e.month = f.month;
     e.day = f.day;
@@ -75,37 +74,23 @@ WindFrame expandedFrame(const WindFrame& f, const WindFrame& g, int step, int n)
     e.forecastHour = f.forecastHour + step;
     e.decoded = false;
     e.minute = 0;
+    e.nx = f.nx;
+    e.ny = f.ny;
+    return e;
+}
+
+// Interpolated frame between F and G at g hours of an N-hour step.
+WindFrame expandedFrame(const WindFrame& f, const WindFrame& g, int step, int n) {
+    WindFrame e = frameAfter(f, step);
     if (f.points.size() != g.points.size()) {
         e.nx = g.nx;
         e.ny = g.ny;
         e.points = g.points;
         return e;
     }
-    e.nx = f.nx;
-    e.ny = f.ny;
     e.points.reserve(f.points.size());
-    const double wf = static_cast<double>(n - step) / n;
-    const double wg = static_cast<double>(step) / n;
-    for (std::size_t p = 0; p < f.points.size(); ++p) {
-        const WindPoint& a = f.points[p];
-        const WindPoint& b = g.points[p];
-        WindPoint& out = e.points.emplace_back();
-        out.lon = a.lon;
-        out.lat = a.lat;
-        out.valid = a.valid && b.valid;
-        if (!out.valid) continue;
-        out.speed = static_cast<float>(wf * a.speed + wg * b.speed);
-        const double da = a.direction, db = b.direction;
-        double d;
-        // Across east (0 / 2pi) the smaller angle is taken one turn on, so 350 and 10
-        // degrees blend through 0, not through 180.
-        if (std::fabs(db - da) > kPi) {
-            d = da < db ? wf * (da + kTwoPi) + wg * db : wf * da + wg * (db + kTwoPi);
-        } else {
-            d = wf * da + wg * db;
-        }
-        out.direction = static_cast<float>(bringInto2Pi(d));
-    }
+    for (std::size_t p = 0; p < f.points.size(); ++p)
+        e.points.push_back(blendedWindPoint(f.points[p], g.points[p], step, n));
     return e;
 }
 
@@ -121,6 +106,7 @@ struct FramePlan {
     std::vector<long long> hours;
     std::vector<std::size_t> sizes;
     std::vector<std::size_t> kept;
+    std::size_t hourlyPoints = 0; // the points of every hourly frame, were all stored
 };
 
 // Plans the frames of the records and checks that the hourly store fits, from the records
@@ -153,22 +139,22 @@ GribLoadStatus planFrames(const std::vector<GribRecord>& records, FramePlan& pla
         if (!kept.empty() && hours[k] == hours[kept.back()]) continue;
         kept.push_back(k);
     }
+    // The decoded frames must fit; the hours between take no memory when made on demand.
     const std::size_t pointLimit = storePointLimit();
-    std::size_t framePoints = 0, decodedPoints = 0;
+    std::size_t decodedPoints = 0;
     for (std::size_t size : sizes) {
         decodedPoints += size;
         if (decodedPoints > pointLimit) return GribLoadStatus::TooLarge;
     }
     for (std::size_t n = 0; n < kept.size(); ++n) {
         const std::size_t size = sizes[kept[n]];
-        framePoints += size;
+        plan.hourlyPoints += size;
         if (n + 1 < kept.size()) {
             const long long step = hours[kept[n + 1]] - hours[kept[n]];
             if (step <= kMaxExpandedStep)
-                framePoints +=
+                plan.hourlyPoints +=
                     static_cast<std::size_t>(step - 1) * std::max(size, sizes[kept[n + 1]]);
         }
-        if (framePoints > pointLimit) return GribLoadStatus::TooLarge;
     }
     return GribLoadStatus::Ok;
 }
@@ -179,6 +165,42 @@ bool sameTime(const WindFrame& f, const GribRecord& r) {
 }
 
 } // namespace
+
+WindPoint blendedWindPoint(const WindPoint& a, const WindPoint& b, int step, int span) {
+    const double wf = static_cast<double>(span - step) / span;
+    const double wg = static_cast<double>(step) / span;
+    WindPoint out;
+    out.lon = a.lon;
+    out.lat = a.lat;
+    out.valid = a.valid && b.valid;
+    if (!out.valid) return out;
+    out.speed = static_cast<float>(wf * a.speed + wg * b.speed);
+    const double da = a.direction, db = b.direction;
+    double d;
+    // Across east (0 / 2pi) the smaller angle is taken one turn on, so 350 and 10
+    // degrees blend through 0, not through 180.
+    if (std::fabs(db - da) > kPi) {
+        d = da < db ? wf * (da + kTwoPi) + wg * db : wf * da + wg * (db + kTwoPi);
+    } else {
+        d = wf * da + wg * db;
+    }
+    out.direction = static_cast<float>(bringInto2Pi(d));
+    return out;
+}
+
+const WindFrame& WindStore::wholeFrame(int k, WindFrame& scratch) const {
+    const WindFrame& f = frames_[static_cast<std::size_t>(k)];
+    if (!f.onDemand()) return f;
+    scratch = expandedFrame(frames_[static_cast<std::size_t>(f.from)],
+                            frames_[static_cast<std::size_t>(f.to)], f.step, f.span);
+    return scratch;
+}
+
+std::size_t WindStore::storedPoints() const {
+    std::size_t n = 0;
+    for (const WindFrame& f : frames_) n += f.points.size();
+    return n;
+}
 
 FrameGeometry frameGeometry(const WindFrame& frame) {
     FrameGeometry g;
@@ -347,6 +369,7 @@ GribLoadStatus WindStore::buildFrames(const std::vector<GribRecord>& records,
         std::size_t total = 0;
         for (std::size_t n = 0; n < kept.size(); ++n)
             total += 1 + static_cast<std::size_t>(expanded(n));
+        const bool onDemand = plan.hourlyPoints > storedFramePoints_;
         std::vector<WindFrame> frames;
         frames.reserve(total);
         for (std::size_t n = 0; n < kept.size(); ++n) {
@@ -355,17 +378,33 @@ GribLoadStatus WindStore::buildFrames(const std::vector<GribRecord>& records,
             if (between == 0) continue;
             const std::size_t at = frames.size() - 1;
             const WindFrame& g = decoded[kept[n + 1]];
-            for (int s = 1; s <= between; ++s)
-                frames.push_back(expandedFrame(frames[at], g, s, static_cast<int>(between + 1)));
+            const int span = static_cast<int>(between + 1);
+            const bool sameGrid = frames[at].points.size() == g.points.size();
+            for (int s = 1; s <= between; ++s) {
+                if (!onDemand || !sameGrid) {
+                    frames.push_back(expandedFrame(frames[at], g, s, span));
+                    continue;
+                }
+                WindFrame e = frameAfter(frames[at], s);
+                e.from = static_cast<int>(at);
+                e.to = static_cast<int>(at) + span;
+                e.step = s;
+                e.span = span;
+                frames.push_back(std::move(e));
+            }
         }
         decoded.clear();
 
         WindStore next;
+        next.storedFramePoints_ = storedFramePoints_;
         next.frames_ = std::move(frames);
         next.loadedHours_.reserve(next.frames_.size());
         for (const auto& f : next.frames_) next.loadedHours_.push_back(f.hour);
         next.geometry_.reserve(next.frames_.size());
-        for (const auto& f : next.frames_) next.geometry_.push_back(frameGeometry(f));
+        // A frame made on demand has the points, so the extent, of the frame it starts from.
+        for (const auto& f : next.frames_)
+            next.geometry_.push_back(f.onDemand() ? next.geometry_[std::size_t(f.from)]
+                                                  : frameGeometry(f));
         next.computeTimes();
         next.current_ = 0;
         next.ramp_ = ramp;

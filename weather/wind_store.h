@@ -35,8 +35,17 @@ struct WindFrame {
     bool decoded = false; // false for the frames interpolated between forecast steps
     int minute = 0;
     int nx = 0, ny = 0;
-    std::vector<WindPoint> points; // nx x ny, southernmost row first, west to east
+    // nx x ny, southernmost row first, west to east. Empty for a frame made on demand: its
+    // points are blended, when asked for, from the decoded frames `from` and `to` (indices in
+    // the store) at `step` hours of their `span`, exactly as a stored frame would hold them.
+    std::vector<WindPoint> points;
+    int from = -1, to = -1, step = 0, span = 0;
+    bool onDemand() const { return from >= 0; }
 };
+
+// The frame between F and G at `step` hours of a `span`-hour gap, point by point: speed and
+// direction blended (the direction the short way round).
+WindPoint blendedWindPoint(const WindPoint& f, const WindPoint& g, int step, int span);
 
 // Extent of one frame, as the sampler and the "Frame the grib" zoom read it.
 struct FrameGeometry {
@@ -57,7 +66,7 @@ enum class GribLoadStatus {
     Ok,
     DecoderFailed, // the decoder's error text was given to its handler
     BadGrid,       // a record with nx < 2 or ny < 2, or no wind at all: language text 225
-    TooLarge,      // the hourly frames would not fit in memory
+    TooLarge,      // the decoded frames would not fit in memory
     Bzip2Failed,   // the chosen .bz2 file could not be decompressed (it is kept)
 };
 
@@ -70,6 +79,11 @@ constexpr int kTextOpenGribTitle = 236; // title of the open-file dialog
 // Frames are interpolated between two forecast steps at most this many hours apart; a wider
 // gap is left to the time interpolation of the sampler.
 constexpr int kMaxExpandedStep = 48;
+
+// Hourly frames are stored while all of them hold no more points than this (about 640 MB);
+// beyond, only the decoded frames are, and the hours between are made on demand, so a large
+// forecast takes the memory of its records, not of every hour.
+constexpr std::size_t kStoredFramePoints = 32'000'000;
 
 class WindStore {
   public:
@@ -92,6 +106,21 @@ class WindStore {
     const std::vector<DateTime>& frameDates() const { return dates_; }
     // The extent of frame k (0 <= k < frame count).
     const FrameGeometry& geometry(int k) const { return geometry_[static_cast<std::size_t>(k)]; }
+    // Point `index` of frame k, stored or made on demand.
+    WindPoint point(int k, std::size_t index) const {
+        const WindFrame& f = frames_[static_cast<std::size_t>(k)];
+        if (!f.onDemand()) return f.points[index];
+        return blendedWindPoint(frames_[static_cast<std::size_t>(f.from)].points[index],
+                                frames_[static_cast<std::size_t>(f.to)].points[index], f.step,
+                                f.span);
+    }
+    // Frame k with all its points: the stored frame, or one made into `scratch`.
+    const WindFrame& wholeFrame(int k, WindFrame& scratch) const;
+    // Points held in memory by the frames.
+    std::size_t storedPoints() const;
+    // Stores every hourly frame only while they hold at most `points` (the tests make frames
+    // on demand with 0); kStoredFramePoints by default.
+    void setStoredFramePoints(std::size_t points) { storedFramePoints_ = points; }
 
     // The frame the wind map shows; 0 after every load.
     int currentFrame() const { return current_; }
@@ -132,6 +161,7 @@ class WindStore {
     void computeTimes();
 
     std::vector<WindFrame> frames_;
+    std::size_t storedFramePoints_ = kStoredFramePoints;
     std::vector<int> loadedHours_;
     std::vector<double> times_;
     std::vector<DateTime> dates_;

@@ -12,6 +12,8 @@
 #include "weather/wind_sampler.h"
 #include "wind_test_support.h"
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
 
 using namespace navorel;
@@ -358,6 +360,58 @@ TEST(WindStore, ConstantFieldBombsAreRefusedBeforeTheyAreExpanded) {
             EXPECT_EQ(status, GribLoadStatus::Ok);
             EXPECT_EQ(store.frames().size(), std::size_t(3 * (c.pairs - 1) + 1));
             EXPECT_EQ(expanded, std::uint64_t(2 * c.pairs * c.side * c.side));
+        }
+    }
+}
+
+// A large forecast keeps only its decoded frames and makes the hours between on demand: every
+// point, extent and sampled wind is the same, bit for bit, as with every hour stored.
+TEST(WindStore, FramesMadeOnDemandEqualStoredFrames) {
+    const auto same = [](const WindPoint& a, const WindPoint& b) {
+        return std::memcmp(&a.lon, &b.lon, sizeof a.lon) == 0 &&
+               std::memcmp(&a.lat, &b.lat, sizeof a.lat) == 0 && a.valid == b.valid &&
+               (!a.valid || (std::memcmp(&a.speed, &b.speed, sizeof a.speed) == 0 &&
+                             std::memcmp(&a.direction, &b.direction, sizeof a.direction) == 0));
+    };
+    const std::string demo = std::string(NAVOREL_SOURCE_DIR) + "/dist/Gribs/Demo.grb";
+    for (const std::string& file :
+         {windData("steps.grb"), windData("wrap.grb"), windData("refhours.grb"), demo}) {
+        SCOPED_TRACE(file);
+        WindStore stored, onDemand;
+        onDemand.setStoredFramePoints(0);
+        ASSERT_EQ(stored.loadGrib(file, ramp()), GribLoadStatus::Ok);
+        ASSERT_EQ(onDemand.loadGrib(file, ramp()), GribLoadStatus::Ok);
+        ASSERT_EQ(stored.frames().size(), onDemand.frames().size());
+        EXPECT_EQ(stored.frameTimes(), onDemand.frameTimes());
+        const bool between = std::any_of(stored.frames().begin(), stored.frames().end(),
+                                         [](const WindFrame& f) { return !f.decoded; });
+        EXPECT_EQ(onDemand.storedPoints() < stored.storedPoints(), between);
+        for (int k = 0; k < static_cast<int>(stored.frames().size()); ++k) {
+            const FrameGeometry &g = stored.geometry(k), &h = onDemand.geometry(k);
+            ASSERT_TRUE(g.count == h.count && g.nx == h.nx && g.ny == h.ny &&
+                        g.minLon == h.minLon && g.maxLon == h.maxLon && g.minLat == h.minLat &&
+                        g.maxLat == h.maxLat && g.lonSpan == h.lonSpan && g.wrap == h.wrap)
+                << k;
+            WindFrame scratch;
+            const WindFrame& whole = onDemand.wholeFrame(k, scratch);
+            ASSERT_EQ(whole.points.size(), stored.frames()[std::size_t(k)].points.size());
+            for (std::size_t i = 0; i < whole.points.size(); ++i)
+                ASSERT_TRUE(same(stored.point(k, i), onDemand.point(k, i)) &&
+                            same(stored.point(k, i), whole.points[i]))
+                    << "frame " << k << " point " << i;
+        }
+        const FrameGeometry& g = stored.geometry(0);
+        const RoutingParameters parameters;
+        const double t0 = stored.frameTimes().front(), t1 = stored.frameTimes().back();
+        for (int n = 0; n < 2000; ++n) {
+            const float lon = g.minLon + g.lonSpan * static_cast<float>((n * 37) % 101) / 100.0f;
+            const float lat = g.minLat + g.latSpan * static_cast<float>((n * 53) % 97) / 96.0f;
+            const double t = t0 + (t1 - t0) * ((n * 31) % 499) / 498.0;
+            const WindSample a = windAt(stored, parameters, lon, lat, t);
+            const WindSample b = windAt(onDemand, parameters, lon, lat, t);
+            ASSERT_EQ(a.found, b.found) << n;
+            ASSERT_EQ(std::memcmp(&a.speed, &b.speed, sizeof a.speed), 0) << n;
+            ASSERT_EQ(std::memcmp(&a.direction, &b.direction, sizeof a.direction), 0) << n;
         }
     }
 }
