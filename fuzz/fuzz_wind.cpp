@@ -2,6 +2,7 @@
 // frames it built: no crash, no read outside the frames, whatever the grid and the times.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -20,12 +21,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return true;
     }();
     (void)quiet;
-    // As the program loads a forecast: sized from the headers, then decoded.
-    WindStore store;
-    if (store.loadGribBuffer(data, size, buildRamp(builtinWindScale(), kDefaultSeaColor)) !=
-        GribLoadStatus::Ok)
-        return 0;
+    // As the program loads a forecast: sized from the headers, then decoded; a second store
+    // makes every hour between records on demand, and must answer exactly as the first.
+    const WindColorRamp ramp = buildRamp(builtinWindScale(), kDefaultSeaColor);
+    WindStore store, onDemand;
+    onDemand.setStoredFramePoints(0);
+    if (store.loadGribBuffer(data, size, ramp) != GribLoadStatus::Ok) return 0;
+    if (onDemand.loadGribBuffer(data, size, ramp) != GribLoadStatus::Ok) __builtin_trap();
     store.applyLag(5);
+    onDemand.applyLag(5);
     const RoutingParameters parameters;
     const auto& times = store.frameTimes();
     for (std::size_t k = 0; k < store.frames().size(); k += 1 + store.frames().size() / 8) {
@@ -36,7 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 const float lat = g.minLat + g.latSpan * static_cast<float>(j) / 4;
                 frameSample(store, static_cast<int>(k), lon, lat);
                 frameSample(store, static_cast<int>(k), lon - 360, lat);
-                windAt(store, parameters, lon, lat, times[k] + 0.01 * i);
+                const WindSample a = windAt(store, parameters, lon, lat, times[k] + 0.01 * i);
+                const WindSample b = windAt(onDemand, parameters, lon, lat, times[k] + 0.01 * i);
+                if (a.found != b.found ||
+                    (a.found && (std::memcmp(&a.speed, &b.speed, sizeof a.speed) != 0 ||
+                                 std::memcmp(&a.direction, &b.direction, sizeof a.direction) != 0)))
+                    __builtin_trap();
             }
         }
     }
