@@ -279,7 +279,7 @@ ContextMenu Interaction::contextMenu(double x, double y) {
         add(route.hoveredPoint > 0, kPopupDeletePointsBefore, 404);
         add(true, kPopupDeletePoint, 405);
         add(true, kPopupAppendPoints, 406);
-        add(!hasSelectedPoint(set), kPopupEditWaypoint, 427);
+        add(true, kPopupEditWaypoint, 427);
     } else if (route.hoveredLeg >= 0) {
         menu.target = MenuTarget::RouteLeg;
         add(true, kPopupRemoveRoute, 401);
