@@ -3,7 +3,7 @@
 // the time bar, the help, the toolbar and the tooltips) over it on hover, zooms with the wheel
 // at the cursor, hands the mouse on the chart to the editing machine (which pans, draws and
 // edits the route and the barriers) and shows its context menu, hands keys and toolbar clicks
-// to the commands, and runs the routing on a worker thread.
+// to the commands, and runs the routing on a worker thread (chart_routing.cpp).
 #include "app/chart_overlays.h"
 #include "app/chart_view.h"
 #include "app/display_state.h"
