@@ -45,14 +45,24 @@ double foldAngle(double a, double b) {
     return x;
 }
 
-double greatCircleBearing(GeoPoint from, GeoPoint to) {
-    const double phi1 = from.lat * kDegToRad;
-    const double phi2 = to.lat * kDegToRad;
-    const double dLambda = (static_cast<double>(to.lon) - from.lon) * kDegToRad;
-    const double y = std::sin(dLambda) * std::cos(phi2);
-    const double x =
-        std::cos(phi1) * std::sin(phi2) - std::sin(phi1) * std::cos(phi2) * std::cos(dLambda);
+TrigPoint trigPoint(GeoPoint p) {
+    TrigPoint t;
+    t.at = p;
+    const double phi = p.lat * kDegToRad;
+    t.sinPhi = std::sin(phi);
+    t.cosPhi = std::cos(phi);
+    return t;
+}
+
+double trigBearing(const TrigPoint& from, const TrigPoint& to) {
+    const double dLambda = (static_cast<double>(to.at.lon) - from.at.lon) * kDegToRad;
+    const double y = std::sin(dLambda) * to.cosPhi;
+    const double x = from.cosPhi * to.sinPhi - from.sinPhi * to.cosPhi * std::cos(dLambda);
     return normalise360(std::atan2(y, x) * kRadToDeg);
+}
+
+double greatCircleBearing(GeoPoint from, GeoPoint to) {
+    return trigBearing(trigPoint(from), trigPoint(to));
 }
 
 double greatCircleCosine(double sinPhi1, double cosPhi1, double sinPhi2, double cosPhi2,
@@ -60,14 +70,15 @@ double greatCircleCosine(double sinPhi1, double cosPhi1, double sinPhi2, double 
     return sinPhi1 * sinPhi2 + cosPhi1 * cosPhi2 * std::cos(dLambda);
 }
 
-double greatCircleDistance(GeoPoint a, GeoPoint b) {
-    const double phi1 = a.lat * kDegToRad;
-    const double phi2 = b.lat * kDegToRad;
-    const double dLambda = (static_cast<double>(b.lon) - a.lon) * kDegToRad;
-    const double c =
-        greatCircleCosine(std::sin(phi1), std::cos(phi1), std::sin(phi2), std::cos(phi2), dLambda);
+double trigDistance(const TrigPoint& a, const TrigPoint& b) {
+    const double dLambda = (static_cast<double>(b.at.lon) - a.at.lon) * kDegToRad;
+    const double c = greatCircleCosine(a.sinPhi, a.cosPhi, b.sinPhi, b.cosPhi, dLambda);
     // Rounding can push the cosine of nearly identical positions just above 1.
     return kEarthRadius * std::acos(clampUnit(c));
+}
+
+double greatCircleDistance(GeoPoint a, GeoPoint b) {
+    return trigDistance(trigPoint(a), trigPoint(b));
 }
 
 SpherePoint spherePoint(GeoPoint p) {
@@ -116,10 +127,18 @@ bool DistanceBelow::exact(const SpherePoint& a, const SpherePoint& b) const {
     return greatCircleDistance(a.at, b.at) < limit_;
 }
 
-GeoPoint rhumbDestination(GeoPoint from, double bearing, double distance) {
+RhumbStart rhumbStart(GeoPoint from) {
+    RhumbStart s;
+    s.at = from;
+    s.phi = from.lat * kDegToRad;
+    s.tanTerm = std::tan(s.phi / 2.0 + kQuarterPi);
+    return s;
+}
+
+GeoPoint rhumbMove(const RhumbStart& from, double bearing, double distance) {
     const float delta = static_cast<float>(distance / kEarthRadius);
     const double theta = bearing * kDegToRad;
-    const double phi1 = from.lat * kDegToRad;
+    const double phi1 = from.phi;
     double phi2 = phi1 + delta * std::cos(theta);
     // A move past a pole stops just short of it instead of producing a NaN longitude.
     const double maxPhi = kHalfPi - 1e-9;
@@ -130,13 +149,17 @@ GeoPoint rhumbDestination(GeoPoint from, double bearing, double distance) {
     if (std::fabs(dPhi) < 1e-10) {
         q = std::cos(phi1);
     } else {
-        q = dPhi / std::log(std::tan(phi2 / 2.0 + kQuarterPi) / std::tan(phi1 / 2.0 + kQuarterPi));
+        q = dPhi / std::log(std::tan(phi2 / 2.0 + kQuarterPi) / from.tanTerm);
     }
-    const double lambda2 = from.lon * kDegToRad + delta * std::sin(theta) / q;
+    const double lambda2 = from.at.lon * kDegToRad + delta * std::sin(theta) / q;
     GeoPoint out;
     out.lon = static_cast<float>(normalise180(lambda2 * kRadToDeg));
     out.lat = static_cast<float>(phi2 * kRadToDeg);
     return out;
+}
+
+GeoPoint rhumbDestination(GeoPoint from, double bearing, double distance) {
+    return rhumbMove(rhumbStart(from), bearing, distance);
 }
 
 double rhumbBearing(GeoPoint origin, GeoPoint p) {

@@ -39,6 +39,18 @@ double greatCircleDistance(GeoPoint a, GeoPoint b);
 double greatCircleCosine(double sinPhi1, double cosPhi1, double sinPhi2, double cosPhi2,
                          double dLambda);
 
+// A position with the sine and cosine of its latitude: the part of the distances and bearings
+// below that depends on one end alone, computed once for an end used many times. Distances
+// and bearings between such positions have exactly the digits of the plain forms.
+struct TrigPoint {
+    GeoPoint at;
+    double sinPhi = 0, cosPhi = 0;
+};
+TrigPoint trigPoint(GeoPoint p);
+// greatCircleDistance and greatCircleBearing of such positions.
+double trigDistance(const TrigPoint& a, const TrigPoint& b);
+double trigBearing(const TrigPoint& from, const TrigPoint& to);
+
 // A position with what repeated distance tests from it need: the sine and cosine of its
 // latitude and its unit vector (x towards 0 E on the equator, z towards the north pole).
 struct SpherePoint {
@@ -71,6 +83,16 @@ class DistanceBelow {
 };
 // The position reached along a rhumb line of the given bearing (degrees) and length (metres).
 GeoPoint rhumbDestination(GeoPoint from, double bearing, double distance);
+// The start of rhumb moves with its latitude's Mercator term, shared by every move of a fan
+// of headings from it; the moves have exactly the digits of the plain form.
+struct RhumbStart {
+    GeoPoint at;
+    double phi = 0;     // latitude, radians
+    double tanTerm = 0; // tan(phi / 2 + pi / 4)
+};
+RhumbStart rhumbStart(GeoPoint from);
+// rhumbDestination from such a start.
+GeoPoint rhumbMove(const RhumbStart& from, double bearing, double distance);
 // Rhumb-line bearing from origin to p in radians, -pi..pi, zero north, positive east.
 double rhumbBearing(GeoPoint origin, GeoPoint p);
 // ln(tan(pi/4 + phi/2)), phi in radians.

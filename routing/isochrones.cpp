@@ -12,25 +12,28 @@ inline GeoPoint positionOf(const IsochronePoint& p) {
     return GeoPoint{p.lon, p.lat};
 }
 
-// The target lies behind the point with respect to the leg's axis.
-inline bool passedTarget(const IsochronePoint& p, GeoPoint target, double axis) {
-    return std::cos((greatCircleBearing(positionOf(p), target) - axis) * kDegToRad) < 0.0;
+// The target lies behind the point (at `at`) with respect to the leg's axis.
+inline bool passedTarget(const TrigPoint& at, const TrigPoint& target, double axis) {
+    return std::cos((trigBearing(at, target) - axis) * kDegToRad) < 0.0;
 }
+
+// The ends of a leg that every candidate is measured against: the target and the ellipse's
+// foci, with their latitudes' sines and cosines.
+struct LegEnds {
+    TrigPoint target, focusA, focusB;
+};
 
 // The acceptance test of a candidate: valid, within the wind limits, inside the leg's
 // ellipse, not across a barrier or land. The cheap tests come first; a valid candidate that
 // fails any of them sets the run status to 1 whichever test it is.
 bool candidateAcceptable(const RoutingInputs& in, const UserRoute& route, int leg,
-                         const IsochronePoint& p) {
+                         const LegEnds& ends, const IsochronePoint& p, const TrigPoint& at) {
     if (!p.valid) return false;
     const RoutingParameters& params = *in.params;
     const double knots = p.tws * kMsToKnot;
     bool ok = !(knots > params.windMax || knots < params.windMin);
     if (ok && params.ellipse) {
-        const GeoPoint at = positionOf(p);
-        ok = greatCircleDistance(at, route.focusA[leg]) +
-                 greatCircleDistance(at, route.focusB[leg]) <
-             route.legLength[leg];
+        ok = trigDistance(at, ends.focusA) + trigDistance(at, ends.focusB) < route.legLength[leg];
     }
     if (ok && in.crossings) {
         const GeoPoint a{p.parentLon, p.parentLat}, b = positionOf(p);
@@ -209,6 +212,11 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
               int from, RoutingOutput& out, const FrontCallback& afterFront) {
     const RoutingParameters& params = *in.params;
     const GeoPoint T = route.waypoints[from + 1];
+    LegEnds ends{trigPoint(T), {}, {}};
+    if (params.ellipse) {
+        ends.focusA = trigPoint(route.focusA[from]);
+        ends.focusB = trigPoint(route.focusB[from]);
+    }
     double axis = route.legBearing[from];
     const LegSettings ls = legSettings(params, *in.polar, route, from);
     out.stepSeconds = ls.stepSeconds;
@@ -242,18 +250,19 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
                 break;
             }
             const double heading = axis + k * ls.initialStep;
-            IsochronePoint P = advanceFrom(in, env, S, T, heading, step, false);
+            TrigPoint at;
+            IsochronePoint P = advanceFrom(in, env, S, ends.target, heading, step, false, &at);
             // A step that passes the target arrives without the ellipse test: the ellipse
             // ends at the target, so a step beyond it could never be accepted and a leg
             // shorter than one step would never arrive. The step becomes part of the route, so
             // the land, barrier and wind tests still apply to it.
-            if (P.valid && passedTarget(P, T, axis)) {
+            if (P.valid && passedTarget(at, ends.target, axis)) {
                 if (!pointAcceptable(in, P)) continue;
                 front.push_back(P);
                 arrived = true;
                 break;
             }
-            if (candidateAcceptable(in, route, from, P)) front.push_back(P);
+            if (candidateAcceptable(in, route, from, ends, P, at)) front.push_back(P);
         }
     }
     if (limited) {
@@ -306,17 +315,18 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
                     break;
                 }
                 const AdvanceEnvironment env = sampleEnvironment(in, Q);
-                const double centre =
-                    meanBearing(greatCircleBearing(positionOf(Q), T), Q.commandedHeading);
+                const double centre = meanBearing(
+                    trigBearing(trigPoint(positionOf(Q)), ends.target), Q.commandedHeading);
                 for (int k = -half; k <= half; ++k) {
-                    IsochronePoint P =
-                        advanceFrom(in, env, Q, T, centre + k * ls.furtherStep, step, false);
-                    if (P.valid && passedTarget(P, T, axis)) {
+                    TrigPoint at;
+                    IsochronePoint P = advanceFrom(in, env, Q, ends.target,
+                                                   centre + k * ls.furtherStep, step, false, &at);
+                    if (P.valid && passedTarget(at, ends.target, axis)) {
                         next.push_back(P);
                         arrived = true;
                         break;
                     }
-                    if (candidateAcceptable(in, route, from, P)) next.push_back(P);
+                    if (candidateAcceptable(in, route, from, ends, P, at)) next.push_back(P);
                 }
             }
             if (limited) {

@@ -2,7 +2,9 @@
 
 #include "core/geodesy.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace navorel {
@@ -88,6 +90,10 @@ inline bool counterGroundSpeed(double track, double speed, double k, double L, d
     return false;
 }
 
+inline bool sameBits(float a, float b) {
+    return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
+}
+
 // Time arithmetic derives the calendar fields again; all headings tried from one parent share
 // the same arrival time, so the last one is kept.
 inline DateTime advancedTime(const DateTime& from, double seconds) {
@@ -133,16 +139,24 @@ AdvanceEnvironment sampleEnvironment(const RoutingInputs& in, const IsochronePoi
     env.vN = wN - env.cN;
     env.tws = static_cast<float>(std::sqrt(env.vE * env.vE + env.vN * env.vN));
     env.twd = static_cast<float>(normalise360(std::atan2(env.vE, env.vN) * kRadToDeg + 180.0));
+    env.start = rhumbStart(GeoPoint{parent.lon, parent.lat});
     return env;
 }
 
 IsochronePoint advanceFrom(const RoutingInputs& in, const AdvanceEnvironment& env,
                            const IsochronePoint& P, GeoPoint target, std::optional<double> heading,
                            double s, bool otherTack) {
+    return advanceFrom(in, env, P, trigPoint(target), heading, s, otherTack);
+}
+
+IsochronePoint advanceFrom(const RoutingInputs& in, const AdvanceEnvironment& env,
+                           const IsochronePoint& P, const TrigPoint& target,
+                           std::optional<double> heading, double s, bool otherTack,
+                           TrigPoint* reached) {
     if (in.advanceCalls) ++*in.advanceCalls;
     const RoutingParameters& p = *in.params;
     const GeoPoint from{P.lon, P.lat};
-    const double hc = heading ? *heading : greatCircleBearing(from, target);
+    const double hc = heading ? *heading : trigBearing(trigPoint(from), target);
 
     IsochronePoint r;
     r.commandedHeading = static_cast<float>(hc);
@@ -161,7 +175,9 @@ IsochronePoint advanceFrom(const RoutingInputs& in, const AdvanceEnvironment& en
         r.fuel = P.fuel;
         r.engineSeconds = P.engineSeconds;
         r.parent = P.index;
-        r.distToTarget = static_cast<float>(greatCircleDistance(from, target));
+        const TrigPoint here = trigPoint(from);
+        r.distToTarget = static_cast<float>(trigDistance(here, target));
+        if (reached) *reached = here;
         return r;
     }
 
@@ -257,10 +273,15 @@ IsochronePoint advanceFrom(const RoutingInputs& in, const AdvanceEnvironment& en
         if (r.stepDistance < 0.0f) r.stepDistance = 0.0f;
     }
 
-    const GeoPoint to = rhumbDestination(from, r.cog, r.stepDistance);
+    // The parent's Mercator term is shared by its fan, when the environment is the parent's.
+    const bool ownStart = sameBits(env.start.at.lon, P.lon) && sameBits(env.start.at.lat, P.lat);
+    const GeoPoint to = ownStart ? rhumbMove(env.start, r.cog, r.stepDistance)
+                                 : rhumbDestination(from, r.cog, r.stepDistance);
     r.lon = to.lon;
     r.lat = to.lat;
-    r.distToTarget = static_cast<float>(greatCircleDistance(to, target));
+    const TrigPoint here = trigPoint(to);
+    r.distToTarget = static_cast<float>(trigDistance(here, target));
+    if (reached) *reached = here;
 
     r.time = advancedTime(P.time, s);
     r.parentTime = P.time;

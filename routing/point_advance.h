@@ -3,6 +3,7 @@
 // with every modifier of the boat's speed and course (wind intensity, effectiveness, best-VMG
 // angles, sea state, engine, streams, tack and gybe loss). Also the exact arrival at a
 // waypoint from a point less than one step away, and the check of a finished point.
+#include "core/geodesy.h"
 #include "routing/isochrone_point.h"
 #include "routing/routing_inputs.h"
 
@@ -22,6 +23,7 @@ struct AdvanceEnvironment {
     double vE = 0, vN = 0;   // wind over the water, moving-towards vector, m/s
     float tws = 0;           // m/s
     float twd = 0;           // comes from, degrees
+    RhumbStart start;        // the parent's position, where every move of its fan starts
 };
 
 // Samples the wind and the stream at the parent's position and time.
@@ -37,6 +39,13 @@ IsochronePoint advancePoint(const RoutingInputs& in, const IsochronePoint& paren
 IsochronePoint advanceFrom(const RoutingInputs& in, const AdvanceEnvironment& env,
                            const IsochronePoint& parent, GeoPoint target,
                            std::optional<double> heading, double stepSeconds, bool otherTack);
+// The same towards a target whose latitude's sine and cosine are computed once for the leg;
+// `reached`, when given, receives those of the position reached (of the parent for a point
+// that does not move), for the tests that follow the move.
+IsochronePoint advanceFrom(const RoutingInputs& in, const AdvanceEnvironment& env,
+                           const IsochronePoint& parent, const TrigPoint& target,
+                           std::optional<double> heading, double stepSeconds, bool otherTack,
+                           TrigPoint* reached = nullptr);
 
 // Distance in metres lost by one tack or gybe at `speed` m/s: the speed follows half a cosine
 // down to (100 - TackLossSpeed) % and back over TackDuration one-second samples.
