@@ -27,17 +27,6 @@ float cellShift(int lonIndex) {
 
 } // namespace
 
-bool moveCrossesEdge(GeoPoint p, GeoPoint q, GeoPoint a, GeoPoint b) {
-    const float sx = q.lon - p.lon, sy = q.lat - p.lat;
-    const float dx = b.lon - a.lon, dy = b.lat - a.lat;
-    const float den = dx * sy - sx * dy;
-    if (den == 0.0f) return false;
-    const float ax = a.lon - p.lon, ay = a.lat - p.lat;
-    const float t = (sx * ay - ax * sy) / den;
-    const float u = (dx * ay - ax * dy) / den;
-    return t >= 0.0f && t <= 1.0f && u >= 0.0f && u <= 1.0f;
-}
-
 bool segmentCrossesLand(const ShorelineStore& store, GeoPoint from, GeoPoint to) {
     if (!store.hasFile() || !usable(from) || !usable(to)) return false;
     // A move over the 180 degree meridian is taken the short way: its negative longitudes are

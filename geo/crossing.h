@@ -11,8 +11,19 @@ namespace navorel {
 // D = d.x s.y - s.x d.y, t = (s.x (a.y - p.y) - (a.x - p.x) s.y) / D along the edge and
 // u = (d.x (a.y - p.y) - (a.x - p.x) d.y) / D along the move; crossed when D != 0 and both t
 // and u lie in [0, 1] (ends included, so touching counts). Parallel and collinear edges never
-// count.
-bool moveCrossesEdge(GeoPoint p, GeoPoint q, GeoPoint a, GeoPoint b);
+// count. Inline: the shoreline and zone tests call it for every edge near a move.
+inline bool moveCrossesEdge(GeoPoint p, GeoPoint q, GeoPoint a, GeoPoint b) {
+    const float sx = q.lon - p.lon, sy = q.lat - p.lat;
+    const float dx = b.lon - a.lon, dy = b.lat - a.lat;
+    const float den = dx * sy - sx * dy;
+    if (den == 0.0f) return false;
+    const float ax = a.lon - p.lon, ay = a.lat - p.lat;
+    // Most edges near a move are missed along the edge already: u is not needed for them.
+    const float t = (sx * ay - ax * sy) / den;
+    if (!(t >= 0.0f && t <= 1.0f)) return false;
+    const float u = (dx * ay - ax * dy) / den;
+    return u >= 0.0f && u <= 1.0f;
+}
 
 // Does the move from -> to cross a land edge of the store (border edges never count; lakes
 // are not subtracted, so a lake counts as land)? Only the cells of the move's bounding box
