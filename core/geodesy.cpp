@@ -236,23 +236,4 @@ double meanBearing(double a, double b) {
     return 0.5 * a + 0.5 * b;
 }
 
-bool segmentsCross(GeoPoint p, GeoPoint q, GeoPoint a, GeoPoint b) {
-    auto wrap = [](double d) {
-        if (d > 180.0) return d - 360.0;
-        if (d < -180.0) return d + 360.0;
-        return d;
-    };
-    const double sx = wrap(static_cast<double>(q.lon) - p.lon),
-                 sy = static_cast<double>(q.lat) - p.lat;
-    const double ex = wrap(static_cast<double>(b.lon) - a.lon),
-                 ey = static_cast<double>(b.lat) - a.lat;
-    const double wx = wrap(static_cast<double>(p.lon) - a.lon),
-                 wy = static_cast<double>(p.lat) - a.lat;
-    const double d = sx * ey - ex * sy;
-    if (d == 0.0) return false;
-    const double t = (ex * wy - wx * ey) / d;
-    const double u = (sx * wy - wx * sy) / d;
-    return t >= 0.0 && t <= 1.0 && u >= 0.0 && u <= 1.0;
-}
-
 } // namespace navorel
