@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 using namespace navorel;
 using namespace navorel::test;
@@ -184,6 +186,46 @@ TEST(AdvancePoint, HeadingsOfAFanBelowZeroFoldToTheirWindAngle) {
     // Within a turn of the wind the heading is folded as given.
     const IsochronePoint q = advancePoint(b.inputs(), startAt(0, 45), kFarNorth, 370.0, 600, false);
     EXPECT_NEAR(q.twa, 40, 1e-4); // 370 is 20 off 350: raised to 40
+}
+
+// The terms a fan shares (the parent's Mercator term, the target's latitude trigonometry)
+// give the plain move bit for bit, also with an environment sampled at another parent, and
+// the trigonometry handed back is that of the position reached.
+TEST(AdvancePoint, SharedTermsOfAFanGiveThePlainMove) {
+    Boat b;
+    const RoutingInputs in = b.inputs();
+    const struct {
+        GeoPoint from, target;
+        double heading;
+    } cases[] = {
+        {{0.0f, 45.0f}, kFarNorth, 20.0},
+        {{-4.37f, 47.21f}, {-3.0f, 48.0f}, 200.0},
+        {{179.9f, -33.3f}, {-179.5f, -33.0f}, 80.0},
+        {{10.0f, 89.99f}, {12.0f, 89.0f}, 0.0},
+        {{5.0f, 0.0f}, {5.0f, -1.0f}, 270.0},
+        {{-70.0f, -60.1f}, {-60.0f, -61.0f}, 135.0},
+    };
+    auto bits = [](float v) { return std::bit_cast<std::uint32_t>(v); };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.from.lon << " " << c.from.lat << " " << c.heading);
+        const IsochronePoint from = startAt(c.from.lon, c.from.lat);
+        const IsochronePoint plain = advancePoint(in, from, c.target, c.heading, 900, false);
+        const AdvanceEnvironment own = sampleEnvironment(in, from);
+        const AdvanceEnvironment other = sampleEnvironment(in, startAt(c.from.lon + 1, 10));
+        for (const AdvanceEnvironment* env : {&own, &other}) {
+            TrigPoint reached;
+            const IsochronePoint p =
+                advanceFrom(in, *env, from, trigPoint(c.target), c.heading, 900, false, &reached);
+            EXPECT_EQ(bits(p.lon), bits(plain.lon));
+            EXPECT_EQ(bits(p.lat), bits(plain.lat));
+            EXPECT_EQ(bits(p.distToTarget), bits(plain.distToTarget));
+            const TrigPoint expected = trigPoint(GeoPoint{plain.lon, plain.lat});
+            EXPECT_EQ(bits(reached.at.lon), bits(plain.lon));
+            EXPECT_EQ(bits(reached.at.lat), bits(plain.lat));
+            EXPECT_EQ(reached.sinPhi, expected.sinPhi);
+            EXPECT_EQ(reached.cosPhi, expected.cosPhi);
+        }
+    }
 }
 
 TEST(TackLoss, HalfCosineShortfall) {
