@@ -52,20 +52,27 @@ bool segmentCrossesLand(const ShorelineStore& store, GeoPoint from, GeoPoint to)
         const float by0 = minLat - kBlockMargin, by1 = maxLat + kBlockMargin;
         for (int j = std::max(j0, -90); j < std::min(j1, 90); ++j) {
             const ShorelineCell& cell = store.cellAt(i, j);
-            for (const ShorelineEdgeBlock& block : cell.landBlocks) {
-                if (block.maxLon < bx0 || block.minLon > bx1 || block.maxLat < by0 ||
-                    block.minLat > by1)
-                    continue;
-                const std::vector<GeoPoint>& v = cell.land[block.contour].vertices;
-                const std::size_t n = v.size();
-                for (std::uint32_t k = 0; k < block.edgeCount; ++k) {
-                    if (block.borderMask >> k & 1u) continue;
-                    const std::size_t e = block.firstEdge + k;
-                    GeoPoint a = v[e];
-                    GeoPoint b = v[e + 1 < n ? e + 1 : 0];
-                    a.lon += shift;
-                    b.lon += shift;
-                    if (moveCrossesEdge(from, to, a, b)) return true;
+            // The answer does not depend on the order of the tests: a group whose union box
+            // is missed has all its blocks missed by the same comparisons.
+            auto missed = [&](const auto& box) {
+                return box.maxLon < bx0 || box.minLon > bx1 || box.maxLat < by0 || box.minLat > by1;
+            };
+            for (const ShorelineBlockGroup& group : cell.landGroups) {
+                if (missed(group)) continue;
+                for (std::uint32_t g = 0; g < group.blockCount; ++g) {
+                    const ShorelineEdgeBlock& block = cell.landBlocks[group.firstBlock + g];
+                    if (missed(block)) continue;
+                    const std::vector<GeoPoint>& v = cell.land[block.contour].vertices;
+                    const std::size_t n = v.size();
+                    for (std::uint32_t k = 0; k < block.edgeCount; ++k) {
+                        if (block.borderMask >> k & 1u) continue;
+                        const std::size_t e = block.firstEdge + k;
+                        GeoPoint a = v[e];
+                        GeoPoint b = v[e + 1 < n ? e + 1 : 0];
+                        a.lon += shift;
+                        b.lon += shift;
+                        if (moveCrossesEdge(from, to, a, b)) return true;
+                    }
                 }
             }
         }

@@ -57,6 +57,27 @@ void buildLandBlocks(ShorelineCell& cell) {
             if (b.borderMask != all) cell.landBlocks.push_back(b);
         }
     }
+    cell.landGroups.clear();
+    constexpr std::uint32_t kPerGroup = ShorelineBlockGroup::kBlocksPerGroup;
+    const std::uint32_t blocks = static_cast<std::uint32_t>(cell.landBlocks.size());
+    for (std::uint32_t first = 0; first < blocks; first += kPerGroup) {
+        ShorelineBlockGroup g{};
+        g.firstBlock = first;
+        g.blockCount = std::min(kPerGroup, blocks - first);
+        const ShorelineEdgeBlock& b0 = cell.landBlocks[first];
+        g.minLon = b0.minLon;
+        g.minLat = b0.minLat;
+        g.maxLon = b0.maxLon;
+        g.maxLat = b0.maxLat;
+        for (std::uint32_t k = 1; k < g.blockCount; ++k) {
+            const ShorelineEdgeBlock& b = cell.landBlocks[first + k];
+            g.minLon = std::min(g.minLon, b.minLon);
+            g.minLat = std::min(g.minLat, b.minLat);
+            g.maxLon = std::max(g.maxLon, b.maxLon);
+            g.maxLat = std::max(g.maxLat, b.maxLat);
+        }
+        cell.landGroups.push_back(g);
+    }
 }
 
 const ShorelineCell& emptyCell() {

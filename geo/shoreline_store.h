@@ -40,6 +40,15 @@ struct ShorelineEdgeBlock {
     std::uint32_t borderMask;
 };
 
+// A run of consecutive blocks of a cell with the union of their boxes: a move far from the
+// run skips all of its blocks with one test.
+struct ShorelineBlockGroup {
+    static constexpr std::uint32_t kBlocksPerGroup = 8;
+    float minLon, minLat, maxLon, maxLat;
+    std::uint32_t firstBlock;
+    std::uint32_t blockCount;
+};
+
 struct ShorelineCell {
     int lonIndex = 0; // 0..359
     int latIndex = 0; // -90..89
@@ -48,6 +57,7 @@ struct ShorelineCell {
     std::vector<ShorelineContour> land;  // GSHHS level 1
     std::vector<ShorelineContour> lakes; // GSHHS level 2
     std::vector<ShorelineEdgeBlock> landBlocks;
+    std::vector<ShorelineBlockGroup> landGroups; // over landBlocks, in order
 };
 
 // The header as read from the file; only the cell size is used.

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 
 using namespace navorel;
@@ -24,6 +25,19 @@ GeoPoint at(float lon, float lat) {
     return {lon, lat};
 }
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+constexpr int kRoundVertices = 1000;
+constexpr double kRoundLon = 20.5, kRoundLat = 45.5, kRoundRadius = 0.3;
+
+Ring roundIsland() {
+    Ring r;
+    for (int k = 0; k < kRoundVertices; ++k) {
+        const double a = 2 * M_PI * k / kRoundVertices;
+        r.points.push_back(
+            {kRoundLon + kRoundRadius * std::cos(a), kRoundLat + kRoundRadius * std::sin(a)});
+    }
+    return r;
+}
 
 const ShorelineStore& testStore() {
     static const ShorelineStore* store = [] {
@@ -44,6 +58,8 @@ const ShorelineStore& testStore() {
         // Land across the prime meridian, cut into cells 359 and 0.
         cells[{359, 50}].land.push_back(box(359.5, 50.2, 360.0, 50.8));
         cells[{0, 50}].land.push_back(box(0.0, 50.2, 0.5, 50.8));
+        // A round island of many edges: blocks in several groups.
+        cells[{20, 45}].land.push_back(roundIsland());
         writeFile(shorelineFileName(folder, 2), makeFile(cells).data);
         auto* s = new ShorelineStore(folder);
         s->openLevel(2);
@@ -79,6 +95,26 @@ TEST(LandCrossing, IslandAndCoast) {
     // A long move over several cells meets the clipped land's real edge at 11.5.
     EXPECT_TRUE(segmentCrossesLand(s, at(10.9f, 45.9f), at(11.9f, 45.1f)));
     EXPECT_TRUE(segmentCrossesLand(s, at(11.7f, 45.5f), at(11.3f, 45.5f)));
+}
+
+// Every part of a long coast is found, whichever run of blocks holds the edge crossed, and
+// moves near it that cross nothing are not stopped.
+TEST(LandCrossing, EveryRunOfBlocksOfALongCoast) {
+    const ShorelineStore& s = testStore();
+    const struct {
+        double inner, outer; // distances of the move's ends from the island's centre
+        bool crosses;
+    } cases[] = {{0.29, 0.31, true}, {0.2, 0.299, false}, {0.301, 0.4, false}, {0.1, 0.5, true}};
+    for (const auto& c : cases)
+        for (int k = 0; k < 360; k += 5) {
+            SCOPED_TRACE(testing::Message() << c.inner << " " << c.outer << " " << k);
+            const double a = k * M_PI / 180.0;
+            const GeoPoint p = at(static_cast<float>(kRoundLon + c.inner * std::cos(a)),
+                                  static_cast<float>(kRoundLat + c.inner * std::sin(a)));
+            const GeoPoint q = at(static_cast<float>(kRoundLon + c.outer * std::cos(a)),
+                                  static_cast<float>(kRoundLat + c.outer * std::sin(a)));
+            EXPECT_EQ(segmentCrossesLand(s, p, q), c.crosses);
+        }
 }
 
 TEST(LandCrossing, CellBordersAreNotCoasts) {
