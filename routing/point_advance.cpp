@@ -273,8 +273,11 @@ IsochronePoint advanceFrom(const RoutingInputs& in, const AdvanceEnvironment& en
         if (r.stepDistance < 0.0f) r.stepDistance = 0.0f;
     }
 
-    // The parent's Mercator term is shared by its fan, when the environment is the parent's.
-    const bool ownStart = sameBits(env.start.at.lon, P.lon) && sameBits(env.start.at.lat, P.lat);
+    // The parent's Mercator term is shared by its fan, when the environment is the parent's
+    // (an environment built by hand has no term: 0, which no start but a pole's gives, and
+    // the plain form gives the pole's own answer).
+    const bool ownStart = sameBits(env.start.at.lon, P.lon) && sameBits(env.start.at.lat, P.lat) &&
+                          env.start.tanTerm != 0.0;
     const GeoPoint to = ownStart ? rhumbMove(env.start, r.cog, r.stepDistance)
                                  : rhumbDestination(from, r.cog, r.stepDistance);
     r.lon = to.lon;

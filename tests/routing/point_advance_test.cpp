@@ -212,7 +212,14 @@ TEST(AdvancePoint, SharedTermsOfAFanGiveThePlainMove) {
         const IsochronePoint plain = advancePoint(in, from, c.target, c.heading, 900, false);
         const AdvanceEnvironment own = sampleEnvironment(in, from);
         const AdvanceEnvironment other = sampleEnvironment(in, startAt(c.from.lon + 1, 10));
-        for (const AdvanceEnvironment* env : {&own, &other}) {
+        // Built by hand from the parent's wind, without the start's term.
+        const AdvanceEnvironment byHand = [&] {
+            AdvanceEnvironment e = own;
+            e.start = RhumbStart{};
+            e.start.at = c.from;
+            return e;
+        }();
+        for (const AdvanceEnvironment* env : {&own, &other, &byHand}) {
             TrigPoint reached;
             const IsochronePoint p =
                 advanceFrom(in, *env, from, trigPoint(c.target), c.heading, 900, false, &reached);
