@@ -81,16 +81,20 @@ double greatCircleDistance(GeoPoint a, GeoPoint b) {
     return trigDistance(trigPoint(a), trigPoint(b));
 }
 
-SpherePoint spherePoint(GeoPoint p) {
+SpherePoint spherePointFrom(const TrigPoint& p) {
     SpherePoint s;
-    s.at = p;
-    const double phi = p.lat * kDegToRad, lambda = p.lon * kDegToRad;
-    s.sinPhi = std::sin(phi);
-    s.cosPhi = std::cos(phi);
+    s.at = p.at;
+    const double lambda = p.at.lon * kDegToRad;
+    s.sinPhi = p.sinPhi;
+    s.cosPhi = p.cosPhi;
     s.x = s.cosPhi * std::cos(lambda);
     s.y = s.cosPhi * std::sin(lambda);
     s.z = s.sinPhi;
     return s;
+}
+
+SpherePoint spherePoint(GeoPoint p) {
+    return spherePointFrom(trigPoint(p));
 }
 
 namespace {

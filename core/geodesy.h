@@ -59,6 +59,8 @@ struct SpherePoint {
     double x = 0, y = 0, z = 0;
 };
 SpherePoint spherePoint(GeoPoint p);
+// The same from a position whose latitude's sine and cosine are known.
+SpherePoint spherePointFrom(const TrigPoint& p);
 
 // Answers greatCircleDistance(a, b) < limit exactly as that comparison does, for many pairs:
 // most pairs are decided from the dot product of their unit vectors, those whose cosine lies

@@ -286,6 +286,7 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
         Isochrone current = std::move(front);
         int fronts = 1;
         const std::vector<GeoPoint>& legLine = route.legPolyline[from];
+        std::vector<TrigPoint> nextAt;
         const int half = ls.furtherCount / 2;
         while (!arrived) {
             if (runCancelled(in) || current.empty()) break;
@@ -309,6 +310,7 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
 
             Isochrone next;
             next.reserve(current.size() * static_cast<std::size_t>(2 * half + 1) / 4 + 16);
+            nextAt.clear(); // side by side with `next`, for the pruning
             for (const IsochronePoint& Q : current) {
                 if (!arrived && storeFull(in, out, next)) {
                     limited = true;
@@ -323,10 +325,14 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
                                                    centre + k * ls.furtherStep, step, false, &at);
                     if (P.valid && passedTarget(at, ends.target, axis)) {
                         next.push_back(P);
+                        nextAt.push_back(at);
                         arrived = true;
                         break;
                     }
-                    if (candidateAcceptable(in, route, from, ends, P, at)) next.push_back(P);
+                    if (candidateAcceptable(in, route, from, ends, P, at)) {
+                        next.push_back(P);
+                        nextAt.push_back(at);
+                    }
                 }
             }
             if (limited) {
@@ -337,7 +343,7 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
             }
             if (!next.empty() || arrived) setRunStatus(in, kStatusRunning);
             if (!next.empty()) {
-                pruneFront(next, ls.pruneDistance);
+                pruneFront(next, ls.pruneDistance, nextAt);
                 cleanFront(next, T);
                 orderFront(next, route.waypoints[from]);
                 storePoints(out, next);
@@ -501,7 +507,10 @@ void pruneFrontPlain(Isochrone& f, double p) {
     compact(f, keep);
 }
 
-void pruneFront(Isochrone& f, double p) {
+namespace {
+
+// Pruning, with the points' latitude trigonometry when `latitudes` is given.
+void pruneFrontOn(Isochrone& f, double p, const TrigPoint* latitudes) {
     const std::size_t n = f.size();
     if (!(p > 0.0) || n < 2) return;
     // Past a few hundred kilometres a grid buys nothing.
@@ -544,7 +553,7 @@ void pruneFront(Isochrone& f, double p) {
     };
     std::vector<std::uint32_t> slot(n);
     for (std::size_t i = 0; i < n; ++i) {
-        at[i] = spherePoint(positionOf(f[i]));
+        at[i] = latitudes ? spherePointFrom(latitudes[i]) : spherePoint(positionOf(f[i]));
         key[i] = keyOf(cellOf(at[i].x), cellOf(at[i].y), cellOf(at[i].z));
         const std::size_t s = slotOf(key[i]);
         cellKey[s] = key[i];
@@ -588,6 +597,16 @@ void pruneFront(Isochrone& f, double p) {
                 }
     }
     compact(f, keep);
+}
+
+} // namespace
+
+void pruneFront(Isochrone& f, double p) {
+    pruneFrontOn(f, p, nullptr);
+}
+
+void pruneFront(Isochrone& f, double p, const std::vector<TrigPoint>& latitudes) {
+    pruneFrontOn(f, p, latitudes.size() == f.size() ? latitudes.data() : nullptr);
 }
 
 void cleanFrontPlain(Isochrone& L, GeoPoint T) {

@@ -85,6 +85,8 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
 // it than `pruneDistance` metres (strictly) that lies farther from the target (strictly).
 // O(n) expected on a spatial grid; pruneFrontPlain is the O(n^2) reference.
 void pruneFront(Isochrone& front, double pruneDistance);
+// The same with the points' latitude trigonometry known, side by side with the front.
+void pruneFront(Isochrone& front, double pruneDistance, const std::vector<TrigPoint>& latitudes);
 void pruneFrontPlain(Isochrone& front, double pruneDistance);
 
 // Front cleaning: drops each point whose sight line from the target crosses a front segment

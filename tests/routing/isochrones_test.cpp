@@ -514,9 +514,15 @@ TEST(FrontPruning, GridGivesThePlainResult) {
                 static_cast<float>(c.centre.lat > 0 ? c.centre.lat - 3 : c.centre.lat + 3)};
             Isochrone a = syntheticFront(rng, n, c.centre, c.radius, target);
             Isochrone b = a;
+            // The same with the latitudes' trigonometry handed in.
+            Isochrone t = a;
+            std::vector<TrigPoint> latitudes;
+            for (const IsochronePoint& q : t) latitudes.push_back(trigPoint({q.lon, q.lat}));
             pruneFront(a, c.prune);
             pruneFrontPlain(b, c.prune);
+            pruneFront(t, c.prune, latitudes);
             EXPECT_TRUE(sameFront(a, b)) << c.centre.lon << " " << c.centre.lat << " n " << n;
+            EXPECT_TRUE(sameFront(t, b)) << c.centre.lon << " " << c.centre.lat << " n " << n;
             EXPECT_LT(a.size(), n + n / 4);
         }
     // Dense fans of candidates, most of them pruned, across the 180 degree meridian and near
