@@ -107,16 +107,17 @@ bool greatCircleIntersection(GeoPoint p1, double bearing1, GeoPoint p2, double b
 // The mean of two bearings across north, not normalised: (350, 10) gives 360.
 double meanBearing(double a, double b);
 // Planar crossing of segments P->Q and A->B in degrees, ends included; longitude
-// differences are taken the short way round the 180 degree meridian.
-// Inline: the cleaning of a front calls it for every segment near a sight line.
-inline bool segmentsCross(GeoPoint p, GeoPoint q, GeoPoint a, GeoPoint b) {
+// differences are taken the short way round the 180 degree meridian. When they cross, `t` is
+// the fraction of P->Q where they do and (sx, sy) the step P->Q in degrees.
+inline bool planarCrossingAt(GeoPoint p, GeoPoint q, GeoPoint a, GeoPoint b, double& t, double& sx,
+                             double& sy) {
     auto wrap = [](double d) {
         if (d > 180.0) return d - 360.0;
         if (d < -180.0) return d + 360.0;
         return d;
     };
-    const double sx = wrap(static_cast<double>(q.lon) - p.lon),
-                 sy = static_cast<double>(q.lat) - p.lat;
+    sx = wrap(static_cast<double>(q.lon) - p.lon);
+    sy = static_cast<double>(q.lat) - p.lat;
     const double ex = wrap(static_cast<double>(b.lon) - a.lon),
                  ey = static_cast<double>(b.lat) - a.lat;
     const double wx = wrap(static_cast<double>(p.lon) - a.lon),
@@ -124,10 +125,16 @@ inline bool segmentsCross(GeoPoint p, GeoPoint q, GeoPoint a, GeoPoint b) {
     const double d = sx * ey - ex * sy;
     if (d == 0.0) return false;
     // Most segments are missed along P->Q already: u is not needed for them.
-    const double t = (ex * wy - wx * ey) / d;
+    t = (ex * wy - wx * ey) / d;
     if (!(t >= 0.0 && t <= 1.0)) return false;
     const double u = (sx * wy - wx * sy) / d;
     return u >= 0.0 && u <= 1.0;
+}
+// The same, answering only whether they cross. Inline: the cleaning of a front calls it for
+// every segment near a sight line.
+inline bool segmentsCross(GeoPoint p, GeoPoint q, GeoPoint a, GeoPoint b) {
+    double t, sx, sy;
+    return planarCrossingAt(p, q, a, b, t, sx, sy);
 }
 
 } // namespace navorel

@@ -113,7 +113,7 @@ void rebuildRoute(RoutingOutput& out, int chosen, int legStart) {
     std::reverse(out.route.begin(), out.route.end());
 }
 
-// Wraps a longitude difference into -180..180 by one turn, as the planar crossing test does.
+// Wraps a longitude difference into -180..180 by one turn.
 inline double wrapDelta(double d) {
     if (d > 180.0) return d - 360.0;
     if (d < -180.0) return d + 360.0;
@@ -123,17 +123,8 @@ inline double wrapDelta(double d) {
 } // namespace
 
 bool planarCrossing(GeoPoint p, GeoPoint q, GeoPoint a, GeoPoint b, GeoPoint& at) {
-    const double sx = wrapDelta(static_cast<double>(q.lon) - p.lon),
-                 sy = static_cast<double>(q.lat) - p.lat;
-    const double ex = wrapDelta(static_cast<double>(b.lon) - a.lon),
-                 ey = static_cast<double>(b.lat) - a.lat;
-    const double wx = wrapDelta(static_cast<double>(p.lon) - a.lon),
-                 wy = static_cast<double>(p.lat) - a.lat;
-    const double d = sx * ey - ex * sy;
-    if (d == 0.0) return false;
-    const double t = (ex * wy - wx * ey) / d;
-    const double u = (sx * wy - wx * sy) / d;
-    if (!(t >= 0.0 && t <= 1.0 && u >= 0.0 && u <= 1.0)) return false;
+    double t, sx, sy;
+    if (!planarCrossingAt(p, q, a, b, t, sx, sy)) return false;
     at.lon = static_cast<float>(normalise180(p.lon + t * sx));
     at.lat = static_cast<float>(p.lat + t * sy);
     return true;
