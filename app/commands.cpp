@@ -151,28 +151,23 @@ Commands::Commands(AppData& data, ChartWidget& chart)
         recompute(data_.route, data_.config.settings.routing, data_.finestTests.get());
         done();
     });
-    add(kFrameRoute, 34, "FrameImage",
-        [this] {
-            GeoBox box;
-            if (routeBox(data_.route, box) &&
-                chart_.mapView().frameRoute(box, static_cast<int>(data_.route.waypoints.size())))
-                chart_.redrawChart();
-        },
-        {Qt::Key_F3});
+    // Both frame the route's box; the routing's leaves room for the routing panel.
+    const auto frameRoute = [this](bool forRouting) {
+        GeoBox box;
+        const int points = static_cast<int>(data_.route.waypoints.size());
+        MapView& view = chart_.mapView();
+        if (routeBox(data_.route, box) &&
+            (forRouting ? view.frameRouting(box, points) : view.frameRoute(box, points)))
+            chart_.redrawChart();
+    };
+    add(kFrameRoute, 34, "FrameImage", [frameRoute] { frameRoute(false); }, {Qt::Key_F3});
     toggle(kMagnet, 35, "MagnetImage", s.route.magnet);
     add(kRoutingParameters, 36, "ParametersImage", [this] { openDialog(kRoutingParameters); },
         {Qt::Key_Tab});
     add(kStartRouting, 37, "StartImage", [this] { chart_.startRouting(); }, {Qt::Key_Space});
     add(kExportRouting, 38, "ExportImage", [this] { exportRouting(); });
     add(kRemoveRouting, 39, "CancelImage", [this] { chart_.clearResult(); }, {Qt::Key_Backspace});
-    add(kFrameRouting, 40, "FrameImage",
-        [this] {
-            GeoBox box;
-            if (routeBox(data_.route, box) &&
-                chart_.mapView().frameRouting(box, static_cast<int>(data_.route.waypoints.size())))
-                chart_.redrawChart();
-        },
-        {Qt::Key_F4});
+    add(kFrameRouting, 40, "FrameImage", [frameRoute] { frameRoute(true); }, {Qt::Key_F4});
     toggle(kPanels, 41, "InfoImage", s.routingDisplay.showPanels);
     add(kOptions, 42, "OptionImage", [this] { openDialog(kOptions); }, {Qt::Key_F10});
     add(kFullScreen, 43, "FullScreenImage",
