@@ -45,11 +45,11 @@ FILE_NAMES = {
     "167.53": "Portland_Southern_approach",
     "167.76": "Boston_precautionary_areas",
     "167.77": "Boston_approach",
-    "167.101": "Narragansett_Buzzards_precautionary_areas",
+    "167.101": "Narragansett_precautionary_areas",
     "167.102": "Narragansett_Bay_approach",
     "167.103": "Buzzards_Bay_approach",
     "167.151": "New_York_precautionary_area",
-    "167.152": "New_York_Eastern_approach_off_Nantucket",
+    "167.152": "New_York_Nantucket_approach",
     "167.153": "New_York_Eastern_approach",
     "167.154": "New_York_South-eastern_approach",
     "167.155": "New_York_Southern_approach",
@@ -59,8 +59,8 @@ FILE_NAMES = {
     "167.404": "San_Francisco_Western_approach",
     "167.405": "San_Francisco_Main_ship_channel",
     "167.406": "San_Francisco_area_to_be_avoided",
-    "167.451": "Santa_Barbara_Channel_Vicente_to_Conception",
-    "167.452": "Santa_Barbara_Channel_Conception_to_Arguello",
+    "167.451": "Santa_Barbara_Channel",
+    "167.452": "Santa_Barbara_Conception_Arguello",
 }
 
 # Shown by default: the schemes of the demo waters (Gulf of Maine to New York).
