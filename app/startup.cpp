@@ -87,6 +87,7 @@ bool runStartupSequence(AppData& d, const StartupHooks& hooks, std::string& erro
     d.log.step("Gshhs routing = OK");
     d.tss.initZones(paths.tssFolder, paths.tssFile);
     d.log.step("TSS = OK");
+    for (const std::string& refused : d.tss.loadErrors) d.log.step("TSS: " + refused);
     loadCities(paths.citiesFile, d.cities);
     d.log.step("Cities = OK");
 
@@ -135,7 +136,7 @@ bool runStartupSequence(AppData& d, const StartupHooks& hooks, std::string& erro
     }
     d.crossings =
         std::make_unique<StoreCrossings>(d.routingShore->hasFile() ? d.routingShore.get() : nullptr,
-                                         &d.barriers.barriers, &d.tss.outlines);
+                                         &d.barriers.barriers, &d.tss.avoided);
     d.log.step("Barriers = OK");
 
     if (hooks.showWindow) hooks.showWindow();

@@ -292,9 +292,13 @@ int routeCommand(const Args& given) {
     ShorelineStore routingStore(config.paths.gshhsFolder);
     routingStore.openLevel(params.coastsQuality);
     TssStore zones;
-    if (params.avoidTss) zones.initZones(config.paths.tssFolder, config.paths.tssFile);
+    if (params.avoidTss) {
+        zones.initZones(config.paths.tssFolder, config.paths.tssFile);
+        for (const std::string& refused : zones.loadErrors)
+            std::fprintf(stderr, "navorel-cli: %s\n", refused.c_str());
+    }
     const StoreCrossings crossings(routingStore.hasFile() ? &routingStore : nullptr, &barriers,
-                                   &zones.outlines);
+                                   &zones.avoided);
     if (params.avoidCoasts && !routingStore.hasFile())
         std::fprintf(stderr,
                      "navorel-cli: no shoreline file in %s: the routing ignores the coast\n",

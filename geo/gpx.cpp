@@ -163,9 +163,11 @@ void appendRoute(pugi::xml_node gpx, const std::vector<GeoPoint>& points) {
     for (const GeoPoint& p : points) appendPoint(rte, "rtept", p);
 }
 
-template <typename Parse> bool loadFile(const std::string& path, std::string& error, Parse parse) {
+template <typename Parse>
+bool loadFile(const std::string& path, std::string& error, Parse parse,
+              long long maxBytes = kMaxGpxFileBytes) {
     std::string data;
-    if (!readRegularFile(path, kMaxGpxFileBytes, data, error)) return false;
+    if (!readRegularFile(path, static_cast<std::uint64_t>(maxBytes), data, error)) return false;
     if (!parse(std::string_view(data), error)) {
         error = path + ": " + error;
         return false;
@@ -226,6 +228,34 @@ bool parseRoutePolylines(std::string_view xml, std::vector<std::vector<GeoPoint>
     }
     polylines.insert(polylines.end(), std::make_move_iterator(found.begin()),
                      std::make_move_iterator(found.end()));
+    return true;
+}
+
+bool parseZoneOutlines(std::string_view xml, std::vector<std::vector<GeoPoint>>& outlines,
+                       std::vector<std::string>& kinds, std::string& error) {
+    pugi::xml_document doc;
+    pugi::xml_node gpx;
+    Source source{xml};
+    if (!openDocument(source, doc, gpx, error)) return false;
+    std::size_t points = 0;
+    for (pugi::xml_node rte = gpx.child("rte"); rte; rte = rte.next_sibling("rte"))
+        for (pugi::xml_node pt = rte.child("rtept"); pt; pt = pt.next_sibling("rtept"))
+            if (++points > kMaxZonePoints) {
+                error = "more than " + std::to_string(kMaxZonePoints) +
+                        " points, more than a traffic-zone file may hold";
+                return false;
+            }
+    std::vector<std::vector<GeoPoint>> found;
+    std::vector<std::string> foundKinds;
+    for (pugi::xml_node rte = gpx.child("rte"); rte; rte = rte.next_sibling("rte")) {
+        found.emplace_back();
+        if (!readRoute(rte, source, found.back(), error)) return false;
+        foundKinds.emplace_back(rte.child("type").text().get());
+    }
+    outlines.insert(outlines.end(), std::make_move_iterator(found.begin()),
+                    std::make_move_iterator(found.end()));
+    kinds.insert(kinds.end(), std::make_move_iterator(foundKinds.begin()),
+                 std::make_move_iterator(foundKinds.end()));
     return true;
 }
 
@@ -294,10 +324,19 @@ bool loadBarriers(const std::string& path, BarrierList& barriers, std::string& e
 }
 
 bool loadZoneOutlines(const std::string& path, std::vector<std::vector<GeoPoint>>& outlines,
+                      std::vector<std::string>& kinds, std::string& error) {
+    return loadFile(
+        path, error,
+        [&](std::string_view xml, std::string& e) {
+            return parseZoneOutlines(xml, outlines, kinds, e);
+        },
+        kMaxZoneFileBytes);
+}
+
+bool loadZoneOutlines(const std::string& path, std::vector<std::vector<GeoPoint>>& outlines,
                       std::string& error) {
-    return loadFile(path, error, [&](std::string_view xml, std::string& e) {
-        return parseRoutePolylines(xml, outlines, e);
-    });
+    std::vector<std::string> kinds;
+    return loadZoneOutlines(path, outlines, kinds, error);
 }
 
 bool loadWaypointSet(const std::string& path, WaypointSet& set, std::string& error) {

@@ -46,6 +46,13 @@ struct ExportedRoutePoint {
 // Files larger than this are refused unread.
 constexpr long long kMaxGpxFileBytes = 64LL * 1024 * 1024;
 
+// Traffic-zone files are bounded more tightly: a shipped zone file holds at most a few
+// hundred points and a zone digitised in detail from a chart some thousands, while a file
+// of a million points only makes every drawing and every routing move over it slow. A
+// larger file, or one with more points, is refused with a message and adds no outline.
+constexpr long long kMaxZoneFileBytes = 16LL * 1024 * 1024;
+constexpr std::size_t kMaxZonePoints = 250000;
+
 // --- Files ---------------------------------------------------------------------------------
 
 // Reads the first `rte` of a route file into `waypoints` (replacing them); other `rte`
@@ -65,7 +72,11 @@ bool saveBarriers(const std::string& path, const BarrierList& barriers, std::str
 bool loadWaypointSet(const std::string& path, WaypointSet& set, std::string& error);
 bool saveWaypointSet(const std::string& path, const WaypointSet& set, std::string& error);
 
-// Appends one outline per `rte` of a traffic-zone file.
+// Appends one outline per `rte` of a traffic-zone file, and its kind (the text of the
+// `rte`'s own `type` child, empty when it has none) to `kinds`. Files beyond the zone bounds
+// above are refused.
+bool loadZoneOutlines(const std::string& path, std::vector<std::vector<GeoPoint>>& outlines,
+                      std::vector<std::string>& kinds, std::string& error);
 bool loadZoneOutlines(const std::string& path, std::vector<std::vector<GeoPoint>>& outlines,
                       std::string& error);
 
@@ -81,6 +92,10 @@ bool parseUserRoute(std::string_view xml, std::vector<GeoPoint>& waypoints, std:
 // Every `rte` as one polyline (barrier and zone files); appends to `polylines`.
 bool parseRoutePolylines(std::string_view xml, std::vector<std::vector<GeoPoint>>& polylines,
                          std::string& error);
+// A traffic-zone file: as parseRoutePolylines, with the kind of each `rte` appended to
+// `kinds`; more than kMaxZonePoints points refuse the whole text.
+bool parseZoneOutlines(std::string_view xml, std::vector<std::vector<GeoPoint>>& outlines,
+                       std::vector<std::string>& kinds, std::string& error);
 // Every `wpt`; appends to `set`.
 bool parseWaypointSet(std::string_view xml, WaypointSet& set, std::string& error);
 
@@ -103,6 +118,5 @@ enum class CoordinateStatus { Ok, NotANumber, OutOfRange };
 CoordinateStatus parseRouteCoordinate(std::string_view text, float& value);
 // A waypoint coordinate: no comma replacement, 0 when the text holds no usable number.
 float parseWaypointCoordinate(std::string_view text);
-
 
 } // namespace navorel

@@ -95,13 +95,35 @@ bool TssStore::writeSelection(std::string& error) const {
 
 void TssStore::reloadOutlines() {
     outlines.clear();
+    kinds.clear();
+    loadErrors.clear();
+    std::size_t points = 0;
     for (std::size_t i = 0; i < names.size() && i < selected.size(); ++i) {
         if (!selected[i]) continue;
         ZoneOutlines zone;
+        std::vector<std::string> zoneKinds;
         std::string error;
-        if (loadZoneOutlines(folder + names[i] + ".gpx", zone, error))
-            for (auto& outline : zone) outlines.push_back(std::move(outline));
+        const std::string path = folder + names[i] + ".gpx";
+        if (!loadZoneOutlines(path, zone, zoneKinds, error)) {
+            // A missing file is a zone removed since the listing: nothing to say.
+            std::error_code ec;
+            if (fs::exists(path, ec)) loadErrors.push_back(error);
+            continue;
+        }
+        std::size_t zonePoints = 0;
+        for (const auto& outline : zone) zonePoints += outline.size();
+        if (points + zonePoints > kMaxSelectedZonePoints) {
+            loadErrors.push_back(path + ": not loaded, the selected zones would hold more than " +
+                                 std::to_string(kMaxSelectedZonePoints) + " points");
+            continue;
+        }
+        points += zonePoints;
+        for (auto& outline : zone) outlines.push_back(std::move(outline));
+        for (auto& kind : zoneKinds) kinds.push_back(std::move(kind));
     }
+    std::vector<bool> use(outlines.size());
+    for (std::size_t k = 0; k < outlines.size(); ++k) use[k] = zoneKindAvoided(kinds[k]);
+    avoided.build(outlines, use);
 }
 
 void TssStore::initZones(const std::string& zoneFolder, const std::string& selectionPath) {
@@ -111,6 +133,9 @@ void TssStore::initZones(const std::string& zoneFolder, const std::string& selec
     names.clear();
     selected.clear();
     outlines.clear();
+    kinds.clear();
+    loadErrors.clear();
+    avoided.clear();
     listZones();
     if (names.empty()) return;
     readSelection();
@@ -142,7 +167,16 @@ bool updateZoneSelection(TssStore& store, const std::vector<ZonePageEntry>& entr
         store.selected[i] = entries[i].selected && entries[i].name == store.names[i];
     const bool written = store.writeSelection(error);
     store.reloadOutlines();
-    return written;
+    for (const std::string& refused : store.loadErrors)
+        error += (error.empty() ? "" : "\n") + refused;
+    return written && store.loadErrors.empty();
+}
+
+bool zoneKindAvoided(std::string_view kind) {
+    static constexpr std::string_view open[] = {"traffic lane", "precautionary area",
+                                                "separation line", "inshore traffic zone",
+                                                "area to be avoided"};
+    return std::find(std::begin(open), std::end(open), kind) == std::end(open);
 }
 
 bool segmentCrossesZones(const ZoneOutlines& outlines, GeoPoint from, GeoPoint to) {

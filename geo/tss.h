@@ -3,9 +3,15 @@
 // outline), the user's choice of zones in Data/Tss.xml, and the outlines of the chosen zones
 // merged for drawing and, when [Routing] AvoidTss is on, for the routing's crossing test.
 //
+// An `rte` may state its kind in its own `type` child ("separation zone", "traffic lane",
+// "precautionary area", ...). Every outline is drawn; the routing keeps out of separation
+// zones and of outlines whose kind is not stated (a zone file made by hand), while lanes,
+// precautionary areas and the other named kinds stay open to it.
+//
 // Tss.xml: root `tss`, one `file` element per selected zone with the zone name (the file
 // name without ".gpx") in its `name` attribute, tab-indented, in zone order.
 #include "core/geodesy.h"
+#include "geo/tss_index.h"
 
 #include <string>
 #include <string_view>
@@ -19,6 +25,12 @@ class TssStore {
   public:
     // The outlines of every selected zone, in zone order and within a zone in file order.
     ZoneOutlines outlines;
+    // The kind of each outline (the `rte`'s `type`, empty when the file states none).
+    std::vector<std::string> kinds;
+    // The outlines the routing keeps out of, filed for its crossing test.
+    ZoneCrossingIndex avoided;
+    // Why zone files were refused at the last load ("Data/Tss/Big.gpx: ..."), one per file.
+    std::vector<std::string> loadErrors;
     std::string folder;        // ends with '/'
     std::string selectionFile; // Data/Tss.xml
     // Zone names (file names without ".gpx") in byte order, so that a sorted list shows
@@ -37,7 +49,8 @@ class TssStore {
     void readSelection();
     // Writes the selection file from the flags; false with a message when it cannot.
     bool writeSelection(std::string& error) const;
-    // Empties the outlines and loads every selected zone's file; unreadable files add nothing.
+    // Empties the outlines and loads every selected zone's file; unreadable files add nothing
+    // (and a message to loadErrors), nor do files once the selection holds kMaxSelectedZonePoints.
     void reloadOutlines();
     // Start-up: set the paths, list the zones, read the selection and load the outlines.
     void initZones(const std::string& zoneFolder, const std::string& selectionPath);
@@ -64,12 +77,22 @@ std::vector<ZonePageEntry> openZonePage(TssStore& store);
 void selectAllZones(TssStore& store, std::vector<ZonePageEntry>& entries);
 void selectNoZones(TssStore& store, std::vector<ZonePageEntry>& entries);
 // "Update": the flags from the entries (entry i for zone i), the selection file written and
-// the outlines reloaded. False with a message when the file could not be written; the
-// outlines are reloaded anyway.
+// the outlines reloaded. False with a message when the file could not be written or a zone
+// file was refused; the outlines are reloaded anyway.
 bool updateZoneSelection(TssStore& store, const std::vector<ZonePageEntry>& entries,
                          std::string& error);
 
-// Does the move from -> to cross an edge of a zone outline (closing edge included)?
+// Does the routing keep out of an outline of this kind? Yes for "separation zone" and for an
+// outline without a stated kind; no for the kinds a boat may sail in: "traffic lane",
+// "precautionary area", "separation line", "inshore traffic zone" and "area to be avoided".
+// Any other text counts as not stated.
+bool zoneKindAvoided(std::string_view kind);
+
+// All the selected zones together may hold this many points: four full zone files.
+constexpr std::size_t kMaxSelectedZonePoints = 1000000;
+
+// Does the move from -> to cross an edge of a zone outline (closing edge included)? Every
+// edge is tested; the routing uses the store's index, which answers alike.
 bool segmentCrossesZones(const ZoneOutlines& outlines, GeoPoint from, GeoPoint to);
 
 } // namespace navorel

@@ -14,7 +14,7 @@ bool StoreCrossings::segmentCrossesBarrier(GeoPoint from, GeoPoint to) const {
 }
 
 bool StoreCrossings::segmentCrossesZone(GeoPoint from, GeoPoint to) const {
-    return zones_ && navorel::segmentCrossesZones(*zones_, from, to);
+    return zones_ && zones_->crosses(from, to);
 }
 
 bool StoreCrossings::pointOnLand(GeoPoint p) const {

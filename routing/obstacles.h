@@ -12,7 +12,7 @@ class StoreCrossings : public CrossingTests {
   public:
     // Any may be null: no land, no barriers, no traffic zones. All must outlive this object.
     StoreCrossings(const ShorelineStore* store, const BarrierList* barriers,
-                   const ZoneOutlines* zones = nullptr)
+                   const ZoneCrossingIndex* zones = nullptr)
         : store_(store), barriers_(barriers), zones_(zones) {}
     bool segmentCrossesLand(GeoPoint from, GeoPoint to) const override;
     bool segmentCrossesBarrier(GeoPoint from, GeoPoint to) const override;
@@ -22,7 +22,7 @@ class StoreCrossings : public CrossingTests {
   private:
     const ShorelineStore* store_;
     const BarrierList* barriers_;
-    const ZoneOutlines* zones_;
+    const ZoneCrossingIndex* zones_;
 };
 
 } // namespace navorel

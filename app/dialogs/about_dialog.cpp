@@ -16,6 +16,8 @@ namespace {
 constexpr const char* kDataLicences =
     "Shorelines: GSHHG (Wessel and Smith), GNU LGPL version 3 or later.\n"
     "Tides and tidal streams: NOAA harmonic constants, public domain. Not for navigation.\n"
+    "Traffic separation schemes: contains public-domain data of 33 CFR Part 167. Not for "
+    "navigation.\n"
     "Town names: contains GeoNames data, CC-BY 4.0.";
 
 } // namespace

@@ -389,6 +389,7 @@ TEST(AboutDialog, ShowsVersionHelpLinesAndDataLicences) {
     EXPECT_TRUE(all.contains("- Parameter the routing (Tab key)"));
     EXPECT_TRUE(all.contains("LGPL"));
     EXPECT_TRUE(all.contains("public domain"));
+    EXPECT_TRUE(all.contains("33 CFR Part 167"));
 }
 
 // Screenshots of every page in English and French, written to $NAVOREL_DIALOG_SHOTS.
@@ -420,6 +421,8 @@ TEST(OptionsDialog, ZonePageListsTheFolderAndUpdateSelectsAndLoadsAtOnceUnlessAR
     for (const bool running : {false, true}) {
         ProgramFolder folder;
         const fs::path zones = folder.path() / "Data" / "Tss";
+        // The folder's own zone folder, not the link to the shipped zones.
+        fs::remove(zones);
         fs::create_directories(zones);
         for (const char* name : {"Alpha.gpx", "Bravo.gpx"})
             std::ofstream(zones / name) << "<gpx><rte><rtept lat=\"42.3\" lon=\"-70.6\"/>"

@@ -327,12 +327,26 @@ TEST(Isochrones, BarrierIsNeverCrossed) {
     expectContinuous(o, a);
 }
 
-TEST(Isochrones, TrafficZoneIsRoundedOnlyWhenAvoided) {
+TEST(Isochrones, TrafficZoneIsRoundedOnlyWhenAvoidedAndASeparationZone) {
     const ZoneOutlines zone{{{-0.05f, 45.2f}, {0.05f, 45.2f}, {0.05f, 45.25f}, {-0.05f, 45.25f}}};
-    const StoreCrossings zoneTests(nullptr, nullptr, &zone);
-    for (bool avoid : {false, true}) {
+    struct Case {
+        bool avoid;
+        const char* kind;
+        bool entered;
+    };
+    const Case cases[] = {{false, "", true},
+                          {true, "", false},
+                          {true, "separation zone", false},
+                          {true, "traffic lane", true},
+                          {true, "precautionary area", true}};
+    for (const Case& c : cases) {
+        TssStore store;
+        store.outlines = zone;
+        store.kinds = {c.kind};
+        store.avoided.build(store.outlines, {zoneKindAvoided(c.kind)});
+        const StoreCrossings zoneTests(nullptr, nullptr, &store.avoided);
         Trip run;
-        run.params.avoidTss = avoid;
+        run.params.avoidTss = c.avoid;
         run.route.waypoints = {GeoPoint{0, 45}, GeoPoint{0, 45.5f}};
         recompute(run.route, run.params, nullptr);
         RoutingInputs in = run.inputs();
@@ -343,7 +357,7 @@ TEST(Isochrones, TrafficZoneIsRoundedOnlyWhenAvoided) {
         for (const IsochronePoint& p : o.route)
             entered =
                 entered || segmentCrossesZones(zone, {p.parentLon, p.parentLat}, {p.lon, p.lat});
-        EXPECT_EQ(entered, !avoid) << "AvoidTss " << avoid;
+        EXPECT_EQ(entered, c.entered) << "AvoidTss " << c.avoid << " kind '" << c.kind << "'";
     }
 }
 
