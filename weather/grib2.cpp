@@ -1,5 +1,7 @@
 #include "weather/grib2.h"
 
+#include "weather/grib2_packing.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -168,96 +170,6 @@ bool splitGrib2Fields(const std::uint8_t* msg, std::size_t length,
 
 namespace {
 
-std::uint64_t readBE(const std::uint8_t* p, int octets) {
-    std::uint64_t v = 0;
-    for (int k = 0; k < octets; ++k) v = (v << 8) | p[k];
-    return v;
-}
-
-// `bits` (0..32) bits from bit `pos` of `data`, most significant first; the caller has checked
-// that they lie inside the data.
-std::uint32_t readBits(const std::uint8_t* data, std::uint64_t pos, int bits) {
-    std::uint64_t v = 0;
-    for (int k = 0; k < bits; ++k, ++pos) v = (v << 1) | ((data[pos >> 3] >> (7 - (pos & 7))) & 1);
-    return std::uint32_t(v);
-}
-
-// The packed values of a one-field message must lie inside its data section before ecCodes
-// unpacks them: its complex unpacking trusts the group counts and reads past the section (or
-// stops the program) when they lie.
-bool checkPacking(const std::uint8_t* msg, std::size_t length, std::string& error) {
-    const std::uint8_t* sec[8] = {};
-    std::size_t len[8] = {};
-    for (std::size_t pos = 16; pos + 5 <= length - 4;) {
-        const std::size_t n = std::size_t(readBE(msg + pos, 4));
-        const int number = msg[pos + 4];
-        if (n < 5 || n > length - 4 - pos || number < 1 || number > 7) break;
-        sec[number] = msg + pos;
-        len[number] = n;
-        pos += n;
-    }
-    auto damaged = [&error](const char* what) {
-        error = std::string("damaged edition-2 message (") + what + ")";
-        return false;
-    };
-    if (!sec[3] || !sec[5] || !sec[6] || !sec[7] || len[3] < 14 || len[5] < 21 || len[6] < 6)
-        return damaged("sections");
-    const std::uint64_t points = readBE(sec[3] + 6, 4);
-    const std::uint64_t packed = readBE(sec[5] + 5, 4);
-    // The values packed are the points the bitmap keeps (all without a bitmap).
-    std::uint64_t present = points;
-    if (sec[6][5] == 0) {
-        if ((len[6] - 6) * 8 < points) return damaged("bitmap");
-        present = 0;
-        const std::uint8_t* bitmap = sec[6] + 6;
-        for (std::uint64_t i = 0; i < points; ++i) present += (bitmap[i >> 3] >> (7 - (i & 7))) & 1;
-    } else if (sec[6][5] != 255) {
-        return damaged("bitmap");
-    }
-    if (packed != present) return damaged("value count");
-    const int templateNumber = int(readBE(sec[5] + 9, 2));
-    const int bits = sec[5][19];
-    const std::uint64_t dataBits = std::uint64_t(len[7] - 5) * 8;
-    const std::uint8_t* data = sec[7] + 5;
-    if (templateNumber == 0) {
-        if (bits > 32 || packed * std::uint64_t(bits) > dataBits)
-            return damaged("packed values pass the data section");
-    } else if (templateNumber == 2 || templateNumber == 3) {
-        if (len[5] < (templateNumber == 3 ? 49u : 47u)) return damaged("sections");
-        const std::uint64_t groups = readBE(sec[5] + 31, 4);
-        const int widthBits = sec[5][36], lengthBits = sec[5][46];
-        const std::uint64_t widthReference = sec[5][35], lengthReference = readBE(sec[5] + 37, 4);
-        const std::uint64_t lengthStep = sec[5][41], lastLength = readBE(sec[5] + 42, 4);
-        if (bits > 32 || widthBits > 32 || lengthBits > 32 || groups > packed + 1)
-            return damaged("packed values pass the data section");
-        std::uint64_t pos = 0;
-        if (templateNumber == 3) pos = 8 * std::uint64_t(sec[5][47] + 1) * sec[5][48];
-        const auto octet = [](std::uint64_t p) { return (p + 7) / 8 * 8; };
-        const std::uint64_t widthsAt = octet(pos + groups * std::uint64_t(bits));
-        const std::uint64_t lengthsAt = octet(widthsAt + groups * std::uint64_t(widthBits));
-        std::uint64_t valuesAt = octet(lengthsAt + groups * std::uint64_t(lengthBits));
-        if (valuesAt > dataBits) return damaged("packed values pass the data section");
-        std::uint64_t count = 0, valueBits = 0;
-        for (std::uint64_t g = 0; g < groups; ++g) {
-            const std::uint64_t width =
-                widthReference + readBits(data, widthsAt + g * std::uint64_t(widthBits), widthBits);
-            const std::uint64_t n =
-                g + 1 == groups
-                    ? lastLength
-                    : lengthReference +
-                          lengthStep *
-                              readBits(data, lengthsAt + g * std::uint64_t(lengthBits), lengthBits);
-            if (width > 32) return damaged("packed values pass the data section");
-            count += n;
-            if (count > packed) return damaged("value count");
-            valueBits += n * width;
-        }
-        if (count != packed || valuesAt + valueBits > dataBits)
-            return damaged("packed values pass the data section");
-    }
-    return true;
-}
-
 bool decodeMessage(const std::uint8_t* msg, std::size_t length, bool withValues, GribRecord& r,
                    std::string& error) {
     auto fail = [&error](const std::string& text) {
@@ -266,7 +178,7 @@ bool decodeMessage(const std::uint8_t* msg, std::size_t length, bool withValues,
     };
     if (length < 16 + 4 || std::memcmp(msg + length - 4, "7777", 4) != 0)
         return fail("damaged edition-2 message (no end section)");
-    if (!checkPacking(msg, length, error)) return false;
+    if (!checkGrib2Packing(msg, length, error)) return false;
     Handle handle;
     handle.h = codes_handle_new_from_message(quietContext(), msg, length);
     codes_handle* h = handle.h;
