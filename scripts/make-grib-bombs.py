@@ -17,7 +17,7 @@ as floats) from a few kilobytes. A reader must refuse the file from its size bef
 expands anything.
 
 - bomb_17pairs.grb (fuzz/seeds/grib, fuzz/seeds/wind, tests/data/grib): edition 1, 2856 bytes.
-- bomb_17pairs.grb2 (fuzz/seeds/grib2, tests/data/grib): edition 2 through ecCodes
+- bomb_17pairs.grb2 (fuzz/seeds/grib, fuzz/seeds/grib2, tests/data/grib): edition 2 through ecCodes
   (python3-eccodes), about 6 kB.
 
 Run from anywhere: /usr/bin/python3 scripts/make-grib-bombs.py
@@ -101,7 +101,8 @@ def main():
             write(os.path.join(seeds, fmt), name, data)
     write(tests, "bomb_17pairs.grb", wide)
     wide2 = edition2_pairs()
-    write(os.path.join(seeds, "grib2"), "bomb_17pairs.grb2", wide2)
+    for fmt in ("grib", "grib2"):
+        write(os.path.join(seeds, fmt), "bomb_17pairs.grb2", wide2)
     write(tests, "bomb_17pairs.grb2", wide2)
 
 

@@ -3,6 +3,7 @@
 #include "weather/grib2_packing.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -11,6 +12,9 @@
 #include <vector>
 
 #include <eccodes.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace navorel {
 namespace {
@@ -95,6 +99,71 @@ double unitMinutes(long unit) {
     default:
         return 0;
     }
+}
+
+// The decoded values of a field: plain memory, or memory shared with a child process that
+// decodes into it.
+class ValueBuffer {
+  public:
+    ValueBuffer() = default;
+    ValueBuffer(const ValueBuffer&) = delete;
+    ValueBuffer& operator=(const ValueBuffer&) = delete;
+    ~ValueBuffer() {
+        if (shared_) ::munmap(shared_, bytes_);
+    }
+    bool allocate(std::size_t count, bool shared) {
+        if (!shared) {
+            plain_.resize(count);
+            return true;
+        }
+        bytes_ = std::max<std::size_t>(count, 1) * sizeof(double);
+        void* p =
+            ::mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) return false;
+        shared_ = static_cast<double*>(p);
+        return true;
+    }
+    double* data() { return shared_ ? shared_ : plain_.data(); }
+
+  private:
+    std::vector<double> plain_;
+    double* shared_ = nullptr;
+    std::size_t bytes_ = 0;
+};
+
+// JPEG 2000 and CCSDS values come out of OpenJPEG and libaec, from entropy-coded data that no
+// check short of decoding it can vouch for (the packing's parameters are checked before). They
+// are decoded in a child process writing into `values` (shared memory): a fault of a library
+// on a damaged stream ends the child, not the program, and the message is refused as damaged.
+// The child runs only ecCodes' decoding and leaves with _exit, touching nothing else.
+int decodeInChild(codes_handle* h, double* values, std::size_t& count) {
+    std::size_t* got = static_cast<std::size_t*>(::mmap(
+        nullptr, sizeof(std::size_t), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    if (got == MAP_FAILED) return CODES_OUT_OF_MEMORY;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // A failed ecCodes check throws: it must end the child here, never unwind into the
+        // program's own code.
+        try {
+            std::size_t n = count;
+            const int result = codes_get_double_array(h, "values", values, &n);
+            *got = n;
+            ::_exit(result == CODES_SUCCESS ? 0 : 1);
+        } catch (...) {
+            ::_exit(2);
+        }
+    }
+    int status = 0;
+    pid_t waited = -1;
+    if (pid > 0) {
+        do {
+            waited = ::waitpid(pid, &status, 0);
+        } while (waited < 0 && errno == EINTR);
+    }
+    const bool ok = waited == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    count = ok ? *got : 0;
+    ::munmap(got, sizeof(std::size_t));
+    return ok ? CODES_SUCCESS : CODES_DECODING_ERROR;
 }
 
 // No grid of a message is read beyond this many points (a global tenth-of-a-degree grid has
@@ -284,18 +353,23 @@ bool decodeMessage(const std::uint8_t* msg, std::size_t length, bool withValues,
     r.valueCount = std::size_t(points);
     if (!withValues) return true;
 
-    std::vector<double> values;
     std::size_t count = std::size_t(points);
+    long packing = 0, bits = 0;
+    getLong(h, "dataRepresentationTemplateNumber", packing);
+    getLong(h, "bitsPerValue", bits);
+    const bool isolated = (packing == 40 || packing == 42) && bits > 0;
+    ValueBuffer values;
     try {
-        values.resize(count);
+        if (!values.allocate(count, isolated)) return fail("Ran out of memory");
         r.values.resize(count);
     } catch (const std::bad_alloc&) {
         return fail("Ran out of memory");
     }
     // Absent points come out as the decoder's missing value.
     codes_set_double(h, "missingValue", double(kGribMissing));
-    if (codes_get_double_array(h, "values", values.data(), &count) != CODES_SUCCESS ||
-        count != std::size_t(points))
+    const int got = isolated ? decodeInChild(h, values.data(), count)
+                             : codes_get_double_array(h, "values", values.data(), &count);
+    if (got != CODES_SUCCESS || count != std::size_t(points))
         return fail("damaged edition-2 message (values)");
     const std::size_t nx = std::size_t(ni), ny = std::size_t(nj);
     float* out = r.values.data();
@@ -304,7 +378,7 @@ bool decodeMessage(const std::uint8_t* msg, std::size_t length, bool withValues,
         const std::size_t fj = jConsecutive ? k % ny : k / nx;
         const std::size_t col = iNegative ? nx - 1 - fi : fi;
         const std::size_t row = jPositive ? fj : ny - 1 - fj;
-        const double v = values[k];
+        const double v = values.data()[k];
         out[row * nx + col] =
             (v == double(kGribMissing) || !std::isfinite(v)) ? kGribMissing : float(v);
     }

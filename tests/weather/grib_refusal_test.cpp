@@ -13,6 +13,7 @@
 #include <iterator>
 #include <string>
 #include <sys/wait.h>
+#include <utility>
 #include <vector>
 
 #include "wind_test_support.h"
@@ -116,6 +117,9 @@ TEST(GribRefusal, DamagedPackingsAreRefusedBeforeDecoding) {
          damaged + "(JPEG 2000 image is not one component)"},
         {"JPEG 2000 without codestream", edited("g2_jpeg.grb2", 7, siz, {0, 0}),
          damaged + "(JPEG 2000 codestream)"},
+        // Sound parameters, damaged stream: OpenJPEG fails (in the child process decoding it).
+        {"JPEG 2000 tiles zeroed",
+         edited("g2_jpeg.grb2", 7, siz + 45, std::vector<std::uint8_t>(64)), damaged + "(values)"},
         {"PNG packing", edited("g2_simple.grb2", 5, 9, {0, 41}),
          "record 1: packing 5.41 is not read (simple, complex, JPEG 2000 and CCSDS packings "
          "only)"},
@@ -139,6 +143,39 @@ TEST(GribRefusal, DamagedPackingsAreRefusedBeforeDecoding) {
         ASSERT_TRUE(d.bytes(good)) << d.error;
         ASSERT_EQ(d.records.size(), 1u);
         EXPECT_EQ(d.records[0].values.size(), d.records[0].valueCount);
+    }
+}
+
+// Streams damaged behind sound parameters go to OpenJPEG and libaec, which are trusted only
+// in a child process: each field decodes or is refused in one line, and the reading goes on.
+TEST(GribRefusal, DamagedStreamsDecodeOrAreRefused) {
+    std::uint32_t seed = 99;
+    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    const std::vector<std::uint8_t> simple = fileBytes(kDir + "g2_simple.grb2");
+    for (const auto& [name, from] : {std::pair<const char*, std::size_t>{"g2_jpeg.grb2", 5 + 45},
+                                     std::pair<const char*, std::size_t>{"g2_ccsds.grb2", 5}}) {
+        const std::vector<std::uint8_t> good = fileBytes(kDir + name);
+        const std::size_t data = sectionAt(good, 7) + from, end = good.size() - 4;
+        int refused = 0;
+        for (int variant = 0; variant < 40; ++variant) {
+            std::vector<std::uint8_t> bytes = simple;
+            bytes.insert(bytes.end(), good.begin(), good.end());
+            for (int k = 0; k < 1 + variant % 6; ++k)
+                bytes[simple.size() + data + (next() >> 8) % (end - data)] = std::uint8_t(next());
+            Decoding d;
+            SCOPED_TRACE(std::string(name) + " variant " + std::to_string(variant));
+            if (!d.bytes(bytes)) {
+                ++refused;
+                EXPECT_EQ(d.error.rfind("record 2: damaged edition-2 message", 0), 0u) << d.error;
+                EXPECT_EQ(d.error.find('\n'), d.error.size() - 1) << d.error;
+            }
+            ASSERT_EQ(d.records.size(), d.error.empty() ? 2u : 1u);
+            for (const GribRecord& r : d.records) EXPECT_EQ(r.values.size(), r.valueCount);
+        }
+        // libaec decodes any bytes to some values; OpenJPEG finds damaged tiles.
+        if (std::string(name) == "g2_jpeg.grb2") {
+            EXPECT_GT(refused, 0);
+        }
     }
 }
 
