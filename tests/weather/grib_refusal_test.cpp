@@ -25,6 +25,7 @@ using windtest::constantGribMessage;
 using windtest::ScratchFolder;
 
 const std::string kDir = std::string(NAVOREL_TEST_DATA) + "/grib/";
+const std::string kDist = std::string(NAVOREL_SOURCE_DIR) + "/dist";
 
 std::vector<std::uint8_t> fileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -186,7 +187,8 @@ TEST(GribRefusal, CommandsRefuseDamagedPackingsInOneLine) {
          {"g2_ccsds_block0.grb2", "g2_ccsds_interval0.grb2", "g2_jpeg_size.grb2"}) {
         const std::string path = kDir + name;
         for (const std::string& command :
-             {"grib wind " + path + " 0 45 2024-06-01T09:00", "grib dump --json " + path}) {
+             {"grib wind " + path + " 0 45 2024-06-01T09:00", "grib dump --json " + path,
+              "route --folder " + kDist + " --grib " + path}) {
             SCOPED_TRACE(command);
             std::string err;
             EXPECT_EQ(runCli(command, err), 1);
@@ -305,7 +307,8 @@ TEST(GribRefusal, FilesWithoutGribMessage) {
         const std::string line =
             "navorel-cli: " + (c.error.empty() ? expected : path + ": " + expected) + "\n";
         for (const std::string& command :
-             {"grib dump " + path, "grib wind " + path + " 0 45 2024-06-01T09:00"}) {
+             {"grib dump " + path, "grib wind " + path + " 0 45 2024-06-01T09:00",
+              "route --folder " + kDist + " --grib " + path}) {
             std::string err;
             EXPECT_EQ(runCli(command, err), 1) << command;
             EXPECT_EQ(err, line) << command;
