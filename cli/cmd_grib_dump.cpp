@@ -46,6 +46,11 @@ void printJson(const std::vector<GribRecord>& records) {
     std::printf("]}\n");
 }
 
+// One line for a file that cannot be listed: "FILE: reason", or "no GRIB message in FILE".
+int failFile(const std::string& path, const std::string& error) {
+    return fail(error == noGribMessageText(path) ? error : path + ": " + error);
+}
+
 int gribDumpCommand(const Args& arguments) {
     Args args = arguments;
     const bool json = takeFlag(args, "--json");
@@ -56,14 +61,14 @@ int gribDumpCommand(const Args& arguments) {
     // The listing needs no values: a file of any size is listed in little memory. The values
     // are printed only when no grid is larger than any forecast the program loads.
     if (!readForecastRecords(decoder, args[0], records, error, false))
-        return fail(args[0] + ": " + error);
+        return failFile(args[0], error);
     if (json) {
         for (const GribRecord& r : records)
             if (r.valueCount > kMaxGridPoints) return fail(args[0] + ": " + kGribTooLarge);
         records.clear();
         GribDecoder values;
         if (!readForecastRecords(values, args[0], records, error, true))
-            return fail(args[0] + ": " + error);
+            return failFile(args[0], error);
         printJson(records);
         return 0;
     }

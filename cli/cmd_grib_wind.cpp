@@ -24,9 +24,12 @@ int gribWind(const Args& args) {
     if (!parseUtcTime(args[3], time, error)) return fail(error);
 
     WindStore store;
-    if (openForecast(args[0], store, buildRamp(builtinWindScale(), kDefaultSeaColor), 0,
-                     Bzip2Handling::Temporary, error) != GribLoadStatus::Ok)
-        return fail(args[0] + ": " + error);
+    const GribLoadStatus status =
+        openForecast(args[0], store, buildRamp(builtinWindScale(), kDefaultSeaColor), 0,
+                     Bzip2Handling::Temporary, error);
+    // "no GRIB message in FILE" names the file itself.
+    if (status == GribLoadStatus::NoMessage) return fail(error);
+    if (status != GribLoadStatus::Ok) return fail(args[0] + ": " + error);
 
     const RoutingParameters parameters;
     const WindSample w =

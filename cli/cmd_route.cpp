@@ -270,6 +270,8 @@ int routeCommand(const Args& given) {
             gribDecoder().setProgress({});
             std::fprintf(stderr, "\n");
         }
+        // "no GRIB message in FILE" names the file itself.
+        if (loaded == GribLoadStatus::NoMessage) return fail(gribError);
         if (loaded != GribLoadStatus::Ok) return fail(gribPath + ": " + gribError);
         coverage = windCoverage(store);
     }

@@ -49,6 +49,23 @@ std::uint64_t defaultGribValueLimit() {
 
 namespace {
 
+// A byte count as a short text: "6 kB", "1140 MB".
+std::string byteText(std::uint64_t bytes) {
+    if (bytes < 10 * 1024) return std::to_string(bytes) + " bytes";
+    if (bytes < 10 * 1024 * 1024) return std::to_string(bytes / 1024) + " kB";
+    return std::to_string(bytes / (1024 * 1024)) + " MB";
+}
+
+} // namespace
+
+std::string gribExpansionRefusal(std::uint64_t values, std::uint64_t fileBytes) {
+    return std::string(kGribTooLarge) + ": " + byteText(values * sizeof(float)) +
+           " of values from a file of " + byteText(fileBytes) + ", more than " +
+           std::to_string(kGribMaxExpansion) + " times its size";
+}
+
+namespace {
+
 const char* const kCannotOpen = "Could not open grib file\n";
 const char* const kNoMemory = "Not enough memory\n";
 const char* const kOutOfMemory = "Ran out of memory\n";
@@ -892,10 +909,14 @@ bool GribDecoder::decode(GribByteSource& src, std::vector<GribRecord>& records, 
     }
     std::uint64_t values = 0;
     for (std::size_t k = base; k < records.size(); ++k) values += records[k].valueCount;
-    if (values > state_->valueLimit) {
+    const bool expands =
+        values > kGribExpansionFloor && values * sizeof(float) / kGribMaxExpansion > src.size();
+    if (values > state_->valueLimit || expands) {
         drop(base);
         if (!ok) return false;
-        error = std::string(kGribTooLarge) + "\n";
+        error = (values > state_->valueLimit ? std::string(kGribTooLarge)
+                                             : gribExpansionRefusal(values, src.size())) +
+                "\n";
         if (state_->onError) state_->onError(error, true);
         return false;
     }

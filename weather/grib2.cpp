@@ -1,6 +1,9 @@
 #include "weather/grib2.h"
 
+#include "weather/grib2_packing.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -9,6 +12,9 @@
 #include <vector>
 
 #include <eccodes.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace navorel {
 namespace {
@@ -95,6 +101,71 @@ double unitMinutes(long unit) {
     }
 }
 
+// The decoded values of a field: plain memory, or memory shared with a child process that
+// decodes into it.
+class ValueBuffer {
+  public:
+    ValueBuffer() = default;
+    ValueBuffer(const ValueBuffer&) = delete;
+    ValueBuffer& operator=(const ValueBuffer&) = delete;
+    ~ValueBuffer() {
+        if (shared_) ::munmap(shared_, bytes_);
+    }
+    bool allocate(std::size_t count, bool shared) {
+        if (!shared) {
+            plain_.resize(count);
+            return true;
+        }
+        bytes_ = std::max<std::size_t>(count, 1) * sizeof(double);
+        void* p =
+            ::mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) return false;
+        shared_ = static_cast<double*>(p);
+        return true;
+    }
+    double* data() { return shared_ ? shared_ : plain_.data(); }
+
+  private:
+    std::vector<double> plain_;
+    double* shared_ = nullptr;
+    std::size_t bytes_ = 0;
+};
+
+// JPEG 2000 and CCSDS values come out of OpenJPEG and libaec, from entropy-coded data that no
+// check short of decoding it can vouch for (the packing's parameters are checked before). They
+// are decoded in a child process writing into `values` (shared memory): a fault of a library
+// on a damaged stream ends the child, not the program, and the message is refused as damaged.
+// The child runs only ecCodes' decoding and leaves with _exit, touching nothing else.
+int decodeInChild(codes_handle* h, double* values, std::size_t& count) {
+    std::size_t* got = static_cast<std::size_t*>(::mmap(
+        nullptr, sizeof(std::size_t), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    if (got == MAP_FAILED) return CODES_OUT_OF_MEMORY;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // A failed ecCodes check throws: it must end the child here, never unwind into the
+        // program's own code.
+        try {
+            std::size_t n = count;
+            const int result = codes_get_double_array(h, "values", values, &n);
+            *got = n;
+            ::_exit(result == CODES_SUCCESS ? 0 : 1);
+        } catch (...) {
+            ::_exit(2);
+        }
+    }
+    int status = 0;
+    pid_t waited = -1;
+    if (pid > 0) {
+        do {
+            waited = ::waitpid(pid, &status, 0);
+        } while (waited < 0 && errno == EINTR);
+    }
+    const bool ok = waited == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    count = ok ? *got : 0;
+    ::munmap(got, sizeof(std::size_t));
+    return ok ? CODES_SUCCESS : CODES_DECODING_ERROR;
+}
+
 // No grid of a message is read beyond this many points (a global tenth-of-a-degree grid has
 // 6.5 million).
 constexpr long long kMaxGrib2Points = 1ll << 26;
@@ -168,96 +239,6 @@ bool splitGrib2Fields(const std::uint8_t* msg, std::size_t length,
 
 namespace {
 
-std::uint64_t readBE(const std::uint8_t* p, int octets) {
-    std::uint64_t v = 0;
-    for (int k = 0; k < octets; ++k) v = (v << 8) | p[k];
-    return v;
-}
-
-// `bits` (0..32) bits from bit `pos` of `data`, most significant first; the caller has checked
-// that they lie inside the data.
-std::uint32_t readBits(const std::uint8_t* data, std::uint64_t pos, int bits) {
-    std::uint64_t v = 0;
-    for (int k = 0; k < bits; ++k, ++pos) v = (v << 1) | ((data[pos >> 3] >> (7 - (pos & 7))) & 1);
-    return std::uint32_t(v);
-}
-
-// The packed values of a one-field message must lie inside its data section before ecCodes
-// unpacks them: its complex unpacking trusts the group counts and reads past the section (or
-// stops the program) when they lie.
-bool checkPacking(const std::uint8_t* msg, std::size_t length, std::string& error) {
-    const std::uint8_t* sec[8] = {};
-    std::size_t len[8] = {};
-    for (std::size_t pos = 16; pos + 5 <= length - 4;) {
-        const std::size_t n = std::size_t(readBE(msg + pos, 4));
-        const int number = msg[pos + 4];
-        if (n < 5 || n > length - 4 - pos || number < 1 || number > 7) break;
-        sec[number] = msg + pos;
-        len[number] = n;
-        pos += n;
-    }
-    auto damaged = [&error](const char* what) {
-        error = std::string("damaged edition-2 message (") + what + ")";
-        return false;
-    };
-    if (!sec[3] || !sec[5] || !sec[6] || !sec[7] || len[3] < 14 || len[5] < 21 || len[6] < 6)
-        return damaged("sections");
-    const std::uint64_t points = readBE(sec[3] + 6, 4);
-    const std::uint64_t packed = readBE(sec[5] + 5, 4);
-    // The values packed are the points the bitmap keeps (all without a bitmap).
-    std::uint64_t present = points;
-    if (sec[6][5] == 0) {
-        if ((len[6] - 6) * 8 < points) return damaged("bitmap");
-        present = 0;
-        const std::uint8_t* bitmap = sec[6] + 6;
-        for (std::uint64_t i = 0; i < points; ++i) present += (bitmap[i >> 3] >> (7 - (i & 7))) & 1;
-    } else if (sec[6][5] != 255) {
-        return damaged("bitmap");
-    }
-    if (packed != present) return damaged("value count");
-    const int templateNumber = int(readBE(sec[5] + 9, 2));
-    const int bits = sec[5][19];
-    const std::uint64_t dataBits = std::uint64_t(len[7] - 5) * 8;
-    const std::uint8_t* data = sec[7] + 5;
-    if (templateNumber == 0) {
-        if (bits > 32 || packed * std::uint64_t(bits) > dataBits)
-            return damaged("packed values pass the data section");
-    } else if (templateNumber == 2 || templateNumber == 3) {
-        if (len[5] < (templateNumber == 3 ? 49u : 47u)) return damaged("sections");
-        const std::uint64_t groups = readBE(sec[5] + 31, 4);
-        const int widthBits = sec[5][36], lengthBits = sec[5][46];
-        const std::uint64_t widthReference = sec[5][35], lengthReference = readBE(sec[5] + 37, 4);
-        const std::uint64_t lengthStep = sec[5][41], lastLength = readBE(sec[5] + 42, 4);
-        if (bits > 32 || widthBits > 32 || lengthBits > 32 || groups > packed + 1)
-            return damaged("packed values pass the data section");
-        std::uint64_t pos = 0;
-        if (templateNumber == 3) pos = 8 * std::uint64_t(sec[5][47] + 1) * sec[5][48];
-        const auto octet = [](std::uint64_t p) { return (p + 7) / 8 * 8; };
-        const std::uint64_t widthsAt = octet(pos + groups * std::uint64_t(bits));
-        const std::uint64_t lengthsAt = octet(widthsAt + groups * std::uint64_t(widthBits));
-        std::uint64_t valuesAt = octet(lengthsAt + groups * std::uint64_t(lengthBits));
-        if (valuesAt > dataBits) return damaged("packed values pass the data section");
-        std::uint64_t count = 0, valueBits = 0;
-        for (std::uint64_t g = 0; g < groups; ++g) {
-            const std::uint64_t width =
-                widthReference + readBits(data, widthsAt + g * std::uint64_t(widthBits), widthBits);
-            const std::uint64_t n =
-                g + 1 == groups
-                    ? lastLength
-                    : lengthReference +
-                          lengthStep *
-                              readBits(data, lengthsAt + g * std::uint64_t(lengthBits), lengthBits);
-            if (width > 32) return damaged("packed values pass the data section");
-            count += n;
-            if (count > packed) return damaged("value count");
-            valueBits += n * width;
-        }
-        if (count != packed || valuesAt + valueBits > dataBits)
-            return damaged("packed values pass the data section");
-    }
-    return true;
-}
-
 bool decodeMessage(const std::uint8_t* msg, std::size_t length, bool withValues, GribRecord& r,
                    std::string& error) {
     auto fail = [&error](const std::string& text) {
@@ -266,7 +247,7 @@ bool decodeMessage(const std::uint8_t* msg, std::size_t length, bool withValues,
     };
     if (length < 16 + 4 || std::memcmp(msg + length - 4, "7777", 4) != 0)
         return fail("damaged edition-2 message (no end section)");
-    if (!checkPacking(msg, length, error)) return false;
+    if (!checkGrib2Packing(msg, length, error)) return false;
     Handle handle;
     handle.h = codes_handle_new_from_message(quietContext(), msg, length);
     codes_handle* h = handle.h;
@@ -372,18 +353,23 @@ bool decodeMessage(const std::uint8_t* msg, std::size_t length, bool withValues,
     r.valueCount = std::size_t(points);
     if (!withValues) return true;
 
-    std::vector<double> values;
     std::size_t count = std::size_t(points);
+    long packing = 0, bits = 0;
+    getLong(h, "dataRepresentationTemplateNumber", packing);
+    getLong(h, "bitsPerValue", bits);
+    const bool isolated = (packing == 40 || packing == 42) && bits > 0;
+    ValueBuffer values;
     try {
-        values.resize(count);
+        if (!values.allocate(count, isolated)) return fail("Ran out of memory");
         r.values.resize(count);
     } catch (const std::bad_alloc&) {
         return fail("Ran out of memory");
     }
     // Absent points come out as the decoder's missing value.
     codes_set_double(h, "missingValue", double(kGribMissing));
-    if (codes_get_double_array(h, "values", values.data(), &count) != CODES_SUCCESS ||
-        count != std::size_t(points))
+    const int got = isolated ? decodeInChild(h, values.data(), count)
+                             : codes_get_double_array(h, "values", values.data(), &count);
+    if (got != CODES_SUCCESS || count != std::size_t(points))
         return fail("damaged edition-2 message (values)");
     const std::size_t nx = std::size_t(ni), ny = std::size_t(nj);
     float* out = r.values.data();
@@ -392,7 +378,7 @@ bool decodeMessage(const std::uint8_t* msg, std::size_t length, bool withValues,
         const std::size_t fj = jConsecutive ? k % ny : k / nx;
         const std::size_t col = iNegative ? nx - 1 - fi : fi;
         const std::size_t row = jPositive ? fj : ny - 1 - fj;
-        const double v = values[k];
+        const double v = values.data()[k];
         out[row * nx + col] =
             (v == double(kGribMissing) || !std::isfinite(v)) ? kGribMissing : float(v);
     }

@@ -249,6 +249,12 @@ GribLoadStatus WindStore::loadDecoded(const GribReader& read, const WindColorRam
     std::string text;
     GribLoadStatus planned = GribLoadStatus::Ok;
     const auto check = [&planned](const std::vector<GribRecord>& headers) {
+        // The decoder reads a file without any message to its end without complaint: no
+        // record at all means it was no GRIB file.
+        if (headers.empty()) {
+            planned = GribLoadStatus::NoMessage;
+            return false;
+        }
         FramePlan plan;
         planned = planFrames(headers, plan);
         return planned == GribLoadStatus::Ok;
@@ -531,11 +537,19 @@ bool readForecastRecords(GribDecoder& decoder, const std::string& path,
     TemporaryFile temporary;
     std::string decoded;
     if (!unpackForecast(path, Bzip2Handling::Temporary, temporary, decoded, error)) return false;
+    const std::size_t before = records.size();
     if (withValues ? decoder.readFile(decoded, records, error)
-                   : decoder.readFileHeaders(decoded, records, error))
-        return true;
+                   : decoder.readFileHeaders(decoded, records, error)) {
+        if (records.size() > before) return true;
+        error = noGribMessageText(path);
+        return false;
+    }
     while (!error.empty() && error.back() == '\n') error.pop_back();
     return false;
+}
+
+std::string noGribMessageText(const std::string& path) {
+    return "no GRIB message in " + path;
 }
 
 std::string gribLoadMessage(GribLoadStatus status, const std::string& decoderError) {
@@ -549,10 +563,16 @@ std::string gribLoadMessage(GribLoadStatus status, const std::string& decoderErr
     }
     case GribLoadStatus::BadGrid:
         return "no wind grid of at least 2 x 2 points";
-    case GribLoadStatus::TooLarge:
-        return kGribTooLarge;
+    case GribLoadStatus::TooLarge: {
+        // The decoder's own text says why when it refused the file.
+        std::string text = decoderError;
+        while (!text.empty() && text.back() == '\n') text.pop_back();
+        return text.rfind(kGribTooLarge, 0) == 0 ? text : kGribTooLarge;
+    }
     case GribLoadStatus::Bzip2Failed:
         return "cannot decompress the file";
+    case GribLoadStatus::NoMessage:
+        return "no GRIB message in the file";
     }
     return {};
 }
@@ -567,7 +587,9 @@ GribLoadStatus openForecast(const std::string& path, WindStore& store, const Win
     std::string decoderError;
     const GribLoadStatus status = store.loadGrib(decoded, ramp, &decoderError);
     if (status != GribLoadStatus::Ok) {
-        error = gribLoadMessage(status, decoderError);
+        // The file named is the one the user gave (not a decompressed temporary one).
+        error = status == GribLoadStatus::NoMessage ? noGribMessageText(path)
+                                                    : gribLoadMessage(status, decoderError);
         return status;
     }
     error.clear();

@@ -68,7 +68,11 @@ enum class GribLoadStatus {
     BadGrid,       // a record with nx < 2 or ny < 2, or no wind at all: language text 225
     TooLarge,      // the decoded frames would not fit in memory
     Bzip2Failed,   // the chosen .bz2 file could not be decompressed (it is kept)
+    NoMessage,     // the file holds no GRIB message at all (empty, text, random bytes)
 };
+
+// The reason given for a file without any GRIB message: "no GRIB message in PATH".
+std::string noGribMessageText(const std::string& path);
 
 // Language texts of the wind store.
 constexpr int kTextGribBadGrid = 225;   // a record with fewer than two points a side
@@ -206,7 +210,7 @@ inline constexpr std::size_t kMaxGridPoints = std::size_t(1) << 23;
 
 // The decoded records of a forecast file, plain or ".bz2" (decompressed into a temporary
 // file; the user's file stays), without their values unless `withValues`. False with one line
-// in `error`.
+// in `error`, also for a file that holds no GRIB message (noGribMessageText).
 bool readForecastRecords(GribDecoder& decoder, const std::string& path,
                          std::vector<GribRecord>& records, std::string& error,
                          bool withValues = true);

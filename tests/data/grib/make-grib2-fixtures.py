@@ -71,6 +71,24 @@ def multi_field(first, second):
     return first[:8] + (16 + len(body)).to_bytes(8, "big") + body
 
 
+def section_at(message, number):
+    """Offset of the first section `number` of an edition-2 message."""
+    pos = 16
+    while message[pos:pos + 4] != b"7777":
+        if message[pos + 4] == number:
+            return pos
+        pos += int.from_bytes(message[pos:pos + 4], "big")
+    raise ValueError("no section %d" % number)
+
+
+def damaged(message, number, offset, data):
+    """The message with `data` written at `offset` octets into its section `number`."""
+    out = bytearray(message)
+    at = section_at(message, number) + offset
+    out[at:at + len(data)] = data
+    return bytes(out)
+
+
 def write(name, *parts, values=True, where=None):
     path = os.path.join(HERE, name)
     with open(path, "wb") as f:
@@ -102,6 +120,25 @@ def main():
     # u and v in one message (sections 4 to 7 repeated); the reference is the v field.
     write("g2_multi.grb2", multi_field(wind(2, 40, 50, -10, 5, 1.0), wind(3, 40, 50, -10, 5, 1.0)),
           where="parameterNumber=3")
+    # Packings whose parameters make the decoding libraries write outside their memory: CCSDS
+    # with a block size of 0 or a reference sample interval of 0 (section 5 octets 23 and
+    # 24-25), a JPEG 2000 codestream whose image (SIZ marker: width at octet 9 of the data)
+    # is 17 x 11 for the 16 x 11 values of the grid.
+    ccsds = wind(2, 50, 40, 340, 20, 2.0, packing="grid_ccsds")
+    jpeg = wind(2, 50, 40, 5, -10, 1.0, packing="grid_jpeg", i_negative=True)
+    bad = {"g2_ccsds_block0.grb2": damaged(ccsds, 5, 22, b"\0"),
+           "g2_ccsds_interval0.grb2": damaged(ccsds, 5, 23, b"\0\0"),
+           "g2_jpeg_size.grb2": damaged(jpeg, 7, 5 + 8, (17).to_bytes(4, "big"))}
+    seeds = os.path.join(HERE, "..", "..", "..", "fuzz", "seeds")
+    for name, data in bad.items():
+        write(name, data, values=False)
+    # Both GRIB fuzz targets start from a field of every packing and from the damaged ones.
+    for name in ["g2_simple.grb2", "g2_complex.grb2", "g2_jpeg.grb2", "g2_ccsds.grb2"] + list(bad):
+        with open(os.path.join(HERE, name), "rb") as f:
+            data = f.read()
+        for target in ("grib", "grib2"):
+            with open(os.path.join(seeds, target, name), "wb") as f:
+                f.write(data)
     write("g2_reduced.grb2", sample("reduced_gg_pl_32_grib2"), values=False)
     write("g2_rotated.grb2", sample("rotated_ll_sfc_grib2"), values=False)
 
