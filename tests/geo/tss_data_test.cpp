@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -155,11 +154,10 @@ TEST(ShippedZones, EveryVertexIsAtSea) {
     ShorelineStore shore(kDist + "Gshhs/");
     if (!shore.openLevel(4) && !shore.openLevel(3))
         GTEST_SKIP() << "no shoreline file of level f or h in " << kDist << "Gshhs/";
-    const std::pair<const char*, std::size_t> onShore[] = {
-        {"Portland_precautionary_area", 0},
-        {"Boston_precautionary_areas", 0},
-        {"Narragansett_precautionary_areas", 1},
-        {"New_York_precautionary_area", 0}};
+    const std::pair<const char*, std::size_t> onShore[] = {{"Portland_precautionary_area", 0},
+                                                           {"Boston_precautionary_areas", 0},
+                                                           {"Narragansett_precautionary_areas", 1},
+                                                           {"New_York_precautionary_area", 0}};
     for (const ShippedZone& s : kShipped) {
         const Loaded z = loadShipped(s.name);
         for (std::size_t k = 0; k < z.outlines.size(); ++k) {
@@ -290,33 +288,4 @@ TEST(ZoneCrossingIndexTest, OversizedZoneFilesAreRefused) {
     EXPECT_NE(error.find("Huge.gpx"), std::string::npos) << error;
     EXPECT_TRUE(fs::exists(root / "Tss.xml"));
     fs::remove_all(root);
-}
-
-// The cost of a move follows the edges near it: a routing's worth of moves beside a zone of
-// a hundred thousand points takes a small fraction of the plain scan's time.
-TEST(ZoneCrossingIndexTest, LargeZonesCostLittlePerMove) {
-    const ZoneOutlines outlines{wigglyRing(-70.3f, 42.3f, 0.2f, 200000, 5)};
-    ZoneCrossingIndex index;
-    index.build(outlines, {});
-    std::mt19937 random(9);
-    std::uniform_real_distribution<float> lon(-70.6f, -70.0f), lat(42.0f, 42.6f);
-    std::normal_distribution<float> step(0.0f, 0.01f);
-    std::vector<std::pair<GeoPoint, GeoPoint>> moves;
-    for (int i = 0; i < 200; ++i) {
-        const GeoPoint a{lon(random), lat(random)};
-        moves.push_back({a, {a.lon + step(random), a.lat + step(random)}});
-    }
-    using Clock = std::chrono::steady_clock;
-    auto time = [&](auto test) {
-        const auto start = Clock::now();
-        int n = 0;
-        for (const auto& [a, b] : moves) n += test(a, b);
-        return std::make_pair(std::chrono::duration<double>(Clock::now() - start).count(), n);
-    };
-    const auto plain =
-        time([&](GeoPoint a, GeoPoint b) { return segmentCrossesZones(outlines, a, b); });
-    const auto indexed = time([&](GeoPoint a, GeoPoint b) { return index.crosses(a, b); });
-    EXPECT_EQ(plain.second, indexed.second);
-    EXPECT_LT(indexed.first * 20, plain.first)
-        << "plain " << plain.first << " s, indexed " << indexed.first << " s";
 }
