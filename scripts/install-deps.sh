@@ -12,7 +12,7 @@ packages=(
   gmt gmt-gshhg-low gmt-gshhg-high gmt-gshhg-full
   xtide-data libtcd-dev
   gpsbabel
-  qt6-base-dev qt6-serialport-dev qt6-multimedia-dev qt6-svg-dev qt6-translations-l10n qt6-charts-dev libgl-dev
+  qt6-base-dev qt6-serialport-dev qt6-multimedia-dev qt6-svg-dev qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev libgl-dev
   xvfb xauth
 )
 
