@@ -3,6 +3,7 @@
 #include "app/chart_widget.h"
 
 #include "app/commands.h"
+#include "app/dialogs/planner_texts.h"
 #include "app/thread_handover.h"
 
 #include <QMessageBox>
@@ -27,6 +28,14 @@ void ChartWidget::restoreFirstWaypoint() {
 }
 
 bool ChartWidget::startRouting() {
+    return launchRouting(nullptr);
+}
+
+bool ChartWidget::startRoutingAt(double departure) {
+    return launchRouting(&departure);
+}
+
+bool ChartWidget::launchRouting(const double* departure) {
     if (running_) return false;
     if (worker_.joinable()) worker_.join();
     running_ = true;
@@ -71,6 +80,14 @@ bool ChartWidget::startRouting() {
         startedFromBoat_ = true;
     }
     RunSetup setup = makeRunSetup(data_, control_, std::move(afterFront));
+    if (departure) {
+        // The worker of the last run has ended: its settings can go.
+        plannedParams_ = std::make_unique<RoutingParameters>(data_.config.settings.routing);
+        plannedParams_->scanPolar = plannedParams_->scanWind = plannedParams_->scanStart =
+            plannedParams_->scanPolars = false;
+        setup.params = plannedParams_.get();
+        setup.start = fromDayNumber(*departure);
+    }
     // Each run of a scan is drawn as it ends (the runs go on on several threads).
     setup.runFinished = [this](int, const RunSummary& summary) {
         if (summary.route.empty()) return;
@@ -138,6 +155,9 @@ void ChartWidget::finishRouting(std::shared_ptr<RoutingResult> result) {
     }
     routingStatus_ =
         result ? QString::fromStdString(routingStatusText(*result, data_.texts)) : QString();
+    // A gust limit on a forecast without gusts was not applied: the status says so.
+    if (result && result->gustsIgnored)
+        routingStatus_ += " - " + plannerText(data_.texts, kPlannerNoGust);
     if (onRoutingStatus) onRoutingStatus(routingStatus_);
     result_ = std::move(result);
     // The display goes to the departure of the new route.

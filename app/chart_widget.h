@@ -76,6 +76,9 @@ class ChartWidget : public QWidget {
     bool routingRunning() const { return running_; }
     // Starts a routing on the worker thread; false when one is already running.
     bool startRouting();
+    // Starts one run (no scan) from `departure` (day number), as the departure planner
+    // chooses one; false when a routing is already running.
+    bool startRoutingAt(double departure);
     void cancelRouting();
     // Cancels a running routing and waits for its worker to end.
     void stopRouting();
@@ -111,6 +114,7 @@ class ChartWidget : public QWidget {
     ToolbarLook toolbarLook() const;
     bool toolbarShown() const;
     void finishRouting(std::shared_ptr<RoutingResult> result);
+    bool launchRouting(const double* departure);
     void addLiveRoute(std::vector<GeoPoint> route);
     void addLiveFront(std::vector<GeoPoint> front);
     // The time bar's rectangle and range after a resize or a new result.
@@ -149,6 +153,8 @@ class ChartWidget : public QWidget {
     QPointF dragFrom_;
 
     RunControl control_;
+    // The settings of a run started from the planner: the user's without their scan.
+    std::unique_ptr<RoutingParameters> plannedParams_;
     std::atomic<bool> cancelRequested_{false};
     std::thread worker_;
     bool running_ = false;

@@ -3,6 +3,8 @@
 #include "app/chart_widget.h"
 #include "app/dialogs/about_dialog.h"
 #include "app/dialogs/options_dialog.h"
+#include "app/dialogs/planner_texts.h"
+#include "app/dialogs/planner_window.h"
 #include "app/dialogs/results_window.h"
 #include "app/dialogs/routing_parameters_dialog.h"
 #include "app/dialogs/waypoint_dialog.h"
@@ -41,6 +43,7 @@ constexpr std::pair<int, int> kHelpLines[] = {
     {kCentreOnBoat, 289},
     {kFrameRoute, 290},
     {kFrameRouting, 291},
+    {kPlanner, kPlannerHelp},
     {kOptions, 292},
     {kFullScreen, 293},
     {-1, 294},
@@ -75,6 +78,8 @@ Commands::Commands(AppData& data, ChartWidget& chart)
             results();
         else if (id == kAbout)
             showAbout(data_, &chart_);
+        else if (id == kPlanner)
+            showPlanner(data_, chart_, &chart_);
     };
     editWaypoint = [this](GeoPoint& position) {
         return app::editWaypoint(&chart_, position, data_.config.settings, data_.texts);
@@ -185,6 +190,7 @@ Commands::Commands(AppData& data, ChartWidget& chart)
         },
         {Qt::Key_H, Qt::Key_F1});
     add(kAbout, 45, "Navorel32Image", [this] { openDialog(kAbout); });
+    add(kPlanner, kPlannerTitle, "PlannerImage", [this] { openDialog(kPlanner); }, {Qt::Key_D});
 
     // The keys alone.
     add(kEscape, 278, "",

@@ -66,6 +66,7 @@ enum CommandId : int {
     kFullScreen,
     kHelp,
     kAbout,
+    kPlanner, // the departure planner, last in the routing group
     kEscape = 100,
     kPreviousStep,
     kNextStep,

@@ -30,8 +30,7 @@ bool candidateAcceptable(const RoutingInputs& in, const UserRoute& route, int le
                          const LegEnds& ends, const IsochronePoint& p, const TrigPoint& at) {
     if (!p.valid) return false;
     const RoutingParameters& params = *in.params;
-    const double knots = p.tws * kMsToKnot;
-    bool ok = !(knots > params.windMax || knots < params.windMin);
+    bool ok = windWithinLimits(in, p);
     if (ok && params.ellipse) {
         ok = trigDistance(at, ends.focusA) + trigDistance(at, ends.focusB) < route.legLength[leg];
     }

@@ -339,12 +339,26 @@ double tackLoss(const RoutingParameters& params, double v) {
     return D * v - sum;
 }
 
+bool windWithinLimits(const RoutingInputs& in, const IsochronePoint& p) {
+    const RoutingParameters& params = *in.params;
+    const double knots = p.tws * kMsToKnot;
+    if (knots > params.windMax || knots < params.windMin) return false;
+    if (params.windMaxUpwind > 0 && p.twa < 60 && knots > params.windMaxUpwind) return false;
+    if (params.windMaxDownwind > 0 && p.twa > 150 && knots > params.windMaxDownwind) return false;
+    if (params.gustMax > 0 && in.wind) {
+        float gust = 0;
+        if (in.wind->gustAt(p.parentLon, p.parentLat, p.parentTime.dayNumber, gust) &&
+            gust * (params.variation / 100.0) > params.gustMax)
+            return false;
+    }
+    return true;
+}
+
 bool pointAcceptable(const RoutingInputs& in, const IsochronePoint& p) {
     if (!p.valid) return false;
     const RoutingParameters& params = *in.params;
     // The cheap wind test first; the outcome does not depend on the order.
-    const double knots = p.tws * kMsToKnot;
-    bool ok = !(knots > params.windMax || knots < params.windMin);
+    bool ok = windWithinLimits(in, p);
     if (ok && in.crossings) {
         const GeoPoint a{p.parentLon, p.parentLat}, b{p.lon, p.lat};
         if (params.avoidCoasts && in.crossings->segmentCrossesLand(a, b))

@@ -53,8 +53,14 @@ double tackLoss(const RoutingParameters& params, double speed);
 // The same summed with the cosines computed afresh (the reference for tests).
 double tackLossPlain(const RoutingParameters& params, double speed);
 
-// The check of a finished point: valid, not across land or a barrier (when avoided), true
-// wind within WindMin..WindMax knots. A valid point that fails sets the run status to 1.
+// The wind test of a finished point: true wind within WindMin..WindMax knots and within the
+// comfort limits that are set (a limit of 0 is none): WindMaxUpwind at a true wind angle under
+// 60 degrees, WindMaxDownwind over 150, and GustMax against the gust where the wind source
+// carries one (sampled, like the wind, at the start of the step, with the wind intensity).
+bool windWithinLimits(const RoutingInputs& in, const IsochronePoint& p);
+
+// The check of a finished point: valid, not across land or a barrier (when avoided), the wind
+// within its limits (windWithinLimits). A valid point that fails sets the run status to 1.
 bool pointAcceptable(const RoutingInputs& in, const IsochronePoint& p);
 
 // At most two points, and how many of them are set.

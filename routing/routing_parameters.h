@@ -50,6 +50,10 @@ struct RoutingParameters {
     int lag = 0;                  // [Winds] Lag, hours
     int windMin = 0;              // WindMin, knots
     int windMax = 60;             // WindMax, knots
+    // Comfort and safety limits, knots; 0 sets no limit.
+    int windMaxUpwind = 0;        // WindMaxUpwind: true wind at a true wind angle under 60
+    int windMaxDownwind = 0;      // WindMaxDownwind: true wind at a true wind angle over 150
+    int gustMax = 0;              // GustMax: the forecast's 10 m gust, where it carries one
     bool uniqueWind = false;      // UniqueWind
     int windForce = 10;           // WindForce, knots
     int windDirection = 270;      // WindDirection, degrees

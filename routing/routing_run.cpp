@@ -39,9 +39,10 @@ bool startInsideWind(const WindCoverage& c, GeoPoint p, double time) {
 }
 
 // A scan goes on after runs that arrived or not, and ends after one that was cancelled or
-// stopped at a bound (the next would stop there too).
-inline bool scanGoesOn(int status) {
-    return status != kStatusCancelled && status != kStatusTooLarge;
+// stopped at a bound (the next would stop there too). A series of departures ends at a cancel
+// only: a later departure meets other winds and may well stay within the bounds.
+inline bool scanGoesOn(int status, bool stopAtBound = true) {
+    return status != kStatusCancelled && (!stopAtBound || status != kStatusTooLarge);
 }
 
 // One run of a scan as planned before any is made: what varies from run to run.
@@ -73,6 +74,9 @@ struct Scanner {
     RoutingResult& result;
     std::vector<PlannedRun> plan;
     std::vector<std::unique_ptr<Polar>> scanPolars; // the scan's own polars, by slot taken
+    bool stopAtBound = true;                        // a run stopped at a bound ends the plan
+
+    bool goesOn(int status) const { return scanGoesOn(status, stopAtBound); }
 
     // The runs of the scan of the settings, in their order: the varied runs, then the final
     // run with the settings' own value (none over several polars).
@@ -179,9 +183,9 @@ struct Scanner {
         for (std::size_t k = 0; k < plan.size(); ++k) {
             MadeRun made = make(plan[k], *setup.control, setup.afterFront);
             tellFinished(static_cast<int>(k), made.summary);
-            const bool goesOn = scanGoesOn(made.summary.status);
+            const bool more = goesOn(made.summary.status);
             keep(std::move(made));
-            if (!goesOn) return;
+            if (!more) return;
         }
     }
 
@@ -220,7 +224,7 @@ struct Scanner {
                 if (outer.cancel.load()) cancelRun(controls[k]);
                 try {
                     MadeRun run = make(plan[k], controls[k], afterFront);
-                    if (!scanGoesOn(run.summary.status)) {
+                    if (!goesOn(run.summary.status)) {
                         std::size_t seen = stopAt.load();
                         while (k < seen && !stopAt.compare_exchange_weak(seen, k)) {
                         }
@@ -274,9 +278,9 @@ struct Scanner {
         if (failure) std::rethrow_exception(failure);
 
         for (std::size_t k = 0; k < n && made[k]; ++k) {
-            const bool goesOn = scanGoesOn(made[k]->summary.status);
+            const bool more = goesOn(made[k]->summary.status);
             keep(std::move(*made[k]));
-            if (!goesOn) break;
+            if (!more) break;
         }
         // The caller's control ends as the last run kept left its own.
         if (!result.summaries.empty() && !outer.cancel.load())
@@ -285,6 +289,11 @@ struct Scanner {
 
     void scan() {
         planScan();
+        runPlan();
+    }
+
+    // The plan on the threads the setup asks for.
+    void runPlan() {
         const int wanted = setup.threads > 0 ? setup.threads : scanThreads();
         const std::size_t threads =
             std::min<std::size_t>(static_cast<std::size_t>(wanted), plan.size());
@@ -352,12 +361,53 @@ double routeDurationSeconds(const std::vector<IsochronePoint>& route) {
     return (route.back().time.dayNumber - route.front().parentTime.dayNumber) * 86400.0;
 }
 
+namespace {
+
+// The checks before any run, with the caller's control (never none): false with the refusal
+// set when nothing is to run.
+bool runAccepted(const RunSetup& setup, double startDay, RoutingResult& result) {
+    const RoutingParameters* p = setup.params;
+    if (setup.route->onLandCount > 0) {
+        result.refusal = RunRefusal::WaypointsOnLand;
+        result.onLandCount = setup.route->onLandCount;
+        return false;
+    }
+    if (setup.reopenShoreline) setup.reopenShoreline(p->coastsQuality);
+    if (!p->uniqueWind && !p->engine &&
+        !startInsideWind(setup.coverage, setup.route->waypoints[0], startDay)) {
+        result.refusal = RunRefusal::StartOutsideWind;
+        return false;
+    }
+    setup.control->cancel.store(false);
+    setup.control->status.store(kStatusRunning);
+    result.method = p->method;
+    result.limits = setup.limits;
+    result.gustsIgnored = p->gustMax > 0 && !setup.wind->hasGusts();
+    return true;
+}
+
+bool runIgnored(const RunSetup& setup) {
+    const RoutingParameters* p = setup.params;
+    return !p || !setup.polar || !setup.wind || !setup.route || setup.route->waypoints.size() < 2 ||
+           (!setup.coverage.loaded && !p->uniqueWind);
+}
+
+void finishResult(RoutingResult& result, std::chrono::steady_clock::time_point t0) {
+    result.minSog = result.output.minSog;
+    result.maxSog = result.output.maxSog;
+    result.minTws = result.output.minTws;
+    result.maxTws = result.output.maxTws;
+    result.computeSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+} // namespace
+
 RoutingResult runRouting(const RunSetup& setup) {
     RoutingResult result;
     const auto t0 = std::chrono::steady_clock::now();
     const RoutingParameters* p = setup.params;
-    if (!p || !setup.polar || !setup.wind || !setup.route || setup.route->waypoints.size() < 2 ||
-        (!setup.coverage.loaded && !p->uniqueWind)) {
+    if (runIgnored(setup)) {
         result.refusal = RunRefusal::Ignored;
         return result;
     }
@@ -368,22 +418,7 @@ RoutingResult runRouting(const RunSetup& setup) {
         withControl.control = &control;
         return runRouting(withControl);
     }
-    if (setup.route->onLandCount > 0) {
-        result.refusal = RunRefusal::WaypointsOnLand;
-        result.onLandCount = setup.route->onLandCount;
-        return result;
-    }
-    if (setup.reopenShoreline) setup.reopenShoreline(p->coastsQuality);
-    if (!p->uniqueWind && !p->engine &&
-        !startInsideWind(setup.coverage, setup.route->waypoints[0], setup.start.dayNumber)) {
-        result.refusal = RunRefusal::StartOutsideWind;
-        return result;
-    }
-
-    setup.control->cancel.store(false);
-    setup.control->status.store(kStatusRunning);
-    result.method = p->method;
-    result.limits = setup.limits;
+    if (!runAccepted(setup, setup.start.dayNumber, result)) return result;
     Scanner scanner{setup, result, {}, {}};
     if (p->scanPolar || p->scanWind || p->scanStart || p->scanPolars) {
         result.scanning = true;
@@ -393,13 +428,40 @@ RoutingResult runRouting(const RunSetup& setup) {
         scanner.plan.push_back({p->power, p->variation, setup.start, 0, 1, setup.polar});
         scanner.runInOrder();
     }
-    result.minSog = result.output.minSog;
-    result.maxSog = result.output.maxSog;
-    result.minTws = result.output.minTws;
-    result.maxTws = result.output.maxTws;
-    result.computeSeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    finishResult(result, t0);
     return result;
+}
+
+RoutingResult runDepartureSeries(const RunSetup& setup, const std::vector<DateTime>& starts) {
+    RoutingResult result;
+    const auto t0 = std::chrono::steady_clock::now();
+    if (runIgnored(setup) || starts.empty()) {
+        result.refusal = RunRefusal::Ignored;
+        return result;
+    }
+    if (!setup.control) {
+        RunSetup withControl = setup;
+        RunControl control;
+        withControl.control = &control;
+        return runDepartureSeries(withControl, starts);
+    }
+    if (!runAccepted(setup, starts.front().dayNumber, result)) return result;
+    const RoutingParameters& p = *setup.params;
+    Scanner scanner{setup, result, {}, {}};
+    scanner.stopAtBound = false;
+    for (const DateTime& start : starts) {
+        const int offset =
+            static_cast<int>(std::llround((start.dayNumber - starts.front().dayNumber) * 24.0));
+        scanner.plan.push_back({p.power, p.variation, start, offset, 1, setup.polar});
+    }
+    scanner.runPlan();
+    finishResult(result, t0);
+    return result;
+}
+
+std::string gustLimitNote(const RoutingResult& result) {
+    if (!result.gustsIgnored) return {};
+    return "the forecast carries no gust: the gust limit was not applied";
 }
 
 std::string refusalMessage(const RoutingResult& result, const TextProvider& texts) {

@@ -91,6 +91,8 @@ struct RoutingResult {
     bool scanning = false;
     bool severalPolars = false;
     int method = 0;
+    // GustMax is set but the wind source carries no gust: the limit was not applied.
+    bool gustsIgnored = false;
     // Display ranges over the routes, m/s.
     float minSog = 3.4028235e38f, maxSog = 0, minTws = 3.4028235e38f, maxTws = 0;
     double computeSeconds = 0;
@@ -99,6 +101,17 @@ struct RoutingResult {
 // The checks, the reset, then one run by the chosen method or the scan of the settings. A
 // scan ends after a run that was cancelled or stopped at a bound of the run.
 RoutingResult runRouting(const RunSetup& setup);
+
+// The runs of a series of departures, side by side as the runs of a scan (RunSetup::threads
+// of them at once): one run per start with the settings' own effectiveness and wind
+// intensity, whatever scan the settings name; each summary's start offset is in whole hours
+// from the first start. A run that does not arrive or stops at a bound is kept and the series
+// goes on; a cancel ends it. The checks of runRouting come first, the start inside the wind
+// tested at the first start. The result's output is the last run's.
+RoutingResult runDepartureSeries(const RunSetup& setup, const std::vector<DateTime>& starts);
+
+// One line when the gust limit was set but the forecast has no gust; else empty.
+std::string gustLimitNote(const RoutingResult& result);
 
 // The message of a refused run (empty for None and Ignored).
 std::string refusalMessage(const RoutingResult& result, const TextProvider& texts);

@@ -206,9 +206,11 @@ std::vector<IniBinding> ConfigStore::bindings() {
          {"AutoNbInitialAngles", "AutoInitialAngles", "AutoNbFurtherAngles", "AutoFurtherAngles"})
         list.push_back(readOnly(r(R, key)));
     for (const char* key :
-         {"PruneDistance", "Ellipse", "Excentricity", "TackLossSpeed", "TackDuration", "Engine",
-          "LowSpeed", "EngineSpeed", "EngineConsumption", "NoRoutingOutside", "WindMin", "WindMax",
-          "UniqueWind", "WindForce", "WindDirection", "SeaState", "SeaStateUp", "SeaStateDown"})
+         {"PruneDistance", "Ellipse",   "Excentricity",  "TackLossSpeed",     "TackDuration",
+          "Engine",        "LowSpeed",  "EngineSpeed",   "EngineConsumption", "NoRoutingOutside",
+          "WindMin",       "WindMax",   "WindMaxUpwind", "WindMaxDownwind",   "GustMax",
+          "UniqueWind",    "WindForce", "WindDirection", "SeaState",          "SeaStateUp",
+          "SeaStateDown"})
         list.push_back(r(R, key));
     const IniBinding display[] = {
         {R, "ColorRouting", K::Int, &s.routingDisplay.colorRouting, 0},

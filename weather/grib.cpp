@@ -823,9 +823,10 @@ bool GribMessageReader::decodeEdition2Field(const std::uint8_t* msg, std::size_t
         records_.push_back(std::move(r));
         return true;
     }
-    // Only the wind components' values are expanded when the caller keeps nothing else.
+    // Only the wind components' and the gust's values are expanded when the caller keeps
+    // nothing else.
     GribRecord& kept = records_[base_ + std::size_t(index) - 1];
-    const bool wanted = !state_.windValuesOnly || isBuiltinUgrd(kept) || isBuiltinVgrd(kept);
+    const bool wanted = !state_.windValuesOnly || keptByWindStore(kept);
     if (!wanted) return true;
     if (!decodeGrib2Message(msg, length, true, r, text)) return fatal(recordError(index, text));
     state_.expandedValues += r.values.size();
@@ -927,8 +928,7 @@ bool GribDecoder::decode(GribByteSource& src, std::vector<GribRecord>& records, 
         std::size_t filled = base;
         while (filled < records.size() &&
                (records[filled].values.size() == records[filled].valueCount ||
-                (state_->windValuesOnly && !isBuiltinUgrd(records[filled]) &&
-                 !isBuiltinVgrd(records[filled]))))
+                (state_->windValuesOnly && !keptByWindStore(records[filled]))))
             ++filled;
         drop(filled);
         error = expandError;

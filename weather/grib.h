@@ -22,6 +22,8 @@ inline constexpr float kGribMissing = 9999.0f;
 // is another text and does not count).
 extern const char kGribUgrd[];
 extern const char kGribVgrd[];
+// The built-in text of the edition-2 10 m wind gust (discipline 0, category 2, parameter 22).
+extern const char kGribGust[];
 
 // The text of the refusal of a file whose values would not fit in memory.
 extern const char kGribTooLarge[];
@@ -86,6 +88,13 @@ inline bool isBuiltinUgrd(const GribRecord& r) {
 inline bool isBuiltinVgrd(const GribRecord& r) {
     return r.name == kGribVgrd;
 }
+inline bool isBuiltinGust(const GribRecord& r) {
+    return r.name == kGribGust;
+}
+// The records whose values the wind store keeps: the wind components and the gust.
+inline bool keptByWindStore(const GribRecord& r) {
+    return isBuiltinUgrd(r) || isBuiltinVgrd(r) || isBuiltinGust(r);
+}
 
 // Receives the texts the user must see (the desktop program shows them in a "Grib Error"
 // message box). `fatal` is false only for the note about a constant record without grid.
@@ -137,8 +146,9 @@ class GribDecoder {
     // expanded; a file beyond it fails with kGribTooLarge.
     void setValueLimit(std::uint64_t values);
 
-    // With true, the values of edition-2 messages other than the wind components are not
-    // expanded (their records keep valueCount and no values): memory follows the wind kept.
+    // With true, the values of edition-2 messages other than the wind components and the gust
+    // are not expanded (their records keep valueCount and no values): memory follows the wind
+    // kept.
     void setWindValuesOnly(bool windOnly);
     // Called while the values are expanded; none by default.
     void setProgress(GribProgress progress);

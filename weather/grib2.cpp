@@ -301,6 +301,8 @@ bool decodeMessage(const std::uint8_t* msg, std::size_t length, bool withValues,
         r.name = kGribUgrd;
     } else if (wind10m && number == 3) {
         r.name = kGribVgrd;
+    } else if (discipline == 0 && category == 2 && number == 22 && (wind10m || surface == 1)) {
+        r.name = kGribGust; // the 10 m gust (some centres file it at the ground surface)
     } else {
         const std::string shortName = getString(h, "shortName");
         r.name = internText(shortName.empty() ? "unknown" : shortName);

@@ -8,6 +8,7 @@ namespace navorel {
 
 const char kGribUgrd[] = "UGRD";
 const char kGribVgrd[] = "VGRD";
+const char kGribGust[] = "GUST";
 
 namespace {
 

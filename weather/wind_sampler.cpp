@@ -198,4 +198,16 @@ WindSample StoreWindField::windAt(float lon, float lat, double time) const {
     return navorel::windAt(store_, parameters_, lon, lat, time);
 }
 
+bool StoreWindField::hasGusts() const {
+    return !parameters_.uniqueWind && !store_.gusts().empty();
+}
+
+bool StoreWindField::gustAt(float lon, float lat, double time, float& knots) const {
+    if (parameters_.uniqueWind) return false;
+    float ms = 0;
+    if (!store_.gusts().gustAt(lon, lat, time, ms)) return false;
+    knots = static_cast<float>(ms * kMsToKnot);
+    return true;
+}
+
 } // namespace navorel

@@ -35,6 +35,9 @@ class StoreWindField : public WindField {
     StoreWindField(const WindStore& store, const RoutingParameters& parameters)
         : store_(store), parameters_(parameters) {}
     WindSample windAt(float lon, float lat, double time) const override;
+    // The forecast's gusts; none with the constant wind.
+    bool hasGusts() const override;
+    bool gustAt(float lon, float lat, double time, float& knots) const override;
 
   private:
     const WindStore& store_;

@@ -417,6 +417,7 @@ GribLoadStatus WindStore::buildFrames(const std::vector<GribRecord>& records,
         const GribRecord& r0 = records.front();
         next.first_ = GribGridSummary{r0.nx, r0.ny, r0.lon1, r0.lon2, r0.lat1, r0.lat2};
         next.dropped_ = dropped;
+        next.gusts_.build(records);
         *this = std::move(next);
     } catch (const std::bad_alloc&) {
         return GribLoadStatus::TooLarge;
@@ -462,6 +463,7 @@ void WindStore::computeTimes() {
 void WindStore::applyLag(int lagHours) {
     for (std::size_t k = 0; k < frames_.size(); ++k) frames_[k].hour = loadedHours_[k] - lagHours;
     computeTimes();
+    gusts_.applyLag(lagHours);
 }
 
 void WindStore::rebuildInformationText(const std::string& displayName, const TextProvider& texts) {

@@ -13,6 +13,7 @@
 #include "core/datetime.h"
 #include "weather/color_table.h"
 #include "weather/grib.h"
+#include "weather/gust_field.h"
 
 namespace navorel {
 
@@ -148,6 +149,9 @@ class WindStore {
     void rebuildInformationText(const std::string& displayName, const TextProvider& texts);
     const std::string& informationText() const { return info_; }
 
+    // The forecast's 10 m gust; empty when the file carries none.
+    const GustField& gusts() const { return gusts_; }
+
     // Count of decoded frames left out because their valid time repeated or went back.
     int droppedFrames() const { return dropped_; }
 
@@ -176,6 +180,7 @@ class WindStore {
     WindColorRamp ramp_;
     std::string info_;
     int dropped_ = 0;
+    GustField gusts_;
 };
 
 // Fills the geometry of a frame of at least 2 x 2 points.

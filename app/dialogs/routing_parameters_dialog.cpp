@@ -1,5 +1,7 @@
 #include "app/dialogs/routing_parameters_dialog.h"
 
+#include "app/dialogs/planner_texts.h"
+
 #include <QCheckBox>
 #include <QDateTimeEdit>
 #include <QDialogButtonBox>
@@ -106,10 +108,14 @@ const std::vector<PageSpec>& routingPages() {
           control(K::Real, 180, R, "EngineConsumption", "L/h")}},
         {136,
          {control(K::Heading, 181), control(K::Int, 182, R, "WindMin", "kt"),
-          control(K::Int, 183, R, "WindMax", "kt"), control(K::Int, 184, Wi, "Variation", "%"),
-          control(K::Int, 185, Wi, "Lag", "h"), control(K::Heading, 186),
-          control(K::Check, 187, R, "UniqueWind"), control(K::Int, 188, R, "WindForce", "kt"),
-          control(K::Int, 189, R, "WindDirection", "°"), control(K::Note, 191)}},
+          control(K::Int, 183, R, "WindMax", "kt"),
+          control(K::Int, kTextWindMaxUpwind, R, "WindMaxUpwind", "kt"),
+          control(K::Int, kTextWindMaxDownwind, R, "WindMaxDownwind", "kt"),
+          control(K::Int, kTextGustMax, R, "GustMax", "kt"), control(K::Note, kTextNoLimit),
+          control(K::Int, 184, Wi, "Variation", "%"), control(K::Int, 185, Wi, "Lag", "h"),
+          control(K::Heading, 186), control(K::Check, 187, R, "UniqueWind"),
+          control(K::Int, 188, R, "WindForce", "kt"), control(K::Int, 189, R, "WindDirection", "°"),
+          control(K::Note, 191)}},
         {137,
          {control(K::Heading, 192),
           control(K::Radio, -1, "Currents", "StreamProvider", "", {{193, "0"}, {194, "1"}}),

@@ -1,0 +1,89 @@
+#pragma once
+// What a routing from the command line reads, loaded once for `route` and `plan` alike: the
+// program folder's settings (with --set applied), the language table, the polar, the
+// forecast, the route, the barriers, the shorelines and traffic zones, the tidal streams.
+#include "geo/gpx.h"
+#include "geo/shoreline_store.h"
+#include "geo/tss.h"
+#include "routing/obstacles.h"
+#include "routing/routing_run.h"
+#include "settings/config_store.h"
+#include "settings/language_table.h"
+#include "weather/current_field.h"
+#include "weather/tide_harmonics.h"
+#include "weather/wind_sampler.h"
+#include "weather/wind_store.h"
+
+#include <atomic>
+#include <csignal>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace navorel::cli {
+
+struct RouteOptions {
+    bool demo = false;     // the shipped program folder
+    bool progress = false; // count the forecast's messages on standard error
+    std::string folder, grib, polar, route;
+    std::vector<std::string> sets; // Section.Key=Value
+};
+
+// Takes the options shared by `route` and `plan` out of args: --demo, --progress, --folder,
+// --grib, --polar, --route and every --set.
+RouteOptions takeRouteOptions(std::vector<std::string>& args);
+
+// "--threads N": false with a message for anything but a whole number from 1 to 256. An empty
+// text leaves threads at 0 (the machine's).
+bool parseThreads(const std::string& text, int& threads, std::string& error);
+
+class RouteSession {
+  public:
+    RouteSession() = default;
+    RouteSession(const RouteSession&) = delete;
+    RouteSession& operator=(const RouteSession&) = delete;
+
+    // Loads everything; false with one line in `error`.
+    bool load(const RouteOptions& options, std::string& error);
+
+    // A run setup over what was loaded, starting at `start`.
+    RunSetup setup(RunControl& control, int threads, double start);
+    // The forecast's first record's time, or now without a forecast.
+    double defaultStart() const;
+
+    std::string folder;
+    ConfigStore config;
+    LanguageTable texts;
+    Polar polar;
+    WindStore store;
+    WindCoverage coverage;
+    std::unique_ptr<StoreWindField> wind;
+    UserRoute route;
+    BarrierList barriers;
+    std::unique_ptr<ShorelineStore> finest, routingStore;
+    std::unique_ptr<StoreCrossings> crossings;
+    TssStore zones;
+    TideHarmonics tides;
+    CurrentProvider currents;
+    bool haveCurrents = false;
+
+    RoutingParameters& params() { return config.settings.routing; }
+};
+
+// One run of a result as JSON, as `route --json` writes it: {"summary":{...},"points":[...]}.
+std::string runJson(const RunSummary& run);
+
+// printf into a string.
+void appendf(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// A JSON string literal.
+void jsonString(std::string& out, const std::string& s);
+
+// SIGINT and SIGTERM cancel the runs as Escape does in the window while this lives.
+struct CancelOnSignal {
+    struct sigaction oldInt {
+    }, oldTerm{};
+    explicit CancelOnSignal(RunControl& control);
+    ~CancelOnSignal();
+};
+
+} // namespace navorel::cli
