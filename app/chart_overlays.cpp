@@ -1,6 +1,7 @@
 #include "app/chart_overlays.h"
 
 #include "render/chart_painter.h"
+#include "render/routing_layer.h"
 
 #include <QPainter>
 
@@ -26,9 +27,23 @@ double segmentDistance(QPointF p, QPointF a, QPointF b) {
 
 } // namespace
 
-const std::vector<IsochronePoint>* resultRoute(const RoutingResult* result) {
-    if (!result || result->output.route.empty()) return nullptr;
+const std::vector<IsochronePoint>* resultRoute(const RoutingResult* result, int run) {
+    if (!result) return nullptr;
+    if (run >= 0 && run < static_cast<int>(result->scanRoutes.size())) {
+        const std::vector<IsochronePoint>& route =
+            result->scanRoutes[static_cast<std::size_t>(run)];
+        return route.empty() ? nullptr : &route;
+    }
+    if (result->output.route.empty()) return nullptr;
     return &result->output.route;
+}
+
+std::string runMark(const RoutingResult& result, int run, const TextProvider& texts) {
+    const bool scanned = run >= 0 && run < static_cast<int>(result.summaries.size());
+    if (runArrived(result, scanned ? run : -1)) return {};
+    const int status =
+        scanned ? result.summaries[static_cast<std::size_t>(run)].status : result.output.status;
+    return texts.text(status == kStatusCancelled ? 442 : 443);
 }
 
 bool panelsShown(const AppData& data, const RoutingResult* result) {
@@ -38,7 +53,7 @@ bool panelsShown(const AppData& data, const RoutingResult* result) {
 void layoutBar(OverlayState& state, const AppData& data, const RoutingResult* result, int width) {
     const ToolbarRow row = toolbarRow(width);
     state.bar.rect = layoutTimeBar(row.left, row.width);
-    const std::vector<IsochronePoint>* route = resultRoute(result);
+    const std::vector<IsochronePoint>* route = resultRoute(result, state.selectedRun);
     if (route && route->size() > 1)
         state.bar.setRange(route->front().parentTime.dayNumber, route->back().time.dayNumber);
     else if (!data.wind.empty())
@@ -62,7 +77,7 @@ int scanRunAt(const MapView& view, const RoutingResult* result, double x, double
     return -1;
 }
 
-std::string scanRunText(const RoutingResult& result, int run) {
+std::string scanRunText(const RoutingResult& result, int run, const TextProvider& texts) {
     if (run < 0 || run >= static_cast<int>(result.summaries.size())) return {};
     const RunSummary& s = result.summaries[static_cast<std::size_t>(run)];
     const long long seconds = std::llround(routeDurationSeconds(s.route));
@@ -70,14 +85,15 @@ std::string scanRunText(const RoutingResult& result, int run) {
     std::snprintf(text, sizeof text, "Run %d: %s %d%% - wind %d%% - %+d h - %02lld - %02lld:%02lld",
                   run + 1, s.polarName.c_str(), s.power, s.variation, s.startOffset,
                   seconds / 86400, seconds % 86400 / 3600, seconds % 3600 / 60);
-    return text;
+    const std::string mark = runMark(result, run, texts);
+    return mark.empty() ? std::string(text) : std::string(text) + " - " + mark;
 }
 
 void paintInterface(QPainter& painter, const AppData& data, const DisplayState& display,
                     const RoutingResult* result, const OverlayState& state) {
     const Settings& s = data.config.settings;
     const QColor tooltip = bgr(s.toolbar.colorTooltip);
-    if (const std::vector<IsochronePoint>* route = resultRoute(result);
+    if (const std::vector<IsochronePoint>* route = resultRoute(result, state.selectedRun);
         route && s.routingDisplay.showPanels) {
         const QColor back = bgr(s.window.colorPanel, s.window.opacityPanel);
         std::array<bool, kPanelButtons> pressed{};
@@ -90,7 +106,8 @@ void paintInterface(QPainter& painter, const AppData& data, const DisplayState& 
         pressed[kPanelHours] = s.routing.showHours;
         paintRoutingPanel(painter, state.panels, pressed, back);
         paintInformationPanel(painter, state.panels,
-                              informationRows(*route, std::max(0, display.step), &data.route),
+                              informationRows(*route, std::max(0, display.step), &data.route,
+                                              runMark(*result, state.selectedRun, data.texts)),
                               back);
     }
     if (state.overlaysShown && state.bar.hasRange() && !s.routing.uniqueWind) {
@@ -117,7 +134,8 @@ void paintInterface(QPainter& painter, const AppData& data, const DisplayState& 
     }
     if (result && state.scanHovered >= 0)
         paintTooltip(painter, state.mouse, 20,
-                     QString::fromStdString(scanRunText(*result, state.scanHovered)), tooltip);
+                     QString::fromStdString(scanRunText(*result, state.scanHovered, data.texts)),
+                     tooltip);
 }
 
 bool pressPanelButton(AppData& data, OverlayState& state, int button) {

@@ -21,10 +21,16 @@ struct OverlayState {
     double mouseLon = 0, mouseLat = 0;
     bool legHovered = false; // the user route's leg under the mouse (UserRoute::hoveredLeg)
     int scanHovered = -1;    // the scanned run under the mouse
+    int selectedRun = -1;    // the scanned run chosen in the results window, or -1
 };
 
-// The route the panels and the time bar step through: the result's best route.
-const std::vector<IsochronePoint>* resultRoute(const RoutingResult* result);
+// The route the panels and the time bar step through: the scanned run `run` when the result
+// has it, else the result's last run.
+const std::vector<IsochronePoint>* resultRoute(const RoutingResult* result, int run = -1);
+
+// How the figures of run `run` (-1 the last run made) are marked when it did not arrive:
+// "Cancelled" or "Not arrived"; empty for a run that arrived.
+std::string runMark(const RoutingResult& result, int run, const TextProvider& texts);
 // The panels are shown while a result with a route exists and ShowPanels is on.
 bool panelsShown(const AppData& data, const RoutingResult* result);
 
@@ -34,8 +40,9 @@ void layoutBar(OverlayState& state, const AppData& data, const RoutingResult* re
 
 // The scanned run passing within 5 pixels of (x, y), or -1.
 int scanRunAt(const MapView& view, const RoutingResult* result, double x, double y);
-// "Run 2: Imoca 100% - wind 90% - +3 h - 02 - 05:30" for the summary of scan run `run`.
-std::string scanRunText(const RoutingResult& result, int run);
+// "Run 2: Imoca 100% - wind 90% - +3 h - 02 - 05:30" for the summary of scan run `run`,
+// followed by its mark when it did not arrive (" - Not arrived").
+std::string scanRunText(const RoutingResult& result, int run, const TextProvider& texts);
 
 void paintInterface(QPainter& painter, const AppData& data, const DisplayState& display,
                     const RoutingResult* result, const OverlayState& state);

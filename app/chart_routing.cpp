@@ -46,6 +46,7 @@ bool ChartWidget::launchRouting(const double* departure) {
     liveRoutes_.clear();
     liveRouteCount_ = 0;
     result_.reset();
+    overlay_.selectedRun = -1;
     display_.step = -1;
     layOutBar();
     routingStatus_.clear();
@@ -147,19 +148,21 @@ void ChartWidget::finishRouting(std::shared_ptr<RoutingResult> result) {
     restoreFirstWaypoint();
     liveFronts_.clear();
     liveRoutes_.clear();
+    // How the run ended, or why it was refused, in one line.
+    routingStatus_ = result->refusal == RunRefusal::Ignored
+                         ? QString()
+                         : QString::fromStdString(routingStatusText(*result, data_.texts));
     if (result->refusal != RunRefusal::None) {
         if (result->refusal != RunRefusal::Ignored)
-            QMessageBox::warning(this, "Navorel",
-                                 QString::fromStdString(refusalMessage(*result, data_.texts)));
+            QMessageBox::warning(this, "Navorel", routingStatus_);
         result.reset();
     }
-    routingStatus_ =
-        result ? QString::fromStdString(routingStatusText(*result, data_.texts)) : QString();
     // A gust limit on a forecast without gusts was not applied: the status says so.
     if (result && result->gustsIgnored)
         routingStatus_ += " - " + plannerText(data_.texts, kPlannerNoGust);
     if (onRoutingStatus) onRoutingStatus(routingStatus_);
     result_ = std::move(result);
+    overlay_.selectedRun = -1;
     // The display goes to the departure of the new route.
     if (const std::vector<IsochronePoint>* route = resultRoute())
         selectStep(display_, data_.wind, *route, 0);
@@ -169,6 +172,7 @@ void ChartWidget::finishRouting(std::shared_ptr<RoutingResult> result) {
     commands_->routingFinished();
     commands_->refresh();
     redrawChart();
+    if (result_ && data_.config.settings.routing.showResults) commands_->results();
 }
 
 } // namespace navorel::app

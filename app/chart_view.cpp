@@ -80,16 +80,16 @@ ChartScene makeScene(AppData& data, const DisplayWind& wind, const RoutingResult
     scene.boatLat = data.boat.lat;
     scene.boatCourse = data.boat.course;
     scene.result = result;
-    if (result && !runArrived(*result)) scene.routeNote = routingStatusText(*result, data.texts);
+    if (result && !runArrived(*result))
+        scene.routeNote = data.texts.text(result->output.status == kStatusCancelled ? 377 : 79);
     scene.liveFronts = liveFronts;
     scene.liveRoutes = liveRoutes;
     return scene;
 }
 
 std::string routingStatusText(const RoutingResult& result, const TextProvider& texts) {
-    if (result.refusal != RunRefusal::None) return {};
-    if (result.output.status == kStatusCancelled) return texts.text(377);
-    return texts.text(runArrived(result) ? 376 : 79);
+    if (result.refusal == RunRefusal::Ignored) return {};
+    return runOutcome(result, texts).text;
 }
 
 QImage renderChartImage(AppData& data, const MapView& view, const DisplayWind& wind,

@@ -27,8 +27,9 @@ ChartScene makeScene(AppData& data, const DisplayWind& wind, const RoutingResult
                      const DisplayState* display = nullptr,
                      const std::vector<std::vector<GeoPoint>>* liveRoutes = nullptr);
 
-// How the last run ended, for the status bar: "Routing finished", "Routing not finished"
-// (a leg did not arrive) or "Routing cancelled". Empty for a refused run.
+// How the last run ended, for the status bar: "Routing finished", "Routing cancelled", or
+// "Routing not finished" with where and why it stopped; a refused run gives its message, an
+// ignored one an empty text.
 std::string routingStatusText(const RoutingResult& result, const TextProvider& texts);
 
 // The chart at `size`, drawn exactly as the window draws it.

@@ -93,6 +93,7 @@ ChartScene ChartWidget::scene() {
     scene.selectedBarrier = data_.barriers.selectedBarrier;
     scene.selectedBarrierPoint = data_.barriers.selectedPoint;
     scene.editingBarriers = interaction_.editingBarriers();
+    scene.selectedRun = overlay_.selectedRun;
     return scene;
 }
 
@@ -156,7 +157,18 @@ void ChartWidget::setPolarView(bool on) {
 }
 
 const std::vector<IsochronePoint>* ChartWidget::resultRoute() const {
-    return app::resultRoute(result_.get());
+    return app::resultRoute(result_.get(), overlay_.selectedRun);
+}
+
+void ChartWidget::selectRun(int run) {
+    if (!result_ || run < 0 || run >= static_cast<int>(result_->scanRoutes.size())) run = -1;
+    if (run == overlay_.selectedRun) return;
+    overlay_.selectedRun = run;
+    // The display goes to the departure of the run chosen.
+    if (const std::vector<IsochronePoint>* route = resultRoute())
+        selectStep(display_, data_.wind, *route, 0);
+    layOutBar();
+    redrawChart();
 }
 
 void ChartWidget::clearResult() {
@@ -166,6 +178,7 @@ void ChartWidget::clearResult() {
     liveFronts_.clear();
     liveRoutes_.clear();
     result_.reset();
+    overlay_.selectedRun = -1;
     selectStep(display_, data_.wind, {}, 0);
     layOutBar();
     commands_->refresh();

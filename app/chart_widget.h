@@ -55,6 +55,10 @@ class ChartWidget : public QWidget {
     void forecastChanged();
     // The selected run's points of the routing result; null without one.
     const std::vector<IsochronePoint>* resultRoute() const;
+    // Chooses run `run` of a scan (-1: none, the last run made): it is drawn three times as
+    // wide, and the panels, the time bar and the export follow it.
+    void selectRun(int run);
+    int selectedRun() const { return overlay_.selectedRun; }
     // Stops a running routing and drops the result.
     void clearResult();
     // The start-up has finished loading: take the wind settings and, on a first run, frame
@@ -70,7 +74,8 @@ class ChartWidget : public QWidget {
     std::function<void(double lon, double lat)> onMousePosition;
     // The polar diagram replaced the chart (true) or the chart came back.
     std::function<void(bool)> onPolarView;
-    // A run ended: how ("Routing finished", "Routing not finished", "Routing cancelled").
+    // A run ended: how ("Routing finished", "Routing cancelled", "Routing not finished: " and
+    // where and why it stopped, or why it was refused).
     std::function<void(const QString&)> onRoutingStatus;
     const QString& routingStatus() const { return routingStatus_; }
     bool routingRunning() const { return running_; }

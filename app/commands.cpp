@@ -499,11 +499,16 @@ void Commands::exportRouting() {
     const QString path = chooseFile(
         {true, text(235), folder(data_.config.settings.folders.routes), "Route (*.gpx)", "gpx"});
     if (path.isEmpty()) return;
-    std::vector<ExportedRoutePoint> points;
-    for (const IsochronePoint& p : *route)
-        points.push_back({GeoPoint{p.parentLon, p.parentLat}, p.parentTime.dayNumber});
+    // After a scan, the run chosen in the results (else the last one), named as its column.
+    std::string name;
+    if (const RoutingResult* result = chart_.result(); result && !result->scanRoutes.empty()) {
+        const int run = chart_.selectedRun() >= 0 ? chart_.selectedRun()
+                                                  : static_cast<int>(result->summaries.size()) - 1;
+        name = runTitle(*result, run, data_.texts);
+    }
     std::string error;
-    if (!exportRoutingResult(local(path), points, error)) warnFile(path, error);
+    if (!exportRoutingResult(local(path), exportedRoute(*route), error, name))
+        warnFile(path, error);
 }
 
 void Commands::switchCurrents() {
@@ -559,7 +564,7 @@ void Commands::options() {
 void Commands::results() {
     const RoutingResult* result = chart_.result();
     if (!result || result->output.route.size() < 2) return;
-    showResults(data_, *result, &chart_);
+    showResults(data_, *result, &chart_, [this](int run) { chart_.selectRun(run); });
 }
 
 } // namespace navorel::app

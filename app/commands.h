@@ -126,6 +126,8 @@ class Commands : public QObject {
     std::function<bool(GeoPoint&)> editWaypoint;
     // The routing has ended: parameters edited while it ran are applied now.
     void routingFinished();
+    // Opens the results window on the routing result (nothing without a route of two points).
+    void results();
 
   private:
     QAction* add(int id, int textId, const char* image, std::function<void()> act,
@@ -147,7 +149,6 @@ class Commands : public QObject {
     void switchCurrents();
     void routingParameters();
     void options();
-    void results();
 
     AppData& data_;
     ChartWidget& chart_;

@@ -23,35 +23,6 @@ std::string resultJson(const RoutingResult& result) {
     return out;
 }
 
-// The exit code of a run that was not refused, with the reason of the first run that did not
-// reach its destination. Statuses other than a cancel count as "not finished", whatever
-// stopped the run.
-int runOutcome(const RoutingResult& result, const TextProvider& texts, std::string& reason) {
-    const std::size_t n = result.summaries.size();
-    for (std::size_t k = 0; k < n; ++k) {
-        const RunSummary& s = result.summaries[k];
-        if (s.status == kStatusCancelled) {
-            reason = "the routing was cancelled";
-            return kExitCancelled;
-        }
-        if (s.inProgress && !s.route.empty()) continue;
-        reason = texts.text(79);
-        if (n > 1) appendf(reason, " (run %zu of %zu)", k + 1, n);
-        if (s.route.empty())
-            reason += ": no step could be made from the start";
-        else
-            appendf(reason, ": stopped %.1f nm short of a waypoint",
-                    s.route.back().distToTarget / 1852.0);
-        if (s.status != 0) appendf(reason, " (run status %d)", s.status);
-        return kExitNotFinished;
-    }
-    if (n == 0) {
-        reason = texts.text(79) + ": no run was made";
-        return kExitNotFinished;
-    }
-    return kExitOk;
-}
-
 int routeCommand(const Args& given) {
     Args args = given;
     RouteOptions options = takeRouteOptions(args);
@@ -98,7 +69,13 @@ int routeCommand(const Args& given) {
     if (progress) std::fprintf(stderr, "\n");
     if (result.refusal == RunRefusal::Ignored)
         return fail("nothing to route (route, wind or polar missing)");
-    if (result.refusal != RunRefusal::None) return fail(refusalMessage(result, texts));
+    const RunOutcome outcome = runOutcome(result, texts);
+    // A start outside the forecast is a run that cannot reach its destination.
+    if (result.refusal == RunRefusal::StartOutsideWind) {
+        std::fprintf(stderr, "navorel-cli: %s\n", outcome.text.c_str());
+        return kExitNotFinished;
+    }
+    if (result.refusal != RunRefusal::None) return fail(outcome.text);
 
     const ResultsTable table = resultsTable(result, route, texts);
     std::printf("%-28s", "");
@@ -110,23 +87,24 @@ int routeCommand(const Args& given) {
         std::printf("\n");
     }
     std::printf("%s: %s\n", texts.text(76).c_str(), table.computationTime.c_str());
-    const std::string limit = limitMessage(result);
-    if (!limit.empty()) std::fprintf(stderr, "navorel-cli: %s\n", limit.c_str());
     const std::string gusts = gustLimitNote(result);
     if (!gusts.empty()) std::fprintf(stderr, "navorel-cli: %s\n", gusts.c_str());
 
     if (!gpxOut.empty()) {
-        std::vector<ExportedRoutePoint> points;
-        for (const IsochronePoint& p : result.output.route)
-            points.push_back({GeoPoint{p.parentLon, p.parentLat}, p.parentTime.dayNumber});
-        if (!exportRoutingResult(gpxOut, points, error)) return fail(error);
+        // The final run; after a scan it is named as its column.
+        const std::string name =
+            result.scanRoutes.empty()
+                ? std::string()
+                : runTitle(result, static_cast<int>(result.summaries.size()) - 1, texts);
+        if (!exportRoutingResult(gpxOut, exportedRoute(result.output.route), error, name))
+            return fail(error);
     }
     if (!jsonOut.empty() && !replaceFileContents(jsonOut, resultJson(result), error))
         return fail(error);
-    std::string reason;
-    const int code = runOutcome(result, texts, reason);
-    if (code != kExitOk) std::fprintf(stderr, "navorel-cli: %s\n", reason.c_str());
-    return code;
+    // Every run must arrive; the first that did not says where and why it stopped.
+    if (outcome.end == RunEnd::Arrived) return kExitOk;
+    std::fprintf(stderr, "navorel-cli: %s\n", outcome.text.c_str());
+    return outcome.end == RunEnd::Cancelled ? kExitCancelled : kExitNotFinished;
 }
 
 const CommandRegistrar reg("route",

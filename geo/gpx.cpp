@@ -12,6 +12,7 @@
 #include <cfloat>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -158,6 +159,24 @@ pugi::xml_node appendPoint(pugi::xml_node parent, const char* name, GeoPoint p) 
     return pt;
 }
 
+// The root of every written document, with the attributes a GPX 1.1 reader looks for.
+pugi::xml_node appendGpxRoot(pugi::xml_document& doc) {
+    pugi::xml_node gpx = doc.append_child("gpx");
+    gpx.append_attribute("version").set_value("1.1");
+    gpx.append_attribute("creator").set_value("Navorel");
+    gpx.append_attribute("xmlns").set_value(kGpxNamespace);
+    return gpx;
+}
+
+// "2026-06-01T06:30:00Z": a time as GPX readers take it, to the second.
+std::string isoTime(double dayNumber) {
+    const DateTime t = fromDayNumber(dayNumber);
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
+    return text;
+}
+
 void appendRoute(pugi::xml_node gpx, const std::vector<GeoPoint>& points) {
     pugi::xml_node rte = gpx.append_child("rte");
     for (const GeoPoint& p : points) appendPoint(rte, "rtept", p);
@@ -276,33 +295,37 @@ bool parseWaypointSet(std::string_view xml, WaypointSet& set, std::string& error
 
 std::string userRouteGpx(const std::vector<GeoPoint>& waypoints) {
     pugi::xml_document doc;
-    appendRoute(doc.append_child("gpx"), waypoints);
+    appendRoute(appendGpxRoot(doc), waypoints);
     return serialise(doc);
 }
 
 std::string barriersGpx(const BarrierList& barriers) {
     pugi::xml_document doc;
-    pugi::xml_node gpx = doc.append_child("gpx");
+    pugi::xml_node gpx = appendGpxRoot(doc);
     for (const Barrier& b : barriers) appendRoute(gpx, b.points);
     return serialise(doc);
 }
 
 std::string waypointSetGpx(const WaypointSet& set) {
     pugi::xml_document doc;
-    pugi::xml_node gpx = doc.append_child("gpx");
+    pugi::xml_node gpx = appendGpxRoot(doc);
     const std::size_t n = std::min(set.positions.size(), set.names.size());
     for (std::size_t i = 0; i < n; ++i)
         appendTextChild(appendPoint(gpx, "wpt", set.positions[i]), "name", set.names[i].c_str());
     return serialise(doc);
 }
 
-std::string routingExportGpx(const std::vector<ExportedRoutePoint>& points) {
+std::string routingExportGpx(const std::vector<ExportedRoutePoint>& points,
+                             const std::string& routeName) {
     pugi::xml_document doc;
-    pugi::xml_node rte = doc.append_child("gpx").append_child("rte");
+    pugi::xml_node rte = appendGpxRoot(doc).append_child("rte");
+    if (!routeName.empty()) appendTextChild(rte, "name", routeName.c_str());
     for (const ExportedRoutePoint& p : points) {
-        const std::string when =
-            std::isfinite(p.time) ? formatDate(fromDayNumber(p.time), 6) : std::string();
-        appendTextChild(appendPoint(rte, "rtept", p.position), "name", when.c_str());
+        const bool timed = std::isfinite(p.time);
+        const std::string when = timed ? formatDate(fromDayNumber(p.time), 6) : std::string();
+        pugi::xml_node pt = appendPoint(rte, "rtept", p.position);
+        appendTextChild(pt, "name", when.c_str());
+        if (timed) appendTextChild(pt, "time", isoTime(p.time).c_str());
     }
     return serialise(doc);
 }
@@ -359,7 +382,7 @@ bool saveWaypointSet(const std::string& path, const WaypointSet& set, std::strin
 }
 
 bool exportRoutingResult(const std::string& path, const std::vector<ExportedRoutePoint>& points,
-                         std::string& error) {
+                         std::string& error, const std::string& routeName) {
     if (points.empty()) {
         error = "there is no computed route to export";
         return false;
@@ -370,7 +393,7 @@ bool exportRoutingResult(const std::string& path, const std::vector<ExportedRout
             return false;
         }
     }
-    return replaceFileContents(path, routingExportGpx(points), error);
+    return replaceFileContents(path, routingExportGpx(points, routeName), error);
 }
 
 } // namespace navorel

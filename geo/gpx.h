@@ -2,13 +2,15 @@
 // GPX files: the user route, the barriers, the waypoint set, the traffic-zone outlines and
 // the export of a computed route.
 //
-// Every document has a bare `gpx` root. Routes, barriers and zones are `rte` elements of
-// `rtept` points (attributes lat then lon, child `type` "WPT"); waypoints are `wpt` elements
-// with a `type` and a `name` child; the export adds to each `rtept` a `name` holding its time
-// "dd/mm hh:mm". Files are written byte for byte as follows:
+// Every written document has a `gpx` root with the GPX 1.1 attributes (version, creator and
+// namespace); readers take documents with or without them. Routes, barriers and zones are `rte`
+// elements of `rtept` points (attributes lat then lon, child `type` "WPT"); waypoints are `wpt`
+// elements with a `type` and a `name` child; the export adds to each `rtept` a `name` holding its
+// time "dd/mm hh:mm" and the same time as a GPX `time` ("2026-06-01T06:30:00Z"), and may name its
+// `rte`. Files are written byte for byte as follows:
 //
 //   <?xml version="1.0"?>
-//   <gpx>
+//   <gpx version="1.1" creator="Navorel" xmlns="http://www.topografix.com/GPX/1/1">
 //   <TAB><rte>
 //   <TAB><TAB><rtept lat="43.1235" lon="-5">
 //   <TAB><TAB><TAB><type>WPT</type>
@@ -36,12 +38,15 @@
 
 namespace navorel {
 
-// One point of a computed route as the export writes it: the position where its step starts
-// and the time it is there (a day number, see core/datetime.h).
+// One point of a computed route as the export writes it: a position and the time the boat is
+// there (a day number, see core/datetime.h).
 struct ExportedRoutePoint {
     GeoPoint position;
     double time = 0.0;
 };
+
+// The namespace written on every document's root.
+constexpr const char* kGpxNamespace = "http://www.topografix.com/GPX/1/1";
 
 // Files larger than this are refused unread.
 constexpr long long kMaxGpxFileBytes = 64LL * 1024 * 1024;
@@ -80,10 +85,11 @@ bool loadZoneOutlines(const std::string& path, std::vector<std::vector<GeoPoint>
 bool loadZoneOutlines(const std::string& path, std::vector<std::vector<GeoPoint>>& outlines,
                       std::string& error);
 
-// Writes a computed route: one `rtept` per point with its time as `name`. An empty route or
-// a point whose time is not finite is refused and nothing is written.
+// Writes a computed route: one `rtept` per point with its time as `name` and `time`, and
+// `routeName` (when not empty) as the `rte`'s name. An empty route or a point whose time is not
+// finite is refused and nothing is written.
 bool exportRoutingResult(const std::string& path, const std::vector<ExportedRoutePoint>& points,
-                         std::string& error);
+                         std::string& error, const std::string& routeName = {});
 
 // --- The same on text in memory --------------------------------------------------------------
 
@@ -102,8 +108,9 @@ bool parseWaypointSet(std::string_view xml, WaypointSet& set, std::string& error
 std::string userRouteGpx(const std::vector<GeoPoint>& waypoints);
 std::string barriersGpx(const BarrierList& barriers);
 std::string waypointSetGpx(const WaypointSet& set);
-// A point whose time is not finite gets an empty name.
-std::string routingExportGpx(const std::vector<ExportedRoutePoint>& points);
+// A point whose time is not finite gets an empty name and no `time`.
+std::string routingExportGpx(const std::vector<ExportedRoutePoint>& points,
+                             const std::string& routeName = {});
 
 // --- Pieces --------------------------------------------------------------------------------
 

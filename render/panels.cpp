@@ -104,7 +104,7 @@ int panelButtonAt(const PanelLayout& layout, double x, double y) {
 }
 
 std::vector<InfoRow> informationRows(const std::vector<IsochronePoint>& route, int step,
-                                     const UserRoute* userRoute) {
+                                     const UserRoute* userRoute, const std::string& mark) {
     std::vector<InfoRow> rows(kInfoRows);
     if (route.empty()) return rows;
     step = std::clamp(step, 0, static_cast<int>(route.size()) - 1);
@@ -118,6 +118,7 @@ std::vector<InfoRow> informationRows(const std::vector<IsochronePoint>& route, i
     rows[1].label = format("DTG: %.1f M", last.totalDistance * kMilesPerMetre);
     rows[2].label = dateText(route.front().parentTime.dayNumber, false);
     rows[3].label = dateText(last.time.dayNumber, false);
+    if (!mark.empty()) rows[3].label = mark + " " + rows[3].label;
     // Engine hours count on past 24: a day and two and a half hours reads 26:30.
     const long long engine = std::llround(last.engineSeconds);
     std::snprintf(text, sizeof text, "E: %02lld:%02lld (%ld L)", engine / 3600, engine % 3600 / 60,

@@ -54,12 +54,14 @@ int panelButtonAt(const PanelLayout& layout, double x, double y);
 
 // The 23 rows for step `step` of `route` (the best route of the result): each a label and a
 // value (rows 1 to 6 and 15 are a single text, in the label). Speeds in knots, distances in
-// miles, angles in degrees. `userRoute` gives the waypoint each step heads for.
+// miles, angles in degrees. `userRoute` gives the waypoint each step heads for. A route that
+// did not arrive has its `mark` ("Cancelled", "Not arrived") before its last time, in place
+// of an arrival.
 struct InfoRow {
     std::string label, value;
 };
 std::vector<InfoRow> informationRows(const std::vector<IsochronePoint>& route, int step,
-                                     const UserRoute* userRoute);
+                                     const UserRoute* userRoute, const std::string& mark = {});
 
 // The buttons with their images; `pressed[i]` draws button i pressed.
 void paintRoutingPanel(QPainter& painter, const PanelLayout& layout,

@@ -83,6 +83,7 @@ RoutingOutput routeBestCourse(const RoutingInputs& given, const UserRoute& route
         out.inProgress = false;
     }
     out.arrived = stop && out.inProgress;
+    if (!out.arrived) out.targetWaypoint = static_cast<int>(target);
     out.status = in.control->status.load();
     return out;
 }

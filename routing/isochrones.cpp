@@ -439,6 +439,7 @@ RoutingOutput routeIsochrones(const RoutingInputs& given, const UserRoute& route
         if (!(route.legLength[d] > 0.0f)) continue;
         const bool arrived = routeLeg(in, route, S, static_cast<int>(d), out, afterFront);
         if (!arrived) {
+            out.targetWaypoint = static_cast<int>(d + 1);
             out.inProgress = false;
             if (runCancelled(in)) setRunStatus(in, kStatusCancelled);
             all = false;

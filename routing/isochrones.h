@@ -27,8 +27,9 @@ struct RoutingOutput {
     int status = 0; // 0 normal, 1 a candidate failed a test or a front came out empty,
                     // 2 cancelled, 3 stopped at a bound of the run (see limit)
     RunLimit limit = RunLimit::None;
-    bool inProgress = true; // cleared when the run stopped before the last waypoint
-    bool arrived = false;   // every leg arrived
+    bool inProgress = true;  // cleared when the run stopped before the last waypoint
+    bool arrived = false;    // every leg arrived
+    int targetWaypoint = -1; // the waypoint the run was heading for when it stopped short
     std::int64_t advanceCalls = 0;
     // Display ranges over the route, m/s.
     float minSog = 3.4028235e38f, maxSog = 0;

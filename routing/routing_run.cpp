@@ -1,15 +1,14 @@
 #include "routing/routing_run.h"
 
-#include "core/texts.h"
 #include "routing/best_course.h"
 #include "weather/wind_store.h"
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
+#include <cctype>
 #include <cmath>
+#include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
@@ -23,11 +22,12 @@ namespace navorel {
 
 namespace {
 
-constexpr double kMetresToNm = 0.0005399568034557236;
+bool timeInsideWind(const WindCoverage& c, double time) {
+    return c.loaded && time >= c.firstTime && time <= c.lastTime;
+}
 
 bool startInsideWind(const WindCoverage& c, GeoPoint p, double time) {
-    if (!c.loaded) return false;
-    if (time < c.firstTime || time > c.lastTime) return false;
+    if (!timeInsideWind(c, time)) return false;
     if (p.lat < c.minLat || p.lat > c.maxLat) return false;
     double lon = p.lon;
     double upper = c.maxLon;
@@ -61,6 +61,18 @@ struct MadeRun {
     RunSummary summary;
     RoutingOutput output;
 };
+
+// The file of a scan polar: its name and ".pol"; a name given with its extension is taken as
+// it is.
+std::string polarFileName(const std::string& name) {
+    const std::string ext = ".pol";
+    if (name.size() > ext.size()) {
+        std::string tail = name.substr(name.size() - ext.size());
+        for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (tail == ext) return name;
+    }
+    return name + ext;
+}
 
 // Values from min to max by step; a step below 1 gives the first value only, instead of
 // repeating it for ever.
@@ -115,7 +127,7 @@ struct Scanner {
             for (int i = 0; i < 3; ++i) {
                 if (!p.polarOn[i]) continue;
                 const std::string path =
-                    (std::filesystem::path(setup.polarsFolder) / (p.polarName[i] + ".pol"))
+                    (std::filesystem::path(setup.polarsFolder) / polarFileName(p.polarName[i]))
                         .string();
                 auto polar = std::make_unique<Polar>();
                 std::string error;
@@ -163,6 +175,18 @@ struct Scanner {
         s.inProgress = out.inProgress;
         s.status = out.status;
         s.limit = out.limit;
+        s.targetWaypoint = out.targetWaypoint;
+        s.stepSeconds = out.stepSeconds;
+        const auto& waypoints = setup.route->waypoints;
+        if (!out.arrived && out.status != kStatusCancelled && setup.crossings &&
+            params.avoidCoasts && out.targetWaypoint > 0 &&
+            out.targetWaypoint < static_cast<int>(waypoints.size())) {
+            const GeoPoint end = out.route.empty()
+                                     ? waypoints[0]
+                                     : GeoPoint{out.route.back().lon, out.route.back().lat};
+            s.landAhead = setup.crossings->segmentCrossesLand(
+                end, waypoints[static_cast<std::size_t>(out.targetWaypoint)]);
+        }
         s.route = out.route;
         return made;
     }
@@ -304,31 +328,6 @@ struct Scanner {
     }
 };
 
-std::string format(const char* f, double a) {
-    char buf[128];
-    std::snprintf(buf, sizeof buf, f, a);
-    return buf;
-}
-
-long long roundHalfUp(double x) {
-    return static_cast<long long>(std::floor(x + 0.5));
-}
-
-std::string percent(double value, double duration) {
-    const long long pc = duration > 0 ? roundHalfUp(value * 100.0 / duration) : 0;
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%lld %%", pc);
-    return buf;
-}
-
-std::string durationText(double seconds) {
-    const long long total = seconds > 0 ? static_cast<long long>(std::llround(seconds)) : 0;
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%lldd %02lldh %02lldmn %02llds", total / 86400,
-                  (total / 3600) % 24, (total / 60) % 60, total % 60);
-    return buf;
-}
-
 } // namespace
 
 int scanThreads() {
@@ -373,10 +372,15 @@ bool runAccepted(const RunSetup& setup, double startDay, RoutingResult& result) 
         return false;
     }
     if (setup.reopenShoreline) setup.reopenShoreline(p->coastsQuality);
-    if (!p->uniqueWind && !p->engine &&
-        !startInsideWind(setup.coverage, setup.route->waypoints[0], startDay)) {
-        result.refusal = RunRefusal::StartOutsideWind;
-        return false;
+    result.coverage = setup.coverage;
+    result.start = setup.start;
+    if (!p->uniqueWind && !startInsideWind(setup.coverage, setup.route->waypoints[0], startDay)) {
+        // Outside the wind only the engine moves the boat, and only where it may motor there.
+        if (!p->engine || p->noRoutingOutside) {
+            result.refusal = RunRefusal::StartOutsideWind;
+            return false;
+        }
+        result.startOutsideWind = true;
     }
     setup.control->cancel.store(false);
     setup.control->status.store(kStatusRunning);
@@ -462,158 +466,6 @@ RoutingResult runDepartureSeries(const RunSetup& setup, const std::vector<DateTi
 std::string gustLimitNote(const RoutingResult& result) {
     if (!result.gustsIgnored) return {};
     return "the forecast carries no gust: the gust limit was not applied";
-}
-
-std::string refusalMessage(const RoutingResult& result, const TextProvider& texts) {
-    switch (result.refusal) {
-    case RunRefusal::WaypointsOnLand:
-        return std::to_string(result.onLandCount) + " " +
-               texts.text(result.onLandCount == 1 ? 82 : 83);
-    case RunRefusal::StartOutsideWind:
-        return texts.text(84);
-    default:
-        return {};
-    }
-}
-
-std::string limitMessage(const RoutingResult& result) {
-    const RunLimits& bounds = result.limits;
-    for (const RunSummary& s : result.summaries) {
-        switch (s.limit) {
-        case RunLimit::StoredPoints:
-            return "the routing stopped: more than " + std::to_string(bounds.storedPoints) +
-                   " points stored (memory bound)";
-        case RunLimit::FrontsPerLeg:
-            return "the routing stopped: more than " + std::to_string(bounds.frontsPerLeg) +
-                   " isochrones on one leg";
-        case RunLimit::None:
-            break;
-        }
-    }
-    return {};
-}
-
-ResultsTable resultsTable(const RoutingResult& result, const UserRoute& userRoute,
-                          const TextProvider& texts) {
-    ResultsTable table;
-    const int b = result.severalPolars ? 9 : 8;
-    const int rowCount = b + 30;
-    table.rows.assign(rowCount, std::vector<std::string>(1 + result.summaries.size()));
-    auto label = [&](int row, int text) { table.rows[row][0] = texts.text(text); };
-    label(0, 46);
-    label(1, 47);
-    label(2, 48);
-    label(3, 49);
-    label(5, 50);
-    label(6, 51);
-    label(7, 52);
-    if (result.severalPolars) label(8, 53);
-    const int labels[][2] = {{1, 54},  {2, 55},  {4, 56},  {5, 57},  {7, 58},  {8, 59},
-                             {9, 60},  {11, 61}, {12, 62}, {14, 63}, {15, 64}, {16, 65},
-                             {17, 66}, {19, 67}, {20, 68}, {21, 69}, {23, 70}, {24, 71},
-                             {25, 72}, {27, 73}, {28, 74}, {29, 75}};
-    for (const auto& l : labels) label(b + l[0], l[1]);
-
-    table.titles.push_back({});
-    const std::string hours = texts.text(78);
-    for (std::size_t k = 0; k < result.summaries.size(); ++k) {
-        const RunSummary& s = result.summaries[k];
-        char title[300];
-        if (result.severalPolars)
-            std::snprintf(title, sizeof title, "%s", s.polarName.c_str());
-        else
-            std::snprintf(title, sizeof title, "%s %d", texts.text(77).c_str(),
-                          static_cast<int>(k) + 1);
-        table.titles.push_back(title);
-
-        auto set = [&](int row, std::string v) { table.rows[row][1 + k] = std::move(v); };
-        char buf[160];
-        std::snprintf(buf, sizeof buf, "%d %%", s.power);
-        set(0, buf);
-        std::snprintf(buf, sizeof buf, "%d %%", s.variation);
-        set(1, buf);
-        std::snprintf(buf, sizeof buf, "%d %s", s.startOffset, hours.c_str());
-        set(2, buf);
-        set(3, texts.text(s.inProgress ? 80 : 79));
-        const std::vector<IsochronePoint>& route = s.route;
-        if (route.empty()) continue;
-        const IsochronePoint& last = route.back();
-        const double duration = routeDurationSeconds(route);
-        set(5, formatDate(route.front().parentTime, 2, texts));
-        set(6, formatDate(last.time, 2, texts));
-        set(7, durationText(duration));
-        if (result.severalPolars) set(8, durationText(s.rating * duration));
-
-        const double direct = userRoute.totalLength * kMetresToNm;
-        const double routed = last.totalDistance * kMetresToNm;
-        set(b + 1, format("%.2f M", direct));
-        std::snprintf(buf, sizeof buf, "%.2f M (+ %lld %%)", routed,
-                      direct > 0 ? roundHalfUp(routed / direct * 100.0) - 100 : 0);
-        set(b + 2, buf);
-        set(b + 4, format("%.2f M", duration > 0 ? routed / (duration / 3600.0) : 0.0));
-        std::snprintf(buf, sizeof buf, "[%.2f kt - %.2f kt]", s.minSog * kMsToKnot,
-                      s.maxSog * kMsToKnot);
-        set(b + 5, buf);
-        set(b + 7, last.fuel != 0 ? "Yes" : "No");
-        std::snprintf(buf, sizeof buf, "%d %s", static_cast<int>(last.engineSeconds / 3600.0),
-                      hours.c_str());
-        set(b + 8, buf);
-        std::snprintf(buf, sizeof buf, "%lld L", static_cast<long long>(std::llround(last.fuel)));
-        set(b + 9, buf);
-
-        double windTime = 0, engine = 0, upwind = 0, reaching = 0, downwind = 0, side = 0;
-        double favourable = 0, adverse = 0, none = 0;
-        int tacks = 0;
-        for (std::size_t i = 0; i < route.size(); ++i) {
-            const IsochronePoint& q = route[i];
-            windTime += q.tws * q.stepSeconds;
-            if (q.engine)
-                engine += q.stepSeconds;
-            else if (q.twa > 120)
-                downwind += q.stepSeconds;
-            else if (q.awa < 40)
-                upwind += q.stepSeconds;
-            else
-                reaching += q.stepSeconds;
-            if (q.awaSide == 1) side += q.stepSeconds;
-            if (i > 0 && q.awaSide != route[i - 1].awaSide) ++tacks;
-            if (q.currentDot > 0)
-                favourable += q.stepSeconds;
-            else if (q.currentDot < 0)
-                adverse += q.stepSeconds;
-            else
-                none += q.stepSeconds;
-        }
-        set(b + 11, format("%.1f kt", duration > 0 ? windTime / duration * kMsToKnot : 0.0));
-        std::snprintf(buf, sizeof buf, "[%.2f kt - %.2f kt]", s.minTws * kMsToKnot,
-                      s.maxTws * kMsToKnot);
-        set(b + 12, buf);
-        set(b + 14, percent(engine, duration));
-        set(b + 15, percent(upwind, duration));
-        set(b + 16, percent(reaching, duration));
-        set(b + 17, percent(downwind, duration));
-        const long long sidePc = duration > 0 ? roundHalfUp(side * 100.0 / duration) : 0;
-        std::snprintf(buf, sizeof buf, "%lld %%", sidePc);
-        set(b + 19, buf);
-        std::snprintf(buf, sizeof buf, "%lld %%", 100 - sidePc);
-        set(b + 20, buf);
-        set(b + 21, std::to_string(tacks));
-        set(b + 23, percent(favourable, duration));
-        set(b + 24, percent(adverse, duration));
-        set(b + 25, percent(none, duration));
-        const bool isochrones = result.method != 0;
-        set(b + 27, isochrones ? std::to_string(route.size()) : "-");
-        set(b + 28, std::to_string(s.advanceCalls));
-        set(b + 29, std::to_string(isochrones ? s.storeSize : static_cast<int>(route.size())));
-    }
-    const long long secs = static_cast<long long>(result.computeSeconds);
-    char buf[64];
-    if (secs >= 60)
-        std::snprintf(buf, sizeof buf, "%lld min %lld sec", secs / 60, secs % 60);
-    else
-        std::snprintf(buf, sizeof buf, "%lld sec", secs);
-    table.computationTime = buf;
-    return table;
 }
 
 } // namespace navorel

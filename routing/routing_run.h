@@ -1,7 +1,8 @@
 #pragma once
 // One routing run from the start command to the results: the checks before the run, the
-// reset of the run state, the method or the scanning series, the run summaries, the results
-// table and the route to export.
+// reset of the run state, the method or the scanning series, the run summaries (here and in
+// routing_run.cpp); the messages, the results table and the route to export (run_results.cpp).
+#include "geo/gpx.h"
 #include "routing/isochrones.h"
 
 #include <functional>
@@ -37,6 +38,12 @@ struct RunSummary {
     bool inProgress = false; // still set when the run reached its end
     int status = 0;
     RunLimit limit = RunLimit::None; // the bound that stopped the run (status 3)
+    // A run that stopped short: the waypoint it was heading for (-1 when it arrived), the time
+    // step of its last leg (seconds), and whether land lies on the line from the route's end to
+    // that waypoint.
+    int targetWaypoint = -1;
+    double stepSeconds = 0;
+    bool landAhead = false;
     // Kept for the results table.
     std::vector<IsochronePoint> route;
 };
@@ -45,7 +52,7 @@ enum class RunRefusal {
     None,
     Ignored,          // no route, wind or polar: nothing happens
     WaypointsOnLand,  // the message names their count
-    StartOutsideWind, // without the engine
+    StartOutsideWind, // and the boat cannot motor outside the wind data
 };
 
 // What a run reads. The run never writes to any of it: the window may paint the settings
@@ -87,7 +94,10 @@ struct RoutingResult {
     RoutingOutput output; // the last run made
     std::vector<std::vector<IsochronePoint>> scanRoutes;
     std::vector<RunSummary> summaries;
-    RunLimits limits; // the bounds in force
+    RunLimits limits;      // the bounds in force
+    WindCoverage coverage; // the wind data the run sailed in (not loaded with a constant wind)
+    DateTime start;        // the run's start time
+    bool startOutsideWind = false; // the start lay outside the wind data (the boat motored)
     bool scanning = false;
     bool severalPolars = false;
     int method = 0;
@@ -116,9 +126,28 @@ std::string gustLimitNote(const RoutingResult& result);
 // The message of a refused run (empty for None and Ignored).
 std::string refusalMessage(const RoutingResult& result, const TextProvider& texts);
 
-// Why a run stopped at one of its bounds, as one line ("the routing stopped: ..."); empty
-// when no run of the result did.
-std::string limitMessage(const RoutingResult& result);
+// Why a run stopped at one of its bounds ("more than 200 points stored (memory bound)");
+// empty when no run of the result did.
+std::string limitMessage(const RoutingResult& result, const TextProvider& texts);
+
+// How a routing ended, as the status bar, the results window and the command line tell it.
+enum class RunEnd { Arrived, NotFinished, Cancelled, Refused, NoRun };
+struct RunOutcome {
+    RunEnd end = RunEnd::NoRun;
+    // One line: "Routing finished", "Routing cancelled", the refusal's message, or "Routing not
+    // finished" with where and why the first run that did not arrive stopped ("Routing not
+    // finished: stopped 4.6 M short of waypoint 3 - the forecast ends 06/06 00:00").
+    std::string text;
+};
+RunOutcome runOutcome(const RoutingResult& result, const TextProvider& texts);
+
+// The title of run `run`'s column in the results: the polar's name in a scan over several
+// polars, else "Routing 3".
+std::string runTitle(const RoutingResult& result, int run, const TextProvider& texts);
+
+// The points "Export the routing" writes for a route: the start of each step at its time,
+// then the arrival (the last point's position at its time). Empty for an empty route.
+std::vector<ExportedRoutePoint> exportedRoute(const std::vector<IsochronePoint>& route);
 
 // The results table: rows[r][0] is the label of row r, rows[r][1 + k] the value of run k;
 // separator rows are empty. Also the column titles.

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTableWidget>
@@ -50,15 +51,26 @@ std::string resultsText(const ResultsTable& table, const std::string& timeLabel,
 }
 
 ResultsWindow::ResultsWindow(AppData& data, QWidget* parent)
-    : QWidget(parent, Qt::Window), data_(data), table_(new QTableWidget(this)) {
+    : QWidget(parent, Qt::Window), data_(data), reason_(new QLabel(this)),
+      table_(new QTableWidget(this)) {
     setObjectName(QStringLiteral("results"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(5, 5, 5, 5);
+    reason_->setWordWrap(true);
+    reason_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    reason_->hide();
+    layout->addWidget(reason_);
     layout->addWidget(table_);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->verticalHeader()->hide();
     table_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(table_, &QTableWidget::currentCellChanged, this,
+            [this](int, int column) { chooseColumn(column); });
+    connect(table_, &QTableWidget::cellClicked, this,
+            [this](int, int column) { chooseColumn(column); });
+    connect(table_->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int column) { chooseColumn(column); });
 
     auto* copy = new QAction(QStringLiteral("Copy"), this);
     copy->setShortcut(QKeySequence::Copy);
@@ -87,9 +99,18 @@ ResultsWindow::ResultsWindow(AppData& data, QWidget* parent)
     move(w.resultsX, w.resultsY);
 }
 
+void ResultsWindow::chooseColumn(int column) {
+    if (filling_ || column < 1 || column >= table_->columnCount()) return;
+    if (onRunChosen) onRunChosen(column - 1);
+}
+
 void ResultsWindow::showResult(const RoutingResult& result) {
+    filling_ = true;
     results_ = resultsTable(result, data_.route, data_.texts);
     setWindowTitle(QString::fromStdString(data_.texts.text(81)));
+    const RunOutcome outcome = runOutcome(result, data_.texts);
+    reason_->setText(QString::fromStdString(outcome.text));
+    reason_->setVisible(outcome.end != RunEnd::Arrived);
     const ResultsTable& t = results_;
     table_->clear();
     table_->setColumnCount(static_cast<int>(t.titles.size()));
@@ -112,6 +133,7 @@ void ResultsWindow::showResult(const RoutingResult& result) {
     for (int c = 1; c < table_->columnCount(); ++c)
         table_->setColumnWidth(
             c, std::max(table_->columnWidth(c), metrics.horizontalAdvance(titles[c]) + 20));
+    filling_ = false;
 }
 
 void ResultsWindow::copyToClipboard() const {
@@ -137,13 +159,15 @@ void ResultsWindow::resizeEvent(QResizeEvent* event) {
     if (isVisible()) resultsSize() = size();
 }
 
-ResultsWindow* showResults(AppData& data, const RoutingResult& result, QWidget* parent) {
+ResultsWindow* showResults(AppData& data, const RoutingResult& result, QWidget* parent,
+                           std::function<void(int run)> onRunChosen) {
     static QPointer<ResultsWindow> window;
     if (!window || window->parentWidget() != parent) {
         delete window;
         window = new ResultsWindow(data, parent);
         window->setAttribute(Qt::WA_DeleteOnClose);
     }
+    window->onRunChosen = std::move(onRunChosen);
     window->showResult(result);
     window->show();
     window->raise();

@@ -1,14 +1,18 @@
 #pragma once
 // The results window (key R): the results table of the last routing, one column per run of a
 // scan, copied to the clipboard as tab-separated text (Ctrl+C) or saved as CSV (Ctrl+S), so
-// it pastes into a spreadsheet. It opens at ResultsX/Y, 400 x 750 pixels the first time, and
-// keeps its place (in the settings) and its size (for the run).
+// it pastes into a spreadsheet. Above the table, a routing that did not arrive says where and
+// why it stopped; choosing a cell of a run's column (or its title) chooses that run. It opens at
+// ResultsX/Y, 400 x 750 pixels the first time, and keeps its place (in the settings) and its size
+// (for the run).
 #include "app/startup.h"
 
 #include <QWidget>
 
+#include <functional>
 #include <string>
 
+class QLabel;
 class QTableWidget;
 
 namespace navorel::app {
@@ -25,6 +29,10 @@ class ResultsWindow : public QWidget {
     // Fills the table from a result.
     void showResult(const RoutingResult& result);
     QTableWidget* table() const { return table_; }
+    // The line that tells why the routing did not arrive (hidden when it did).
+    QLabel* reason() const { return reason_; }
+    // Told the run (0 the first column) whose cell or title the user chose.
+    std::function<void(int run)> onRunChosen;
     const ResultsTable& results() const { return results_; }
     void copyToClipboard() const;
     // Asks for a file (through fileChoosers().save) and writes the CSV there, whole or not at
@@ -36,12 +44,18 @@ class ResultsWindow : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void chooseColumn(int column);
+
     AppData& data_;
+    QLabel* reason_;
     QTableWidget* table_;
     ResultsTable results_;
+    bool filling_ = false;
 };
 
-// Opens the results window (one for the program, raised when already open) on `result`.
-ResultsWindow* showResults(AppData& data, const RoutingResult& result, QWidget* parent);
+// Opens the results window (one for the program, raised when already open) on `result`;
+// `onRunChosen` is told the run the user chooses in it.
+ResultsWindow* showResults(AppData& data, const RoutingResult& result, QWidget* parent,
+                           std::function<void(int run)> onRunChosen = {});
 
 } // namespace navorel::app

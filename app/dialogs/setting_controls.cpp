@@ -269,7 +269,10 @@ void SettingPages::place(QGridLayout* grid, const ControlSpec& item, int& row, i
                 qs(folderPath(edited_.paths.programFolder, edited_.settings.folders.polars));
             const QString chosen = fileChoosers().file(page, folder);
             if (chosen.isEmpty()) return;
-            edit->setText(chosen.section('/', -1));
+            // The setting names the polar without its extension: the scan adds ".pol".
+            QString name = chosen.section('/', -1);
+            if (name.endsWith(QStringLiteral(".pol"), Qt::CaseInsensitive)) name.chop(4);
+            edit->setText(name);
             commit(f, nullptr);
         });
         break;

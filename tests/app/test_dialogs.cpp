@@ -317,6 +317,41 @@ TEST(OptionsDialog, SwitchingToFrancaisRelabelsTheDialogsAtOnce) {
     EXPECT_EQ(routing.windowTitle(), QString::fromUtf8("Paramètres du routage"));
 }
 
+// "Different polars": the polar chosen with a slot's "..." button is stored by name, without
+// its extension, and the scan finds it.
+TEST(RoutingParametersDialog, APolarChosenWithItsButtonIsFoundByTheScan) {
+    Started s;
+    const app::FileChoosers saved = app::fileChoosers();
+    QString offered;
+    app::fileChoosers().file = [&](QWidget*, const QString& start) {
+        offered = start;
+        return start + "/Navorel40.pol";
+    };
+    whenOpen<app::RoutingParametersDialog>([](app::RoutingParametersDialog& dialog) {
+        clickTab(dialog.tabs(), 2);
+        QWidget* field = dialog.pages().field("Routing", "PolarName1");
+        ASSERT_NE(field, nullptr);
+        auto* choose = field->parentWidget()->findChild<QPushButton*>();
+        ASSERT_NE(choose, nullptr);
+        QTest::mouseClick(choose, Qt::LeftButton);
+        EXPECT_EQ(qobject_cast<QLineEdit*>(field)->text(), "Navorel40");
+        QTest::mouseClick(okButton(dialog), Qt::LeftButton);
+    });
+    app::RoutingParametersOutcome outcome;
+    EXPECT_TRUE(app::showRoutingParameters(s.data, nullptr, outcome));
+    app::fileChoosers() = saved;
+    EXPECT_TRUE(offered.endsWith("Polars/")) << offered.toStdString();
+    EXPECT_EQ(settingText(s.data, "Routing", "PolarName1"), "Navorel40");
+
+    RoutingParameters& p = s.data.config.settings.routing;
+    p.scanPolar = false;
+    p.scanPolars = p.polarOn[0] = true;
+    RunControl control;
+    const RoutingResult result = runRouting(app::makeRunSetup(s.data, control, {}));
+    ASSERT_EQ(result.summaries.size(), 1u) << "no run was made with the chosen polar";
+    EXPECT_EQ(result.summaries[0].rating, p.irc[0]);
+}
+
 TEST(ResultsWindow, ListsTheFiveRunsOfTheDemoScanAsTheCommandLinePrintsThem) {
     Started s;
     // The command line's table: columns 28 characters wide.

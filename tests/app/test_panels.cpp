@@ -195,6 +195,56 @@ TEST(Panels, InformationRowsConvertAndFormatTheStep) {
     }
 }
 
+// A run that was cancelled or stopped short is never shown as a result: the information
+// panel's arrival row and the tooltip of a scanned run carry its mark.
+TEST(Panels, ARunThatDidNotArriveIsMarkedWhereverItsFiguresAppear) {
+    Window w;
+    const TextProvider& texts = w.data.texts;
+    std::vector<IsochronePoint> route(2);
+    route[0].parentTime = fromDayNumber(dayNumber(3, 7, 2024, 6, 15, 0));
+    route[1].time = fromDayNumber(dayNumber(4, 7, 2024, 9, 45, 0));
+    RoutingResult result;
+    const struct {
+        bool inProgress;
+        int status;
+        const char* mark;
+    } runs[] = {{true, 0, ""}, {false, 1, "Not arrived"}, {false, 2, "Cancelled"}};
+    for (const auto& run : runs) {
+        RunSummary summary;
+        summary.inProgress = run.inProgress;
+        summary.status = run.status;
+        summary.route = route;
+        result.summaries.push_back(summary);
+        result.scanRoutes.push_back(route);
+    }
+    result.output.route = route;
+    result.output.status = 2;
+    for (int k = 0; k < 3; ++k) {
+        const std::string mark = runs[k].mark;
+        EXPECT_EQ(app::runMark(result, k, texts), mark) << k;
+        const std::string tooltip = app::scanRunText(result, k, texts);
+        EXPECT_EQ(tooltip.size() > mark.size() + 3 &&
+                      tooltip.compare(tooltip.size() - mark.size() - 3, std::string::npos,
+                                      " - " + mark) == 0,
+                  !mark.empty())
+            << tooltip;
+        const std::vector<InfoRow> rows = informationRows(route, 0, nullptr, mark);
+        EXPECT_EQ(rows[3].label, mark.empty() ? "04/07 - 09:45" : mark + " 04/07 - 09:45");
+    }
+    EXPECT_EQ(app::runMark(result, -1, texts), "Cancelled"); // the last run made
+
+    // A real run cancelled with Escape.
+    QTest::keyClick(&w.chart(), Qt::Key_Home);
+    QTest::keyClick(&w.chart(), Qt::Key_Space);
+    QTest::keyClick(&w.chart(), Qt::Key_Escape);
+    QElapsedTimer timer;
+    timer.start();
+    while (w.chart().routingRunning() && timer.elapsed() < 120000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_NE(w.chart().result(), nullptr);
+    EXPECT_EQ(app::runMark(*w.chart().result(), w.chart().selectedRun(), texts), "Cancelled");
+}
+
 TEST(StatusBar, BeaufortForceOfTheConstantWind) {
     const struct {
         double knots;

@@ -1,19 +1,26 @@
 // The main window as a user meets it: its place and size from one run to the next, the
 // status of a routing that did not arrive, and a save that fails when it closes.
+#include "app/commands.h"
+#include "app/dialogs/results_window.h"
 #include "app/main_window.h"
+#include "geo/gpx.h"
 #include "program_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 
 namespace fs = std::filesystem;
@@ -86,13 +93,22 @@ TEST(MainWindowRouting, StatusBarTellsARunThatDidNotArriveOrWasCancelled) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     app::ChartWidget& chart = window.chart();
 
-    // From the last forecast record the run stops after one step: not finished.
+    // From the last forecast record the run stops after one step: not finished, and the
+    // status bar and the results window say where and why.
     QTest::keyClick(&chart, Qt::Key_End);
     QTest::keyClick(&chart, Qt::Key_Space);
     waitWhileRunning(chart);
     ASSERT_NE(chart.result(), nullptr);
     EXPECT_FALSE(chart.result()->output.arrived);
-    EXPECT_EQ(statusText(window), "Routing not finished");
+    const QString notFinished = statusText(window);
+    EXPECT_TRUE(notFinished.startsWith("Routing not finished (run 1/5): stopped "))
+        << notFinished.toStdString();
+    EXPECT_TRUE(notFinished.contains(" M short of waypoint 2 - the forecast ends 06/06 00:00"))
+        << notFinished.toStdString();
+    app::ResultsWindow* results = app::showResults(data, *chart.result(), nullptr);
+    EXPECT_TRUE(results->reason()->isVisible());
+    EXPECT_EQ(results->reason()->text(), notFinished);
+    results->close();
 
     // From the first record the demo arrives; Escape at once cancels it. Home goes to the
     // first record once Backspace has removed the result (with one it goes to the first step).
@@ -156,4 +172,87 @@ TEST(MainWindowClose, AFailedSaveIsShownWithRetryAndCountsAsUnsaved) {
         EXPECT_EQ(fs::is_regular_file(route), !c.unsaved);
         fs::remove_all(route);
     }
+}
+
+// A start time chosen outside the forecast is refused before the run, and said.
+TEST(MainWindowRouting, AStartOutsideTheForecastIsRefusedAndSaid) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    app::MainWindow window(data);
+    window.placeAndShow();
+    window.dataLoaded();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    app::ChartWidget& chart = window.chart();
+    data.startChosen = true;
+    data.startTime = dayNumber(20, 5, 2026, 0, 0, 0); // the demo forecast starts on 1 June
+    QString box;
+    answerNextBox([](QMessageBox& b) { return b.button(QMessageBox::Ok); }, &box);
+    QTest::keyClick(&chart, Qt::Key_Space);
+    waitWhileRunning(chart);
+    EXPECT_EQ(box,
+              "The start time is outside the forecast: 20/05 00:00 (01/06 00:00 - 06/06 00:00)");
+    EXPECT_EQ(statusText(window), box);
+    EXPECT_EQ(chart.result(), nullptr);
+}
+
+// After a scan the results window opens by itself; choosing a run's column selects that run
+// on the chart (drawn wider, followed by the panels) and "Export the routing" writes it, named,
+// to its arrival.
+TEST(MainWindowRouting, TheResultsOpenAndChoosingARunSelectsAndExportsIt) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    ASSERT_TRUE(data.config.settings.routing.showResults);
+    app::MainWindow window(data);
+    window.placeAndShow();
+    window.dataLoaded();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    app::ChartWidget& chart = window.chart();
+    QTest::keyClick(&chart, Qt::Key_Home);
+    QTest::keyClick(&chart, Qt::Key_Space);
+    waitWhileRunning(chart);
+    ASSERT_NE(chart.result(), nullptr);
+    const RoutingResult& result = *chart.result();
+    ASSERT_EQ(result.scanRoutes.size(), 5u);
+
+    // The class has no meta-object of its own: it is found by its name.
+    auto* results = dynamic_cast<app::ResultsWindow*>(window.findChild<QWidget*>("results"));
+    ASSERT_NE(results, nullptr) << "the results window did not open";
+    EXPECT_TRUE(results->isVisible());
+    EXPECT_FALSE(results->reason()->isVisible()); // every run arrived
+    QTableWidget* table = results->table();
+    ASSERT_EQ(table->columnCount(), 6);
+    EXPECT_EQ(chart.selectedRun(), -1);
+
+    const int paints = chart.chartPaints();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                      table->visualItemRect(table->item(5, 3)).center());
+    EXPECT_EQ(chart.selectedRun(), 2);
+    EXPECT_EQ(chart.resultRoute(), &result.scanRoutes[2]);
+    QTest::qWait(50);
+    EXPECT_GT(chart.chartPaints(), paints) << "the chart was not drawn again";
+
+    const fs::path out = folder.path() / "run3.gpx";
+    chart.commands().chooseFile = [&](const app::FileRequest&) {
+        return QString::fromStdString(out.string());
+    };
+    chart.commands().action(app::kExportRouting)->trigger();
+    std::vector<GeoPoint> exported;
+    ASSERT_TRUE(loadUserRoute(out.string(), exported, error)) << error;
+    ASSERT_EQ(exported.size(), result.scanRoutes[2].size() + 1);
+    EXPECT_EQ(exported.back().lon, data.route.waypoints.back().lon);
+    EXPECT_EQ(exported.back().lat, data.route.waypoints.back().lat);
+    std::ifstream in(out);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("<rte>\n\t\t<name>Routing 3</name>"), std::string::npos);
+
+    // The title of a column chooses its run too.
+    QHeaderView* header = table->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(5) + 5, header->height() / 2));
+    EXPECT_EQ(chart.selectedRun(), 4);
+    results->close();
 }

@@ -203,7 +203,8 @@ TEST(barrierFiles, removeAllThenSaveWritesEmptyGpxAndFilesAppend) {
     std::vector<std::vector<GeoPoint>> back;
     ASSERT_TRUE(loadZoneOutlines(file, back, error));
     EXPECT_TRUE(back.empty());
-    EXPECT_EQ(barriersGpx({}), "<?xml version=\"1.0\"?>\n<gpx />\n");
+    EXPECT_EQ(barriersGpx({}), "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"Navorel\" "
+                               "xmlns=\"http://www.topografix.com/GPX/1/1\" />\n");
 
     EXPECT_FALSE(addBarrierFile((dir / "missing.gpx").string(), loaded, error));
     EXPECT_EQ(loaded.barriers.size(), 4u);

@@ -189,7 +189,8 @@ TEST_F(GpxFiles, saveKeepsPermissionsOfReplacedFile) {
     struct stat st {};
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
-    EXPECT_EQ(read(target), "<?xml version=\"1.0\"?>\n<gpx>\n\t<rte />\n</gpx>\n");
+    EXPECT_EQ(read(target), "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"Navorel\" "
+                            "xmlns=\"http://www.topografix.com/GPX/1/1\">\n\t<rte />\n</gpx>\n");
 }
 
 TEST_F(GpxFiles, exportRefusesMissingResult) {
@@ -205,13 +206,19 @@ TEST_F(GpxFiles, exportReadableByGpsbabel) {
         GTEST_SKIP() << "gpsbabel is not installed";
     std::string error;
     const std::string out = path("export.gpx");
-    ASSERT_TRUE(
-        exportRoutingResult(out, {{{-70.25f, 43.5f}, 16000.25}, {{-70.0f, 43.0f}, 16000.5}}, error))
+    ASSERT_TRUE(exportRoutingResult(out, {{{-70.25f, 43.5f}, 16000.25}, {{-70.0f, 43.0f}, 16000.5}},
+                                    error, "Routing 2"))
         << error;
+    // Routes are what gpsbabel reads with -r; each point comes with its date and time.
     const std::string csv = path("export.csv");
-    const std::string command = "gpsbabel -i gpx -f '" + out + "' -o csv -F '" + csv + "'";
+    const std::string command = "gpsbabel -r -i gpx -f '" + out + "' -o unicsv -F '" + csv + "'";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     const std::string text = read(csv);
-    EXPECT_NE(text.find("43.5"), std::string::npos) << text;
-    EXPECT_NE(text.find("-70.25"), std::string::npos) << text;
+    EXPECT_EQ(text.rfind("No,Latitude,Longitude,Name,Date,Time", 0), 0u) << text;
+    EXPECT_NE(text.find("1,43.500000,-70.250000,\"22/10 06:00\",2023/10/22,06:00:00"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("2,43.000000,-70.000000,\"22/10 12:00\",2023/10/22,12:00:00"),
+              std::string::npos)
+        << text;
 }

@@ -10,8 +10,14 @@ using namespace navorel;
 
 namespace {
 
+// The declaration and the root of every written document, open and empty.
+#define GPX_ROOT                                                                                   \
+    "gpx version=\"1.1\" creator=\"Navorel\" xmlns=\"http://www.topografix.com/GPX/1/1\""
+const std::string kHead = "<?xml version=\"1.0\"?>\n<" GPX_ROOT ">\n";
+const std::string kEmpty = "<?xml version=\"1.0\"?>\n<" GPX_ROOT " />\n";
+
 std::string routeDoc(const std::string& rtepts) {
-    return "<?xml version=\"1.0\"?>\n<gpx>\n\t<rte>\n" + rtepts + "\t</rte>\n</gpx>\n";
+    return kHead + "\t<rte>\n" + rtepts + "\t</rte>\n</gpx>\n";
 }
 
 std::string rtept(const std::string& lat, const std::string& lon) {
@@ -22,14 +28,12 @@ std::string rtept(const std::string& lat, const std::string& lon) {
 } // namespace
 
 TEST(gpxWriting, onePointRouteExactBytes) {
-    const std::string expected = "<?xml version=\"1.0\"?>\n"
-                                 "<gpx>\n"
-                                 "\t<rte>\n"
-                                 "\t\t<rtept lat=\"43.1235\" lon=\"-5.5\">\n"
-                                 "\t\t\t<type>WPT</type>\n"
-                                 "\t\t</rtept>\n"
-                                 "\t</rte>\n"
-                                 "</gpx>\n";
+    const std::string expected = kHead + "\t<rte>\n"
+                                         "\t\t<rtept lat=\"43.1235\" lon=\"-5.5\">\n"
+                                         "\t\t\t<type>WPT</type>\n"
+                                         "\t\t</rtept>\n"
+                                         "\t</rte>\n"
+                                         "</gpx>\n";
     EXPECT_EQ(userRouteGpx({GeoPoint{-5.5f, 43.123456f}}), expected);
 }
 
@@ -46,15 +50,13 @@ TEST(gpxWriting, numbersInShortestGForm) {
 }
 
 TEST(gpxWriting, emptyElements) {
-    EXPECT_EQ(userRouteGpx({}), "<?xml version=\"1.0\"?>\n<gpx>\n\t<rte />\n</gpx>\n");
-    EXPECT_EQ(barriersGpx({}), "<?xml version=\"1.0\"?>\n<gpx />\n");
-    EXPECT_EQ(waypointSetGpx({}), "<?xml version=\"1.0\"?>\n<gpx />\n");
+    EXPECT_EQ(userRouteGpx({}), kHead + "\t<rte />\n</gpx>\n");
+    EXPECT_EQ(barriersGpx({}), kEmpty);
+    EXPECT_EQ(waypointSetGpx({}), kEmpty);
 
     // A barrier without points keeps its place as an empty rte.
     const BarrierList barriers{Barrier{{{1, 2}}}, Barrier{}, Barrier{{{3, 4}}}};
-    EXPECT_EQ(barriersGpx(barriers), "<?xml version=\"1.0\"?>\n<gpx>\n"
-                                     "\t<rte>\n" +
-                                         rtept("2", "1") +
+    EXPECT_EQ(barriersGpx(barriers), kHead + "\t<rte>\n" + rtept("2", "1") +
                                          "\t</rte>\n"
                                          "\t<rte />\n"
                                          "\t<rte>\n" +
@@ -65,31 +67,61 @@ TEST(gpxWriting, waypointsAndExportExactBytes) {
     WaypointSet set;
     addWaypoint(set, {-4.5f, 48.25f}, "Brest & <Ouessant>");
     addWaypoint(set, {0, 0}, "");
-    EXPECT_EQ(waypointSetGpx(set), "<?xml version=\"1.0\"?>\n<gpx>\n"
-                                   "\t<wpt lat=\"48.25\" lon=\"-4.5\">\n"
-                                   "\t\t<type>WPT</type>\n"
-                                   "\t\t<name>Brest &amp; &lt;Ouessant&gt;</name>\n"
-                                   "\t</wpt>\n"
-                                   "\t<wpt lat=\"0\" lon=\"0\">\n"
-                                   "\t\t<type>WPT</type>\n"
-                                   "\t\t<name></name>\n"
-                                   "\t</wpt>\n"
-                                   "</gpx>\n");
+    EXPECT_EQ(waypointSetGpx(set), kHead + "\t<wpt lat=\"48.25\" lon=\"-4.5\">\n"
+                                           "\t\t<type>WPT</type>\n"
+                                           "\t\t<name>Brest &amp; &lt;Ouessant&gt;</name>\n"
+                                           "\t</wpt>\n"
+                                           "\t<wpt lat=\"0\" lon=\"0\">\n"
+                                           "\t\t<type>WPT</type>\n"
+                                           "\t\t<name></name>\n"
+                                           "\t</wpt>\n"
+                                           "</gpx>\n");
 
     const std::vector<ExportedRoutePoint> route{
         {{-70.25f, 43.5f}, dayNumber(14, 7, 2024, 9, 5, 0)},
         {{-70.0f, 43.25f}, dayNumber(14, 7, 2024, 10, 35, 0)},
     };
-    EXPECT_EQ(routingExportGpx(route), "<?xml version=\"1.0\"?>\n<gpx>\n\t<rte>\n"
-                                       "\t\t<rtept lat=\"43.5\" lon=\"-70.25\">\n"
-                                       "\t\t\t<type>WPT</type>\n"
-                                       "\t\t\t<name>14/07 09:05</name>\n"
-                                       "\t\t</rtept>\n"
-                                       "\t\t<rtept lat=\"43.25\" lon=\"-70\">\n"
-                                       "\t\t\t<type>WPT</type>\n"
-                                       "\t\t\t<name>14/07 10:35</name>\n"
-                                       "\t\t</rtept>\n"
-                                       "\t</rte>\n</gpx>\n");
+    // Each point's time as its name and as a GPX time to the second; the run's name first.
+    EXPECT_EQ(routingExportGpx(route, "Routing 3"), kHead +
+                                                        "\t<rte>\n"
+                                                        "\t\t<name>Routing 3</name>\n"
+                                                        "\t\t<rtept lat=\"43.5\" lon=\"-70.25\">\n"
+                                                        "\t\t\t<type>WPT</type>\n"
+                                                        "\t\t\t<name>14/07 09:05</name>\n"
+                                                        "\t\t\t<time>2024-07-14T09:05:00Z</time>\n"
+                                                        "\t\t</rtept>\n"
+                                                        "\t\t<rtept lat=\"43.25\" lon=\"-70\">\n"
+                                                        "\t\t\t<type>WPT</type>\n"
+                                                        "\t\t\t<name>14/07 10:35</name>\n"
+                                                        "\t\t\t<time>2024-07-14T10:35:00Z</time>\n"
+                                                        "\t\t</rtept>\n"
+                                                        "\t</rte>\n</gpx>\n");
+    // Without a name the rte holds its points only; seconds are kept in the time.
+    const std::string single = routingExportGpx({{{1, 2}, dayNumber(31, 12, 2025, 23, 59, 30)}});
+    EXPECT_EQ(single.find("<rte>\n\t\t<rtept"), kHead.size() + 1) << single;
+    EXPECT_NE(single.find("<time>2025-12-31T23:59:30Z</time>"), std::string::npos) << single;
+}
+
+TEST(gpxWriting, everyWrittenDocumentReadsBack) {
+    // The namespace on the root does not hide the elements from the readers.
+    std::vector<GeoPoint> route;
+    std::string error;
+    ASSERT_TRUE(parseUserRoute(userRouteGpx({{1.5f, 2.5f}, {3, 4}}), route, error)) << error;
+    ASSERT_EQ(route.size(), 2u);
+    EXPECT_EQ(route[1].lon, 3.0f);
+    std::vector<std::vector<GeoPoint>> lines;
+    ASSERT_TRUE(parseRoutePolylines(barriersGpx({Barrier{{{1, 2}}}, Barrier{}}), lines, error));
+    EXPECT_EQ(lines.size(), 2u);
+    WaypointSet set;
+    addWaypoint(set, {5, 6}, "Six");
+    WaypointSet back;
+    ASSERT_TRUE(parseWaypointSet(waypointSetGpx(set), back, error));
+    ASSERT_EQ(back.names.size(), 1u);
+    EXPECT_EQ(back.names[0], "Six");
+    ASSERT_TRUE(parseUserRoute(routingExportGpx({{{7, 8}, 16000.5}, {{9, 10}, 16000.75}}, "R"),
+                               route, error));
+    ASSERT_EQ(route.size(), 2u);
+    EXPECT_EQ(route[1].lat, 10.0f);
 }
 
 TEST(gpxCoordinates, routeTextConversion) {

@@ -221,6 +221,12 @@ TEST(RoutingRun, ResultsTable) {
     std::snprintf(buf, sizeof buf, "%.2f M", nm);
     EXPECT_EQ(t.rows[b + 1][1], buf);
     EXPECT_EQ(t.rows[b + 2][1].substr(t.rows[b + 2][1].size() - 7), "(+ 0 %)");
+    // The mean speed is a speed: routed miles per hour of the run, in knots.
+    EXPECT_EQ(t.rows[b + 4][0], "#56");
+    const double knots = r.output.route.back().totalDistance * 0.0005399568034557236 /
+                         (routeDurationSeconds(r.output.route) / 3600.0);
+    std::snprintf(buf, sizeof buf, "%.2f kt", knots);
+    EXPECT_EQ(t.rows[b + 4][1], buf);
     EXPECT_EQ(t.rows[b + 7][1], "No");
     EXPECT_EQ(t.rows[b + 14][1], "0 %");
     // Dead downwind the whole way: all of the time counts as downwind, none reaching.
@@ -246,8 +252,8 @@ TEST(RoutingRun, ScanOverSeveralPolarsLeavesTheCallersPolarAlone) {
     f.params.scanPolars = true;
     f.params.polarOn[0] = f.params.polarOn[1] = true;
     f.params.polarName[0] = "Slow";
-    f.params.polarName[1] = "Fast";
-    f.params.powerInForce = 77; // whatever the window last showed
+    f.params.polarName[1] = "Fast.pol"; // a name given with its extension is found too
+    f.params.powerInForce = 77;         // whatever the window last showed
     const Polar before = f.polar;
     RunSetup s = f.setup();
     s.polarsFolder = folder;
@@ -274,9 +280,139 @@ TEST(RoutingRun, ScanEndsAtARunThatPassedItsBound) {
     const RoutingResult r = runRouting(s);
     ASSERT_EQ(r.summaries.size(), 1u);
     EXPECT_EQ(r.summaries[0].status, kStatusTooLarge);
-    EXPECT_EQ(limitMessage(r), "the routing stopped: more than 200 points stored (memory bound)");
+    EXPECT_EQ(limitMessage(r, NumberTexts()), "#436 200 #437");
     s.limits = {};
-    EXPECT_EQ(limitMessage(runRouting(s)), "");
+    EXPECT_EQ(limitMessage(runRouting(s), NumberTexts()), "");
+}
+
+namespace {
+
+// Wind everywhere until a given time, none after it.
+class WindUntil : public WindField {
+  public:
+    explicit WindUntil(double until) : until_(until) {}
+    WindSample windAt(float, float, double t) const override {
+        if (t > until_) return {};
+        return WindSample{true, 0, 15};
+    }
+
+  private:
+    double until_;
+};
+
+} // namespace
+
+// Every way a routing ends, told in one line by the engine for the window and the command
+// line alike: where the run stopped and why.
+TEST(RoutingRun, OutcomeSaysWhereAndWhyARunStopped) {
+    const NumberTexts texts;
+    struct Case {
+        const char* what;
+        std::function<void(Fixture&, RunSetup&)> prepare;
+        RunEnd end;
+        const char* begins; // the outcome's text starts with this
+        const char* ends;   // and ends with this
+    };
+    SyntheticCoast land;
+    land.islands.push_back({{-71.0f, 41.85f}, {-69.0f, 41.9f}}); // across the whole way
+    SyntheticCoast fence;
+    fence.barriers.push_back({{-71.0f, 41.9f}, {-69.0f, 41.9f}});
+    WindUntil shortForecast(dayNumber(1, 6, 2026, 1, 0, 0));
+    const Case cases[] = {
+        {"arrived", [](Fixture&, RunSetup&) {}, RunEnd::Arrived, "#376", "#376"},
+        {"cancelled",
+         [](Fixture& f, RunSetup& s) {
+             s.afterFront = [&f](const FrontEvent&) { f.control.cancel = true; };
+         },
+         RunEnd::Cancelled, "#377", "#377"},
+        {"land across the way",
+         [&](Fixture& f, RunSetup& s) {
+             f.params.avoidCoasts = true;
+             s.crossings = &land;
+         },
+         RunEnd::NotFinished, "#79: #430 ", " #431 2 - #434"},
+        {"a barrier across the way",
+         [&](Fixture& f, RunSetup& s) {
+             f.params.avoidCoasts = f.params.avoidBarriers = true;
+             s.crossings = &fence;
+         },
+         RunEnd::NotFinished, "#79: #430 ", " #431 2 - #435"},
+        {"the forecast ends",
+         [&](Fixture& f, RunSetup& s) {
+             f.params.uniqueWind = false;
+             s.wind = &shortForecast;
+             s.coverage = {
+                 true, f.start.dayNumber, dayNumber(1, 6, 2026, 1, 0, 0), -72, -68, 40, 44, false};
+         },
+         RunEnd::NotFinished, "#79: #430 ", " #431 2 - #432 01/06 01:00"},
+        {"the memory bound", [](Fixture&, RunSetup& s) { s.limits.storedPoints = 200; },
+         RunEnd::NotFinished, "#79: #430 ", " #431 2 - #436 200 #437"},
+        {"the start is before the forecast",
+         [](Fixture& f, RunSetup& s) {
+             f.params.uniqueWind = false;
+             f.params.engine = true;
+             f.params.noRoutingOutside = true; // the engine cannot help outside the wind
+             s.coverage = {true, f.start.dayNumber + 1, f.start.dayNumber + 2, -72, -68, 40, 44,
+                           false};
+         },
+         RunEnd::Refused, "#441 01/06 00:00 (02/06 00:00 - 03/06 00:00)",
+         "#441 01/06 00:00 (02/06 00:00 - 03/06 00:00)"},
+        {"no polar of the scan found",
+         [](Fixture& f, RunSetup& s) {
+             f.params.scanPolars = true;
+             f.params.polarOn[0] = true;
+             f.params.polarName[0] = "Missing";
+             s.polarsFolder = ::testing::TempDir();
+         },
+         RunEnd::NoRun, "#79: #439", "#79: #439"},
+    };
+    for (const Case& c : cases) {
+        Fixture f({{-70.0f, 42.0f}, {-70.0f, 41.7f}});
+        f.params.method = 1;
+        f.params.scanPolar = false;
+        RunSetup s = f.setup();
+        c.prepare(f, s);
+        const RunOutcome o = runOutcome(runRouting(s), texts);
+        EXPECT_EQ(o.end, c.end) << c.what << ": " << o.text;
+        EXPECT_EQ(o.text.rfind(c.begins, 0), 0u) << c.what << ": " << o.text;
+        const std::string ends = c.ends;
+        EXPECT_TRUE(o.text.size() >= ends.size() &&
+                    o.text.compare(o.text.size() - ends.size(), ends.size(), ends) == 0)
+            << c.what << ": " << o.text;
+    }
+
+    // With the engine free to motor outside the wind the run goes ahead.
+    Fixture f({{-70.0f, 42.0f}, {-70.0f, 41.7f}});
+    f.params.uniqueWind = false;
+    f.params.engine = true;
+    f.params.noRoutingOutside = false;
+    RunSetup s = f.setup();
+    s.coverage = {true, f.start.dayNumber + 1, f.start.dayNumber + 2, -72, -68, 40, 44, false};
+    const RoutingResult r = runRouting(s);
+    EXPECT_EQ(r.refusal, RunRefusal::None);
+    EXPECT_TRUE(r.startOutsideWind);
+}
+
+TEST(RoutingRun, ExportedRouteEndsAtTheArrival) {
+    Fixture f({{-70.0f, 42.0f}, {-70.0f, 41.7f}});
+    f.params.scanPolar = false;
+    const RoutingResult r = runRouting(f.setup());
+    const std::vector<IsochronePoint>& route = r.output.route;
+    ASSERT_TRUE(r.output.arrived);
+    const std::vector<ExportedRoutePoint> points = exportedRoute(route);
+    ASSERT_EQ(points.size(), route.size() + 1);
+    // Each step's start at its time, the departure first...
+    for (std::size_t i = 0; i < route.size(); ++i) {
+        EXPECT_EQ(points[i].position.lon, route[i].parentLon);
+        EXPECT_EQ(points[i].position.lat, route[i].parentLat);
+        EXPECT_EQ(points[i].time, route[i].parentTime.dayNumber);
+    }
+    EXPECT_EQ(points.front().position.lat, 42.0f);
+    // ...then the destination at the arrival time.
+    EXPECT_NEAR(points.back().position.lat, 41.7f, 1e-4);
+    EXPECT_NEAR(points.back().position.lon, -70.0f, 1e-4);
+    EXPECT_EQ(points.back().time, route.back().time.dayNumber);
+    EXPECT_TRUE(exportedRoute({}).empty());
 }
 
 // Everything a scan leaves, digit for digit: the summaries, the routes and the last output.

@@ -5,9 +5,13 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
+#include "core/datetime.h"
+#include "geo/gpx.h"
 #include "test_folder.h"
 
 using navorel::testing::readFile;
@@ -59,11 +63,15 @@ TEST(CliRoute, TheExitCodeSaysWhetherEveryRunArrived) {
         const char* start;
         int code;
         const char* says;
+        bool ran; // a start outside the forecast is refused before any run
     };
     const Case cases[] = {
-        {"2026-06-01T00:00", 0, ""},
-        {"2026-06-05T23:00", 3, "Routing not finished: stopped"},       // the forecast ends first
-        {"2026-05-20T00:00", 3, "Routing not finished: no step could"}, // before the forecast
+        {"2026-06-01T00:00", 0, "", true},
+        {"2026-06-05T23:00", 3,
+         "Routing not finished: stopped 48.5 M short of waypoint 2 - the forecast ends 06/06 00:00",
+         true},
+        {"2026-05-20T00:00", 3,
+         "The start time is outside the forecast: 20/05 00:00 (01/06 00:00 - 06/06 00:00)", false},
     };
     for (const Case& c : cases) {
         fs::remove(json);
@@ -74,6 +82,10 @@ TEST(CliRoute, TheExitCodeSaysWhetherEveryRunArrived) {
         } else {
             EXPECT_EQ(lines(r.err), 1) << r.err;
             EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        }
+        if (!c.ran) {
+            EXPECT_FALSE(fs::exists(json)) << c.start;
+            continue;
         }
         // The partial result is written all the same, with its status.
         EXPECT_NE(
@@ -169,4 +181,60 @@ TEST(CliRoute, ScanThreadsGiveTheSameJsonAndBadCountsAreRefused) {
         EXPECT_EQ(lines(r.err), 1) << r.err;
         EXPECT_NE(r.err.find("--threads takes"), std::string::npos) << r.err;
     }
+}
+
+namespace {
+
+// The day number in the JSON dump's last "time" (the arrival of the last run).
+double lastTime(const std::string& json) {
+    const std::size_t at = json.rfind("\"time\":");
+    return at == std::string::npos ? 0 : std::strtod(json.c_str() + at + 7, nullptr);
+}
+
+} // namespace
+
+// The demo routed and exported: the GPX ends at the destination, at the arrival time, and a
+// GPX reader takes its times.
+TEST(CliRoute, ExportedRoutingEndsAtTheDestinationAtTheArrivalTime) {
+    TestFolder dir;
+    const std::string gpx = dir.file("routing.gpx"), json = dir.file("r.json");
+    const CliRun r = cli("route --demo --set Routing.ScanPolar=0 --gpx " + gpx + " --json " + json);
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::vector<navorel::GeoPoint> exported, route;
+    std::string error;
+    ASSERT_TRUE(navorel::loadUserRoute(gpx, exported, error)) << error;
+    ASSERT_TRUE(navorel::loadUserRoute(dist + "/Data/Route.gpx", route, error)) << error;
+    ASSERT_GE(exported.size(), 3u);
+    EXPECT_EQ(exported.front().lon, route.front().lon);
+    EXPECT_EQ(exported.front().lat, route.front().lat);
+    EXPECT_EQ(exported.back().lon, route.back().lon);
+    EXPECT_EQ(exported.back().lat, route.back().lat);
+    const navorel::DateTime arrival = navorel::fromDayNumber(lastTime(readFile(json)));
+    char when[200];
+    std::snprintf(
+        when, sizeof when,
+        "\t\t\t<name>%02d/%02d %02d:%02d</name>\n\t\t\t<time>%04d-%02d-%02dT%02d:%02d:%02dZ"
+        "</time>\n\t\t</rtept>\n\t</rte>\n</gpx>\n",
+        arrival.day, arrival.month, arrival.hour, arrival.minute, arrival.year, arrival.month,
+        arrival.day, arrival.hour, arrival.minute, arrival.second);
+    const std::string text = readFile(gpx);
+    EXPECT_EQ(text.substr(text.size() - std::strlen(when)), when);
+    EXPECT_NE(text.find("<gpx version=\"1.1\" creator=\"Navorel\" "
+                        "xmlns=\"http://www.topografix.com/GPX/1/1\">"),
+              std::string::npos);
+
+    if (std::system("command -v gpsbabel >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "gpsbabel is not installed";
+    FILE* pipe = ::popen(("gpsbabel -r -i gpx -f '" + gpx + "' -o unicsv -F -").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string csv;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe)) csv += line;
+    ASSERT_EQ(::pclose(pipe), 0);
+    EXPECT_EQ(csv.rfind("No,Latitude,Longitude,Name,Date,Time", 0), 0u) << csv;
+    EXPECT_EQ(lines(csv), static_cast<int>(exported.size()) + 1);
+    char tail[80];
+    std::snprintf(tail, sizeof tail, ",%04d/%02d/%02d,%02d:%02d:%02d\r\n", arrival.year,
+                  arrival.month, arrival.day, arrival.hour, arrival.minute, arrival.second);
+    EXPECT_EQ(csv.substr(csv.size() - std::strlen(tail)), tail) << csv;
 }
