@@ -47,6 +47,18 @@ void layoutBar(OverlayState& state, const AppData& data, const RoutingResult* re
         state.bar.setRange(0, 0);
 }
 
+int resultPointAt(const MapView& view, const RoutingResult* result, double x, double y) {
+    const std::vector<IsochronePoint>* route = resultRoute(result);
+    if (!route) return -1;
+    for (std::size_t i = 0; i < route->size(); ++i) {
+        const IsochronePoint& p = (*route)[i];
+        double px, py;
+        view.project(longitudeIntoView(view, p.lon), p.lat, px, py);
+        if (std::hypot(px - x, py - y) <= 5) return static_cast<int>(i);
+    }
+    return -1;
+}
+
 int scanRunAt(const MapView& view, const RoutingResult* result, double x, double y) {
     if (!result || !result->scanning) return -1;
     const QPointF mouse(x, y);
@@ -92,6 +104,17 @@ void paintInterface(QPainter& painter, const AppData& data, const DisplayState& 
         paintInformationPanel(painter, state.panels,
                               informationRows(*route, std::max(0, display.step), &data.route),
                               back);
+    }
+    // The forecast's information: under the information panel, or in its place before a
+    // routing.
+    if (s.routingDisplay.showPanels && !data.wind.empty() && !s.routing.uniqueWind) {
+        const std::vector<std::string> rows =
+            gribInformationRows(data.wind.informationText(), data.wind.frameTimes().front(),
+                                data.wind.frameTimes().back());
+        paintGribInformation(painter,
+                             gribInformationRect(state.panels, resultRoute(result) != nullptr,
+                                                 static_cast<int>(rows.size())),
+                             rows, bgr(s.window.colorPanel, s.window.opacityPanel));
     }
     if (state.overlaysShown && state.bar.hasRange() && !s.routing.uniqueWind) {
         paintTimeBar(painter, state.bar, state.bar.fractionOf(display.time),

@@ -43,6 +43,7 @@ constexpr std::pair<int, int> kHelpLines[] = {
     {kFrameRouting, 291},
     {kOptions, 292},
     {kFullScreen, 293},
+    {kUndo, 514},
     {-1, 294},
     {-1, 295},
     {-1, 296},
@@ -265,10 +266,8 @@ Commands::Commands(AppData& data, ChartWidget& chart)
         },
         {Qt::Key_F2});
     // Undo and redo of the route and barrier edits.
-    add(kUndo, -1, "", [this] { chart_.interaction().undo(); }, {Qt::CTRL | Qt::Key_Z})
-        ->setText("Undo");
-    add(kRedo, -1, "", [this] { chart_.interaction().redo(); }, {Qt::CTRL | Qt::Key_Y})
-        ->setText("Redo");
+    add(kUndo, 512, "", [this] { chart_.interaction().undo(); }, {Qt::CTRL | Qt::Key_Z});
+    add(kRedo, 513, "", [this] { chart_.interaction().redo(); }, {Qt::CTRL | Qt::Key_Y});
     relabel();
     refresh();
 }
@@ -319,6 +318,10 @@ QAction* Commands::actionForKey(const QKeyEvent& event) const {
 
 QString Commands::text(int id) const {
     return QString::fromStdString(data_.texts.text(id));
+}
+
+QString Commands::barrierFilter() const {
+    return text(4) + " (*.gpx)"; // "Barriers"
 }
 
 void Commands::relabel() {
@@ -441,7 +444,7 @@ void Commands::openWaypoints() {
 void Commands::openBarriers() {
     const QString path =
         chooseFile({false, text(228), QString::fromStdString(data_.config.paths.barriersFolder),
-                    "Route (*.gpx)", "gpx"});
+                    barrierFilter(), "gpx"});
     if (path.isEmpty()) return;
     BarrierList added;
     std::string error;
@@ -455,7 +458,7 @@ void Commands::saveBarriers() {
     if (data_.barriers.barriers.empty()) return;
     const QString path =
         chooseFile({true, text(230), QString::fromStdString(data_.config.paths.barriersFolder),
-                    "Route (*.gpx)", "gpx"});
+                    barrierFilter(), "gpx"});
     std::string error;
     if (!path.isEmpty() && !navorel::saveBarriers(local(path), data_.barriers.barriers, error))
         warnFile(path, error);
@@ -527,6 +530,9 @@ void Commands::routingParameters() {
         chart_.setPolarView(true);
     }
     done();
+    // The defaults are in force: the dialog shows them.
+    if (outcome.action == RoutingParametersOutcome::Action::Defaults && !outcome.pending)
+        openDialog(kRoutingParameters);
 }
 
 void Commands::routingFinished() {

@@ -3,6 +3,7 @@
 #include "app/chart_view.h"
 #include "app/commands.h"
 #include "app/main_window.h"
+#include "app/qt_translations.h"
 #include "app/splash_window.h"
 #include "core/atomic_file.h"
 #include "settings/program_folder.h"
@@ -141,7 +142,7 @@ int runWindow(QApplication& application, navorel::app::AppData& data) {
             .toStdString();
     };
     hooks.chooseGrib = [&] { return openFile(236, settings.folders.gribs, app::kGribFilter); };
-    hooks.choosePolar = [&] { return openFile(237, settings.folders.polars, "Polar (*.pol)"); };
+    hooks.choosePolar = [&] { return openFile(237, settings.folders.polars, app::kPolarFilter); };
     hooks.inform = [&](const std::string& message) {
         splash.hide();
         QMessageBox::information(nullptr, "Navorel", QString::fromStdString(message));
@@ -208,6 +209,8 @@ int main(int argc, char** argv) {
         return failure(error);
     navorel::app::AppData data;
     if (!navorel::app::loadConfiguration(folder, data, error)) return failure(error);
+    // Qt's own buttons and dialogs speak the chosen language too.
+    navorel::app::applyQtTranslations(data.texts);
     if (interactive) return runWindow(application, data);
 
     if (!navorel::app::runStartupSequence(data, {}, error)) return failure(error);

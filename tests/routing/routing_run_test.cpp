@@ -221,7 +221,12 @@ TEST(RoutingRun, ResultsTable) {
     std::snprintf(buf, sizeof buf, "%.2f M", nm);
     EXPECT_EQ(t.rows[b + 1][1], buf);
     EXPECT_EQ(t.rows[b + 2][1].substr(t.rows[b + 2][1].size() - 7), "(+ 0 %)");
-    EXPECT_EQ(t.rows[b + 7][1], "No");
+    // "Engine used" says No in the language of the texts; English without a text.
+    EXPECT_EQ(t.rows[b + 7][1], "#510");
+    struct NoTexts : TextProvider {
+        std::string text(int) const override { return {}; }
+    };
+    EXPECT_EQ(resultsTable(r, f.route, NoTexts()).rows[b + 7][1], "No");
     EXPECT_EQ(t.rows[b + 14][1], "0 %");
     // Dead downwind the whole way: all of the time counts as downwind, none reaching.
     EXPECT_EQ(t.rows[b + 17][1], "100 %");
