@@ -74,14 +74,15 @@ int scanRunAt(const MapView& view, const RoutingResult* result, double x, double
     return -1;
 }
 
-std::string scanRunText(const RoutingResult& result, int run) {
+std::string scanRunText(const RoutingResult& result, int run, const TextProvider& texts) {
     if (run < 0 || run >= static_cast<int>(result.summaries.size())) return {};
     const RunSummary& s = result.summaries[static_cast<std::size_t>(run)];
     const long long seconds = std::llround(routeDurationSeconds(s.route));
-    char text[256];
-    std::snprintf(text, sizeof text, "Run %d: %s %d%% - wind %d%% - %+d h - %02lld - %02lld:%02lld",
-                  run + 1, s.polarName.c_str(), s.power, s.variation, s.startOffset,
-                  seconds / 86400, seconds % 86400 / 3600, seconds % 3600 / 60);
+    char text[512];
+    std::snprintf(text, sizeof text, "%s %d: %s %d%% - %s %d%% - %+d h - %02lld - %02lld:%02lld",
+                  texts.text(77).c_str(), run + 1, s.polarName.c_str(), s.power,
+                  texts.text(518).c_str(), s.variation, s.startOffset, seconds / 86400,
+                  seconds % 86400 / 3600, seconds % 3600 / 60);
     return text;
 }
 
@@ -140,7 +141,8 @@ void paintInterface(QPainter& painter, const AppData& data, const DisplayState& 
     }
     if (result && state.scanHovered >= 0)
         paintTooltip(painter, state.mouse, 20,
-                     QString::fromStdString(scanRunText(*result, state.scanHovered)), tooltip);
+                     QString::fromStdString(scanRunText(*result, state.scanHovered, data.texts)),
+                     tooltip);
 }
 
 bool pressPanelButton(AppData& data, OverlayState& state, int button) {

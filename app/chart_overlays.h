@@ -36,8 +36,9 @@ void layoutBar(OverlayState& state, const AppData& data, const RoutingResult* re
 int resultPointAt(const MapView& view, const RoutingResult* result, double x, double y);
 // The scanned run passing within 5 pixels of (x, y), or -1.
 int scanRunAt(const MapView& view, const RoutingResult* result, double x, double y);
-// "Run 2: Imoca 100% - wind 90% - +3 h - 02 - 05:30" for the summary of scan run `run`.
-std::string scanRunText(const RoutingResult& result, int run);
+// "Routing 2: Imoca 100% - wind 90% - +3 h - 02 - 05:30" for the summary of scan run `run`
+// ("Routing" and "wind": language texts 77 and 518).
+std::string scanRunText(const RoutingResult& result, int run, const TextProvider& texts);
 
 void paintInterface(QPainter& painter, const AppData& data, const DisplayState& display,
                     const RoutingResult* result, const OverlayState& state);

@@ -157,9 +157,9 @@ int runWindow(QApplication& application, navorel::app::AppData& data) {
     }
     splash.close();
     window.dataLoaded();
-    data.log.step("Loop = OK");
     // A session that ends (SIGTERM, SIGINT, SIGHUP) closes the window as the user would, so the
-    // settings and the route are saved.
+    // settings and the route are saved. Caught before the loop is logged as running: a signal
+    // sent on seeing that line must not find the default action (the end without a save).
     QTimer signalWatch;
     QObject::connect(&signalWatch, &QTimer::timeout, [&] {
         if (!gStopSignal) return;
@@ -168,6 +168,7 @@ int runWindow(QApplication& application, navorel::app::AppData& data) {
     });
     signalWatch.start(200);
     for (int s : {SIGTERM, SIGINT, SIGHUP}) std::signal(s, [](int) { gStopSignal = 1; });
+    data.log.step("Loop = OK");
     const int code = application.exec();
 
     // Closing the window saved everything, unless the loop ended another way.

@@ -1,5 +1,6 @@
 // The time bar, the routing and information panels and the status bar, driven by real mouse
 // events on the main window over the demo data.
+#include "app/chart_overlays.h"
 #include "app/main_window.h"
 #include "app/status_texts.h"
 #include "program_folder.h"
@@ -227,6 +228,32 @@ TEST(Panels, TheForecastsInformationShowsWithThePanels) {
         const QColor corner = shot.pixelColor(r.x + 3, r.y + r.height - 3);
         EXPECT_EQ(corner == QColor(0, 255, 0), panels) << corner.name().toStdString();
     }
+}
+
+TEST(Panels, AScannedRunsTooltipSpeaksTheLanguage) {
+    RoutingResult result;
+    result.summaries.resize(2);
+    RunSummary& run = result.summaries[1];
+    run.polarName = "Imoca";
+    run.variation = 90;
+    run.startOffset = 3;
+    run.route.resize(2);
+    run.route[0].parentTime = fromDayNumber(dayNumber(3, 7, 2024, 6, 0, 0));
+    run.route[1].time = fromDayNumber(dayNumber(5, 7, 2024, 11, 30, 0));
+    const std::string folder = std::string(NAVOREL_SOURCE_DIR) + "/dist";
+    LanguageTable en, fr;
+    std::string error;
+    ASSERT_TRUE(en.load(folder, "English", error)) << error;
+    ASSERT_TRUE(fr.load(folder,
+                        "Fran\xC3\xA7"
+                        "ais",
+                        error))
+        << error;
+    EXPECT_EQ(app::scanRunText(result, 1, en),
+              "Routing 2: Imoca 100% - wind 90% - +3 h - 02 - 05:30");
+    EXPECT_EQ(app::scanRunText(result, 1, fr),
+              "Routage 2: Imoca 100% - vent 90% - +3 h - 02 - 05:30");
+    EXPECT_EQ(app::scanRunText(result, 2, en), "");
 }
 
 TEST(Panels, InformationRowsConvertAndFormatTheStep) {
