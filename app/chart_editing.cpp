@@ -2,10 +2,30 @@
 
 #include "settings/language_table.h"
 
+#include <QIcon>
 #include <QMenu>
 #include <QPainter>
 
 namespace navorel::app {
+
+const char* contextMenuImage(int command) {
+    switch (command) {
+    case kPopupInsertPoint:
+    case kPopupEditWaypoint:
+        return "WaypointImage";
+    case kPopupAppendPoints:
+    case kPopupNewRoute:
+        return "RoutesImage";
+    case kPopupReverseRoute:
+        return "ArrowImage";
+    case kPopupEditBarrier:
+    case kPopupContinueBarrier:
+    case kPopupNewBarrier:
+        return "BarriersImage";
+    default: // the removals
+        return "CancelImage";
+    }
+}
 
 void fillContextMenu(QMenu& menu, const ContextMenu& items, const LanguageTable& texts,
                      std::function<void(int)> run) {
@@ -14,7 +34,9 @@ void fillContextMenu(QMenu& menu, const ContextMenu& items, const LanguageTable&
             menu.addSeparator();
             continue;
         }
-        QAction* a = menu.addAction(QString::fromStdString(texts.text(item.textId)));
+        QAction* a = menu.addAction(
+            QIcon(QStringLiteral(":/images/") + QLatin1String(contextMenuImage(item.command))),
+            QString::fromStdString(texts.text(item.textId)));
         a->setData(item.command);
         QObject::connect(a, &QAction::triggered, &menu,
                          [run, command = item.command] { run(command); });

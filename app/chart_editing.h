@@ -16,8 +16,11 @@ class LanguageTable;
 
 namespace navorel::app {
 
-// Fills `menu` with the items, texts from the language table; choosing one calls `run` with
-// its command.
+// The image of a context-menu command, from the program's own set (":/images/NAME").
+const char* contextMenuImage(int command);
+
+// Fills `menu` with the items, texts from the language table and images from
+// contextMenuImage; choosing one calls `run` with its command.
 void fillContextMenu(QMenu& menu, const ContextMenu& items, const LanguageTable& texts,
                      std::function<void(int)> run);
 

@@ -62,6 +62,18 @@ void layoutBar(OverlayState& state, const AppData& data, const RoutingResult* re
         state.bar.setRange(0, 0);
 }
 
+int resultPointAt(const MapView& view, const RoutingResult* result, double x, double y) {
+    const std::vector<IsochronePoint>* route = resultRoute(result);
+    if (!route) return -1;
+    for (std::size_t i = 0; i < route->size(); ++i) {
+        const IsochronePoint& p = (*route)[i];
+        double px, py;
+        view.project(longitudeIntoView(view, p.lon), p.lat, px, py);
+        if (std::hypot(px - x, py - y) <= 5) return static_cast<int>(i);
+    }
+    return -1;
+}
+
 int scanRunAt(const MapView& view, const RoutingResult* result, double x, double y) {
     if (!result || !result->scanning) return -1;
     const QPointF mouse(x, y);
@@ -81,10 +93,11 @@ std::string scanRunText(const RoutingResult& result, int run, const TextProvider
     if (run < 0 || run >= static_cast<int>(result.summaries.size())) return {};
     const RunSummary& s = result.summaries[static_cast<std::size_t>(run)];
     const long long seconds = std::llround(routeDurationSeconds(s.route));
-    char text[256];
-    std::snprintf(text, sizeof text, "Run %d: %s %d%% - wind %d%% - %+d h - %02lld - %02lld:%02lld",
-                  run + 1, s.polarName.c_str(), s.power, s.variation, s.startOffset,
-                  seconds / 86400, seconds % 86400 / 3600, seconds % 3600 / 60);
+    char text[512];
+    std::snprintf(text, sizeof text, "%s %d: %s %d%% - %s %d%% - %+d h - %02lld - %02lld:%02lld",
+                  texts.text(77).c_str(), run + 1, s.polarName.c_str(), s.power,
+                  texts.text(518).c_str(), s.variation, s.startOffset, seconds / 86400,
+                  seconds % 86400 / 3600, seconds % 3600 / 60);
     const std::string mark = runMark(result, run, texts);
     return mark.empty() ? std::string(text) : std::string(text) + " - " + mark;
 }
@@ -109,6 +122,17 @@ void paintInterface(QPainter& painter, const AppData& data, const DisplayState& 
                               informationRows(*route, std::max(0, display.step), &data.route,
                                               runMark(*result, state.selectedRun, data.texts)),
                               back);
+    }
+    // The forecast's information: under the information panel, or in its place before a
+    // routing.
+    if (s.routingDisplay.showPanels && !data.wind.empty() && !s.routing.uniqueWind) {
+        const std::vector<std::string> rows =
+            gribInformationRows(data.wind.informationText(), data.wind.frameTimes().front(),
+                                data.wind.frameTimes().back());
+        paintGribInformation(painter,
+                             gribInformationRect(state.panels, resultRoute(result) != nullptr,
+                                                 static_cast<int>(rows.size())),
+                             rows, bgr(s.window.colorPanel, s.window.opacityPanel));
     }
     if (state.overlaysShown && state.bar.hasRange() && !s.routing.uniqueWind) {
         paintTimeBar(painter, state.bar, state.bar.fractionOf(display.time),

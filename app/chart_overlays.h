@@ -38,10 +38,13 @@ bool panelsShown(const AppData& data, const RoutingResult* result);
 // than one point exists, else the forecast's.
 void layoutBar(OverlayState& state, const AppData& data, const RoutingResult* result, int width);
 
+// The point of the result's route within 5 pixels of (x, y), or -1.
+int resultPointAt(const MapView& view, const RoutingResult* result, double x, double y);
 // The scanned run passing within 5 pixels of (x, y), or -1.
 int scanRunAt(const MapView& view, const RoutingResult* result, double x, double y);
-// "Run 2: Imoca 100% - wind 90% - +3 h - 02 - 05:30" for the summary of scan run `run`,
-// followed by its mark when it did not arrive (" - Not arrived").
+// "Routing 2: Imoca 100% - wind 90% - +3 h - 02 - 05:30" for the summary of scan run `run`
+// ("Routing" and "wind": language texts 77 and 518), followed by its mark when it did not
+// arrive (" - Not arrived").
 std::string scanRunText(const RoutingResult& result, int run, const TextProvider& texts);
 
 void paintInterface(QPainter& painter, const AppData& data, const DisplayState& display,

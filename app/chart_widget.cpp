@@ -406,8 +406,11 @@ void ChartWidget::mouseMoveEvent(QMouseEvent* event) {
     const bool overEdit = interaction_.hover(at.x(), at.y());
     // The chart marks the barrier under the mouse.
     if (barriers.selectedBarrier != selected || barriers.selectedPoint != vertex) redrawChart();
-    setCursor(overBar || overlay_.barDragged || overEdit ? Qt::PointingHandCursor
-                                                         : Qt::ArrowCursor);
+    // The routing result's points too, while the panels show their values.
+    const bool overResult = panelsShown(data_, result_.get()) &&
+                            resultPointAt(view_, result_.get(), at.x(), at.y()) >= 0;
+    setCursor(overBar || overlay_.barDragged || overEdit || overResult ? Qt::PointingHandCursor
+                                                                       : Qt::ArrowCursor);
     if (overlay_.barDragged) {
         barTo(at.x());
         return;

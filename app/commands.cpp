@@ -46,6 +46,7 @@ constexpr std::pair<int, int> kHelpLines[] = {
     {kPlanner, kPlannerHelp},
     {kOptions, 292},
     {kFullScreen, 293},
+    {kUndo, 514},
     {-1, 294},
     {-1, 295},
     {-1, 296},
@@ -271,10 +272,8 @@ Commands::Commands(AppData& data, ChartWidget& chart)
         },
         {Qt::Key_F2});
     // Undo and redo of the route and barrier edits.
-    add(kUndo, -1, "", [this] { chart_.interaction().undo(); }, {Qt::CTRL | Qt::Key_Z})
-        ->setText("Undo");
-    add(kRedo, -1, "", [this] { chart_.interaction().redo(); }, {Qt::CTRL | Qt::Key_Y})
-        ->setText("Redo");
+    add(kUndo, 512, "", [this] { chart_.interaction().undo(); }, {Qt::CTRL | Qt::Key_Z});
+    add(kRedo, 513, "", [this] { chart_.interaction().redo(); }, {Qt::CTRL | Qt::Key_Y});
     relabel();
     refresh();
 }
@@ -325,6 +324,10 @@ QAction* Commands::actionForKey(const QKeyEvent& event) const {
 
 QString Commands::text(int id) const {
     return QString::fromStdString(data_.texts.text(id));
+}
+
+QString Commands::barrierFilter() const {
+    return text(4) + " (*.gpx)"; // "Barriers"
 }
 
 void Commands::relabel() {
@@ -447,7 +450,7 @@ void Commands::openWaypoints() {
 void Commands::openBarriers() {
     const QString path =
         chooseFile({false, text(228), QString::fromStdString(data_.config.paths.barriersFolder),
-                    "Route (*.gpx)", "gpx"});
+                    barrierFilter(), "gpx"});
     if (path.isEmpty()) return;
     BarrierList added;
     std::string error;
@@ -461,7 +464,7 @@ void Commands::saveBarriers() {
     if (data_.barriers.barriers.empty()) return;
     const QString path =
         chooseFile({true, text(230), QString::fromStdString(data_.config.paths.barriersFolder),
-                    "Route (*.gpx)", "gpx"});
+                    barrierFilter(), "gpx"});
     std::string error;
     if (!path.isEmpty() && !navorel::saveBarriers(local(path), data_.barriers.barriers, error))
         warnFile(path, error);
@@ -538,6 +541,9 @@ void Commands::routingParameters() {
         chart_.setPolarView(true);
     }
     done();
+    // The defaults are in force: the dialog shows them.
+    if (outcome.action == RoutingParametersOutcome::Action::Defaults && !outcome.pending)
+        openDialog(kRoutingParameters);
 }
 
 void Commands::routingFinished() {

@@ -27,6 +27,9 @@ inline constexpr const char* kGribFilter =
     "Grib (*.grb *.grib *.grb2 *.grib2 *.bz2);;Grib (*.bz2);;"
     "Grib (*.grb *.grib *.grb2 *.grib2)";
 
+// The polar files the open-file dialogs offer.
+inline constexpr const char* kPolarFilter = "Polar (*.pol)";
+
 // Toolbar commands keep their button's index; the commands of keys alone follow from 100.
 enum CommandId : int {
     kClock = 6,
@@ -136,6 +139,8 @@ class Commands : public QObject {
                     std::function<void()> after = {});
     void done(bool chartChanged = true);
     QString text(int id) const;
+    // "Barriers (*.gpx)" in the language of the texts.
+    QString barrierFilter() const;
     QString folder(const std::string& setting) const;
     void warnFile(const QString& path, const std::string& error);
 

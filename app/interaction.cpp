@@ -232,6 +232,17 @@ void Interaction::release() {
 
 bool Interaction::escape() {
     if (!appending_ && !inserting_ && !data_.barriers.drawing) return false;
+    if (inserting_ && !undo_.empty()) {
+        // The point that was never placed goes: the route is as before the insertion, which
+        // leaves no undo step.
+        inserting_ = false;
+        movingPoint_ = -1;
+        gesture_ = gestureEdited_ = false;
+        EditSnapshot before = std::move(undo_.back());
+        undo_.pop_back();
+        restore(std::move(before));
+        return true;
+    }
     appending_ = inserting_ = false;
     movingPoint_ = -1;
     data_.barriers.drawing = false;
@@ -241,6 +252,10 @@ bool Interaction::escape() {
 
 bool Interaction::rightButton() {
     return escape();
+}
+
+int Interaction::modeHint() const {
+    return inserting_ ? kTextPlaceInsertedPoint : -1;
 }
 
 bool Interaction::rubberBand(GeoPoint& from, GeoPoint& to) const {

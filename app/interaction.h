@@ -15,6 +15,9 @@ namespace navorel::app {
 
 struct AppData;
 
+// "Click to place the point - Escape cancels", while an inserted point follows the mouse.
+constexpr int kTextPlaceInsertedPoint = 511;
+
 // The context menu's commands, by their numbers.
 enum PopupCommand : int {
     kPopupInsertPoint = 11,
@@ -91,11 +94,13 @@ class Interaction {
     bool move(double x, double y);
     // The left button came up: every move and the drag end.
     void release();
-    // Escape: leaves the append, insert or barrier drawing mode; false when none was on.
+    // Escape: leaves the append, insert or barrier drawing mode; false when none was on. An
+    // insertion not yet placed by a click is taken back (the route as before, no undo step).
     bool escape();
-    // The right button: leaves the append, insert or barrier drawing mode instead of a menu;
-    // false when none was on.
+    // The right button: as Escape, instead of a menu; false when no mode was on.
     bool rightButton();
+    // The language text telling what the present mode expects (the status bar), or -1.
+    int modeHint() const;
     // The menu for what lies under (x, y).
     ContextMenu contextMenu(double x, double y);
     // Runs a context-menu command on what the menu was opened on; false when it did nothing.

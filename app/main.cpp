@@ -3,6 +3,7 @@
 #include "app/chart_view.h"
 #include "app/commands.h"
 #include "app/main_window.h"
+#include "app/qt_translations.h"
 #include "app/splash_window.h"
 #include "core/atomic_file.h"
 #include "settings/program_folder.h"
@@ -141,7 +142,7 @@ int runWindow(QApplication& application, navorel::app::AppData& data) {
             .toStdString();
     };
     hooks.chooseGrib = [&] { return openFile(236, settings.folders.gribs, app::kGribFilter); };
-    hooks.choosePolar = [&] { return openFile(237, settings.folders.polars, "Polar (*.pol)"); };
+    hooks.choosePolar = [&] { return openFile(237, settings.folders.polars, app::kPolarFilter); };
     hooks.inform = [&](const std::string& message) {
         splash.hide();
         QMessageBox::information(nullptr, "Navorel", QString::fromStdString(message));
@@ -156,9 +157,9 @@ int runWindow(QApplication& application, navorel::app::AppData& data) {
     }
     splash.close();
     window.dataLoaded();
-    data.log.step("Loop = OK");
     // A session that ends (SIGTERM, SIGINT, SIGHUP) closes the window as the user would, so the
-    // settings and the route are saved.
+    // settings and the route are saved. Caught before the loop is logged as running: a signal
+    // sent on seeing that line must not find the default action (the end without a save).
     QTimer signalWatch;
     QObject::connect(&signalWatch, &QTimer::timeout, [&] {
         if (!gStopSignal) return;
@@ -167,6 +168,7 @@ int runWindow(QApplication& application, navorel::app::AppData& data) {
     });
     signalWatch.start(200);
     for (int s : {SIGTERM, SIGINT, SIGHUP}) std::signal(s, [](int) { gStopSignal = 1; });
+    data.log.step("Loop = OK");
     const int code = application.exec();
 
     // Closing the window saved everything, unless the loop ended another way.
@@ -208,6 +210,8 @@ int main(int argc, char** argv) {
         return failure(error);
     navorel::app::AppData data;
     if (!navorel::app::loadConfiguration(folder, data, error)) return failure(error);
+    // Qt's own buttons and dialogs speak the chosen language too.
+    navorel::app::applyQtTranslations(data.texts);
     if (interactive) return runWindow(application, data);
 
     if (!navorel::app::runStartupSequence(data, {}, error)) return failure(error);

@@ -31,6 +31,9 @@ MainWindow::MainWindow(AppData& data) : data_(data) {
         statusBar()->addWidget(label, i == kStatusParts - 1 ? 1 : 0);
         parts_[static_cast<std::size_t>(i)] = label;
     }
+    modeHint_ = new QLabel(this);
+    modeHint_->setObjectName(QStringLiteral("modeHint"));
+    statusBar()->addPermanentWidget(modeHint_);
     routingStatus_ = new QLabel(this);
     statusBar()->addPermanentWidget(routingStatus_);
     chart_->onRoutingStatus = [this](const QString& text) { routingStatus_->setText(text); };
@@ -52,8 +55,13 @@ QString MainWindow::statusPart(int part) const {
 void MainWindow::refreshStatus() {
     if (chart_->polarView()) {
         for (QLabel* label : parts_) label->clear();
+        modeHint_->clear();
         return;
     }
+    // What the editing mode expects of the user.
+    const int hint = chart_->interaction().modeHint();
+    const QString hintText = hint < 0 ? QString() : QString::fromStdString(data_.texts.text(hint));
+    if (modeHint_->text() != hintText) modeHint_->setText(hintText);
     StatusPlace place;
     place.known = chart_->mousePosition(place.lon, place.lat);
     place.shoreLevel = chart_->view().level;
@@ -111,11 +119,12 @@ bool MainWindow::saveForExit(bool ask) {
         unsaved_.clear();
         saveAtExit(data_, &chart_->view(), unsaved_);
         if (unsaved_.empty() || !ask) break;
-        QString text = "These could not be saved:\n";
+        QString text = QString::fromStdString(data_.texts.text(515)) + "\n";
         for (const std::string& e : unsaved_) text += "\n" + QString::fromStdString(e);
         QMessageBox box(QMessageBox::Warning, "Navorel", text, QMessageBox::NoButton, this);
         QPushButton* retry = box.addButton(QMessageBox::Retry);
-        QPushButton* close = box.addButton("Close anyway", QMessageBox::DestructiveRole);
+        QPushButton* close = box.addButton(QString::fromStdString(data_.texts.text(516)),
+                                           QMessageBox::DestructiveRole);
         box.addButton(QMessageBox::Cancel);
         box.setDefaultButton(retry);
         box.exec();

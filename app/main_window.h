@@ -38,6 +38,8 @@ class MainWindow : public QMainWindow {
     void setAskOnClose(bool ask) { askOnClose_ = ask; }
     // The text of status bar part `part` (0..6).
     QString statusPart(int part) const;
+    // The status bar's note of what the editing mode expects (empty outside such a mode).
+    QString modeHint() const { return modeHint_->text(); }
     // Fills the status bar from the chart: the mouse's place, the time shown, the shoreline
     // level; all parts empty in the polar view.
     void refreshStatus();
@@ -49,7 +51,9 @@ class MainWindow : public QMainWindow {
     AppData& data_;
     ChartWidget* chart_;
     std::array<QLabel*, 7> parts_{};
-    // How the last routing ended, at the right of the status bar.
+    // What the editing mode expects ("Click to place the point"), then how the last routing
+    // ended, at the right of the status bar.
+    QLabel* modeHint_;
     QLabel* routingStatus_;
     bool exitSaveDone_ = false;
     bool askOnClose_ = true;

@@ -45,7 +45,10 @@ bool loadWind(AppData& d, const std::string& path, std::string& error, std::stri
                      Bzip2Handling::Sibling, reason, &loaded);
     if (status == GribLoadStatus::BadGrid) reason = d.texts.text(kTextGribBadGrid);
     if (status != GribLoadStatus::Ok) error = path + ":\n" + reason;
-    return status == GribLoadStatus::Ok && !d.wind.empty();
+    if (status != GribLoadStatus::Ok || d.wind.empty()) return false;
+    // What the information panel and the routing dialog tell of the forecast.
+    d.wind.rebuildInformationText(gribDisplayName(loaded), d.texts);
+    return true;
 }
 
 // The folder of a chosen file as a folder setting, and its name.

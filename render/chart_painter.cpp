@@ -5,6 +5,7 @@
 #include "geo/shoreline_store.h"
 #include "render/barriers_layer.h"
 #include "render/cities_layer.h"
+#include "render/currents_layer.h"
 #include "render/routing_layer.h"
 #include "render/tss_layer.h"
 #include "render/waypoints_layer.h"
@@ -391,109 +392,26 @@ void paintBoat(QPainter& painter, const MapView& view, const ChartScene& scene) 
     painter.setBrush(Qt::NoBrush);
 }
 
-// The colours of the seven stream speed classes, slowest first.
-const QColor kStreamColours[7] = {{128, 128, 128}, {65, 105, 225}, {0, 0, 128}, {144, 238, 144},
-                                  {0, 128, 0},     {255, 165, 0},  {255, 0, 0}};
-
 const CurrentField* currentField(const ChartScene& scene) {
     return scene.currents ? scene.currents->activeField() : nullptr;
-}
-
-// Each current file's box in its own colour.
-void paintCurrentZones(QPainter& painter, const MapView& view, const CurrentField& field) {
-    painter.setBrush(Qt::NoBrush);
-    for (const CurrentFile& f : field.files) {
-        if (f.points.empty()) continue;
-        const QColor colour = QColor::fromRgbF(f.red, f.green, f.blue);
-        const double centre = longitudeIntoView(view, (f.minLon + f.maxLon) / 2.0);
-        double x0, y0, x1, y1;
-        view.project(centre - f.lonSpan / 2.0, f.maxLat, x0, y0);
-        view.project(centre + f.lonSpan / 2.0, f.minLat, x1, y1);
-        QColor fill = colour;
-        fill.setAlpha(40);
-        painter.fillRect(QRectF(QPointF(x0, y0), QPointF(x1, y1)), fill);
-        painter.setPen(QPen(colour, 1.5));
-        painter.drawRect(QRectF(QPointF(x0, y0), QPointF(x1, y1)));
-    }
-}
-
-// One arrow per data point in the view, centred on it, pointing where the stream goes: its
-// length, width and colour grow with the speed.
-void paintCurrentArrows(QPainter& painter, const MapView& view, const ChartScene& scene,
-                        const CurrentField& field) {
-    const double q = 0.005 * std::clamp(view.scale, 500.0, 1600.0);
-    const double width = 0.0015 * view.scale;
-    for (const CurrentFile& f : field.files) {
-        const TableState state = scene.tides->tableState(f.port, scene.displayTime);
-        if (!state.valid) continue;
-        const double h = f.fromHigh ? state.hoursFromHigh : state.hoursFromLow;
-        for (const CurrentPoint& p : f.points) {
-            double lon = p.lon;
-            if (lon < view.westLon || lon > view.eastLon) {
-                if (view.eastLon > 180 && lon + 360 >= view.westLon && lon + 360 <= view.eastLon)
-                    lon += 360;
-                else
-                    continue;
-            }
-            if (p.lat < view.southLat || p.lat > view.northLat) continue;
-            double east, north;
-            pointCurrent(p, h, state.coefficient, east, north);
-            const double v = std::sqrt(east * east + north * north);
-            // The classes are open intervals: a speed on a bound draws nothing.
-            static const double bounds[] = {0, 0.5, 1.5, 2.5, 3.5, 4.5, 5.5};
-            int k = -1;
-            for (int i = 0; i < 7; ++i)
-                if (v > bounds[i] && (i == 6 || v < bounds[i + 1])) k = i;
-            if (k < 0) continue;
-            double x, y;
-            view.project(lon, p.lat, x, y);
-            const double r = std::clamp(v * q, 5.0, 15.0);
-            const double a = std::atan2(east, north) + 3 * std::numbers::pi / 2;
-            const QPointF tip(x + r * std::cos(a), y + r * std::sin(a));
-            QPen pen(kStreamColours[k], std::clamp(width * v, 0.5, 3.0));
-            pen.setCapStyle(Qt::RoundCap);
-            painter.setPen(pen);
-            painter.drawLine(QPointF(x - r * std::cos(a), y - r * std::sin(a)), tip);
-            painter.drawLine(tip, tip + 0.7 * r *
-                                            QPointF(std::cos(a + 7 * std::numbers::pi / 8),
-                                                    std::sin(a + 7 * std::numbers::pi / 8)));
-            painter.drawLine(tip, tip - 0.7 * r *
-                                            QPointF(std::cos(a + std::numbers::pi / 8),
-                                                    std::sin(a + std::numbers::pi / 8)));
-        }
-    }
 }
 
 void paintCurrents(QPainter& painter, const MapView& view, const ChartScene& scene) {
     const CurrentField* field = currentField(scene);
     const CurrentSettings& cs = scene.settings->currents;
     if (!field || !cs.showArrows || !scene.tides) return;
-    paintCurrentArrows(painter, view, scene, *field);
-    if (cs.showZones) paintCurrentZones(painter, view, *field);
+    drawCurrentArrows(painter, view, *field, *scene.tides, scene.displayTime);
+    if (cs.showZones) drawCurrentZones(painter, view, *field);
 }
 
-// The tide stations: a ringed dot with a wave under it, named once the scale allows.
-void paintTideStations(QPainter& painter, const MapView& view, const ChartScene& scene) {
+void paintTideStations(QPainter& painter, const MapView& view, const ChartScene& scene,
+                       std::vector<QRectF>& labels) {
     if (!scene.tides || !scene.settings->currents.showTides) return;
-    const QColor colour = bgr(scene.settings->currents.colorTides);
-    QFont font = painter.font();
-    font.setPixelSize(11);
-    painter.setFont(font);
-    const bool named = view.scale >= 100;
-    for (const TideStation& s : scene.tides->stations()) {
-        if (s.lat < view.southLat || s.lat > view.northLat) continue;
-        const QPointF at = toScreen(view, s.lon, s.lat);
-        if (at.x() < -20 || at.x() > view.width + 20) continue;
-        painter.setPen(QPen(colour, 1.5));
-        painter.setBrush(Qt::white);
-        painter.drawEllipse(at, 5.0, 5.0);
-        QPainterPath wave(at + QPointF(-3, 0.5));
-        wave.quadTo(at + QPointF(-1.5, -2), at + QPointF(0, 0.5));
-        wave.quadTo(at + QPointF(1.5, 3), at + QPointF(3, 0.5));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPath(wave);
-        if (named) painter.drawText(at + QPointF(8, 4), QString::fromStdString(s.name));
-    }
+    drawTideStations(painter, view, *scene.tides, bgr(scene.settings->currents.colorTides), labels);
+}
+
+void paintCurrentScale(QPainter& painter, const MapView& view, const ChartScene& scene) {
+    if (currentField(scene) && scene.settings->currents.showScale) drawCurrentScale(painter, view);
 }
 
 // A column of coloured boxes at the right edge with their lower bounds in knots.
@@ -524,31 +442,6 @@ void paintWindScale(QPainter& painter, const MapView& view, const ChartScene& sc
     }
 }
 
-// The seven speed classes of the stream arrows, at the bottom left.
-void paintCurrentScale(QPainter& painter, const MapView& view, const ChartScene& scene) {
-    if (!currentField(scene) || !scene.settings->currents.showScale) return;
-    static const char* const labels[7] = {"< 0.5", "< 1.5", "< 2.5", "< 3.5",
-                                          "< 4.5", "< 5.5", "> 5.5"};
-    static const QColor colours[7] = {{128, 128, 128}, {65, 105, 225}, {0, 0, 128}, {144, 238, 144},
-                                      {0, 128, 0},     {255, 165, 0},  {255, 0, 0}};
-    QFont font = painter.font();
-    font.setPixelSize(11);
-    painter.setFont(font);
-    const double left = 10, top = view.height - 7 * 16.0 - 10;
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(255, 255, 255, 200));
-    painter.drawRoundedRect(QRectF(left - 4, top - 6, 70, 7 * 16 + 12), 4, 4);
-    painter.setBrush(Qt::NoBrush);
-    for (int j = 0; j < 7; ++j) {
-        const QRectF r(left, top + j * 16, 16, 16);
-        painter.fillRect(r, colours[j]);
-        painter.setPen(QPen(QColor(60, 60, 60), 1));
-        painter.drawRect(r);
-        painter.drawText(QRectF(left + 20, top + j * 16, 50, 16), Qt::AlignLeft | Qt::AlignVCenter,
-                         labels[j]);
-    }
-}
-
 void paintUserRoute(QPainter& painter, const MapView& view, const ChartScene& scene) {
     if (!scene.route || scene.route->waypoints.empty()) return;
     const RouteSettings& rs = scene.settings->route;
@@ -563,8 +456,14 @@ void paintUserRoute(QPainter& painter, const MapView& view, const ChartScene& sc
     }
     painter.setBrush(Qt::white);
     const double radius = std::max(1, rs.thickness) + 3;
-    for (const GeoPoint& p : scene.route->waypoints)
-        painter.drawEllipse(toScreen(view, p.lon, p.lat), radius, radius);
+    const std::vector<GeoPoint>& points = scene.route->waypoints;
+    for (std::size_t i = 1; i < points.size(); ++i)
+        painter.drawEllipse(toScreen(view, points[i].lon, points[i].lat), radius, radius);
+    // The start, apart from the end: a larger disc filled in the route's colour in a white ring.
+    painter.setPen(QPen(Qt::white, 2));
+    painter.setBrush(colour);
+    painter.drawEllipse(toScreen(view, points[0].lon, points[0].lat), radius + 2, radius + 2);
+    painter.setBrush(Qt::NoBrush);
 }
 
 void paintResult(QPainter& painter, const MapView& view, const ChartScene& scene) {
@@ -605,19 +504,21 @@ void paintChart(QPainter& painter, const MapView& view, const ChartScene& scene)
         paintMapGrid(painter, view, scene);
         if (const CurrentField* field = currentField(scene);
             field && scene.settings->routing.currents && scene.settings->currents.showZones)
-            paintCurrentZones(painter, view, *field);
+            drawCurrentZones(painter, view, *field);
         paintWindZones(painter, view, scene);
         paintCurrents(painter, view, scene);
         paintWindSymbols(painter, view, scene);
         if (scene.waypoints && scene.settings->waypoints.show)
             drawWaypoints(painter, view, *scene.waypoints, scene.settings->waypoints.type,
                           scene.settings->waypoints.color);
+        std::vector<QRectF> labels; // the names drawn
         if (scene.cities) {
             const MapSettings& m = scene.settings->map;
             drawCities(painter, view, *scene.cities,
-                       {m.showCoastalCities, m.showLakeCities, m.showCapitals}, m.colorCities);
+                       {m.showCoastalCities, m.showLakeCities, m.showCapitals}, m.colorCities,
+                       &labels);
         }
-        paintTideStations(painter, view, scene);
+        paintTideStations(painter, view, scene, labels);
         // The barriers lie under the route, which is drawn along or across them.
         if (scene.barriers)
             drawBarriers(painter, view, *scene.barriers,
@@ -637,7 +538,7 @@ void paintChart(QPainter& painter, const MapView& view, const ChartScene& scene)
 bool overBoat(const MapView& view, const ChartScene& scene, double x, double y) {
     if (!scene.showBoat) return false;
     const QPointF at = toScreen(view, scene.boatLon, scene.boatLat);
-    return std::hypot(x - at.x(), y - at.y()) <= 12;
+    return std::hypot(x - at.x(), y - at.y()) <= kBoatHoverPixels;
 }
 
 void paintOverlays(QPainter& painter, const MapView& view, const ChartScene& scene, double hoverX,

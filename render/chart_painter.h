@@ -81,7 +81,8 @@ void paintChart(QPainter& painter, const MapView& view, const ChartScene& scene)
 // mouse (hoverX, hoverY) is over the boat.
 void paintOverlays(QPainter& painter, const MapView& view, const ChartScene& scene, double hoverX,
                    double hoverY);
-// True when (x, y) lies over the drawn boat.
+// True when (x, y) lies within kBoatHoverPixels of the boat's position.
+constexpr double kBoatHoverPixels = 5;
 bool overBoat(const MapView& view, const ChartScene& scene, double x, double y);
 
 // A wind barb at p: the shaft of `shaft` pixels along the screen angle theta, barbs of `barb`

@@ -11,8 +11,21 @@
 
 namespace navorel {
 
+bool placeLabel(std::vector<QRectF>& taken, std::initializer_list<QRectF> candidates,
+                QRectF& chosen) {
+    for (const QRectF& box : candidates) {
+        if (std::any_of(taken.begin(), taken.end(),
+                        [&box](const QRectF& r) { return r.intersects(box); }))
+            continue;
+        taken.push_back(box);
+        chosen = box;
+        return true;
+    }
+    return false;
+}
+
 void drawCities(QPainter& painter, const MapView& view, const CityStore& store,
-                const CitySwitches& kinds, int colour) {
+                const CitySwitches& kinds, int colour, std::vector<QRectF>* labels) {
     struct Shown {
         const CityRecord* town;
         double x, y;
@@ -45,14 +58,12 @@ void drawCities(QPainter& painter, const MapView& view, const CityStore& store,
             QString::fromUtf8(s.town->name.data(), static_cast<qsizetype>(s.town->name.size()));
         const double width = std::min(200.0, metrics.horizontalAdvance(name));
         const double height = std::min(20.0, metrics.height());
-        const QRectF box(s.x - width * 0.5, s.y, width, height);
-        if (std::any_of(taken.begin(), taken.end(),
-                        [&](const QRectF& r) { return r.intersects(box); }))
-            continue;
-        taken.push_back(box);
+        QRectF box;
+        if (!placeLabel(taken, {QRectF(s.x - width * 0.5, s.y, width, height)}, box)) continue;
         painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, name);
     }
     painter.restore();
+    if (labels) labels->insert(labels->end(), taken.begin(), taken.end());
 }
 
 } // namespace navorel

@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QFontMetrics>
 #include <QHash>
 #include <QPainter>
 #include <QPixmap>
@@ -213,6 +214,54 @@ void paintInformationPanel(QPainter& painter, const PanelLayout& layout,
     }
     painter.setPen(ink);
     drawRows({0, 0});
+    painter.restore();
+}
+
+std::vector<std::string> gribInformationRows(const std::string& informationText, double first,
+                                             double last) {
+    std::vector<std::string> rows;
+    std::size_t from = 0;
+    while (from < informationText.size()) {
+        std::size_t end = informationText.find('\n', from);
+        if (end == std::string::npos) end = informationText.size();
+        if (end > from) rows.push_back(informationText.substr(from, end - from));
+        from = end + 1;
+    }
+    if (rows.empty()) return rows;
+    const DateTime a = fromDayNumber(first), b = fromDayNumber(last);
+    char text[96];
+    std::snprintf(text, sizeof text, "%02d/%02d %02d:%02d - %02d/%02d %02d:%02d", a.day, a.month,
+                  a.hour, a.minute, b.day, b.month, b.hour, b.minute);
+    rows.push_back(text);
+    return rows;
+}
+
+PanelRect gribInformationRect(const PanelLayout& layout, bool underInformation, int rows) {
+    const int top =
+        underInformation ? layout.information.y + layout.information.height + 6 : layout.routing.y;
+    return {layout.information.x, top, kPanelWidth, rows * kInfoRowHeight + 4};
+}
+
+void paintGribInformation(QPainter& painter, const PanelRect& where,
+                          const std::vector<std::string>& rows, const QColor& back) {
+    if (rows.empty()) return;
+    painter.save();
+    QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+    font.setPixelSize(13);
+    painter.setFont(font);
+    const QFontMetrics metrics(font);
+    int width = where.width;
+    for (const std::string& row : rows)
+        width = std::max(width, metrics.horizontalAdvance(QString::fromStdString(row)) + 20);
+    painter.fillRect(QRectF(where.x, where.y, width, where.height), back);
+    const bool solid = back.alpha() >= 128;
+    painter.setPen(solid && back.lightness() < 128 ? Qt::white : Qt::black);
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        painter.drawText(QRectF(where.x + 10, where.y + 2 + static_cast<double>(i) * kInfoRowHeight,
+                                width - 10, kInfoRowHeight),
+                         Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(rows[i]));
     painter.restore();
 }
 

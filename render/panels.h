@@ -69,4 +69,14 @@ void paintRoutingPanel(QPainter& painter, const PanelLayout& layout,
 void paintInformationPanel(QPainter& painter, const PanelLayout& layout,
                            const std::vector<InfoRow>& rows, const QColor& back);
 
+// The forecast's information text (name, grid size, longitudes, latitudes: its lines without
+// the empty ones) and the dates it spans, "dd/mm hh:mm - dd/mm hh:mm", one row each.
+std::vector<std::string> gribInformationRows(const std::string& informationText, double first,
+                                             double last);
+// Where the rows go: under the information panel while it is shown, else in its place.
+PanelRect gribInformationRect(const PanelLayout& layout, bool underInformation, int rows);
+// The rows in `where`, on the panel's colour; the box widens to its longest row.
+void paintGribInformation(QPainter& painter, const PanelRect& where,
+                          const std::vector<std::string>& rows, const QColor& back);
+
 } // namespace navorel

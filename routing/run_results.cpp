@@ -175,6 +175,11 @@ ResultsTable resultsTable(const RoutingResult& result, const UserRoute& userRout
 
     table.titles.push_back({});
     const std::string hours = texts.text(78);
+    // Yes and No of the language (texts 509, 510), in English where the file has none.
+    const auto yesNo = [&texts](bool yes) {
+        const std::string text = texts.text(yes ? 509 : 510);
+        return text.empty() ? std::string(yes ? "Yes" : "No") : text;
+    };
     for (std::size_t k = 0; k < result.summaries.size(); ++k) {
         const RunSummary& s = result.summaries[k];
         table.titles.push_back(runTitle(result, static_cast<int>(k), texts));
@@ -207,7 +212,7 @@ ResultsTable resultsTable(const RoutingResult& result, const UserRoute& userRout
         std::snprintf(buf, sizeof buf, "[%.2f kt - %.2f kt]", s.minSog * kMsToKnot,
                       s.maxSog * kMsToKnot);
         set(b + 5, buf);
-        set(b + 7, last.fuel != 0 ? "Yes" : "No");
+        set(b + 7, yesNo(last.fuel != 0));
         std::snprintf(buf, sizeof buf, "%d %s", static_cast<int>(last.engineSeconds / 3600.0),
                       hours.c_str());
         set(b + 8, buf);

@@ -1,6 +1,8 @@
 #include "app/dialogs/options_dialog.h"
 
+#include "app/dialogs/dialog_place.h"
 #include "app/gps_link.h"
+#include "app/qt_translations.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -230,7 +232,7 @@ OptionsDialog::OptionsDialog(AppData& data, std::function<void()> relabelWindow,
     layout->addWidget(buttons);
 
     const WindowSettings& w = data_.config.settings.window;
-    if (w.optionsX != 0 || w.optionsY != 0) move(w.optionsX, w.optionsY);
+    placeDialog(*this, w.optionsX, w.optionsY);
 }
 
 OptionsDialog::~OptionsDialog() {
@@ -276,6 +278,10 @@ void OptionsDialog::chooseLanguage(int index) {
     }
     data_.config.settings.window.language = name;
     edited_.settings.window.language = name;
+    if (!data_.wind.empty())
+        data_.wind.rebuildInformationText(gribDisplayName(data_.config.settings.winds.grib),
+                                          data_.texts);
+    applyQtTranslations(data_.texts);
     relabel();
 }
 
@@ -303,10 +309,8 @@ void OptionsDialog::done(int result) {
 
 void OptionsDialog::moveEvent(QMoveEvent* event) {
     QDialog::moveEvent(event);
-    if (!isVisible()) return;
     WindowSettings& w = data_.config.settings.window;
-    w.optionsX = x();
-    w.optionsY = y();
+    keepDialogPlace(*this, w.optionsX, w.optionsY);
 }
 
 bool showOptions(AppData& data, QWidget* parent, std::function<void()> relabel,

@@ -1,5 +1,7 @@
 #include "app/dialogs/results_window.h"
 
+#include "app/dialogs/dialog_place.h"
+
 #include "core/atomic_file.h"
 
 #include <QAction>
@@ -96,7 +98,7 @@ ResultsWindow::ResultsWindow(AppData& data, QWidget* parent)
 
     const WindowSettings& w = data_.config.settings.window;
     resize(resultsSize());
-    move(w.resultsX, w.resultsY);
+    placeDialog(*this, w.resultsX, w.resultsY);
 }
 
 void ResultsWindow::chooseColumn(int column) {
@@ -148,10 +150,8 @@ bool ResultsWindow::saveCsv(const QString& path, std::string& error) const {
 
 void ResultsWindow::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
-    if (!isVisible()) return;
     WindowSettings& w = data_.config.settings.window;
-    w.resultsX = x();
-    w.resultsY = y();
+    keepDialogPlace(*this, w.resultsX, w.resultsY);
 }
 
 void ResultsWindow::resizeEvent(QResizeEvent* event) {

@@ -1,5 +1,6 @@
 #include "app/dialogs/routing_parameters_dialog.h"
 
+#include "app/dialogs/dialog_place.h"
 #include "app/dialogs/planner_texts.h"
 
 #include <QCheckBox>
@@ -198,15 +199,16 @@ RoutingParametersDialog::RoutingParametersDialog(AppData& data, QWidget* parent)
         case kGribInfo: {
             auto* info = new QLabel(page);
             info->setWordWrap(true);
+            gribInfo_ = info;
+            // The forecast's information text (name, grid, extent), then the dates it covers.
             pages_->addText([this, info](const LanguageTable& t) {
                 const WindStore& wind = data_.wind;
                 if (wind.empty()) {
                     info->setText(qs(t.text(146)));
                     return;
                 }
-                info->setText(qs(data_.config.settings.winds.grib + "\n" +
-                                 weekdayText(wind.startDate(), t) + "  ->  " +
-                                 weekdayText(wind.endDate(), t)));
+                info->setText(qs(wind.informationText() + "\n" + weekdayText(wind.startDate(), t) +
+                                 "  ->  " + weekdayText(wind.endDate(), t)));
             });
             return info;
         }
@@ -224,7 +226,7 @@ RoutingParametersDialog::RoutingParametersDialog(AppData& data, QWidget* parent)
             connect(choose, &QPushButton::clicked, this, [this, page] {
                 const QString folder =
                     qs(folderPath(data_.folder, data_.config.settings.folders.polars));
-                const QString chosen = fileChoosers().file(page, folder);
+                const QString chosen = choosePolarFile(page, folder, data_.texts);
                 if (chosen.isEmpty()) return;
                 outcome_.polarPath = chosen.toStdString();
                 polarName_->setText(chosen.section('/', -1));
@@ -273,7 +275,7 @@ RoutingParametersDialog::RoutingParametersDialog(AppData& data, QWidget* parent)
     layout->addWidget(buttons);
 
     const WindowSettings& w = data_.config.settings.window;
-    if (w.parametersX != 0 || w.parametersY != 0) move(w.parametersX, w.parametersY);
+    placeDialog(*this, w.parametersX, w.parametersY);
 }
 
 RoutingParametersDialog::~RoutingParametersDialog() = default;
@@ -292,13 +294,9 @@ void RoutingParametersDialog::askDefaults() {
         QMessageBox::question(this, qs(data_.texts.text(233)), qs(data_.texts.text(232)),
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes) return;
-    std::string error;
-    if (!loadRoutingDefaults(edited_.paths.routingDefaults, edited_.settings.routing, error)) {
-        pages_->reasonLabel()->setText(qs(error));
-        return;
-    }
-    pages_->reload();
-    refreshCounts();
+    // The edits of the pages give way to the defaults: nothing to check.
+    outcome_.action = RoutingParametersOutcome::Action::Defaults;
+    QDialog::accept();
 }
 
 void RoutingParametersDialog::closeWith(RoutingParametersOutcome::Action action) {
@@ -328,10 +326,8 @@ void RoutingParametersDialog::done(int result) {
 
 void RoutingParametersDialog::moveEvent(QMoveEvent* event) {
     QDialog::moveEvent(event);
-    if (!isVisible()) return;
     WindowSettings& w = data_.config.settings.window;
-    w.parametersX = x();
-    w.parametersY = y();
+    keepDialogPlace(*this, w.parametersX, w.parametersY);
 }
 
 bool applyRoutingParameters(AppData& data, RoutingParametersOutcome& outcome, std::string& error) {
@@ -348,7 +344,7 @@ bool applyRoutingParameters(AppData& data, RoutingParametersOutcome& outcome, st
                     **dest = *source;
             },
             from[i].binding.target);
-    live.renderMode = renderMode;
+    if (!outcome.defaults) live.renderMode = renderMode;
     if (live.lag != oldLag && !data.wind.empty()) data.wind.applyLag(live.lag);
     if (live.streamProvider != oldProvider && data.haveCurrents)
         data.currents.setStreamProvider(live.streamProvider);
@@ -369,6 +365,19 @@ bool showRoutingParameters(AppData& data, QWidget* parent, RoutingParametersOutc
     dialog.exec();
     outcome = dialog.outcome();
     if (outcome.action == RoutingParametersOutcome::Action::Cancelled) return false;
+    if (outcome.action == RoutingParametersOutcome::Action::Defaults) {
+        RoutingParameters defaults = data.config.settings.routing;
+        std::string error;
+        if (!loadRoutingDefaults(data.config.paths.routingDefaults, defaults, error)) {
+            QMessageBox::warning(parent, qs(data.texts.text(425)), qs(error));
+            outcome.action = RoutingParametersOutcome::Action::Cancelled;
+            return false;
+        }
+        outcome.parameters = defaults;
+        outcome.defaults = true;
+        outcome.startChosen = false;
+        outcome.polarPath.clear();
+    }
     if (routingRunning && routingRunning()) {
         outcome.pending = true;
         return true;

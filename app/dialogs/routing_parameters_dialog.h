@@ -24,6 +24,8 @@ struct RoutingParametersOutcome {
         Accepted,
         Start,     // start the routing (unless one runs)
         ShowPolar, // show the polar view; the caller opens the dialog again on Escape
+        Defaults,  // "Default", Yes: Data/Default.ini replaces the settings, then the caller
+                   // opens the dialog again
     };
     Action action = Action::Cancelled;
     // A start date and time chosen on the first page (day number, UTC); without one the run
@@ -36,6 +38,8 @@ struct RoutingParametersOutcome {
     // the dialog closed: apply them when it has ended.
     bool pending = false;
     RoutingParameters parameters;
+    // The parameters are the routing defaults: their drawing mode replaces the panel's.
+    bool defaults = false;
 };
 
 class RoutingParametersDialog : public QDialog {
@@ -50,6 +54,8 @@ class RoutingParametersDialog : public QDialog {
     QPushButton* displayButton() const { return display_; }
     QCheckBox* startChoice() const { return startChoice_; }
     QDateTimeEdit* startEdit() const { return startEdit_; }
+    // The start page's text about the forecast.
+    QLabel* gribInformation() const { return gribInfo_; }
     const Settings& edited() const { return edited_.settings; }
     // What the dialog was closed with (the edits are in `parameters` when it was not Cancel).
     const RoutingParametersOutcome& outcome() const { return outcome_; }
@@ -76,13 +82,16 @@ class RoutingParametersDialog : public QDialog {
     QCheckBox* startChoice_ = nullptr;
     QDateTimeEdit* startEdit_ = nullptr;
     QLabel* polarName_ = nullptr;
+    QLabel* gribInfo_ = nullptr;
     QLabel* scanCounts_[3] = {};
 };
 
 // Opens the dialog at ParametersX/Y on the tab last chosen in this run. When it closes with
 // OK, Start or Display and no routing runs (`routingRunning` answers false or is empty), the
-// edits are written back at once; otherwise they wait in `outcome` (pending). True unless
-// it was cancelled.
+// edits are written back at once; otherwise they wait in `outcome` (pending). Closed by
+// "Default" (Yes), the settings read from Data/Default.ini go the same way, the edits of the
+// dialog dropped; a file that cannot be read changes nothing and is told. True unless it was
+// cancelled or the defaults could not be read.
 bool showRoutingParameters(AppData& data, QWidget* parent, RoutingParametersOutcome& outcome,
                            const std::function<bool()>& routingRunning = {});
 

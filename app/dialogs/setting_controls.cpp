@@ -1,5 +1,6 @@
 #include "app/dialogs/setting_controls.h"
 
+#include "app/commands.h"
 #include "settings/setting_ranges.h"
 
 #include <QButtonGroup>
@@ -68,14 +69,19 @@ std::string rangeLabel(double min, double max, bool real) {
 }
 
 FileChoosers& fileChoosers() {
-    static FileChoosers choosers{[](QWidget* parent, const QString& start) {
-                                     return QFileDialog::getExistingDirectory(parent, QString(),
-                                                                              start);
-                                 },
-                                 [](QWidget* parent, const QString& start) {
-                                     return QFileDialog::getOpenFileName(parent, QString(), start);
-                                 }};
+    static FileChoosers choosers{
+        [](QWidget* parent, const QString& start) {
+            return QFileDialog::getExistingDirectory(parent, QString(), start);
+        },
+        [](QWidget* parent, const QString& start, const QString& title, const QString& filter) {
+            return QFileDialog::getOpenFileName(parent, title, start, filter);
+        }};
     return choosers;
+}
+
+QString choosePolarFile(QWidget* parent, const QString& start, const LanguageTable& texts) {
+    return fileChoosers().file(parent, start, qs(texts.text(237)),
+                               QString::fromLatin1(kPolarFilter));
 }
 
 struct SettingPages::Field {
@@ -267,7 +273,7 @@ void SettingPages::place(QGridLayout* grid, const ControlSpec& item, int& row, i
         QObject::connect(choose, &QPushButton::clicked, choose, [this, &f, edit, page] {
             const QString folder =
                 qs(folderPath(edited_.paths.programFolder, edited_.settings.folders.polars));
-            const QString chosen = fileChoosers().file(page, folder);
+            const QString chosen = choosePolarFile(page, folder, texts_);
             if (chosen.isEmpty()) return;
             // The setting names the polar without its extension: the scan adds ".pol".
             QString name = chosen.section('/', -1);

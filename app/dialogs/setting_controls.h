@@ -92,8 +92,13 @@ std::string rangeLabel(double min, double max, bool real);
 // Hooks that open the system's file dialogs; the tests replace them.
 struct FileChoosers {
     std::function<QString(QWidget* parent, const QString& start)> folder;
-    std::function<QString(QWidget* parent, const QString& start)> file;
+    // An existing file, in a dialog titled `title` offering the files of `filter`.
+    std::function<QString(QWidget* parent, const QString& start, const QString& title,
+                          const QString& filter)>
+        file;
 };
+// The polar file chooser: "Open a polar file" (language text 237), "Polar (*.pol)".
+QString choosePolarFile(QWidget* parent, const QString& start, const LanguageTable& texts);
 FileChoosers& fileChoosers();
 
 class SettingPages {

@@ -1,6 +1,7 @@
 // Editing on the chart with real mouse and key events on the main window: drawing, inserting,
 // moving and deleting route points, the context menus, barriers, undo and redo, the routing
 // of the edited data and the edited route kept at exit.
+#include "app/chart_editing.h"
 #include "app/commands.h"
 #include "app/main_window.h"
 #include "geo/gpx.h"
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMenu>
 #include <QPainter>
 #include <QTest>
@@ -30,6 +32,7 @@ struct Window {
     std::vector<std::vector<std::string>> menus; // the texts of each menu shown ("-": separator)
     int choice = 0;                              // the command the next menu chooses; 0 closes it
     std::string shot;                            // a screenshot of the next menu goes there
+    int withoutImage = 0;                        // menu items shown without an image
 
     Window() {
         std::string error;
@@ -45,8 +48,10 @@ struct Window {
         chart().redrawChart();
         chart().showMenu = [this](QMenu& menu, const QPoint& at) {
             std::vector<std::string> texts;
-            for (QAction* a : menu.actions())
+            for (QAction* a : menu.actions()) {
                 texts.push_back(a->isSeparator() ? "-" : a->text().toStdString());
+                if (!a->isSeparator() && a->icon().pixmap(16, 16).isNull()) ++withoutImage;
+            }
             menus.push_back(texts);
             if (!shot.empty()) {
                 QImage image = window->grab().toImage();
@@ -180,6 +185,61 @@ TEST(ChartEditing, RouteIsDrawnEditedWithTheMenusUndoneAndKeptAtExit) {
     ASSERT_EQ(again.route.waypoints.size(), left.size());
     for (std::size_t i = 0; i < left.size(); ++i)
         EXPECT_TRUE(near(again.route.waypoints[i], left[i])) << i;
+}
+
+TEST(ChartEditing, AnInsertionIsToldAndEscapeOrTheRightButtonTakesItBack) {
+    for (const bool escape : {true, false}) {
+        Window w;
+        std::vector<GeoPoint>& route = w.data.route.waypoints;
+        w.menu(Sea, app::kPopupNewRoute);
+        for (const GeoPoint& p : {P1, P2, P3}) w.click(p);
+        w.key(Qt::Key_Escape);
+        ASSERT_EQ(route.size(), 3u);
+        w.window->refreshStatus();
+        EXPECT_TRUE(w.window->modeHint().isEmpty());
+
+        const GeoPoint mid{(P1.lon + P2.lon) / 2, (P1.lat + P2.lat) / 2}, Q{-69.3f, 42.9f};
+        w.menu(mid, app::kPopupInsertPoint);
+        QTest::mouseMove(&w.chart(), w.pixel(Q));
+        ASSERT_EQ(route.size(), 4u);
+        EXPECT_TRUE(near(route[1], Q));
+        // The status bar says what the mode expects.
+        w.window->refreshStatus();
+        EXPECT_EQ(w.window->modeHint().toStdString(), w.data.texts.text(511));
+        EXPECT_EQ(w.window->modeHint().toStdString(),
+                  "Click to place the point \xE2\x80\x94 Escape cancels");
+        if (escape)
+            w.key(Qt::Key_Escape);
+        else
+            QTest::mouseClick(&w.chart(), Qt::RightButton, {}, w.pixel(Q));
+        // The route as before, and no menu opened.
+        ASSERT_EQ(route.size(), 3u) << (escape ? "Escape" : "right button");
+        EXPECT_TRUE(near(route[0], P1) && near(route[1], P2) && near(route[2], P3));
+        EXPECT_FALSE(w.chart().interaction().inserting());
+        w.window->refreshStatus();
+        EXPECT_TRUE(w.window->modeHint().isEmpty());
+        // The insertion left no undo step: Ctrl+Z takes back the last point drawn.
+        w.key(Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(route.size(), 2u);
+    }
+}
+
+TEST(ChartEditing, EveryMenuItemShowsAnImageOfTheProgramsOwnSet) {
+    for (int command = app::kPopupInsertPoint; command <= app::kPopupRemoveAllBarriers; ++command)
+        EXPECT_TRUE(QFile::exists(QStringLiteral(":/images/") + app::contextMenuImage(command)))
+            << command;
+    Window w;
+    const GeoPoint mid{(P1.lon + P2.lon) / 2, (P1.lat + P2.lat) / 2};
+    w.menu(Sea, app::kPopupNewRoute);
+    for (const GeoPoint& p : {P1, P2}) w.click(p);
+    w.key(Qt::Key_Escape);
+    w.menu(Sea, app::kPopupNewBarrier);
+    w.click({-68.2f, 42.2f});
+    w.click({-68.0f, 42.3f});
+    w.key(Qt::Key_Escape);
+    for (const GeoPoint& p : {Sea, P1, mid, GeoPoint{-68.2f, 42.2f}}) w.menu(p, 0);
+    ASSERT_EQ(w.menus.size(), 6u);
+    EXPECT_EQ(w.withoutImage, 0);
 }
 
 TEST(ChartEditing, DrawnBarrierIsEditedAndTheRoutingOfTheNewRouteGoesRoundIt) {

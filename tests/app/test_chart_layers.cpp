@@ -3,9 +3,14 @@
 // waypoints in each display type, and both layers' switches in the chart drawing.
 #include "render/barriers_layer.h"
 #include "render/chart_painter.h"
+#include "render/cities_layer.h"
+#include "render/currents_layer.h"
 #include "render/map_view.h"
 #include "render/waypoints_layer.h"
+#include "routing/user_route.h"
 #include "settings/config_store.h"
+#include "weather/current_field.h"
+#include "weather/tide_harmonics.h"
 #include "weather/wind_store.h"
 
 #include <gtest/gtest.h>
@@ -141,5 +146,125 @@ TEST(ChartLayers, WaypointTypesAndBothLayersSwitches) {
             [&](QPainter& painter, const MapView& view) { paintChart(painter, view, scene); });
         EXPECT_GT(p.count(0.5, 0.5, 0, 0, -1, 1, kSea, true), 0);
         EXPECT_EQ(p.count(0, 0, -2, 2, -2, 2, kSea, true) > 0, show);
+    }
+}
+
+TEST(ChartLayers, TheRoutesStartIsMarkedApartFromItsEnd) {
+    Settings settings;
+    settings.map.colorSea = kSea;
+    settings.route.color = kRed;
+    settings.route.thickness = 2;
+    const WindStore noForecast;
+    UserRoute route;
+    route.waypoints = {{0, 0}, {1, 0.5f}};
+    recompute(route, settings.routing, nullptr);
+    ChartScene scene;
+    scene.settings = &settings;
+    scene.wind = &noForecast;
+    scene.route = &route;
+    const Picture p(
+        [&](QPainter& painter, const MapView& view) { paintChart(painter, view, scene); });
+    // The start filled in the route's colour, the end a white dot in a ring.
+    EXPECT_GT(p.count(0, 0, -1, 1, -1, 1, kRed), 6);
+    EXPECT_EQ(p.count(0, 0, -1, 1, -1, 1, kWhite), 0);
+    EXPECT_GT(p.count(1, 0.5, -1, 1, -1, 1, kWhite), 6);
+    // And larger than the end's mark.
+    EXPECT_GT(p.count(0, 0, -9, 9, -9, 9, kSea, true), p.count(1, 0.5, -9, 9, -9, 9, kSea, true));
+}
+
+TEST(ChartLayers, TheBoatIsHoveredWithinFivePixels) {
+    Settings settings;
+    ChartScene scene;
+    scene.settings = &settings;
+    scene.showBoat = true;
+    scene.boatLon = 0;
+    scene.boatLat = 0;
+    const Picture p([](QPainter&, const MapView&) {});
+    const struct {
+        double dx, dy;
+        bool over;
+    } cases[] = {{0, 0, true},  {5, 0, true},  {3, -4, true}, {0, 5.5, false},
+                 {6, 0, false}, {4, 4, false}, {12, 0, false}};
+    double x, y;
+    p.view.project(0, 0, x, y);
+    for (const auto& c : cases)
+        EXPECT_EQ(overBoat(p.view, scene, x + c.dx, y + c.dy), c.over) << c.dx << "," << c.dy;
+    scene.showBoat = false;
+    EXPECT_FALSE(overBoat(p.view, scene, x, y));
+}
+
+TEST(ChartLayers, ALabelTakesTheFirstFreePlaceOrNone) {
+    std::vector<QRectF> taken = {QRectF(0, 0, 50, 10)};
+    QRectF chosen;
+    // The first candidate overlaps the town's name: the second is taken.
+    EXPECT_TRUE(placeLabel(taken, {QRectF(40, 5, 30, 10), QRectF(-40, 5, 30, 10)}, chosen));
+    EXPECT_EQ(chosen, QRectF(-40, 5, 30, 10));
+    ASSERT_EQ(taken.size(), 2u);
+    // Every place is taken: no label, nothing added.
+    EXPECT_FALSE(placeLabel(taken, {QRectF(10, 2, 5, 5), QRectF(-30, 8, 5, 5)}, chosen));
+    EXPECT_EQ(taken.size(), 2u);
+}
+
+TEST(ChartLayers, TideStationNamesKeepClearOfTownNames) {
+    TideHarmonics tides;
+    TideStation boston;
+    boston.name = "BOSTON";
+    tides.addStation(boston); // at 0, 0: pixel (200, 150)
+    const struct {
+        const char* name;
+        std::vector<QRectF> towns; // the town names already drawn
+        bool right, left, named;
+    } cases[] = {
+        {"alone: right of the station", {}, true, false, true},
+        {"a town's name on the right: left", {QRectF(205, 140, 60, 20)}, false, true, true},
+        {"names all round: none",
+         {QRectF(205, 140, 60, 20), QRectF(130, 140, 65, 20), QRectF(150, 125, 100, 20),
+          QRectF(150, 155, 100, 20)},
+         false,
+         false,
+         false},
+    };
+    for (const auto& c : cases) {
+        std::vector<QRectF> labels = c.towns;
+        const Picture p([&](QPainter& painter, const MapView& view) {
+            drawTideStations(painter, view, tides, QColor(0, 0, 0), labels);
+        });
+        // Beyond the station's ring (5 pixels), the text is what is not sea.
+        EXPECT_EQ(p.count(0, 0, 8, 60, -6, 6, kSea, true) > 10, c.right) << c.name;
+        EXPECT_EQ(p.count(0, 0, -60, -8, -6, 6, kSea, true) > 10, c.left) << c.name;
+        EXPECT_EQ(labels.size(), c.towns.size() + (c.named ? 1 : 0)) << c.name;
+    }
+}
+
+TEST(ChartLayers, StreamArrowsHaveADarkRimThatStandsOutOnWindColours) {
+    TideHarmonics tides;
+    ASSERT_TRUE(
+        tides.parseHarmonics("EASTPORT\n0 0\n0\n295.7\n"
+                             "0.0 155.4 118.9 21.3 2688.3 542.5 420.6 24.4 61.0 18.3\n"
+                             "0.00 196.40 176.90 163.00 98.70 69.40 139.30 55.80 86.50 131.90\n"));
+    CurrentField field;
+    CurrentFile& file = field.files.emplace_back();
+    file.port = 0;
+    CurrentPoint& point = file.points.emplace_back();
+    point.port = 0;
+    point.springEast.fill(3); // 3 knots east at every hour
+    point.neapEast.fill(3);
+    const double time = dayNumber(1, 6, 2026, 12, 0, 0);
+    ASSERT_TRUE(tides.tableState(0, time).valid);
+    // On the lightest and the darkest colour of the wind scale.
+    for (const int background : {0x00edff /* yellow */, 0x8c328c /* purple */}) {
+        const Picture p([&](QPainter& painter, const MapView& view) {
+            painter.fillRect(QRect(0, 0, view.width, view.height), QColor(rgbOf(background)));
+            drawCurrentArrows(painter, view, field, tides, time);
+        });
+        const int rim =
+            (kStreamOutline.blue() << 16) | (kStreamOutline.green() << 8) | kStreamOutline.red();
+        EXPECT_GT(p.count(0, 0, -20, 20, -10, 10, rim), 20) << std::hex << background;
+        // The class colour inside the rim.
+        int inside = 0;
+        for (const QColor& c : kStreamColours)
+            inside +=
+                p.count(0, 0, -20, 20, -10, 10, (c.blue() << 16) | (c.green() << 8) | c.red());
+        EXPECT_GT(inside, 3) << std::hex << background;
     }
 }

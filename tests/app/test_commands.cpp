@@ -15,6 +15,7 @@
 #include <QSoundEffect>
 #include <QTest>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -131,7 +132,7 @@ TEST(ToolbarCommands, PointingOpensEachGroupAndAClickOnOneOfItsButtonsActs) {
         ASSERT_TRUE(saveBarriers(barriers.string(), two, error));
     }
     chart.commands().chooseFile = [&](const app::FileRequest& r) {
-        EXPECT_EQ(r.filter, "Route (*.gpx)");
+        EXPECT_EQ(r.filter, "Barriers (*.gpx)"); // not "Route"
         return QString::fromStdString(barriers.string());
     };
     const std::size_t barriersBefore = w.data.barriers.barriers.size();
@@ -507,11 +508,22 @@ TEST(WindowCommands, ALanguageSwitchRelabelsEveryCommandInOnePass) {
     std::string error;
     ASSERT_TRUE(w.data.texts.load(w.folder.str(), "Français", error)) << error;
     commands.relabel();
-    for (const int id : {int(app::kOpenGrib), int(app::kAbout), int(app::kEscape)}) {
-        const int text = id == app::kEscape ? 278 : id;
+    const std::pair<int, int> labels[] = {{app::kOpenGrib, app::kOpenGrib},
+                                          {app::kAbout, app::kAbout},
+                                          {app::kEscape, 278},
+                                          {app::kUndo, 512},
+                                          {app::kRedo, 513}};
+    for (const auto& [id, text] : labels) {
+        EXPECT_FALSE(w.data.texts.text(text).empty()) << id;
         EXPECT_EQ(commands.action(id)->text().toStdString(), w.data.texts.text(text)) << id;
     }
-    EXPECT_EQ(commands.helpLines().front(), w.data.texts.text(276));
+    EXPECT_EQ(commands.action(app::kUndo)->text(), QString::fromUtf8("Annuler"));
+    const std::vector<std::string> help = commands.helpLines();
+    EXPECT_EQ(help.front(), w.data.texts.text(276));
+    // Ctrl+Z and Ctrl+Y have their line among the keys, before the mouse's.
+    const auto undo = std::find(help.begin(), help.end(), w.data.texts.text(514));
+    ASSERT_NE(undo, help.end());
+    EXPECT_EQ(*(undo + 1), w.data.texts.text(294));
 }
 
 TEST(WindowDisplayTime, TheWindIsDrawnAtATimeBetweenRecords) {

@@ -1,11 +1,14 @@
 // The settings dialogs, the results window and the about box driven by real key and mouse
 // events: each page edits its setting, out-of-range entries are refused, "Default" asks
 // first, the language switch relabels at once, and the results match the command line.
+#include "app/chart_widget.h"
+#include "app/commands.h"
 #include "app/dialogs/about_dialog.h"
 #include "app/dialogs/options_dialog.h"
 #include "app/dialogs/results_window.h"
 #include "app/dialogs/routing_parameters_dialog.h"
 #include "program_folder.h"
+#include "settings/ini_file.h"
 
 #include <gtest/gtest.h>
 
@@ -269,13 +272,14 @@ TEST(SettingPages, OutOfRangeEntriesAreRefusedAndNeverStored) {
     }
 }
 
-TEST(RoutingParametersDialog, DefaultReloadsDefaultIniAfterYesAndNothingAfterNo) {
+TEST(RoutingParametersDialog, DefaultYesClosesTheDialogAndAppliesDefaultIniAtOnce) {
     struct Case {
         QMessageBox::StandardButton answer;
         int timestep, maxIterations, power;
+        bool closed;
     };
-    for (const Case& c :
-         {Case{QMessageBox::Yes, 30, 1000, 100}, Case{QMessageBox::No, 45, 2000, 77}}) {
+    for (const Case& c : {Case{QMessageBox::Yes, 30, 1000, 100, true},
+                          Case{QMessageBox::No, 45, 2000, 77, false}}) {
         Started s;
         {
             std::ofstream out(s.folder.path() / "Data" / "Default.ini", std::ios::trunc);
@@ -285,17 +289,60 @@ TEST(RoutingParametersDialog, DefaultReloadsDefaultIniAfterYesAndNothingAfterNo)
         p.timestep = 45;
         p.maxIterations = 2000;
         p.power = 77;
-        whenOpen<app::RoutingParametersDialog>([c](app::RoutingParametersDialog& dialog) {
+        bool open = false;
+        whenOpen<app::RoutingParametersDialog>([c, &open](app::RoutingParametersDialog& dialog) {
             answerBox(c.answer);
             QTest::mouseClick(dialog.defaultButton(), Qt::LeftButton);
-            QTest::mouseClick(okButton(dialog), Qt::LeftButton);
+            // Yes closes the dialog: nothing is left for Cancel to throw away.
+            open = dialog.isVisible();
+            if (open) dialog.reject();
         });
         app::RoutingParametersOutcome outcome;
         app::showRoutingParameters(s.data, nullptr, outcome);
+        EXPECT_EQ(!open, c.closed);
+        EXPECT_EQ(outcome.action == app::RoutingParametersOutcome::Action::Defaults, c.closed);
         EXPECT_EQ(p.timestep, c.timestep);
         EXPECT_EQ(p.maxIterations, c.maxIterations);
         EXPECT_EQ(p.power, c.power);
     }
+}
+
+TEST(RoutingParametersDialog, DefaultRestoresTheShippedFirstRunSettingsKeptAtExit) {
+    Started s;
+    RoutingParameters& p = s.data.config.settings.routing;
+    p.method = 0; // best course, manual step of 45 minutes, coarse coasts
+    p.timestepAuto = false;
+    p.timestep = 45;
+    p.coastsQuality = 1;
+    p.renderMode = 7;
+    int opened = 0;
+    std::function<void(app::RoutingParametersDialog&)> drive =
+        [&](app::RoutingParametersDialog& dialog) {
+            if (++opened == 1) {
+                answerBox(QMessageBox::Yes);
+                QTest::mouseClick(dialog.defaultButton(), Qt::LeftButton);
+                whenOpen<app::RoutingParametersDialog>(drive); // opened again on the defaults
+                return;
+            }
+            EXPECT_EQ(dialog.edited().routing.method, 1); // shows the defaults
+            EXPECT_TRUE(dialog.edited().routing.timestepAuto);
+            dialog.reject(); // which stay in force
+        };
+    whenOpen<app::RoutingParametersDialog>(drive);
+    app::ChartWidget chart(s.data);
+    chart.commands().action(app::kRoutingParameters)->trigger();
+    EXPECT_EQ(opened, 2);
+    std::vector<std::string> errors;
+    app::saveAtExit(s.data, nullptr, errors);
+    ASSERT_TRUE(errors.empty());
+    // Every routing key of Config.ini at exit is the shipped one.
+    IniFile shipped, saved;
+    std::string error;
+    ASSERT_TRUE(shipped.load(std::string(NAVOREL_SOURCE_DIR) + "/dist/Config.ini", error));
+    ASSERT_TRUE(saved.load((s.folder.path() / "Config.ini").string(), error));
+    for (const char* key : {"Method", "Timestep", "TimestepAuto", "CoastsQuality", "RenderMode",
+                            "NbInitialAngles", "Thickness", "ShowSegments"})
+        EXPECT_EQ(saved.value("Routing", key), shipped.value("Routing", key)) << key;
 }
 
 TEST(OptionsDialog, SwitchingToFrancaisRelabelsTheDialogsAtOnce) {
@@ -315,6 +362,97 @@ TEST(OptionsDialog, SwitchingToFrancaisRelabelsTheDialogsAtOnce) {
     EXPECT_EQ(s.data.config.settings.window.language, "Français");
     app::RoutingParametersDialog routing(s.data);
     EXPECT_EQ(routing.windowTitle(), QString::fromUtf8("Paramètres du routage"));
+    // The forecast's information and Qt's own buttons follow.
+    EXPECT_NE(s.data.wind.informationText().find(s.data.texts.text(229) + " "), std::string::npos);
+    const auto yesOf = [] {
+        QMessageBox box(QMessageBox::Question, "Navorel", "?", QMessageBox::Yes | QMessageBox::No);
+        return box.button(QMessageBox::Yes)->text().remove('&');
+    };
+    EXPECT_EQ(yesOf(), "Oui");
+    // Back to English, Qt's texts too.
+    whenOpen<app::OptionsDialog>([](app::OptionsDialog& dialog) {
+        QComboBox* languages = dialog.languages();
+        languages->setFocus();
+        QTest::keyClick(languages, Qt::Key_Home);
+        dialog.reject();
+    });
+    app::showOptions(s.data, nullptr, {});
+    EXPECT_EQ(s.data.config.settings.window.language, "English");
+    EXPECT_EQ(yesOf(), "Yes");
+}
+
+TEST(Dialogs, ReopeningLeavesEachDialogWhereItWas) {
+    Started s;
+    WindowSettings& w = s.data.config.settings.window;
+    w.parametersX = 300;
+    w.parametersY = 236;
+    w.optionsX = 320;
+    w.optionsY = 226;
+    for (int round = 0; round < 5; ++round) {
+        whenOpen<app::RoutingParametersDialog>([](app::RoutingParametersDialog& dialog) {
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+            dialog.reject();
+        });
+        app::RoutingParametersOutcome outcome;
+        app::showRoutingParameters(s.data, nullptr, outcome);
+        whenOpen<app::OptionsDialog>([](app::OptionsDialog& dialog) {
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+            dialog.reject();
+        });
+        app::showOptions(s.data, nullptr, {});
+        EXPECT_EQ(w.parametersX, 300) << "round " << round;
+        EXPECT_EQ(w.parametersY, 236) << "round " << round;
+        EXPECT_EQ(w.optionsX, 320) << "round " << round;
+        EXPECT_EQ(w.optionsY, 226) << "round " << round;
+    }
+    // A dialog the user moves keeps its new place.
+    whenOpen<app::OptionsDialog>([](app::OptionsDialog& dialog) {
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        dialog.move(dialog.pos() + QPoint(40, 25));
+        QTest::qWait(20);
+        dialog.reject();
+    });
+    app::showOptions(s.data, nullptr, {});
+    EXPECT_EQ(w.optionsX, 360);
+    EXPECT_EQ(w.optionsY, 251);
+}
+
+TEST(RoutingParametersDialog, PolarChoosersAskForAPolarFile) {
+    Started s;
+    const auto kept = app::fileChoosers().file;
+    std::vector<std::pair<QString, QString>> asked; // title, filter
+    app::fileChoosers().file = [&asked](QWidget*, const QString&, const QString& title,
+                                        const QString& filter) {
+        asked.emplace_back(title, filter);
+        return QString();
+    };
+    app::RoutingParametersDialog dialog(s.data);
+    // "Polar ..." of the polar page and the "..." of the three scanned polars.
+    const QString choose = QString::fromStdString(s.data.texts.text(170));
+    for (QPushButton* b : dialog.findChildren<QPushButton*>())
+        if (b->text() == choose || b->text() == "...") b->click();
+    app::fileChoosers().file = kept;
+    ASSERT_EQ(asked.size(), 4u);
+    for (const auto& [title, filter] : asked) {
+        EXPECT_EQ(title, "Open a polar file");
+        EXPECT_EQ(filter, "Polar (*.pol)");
+    }
+}
+
+TEST(RoutingParametersDialog, StartPageShowsTheForecastsInformation) {
+    Started s;
+    // Built at start-up: the name, the grid, the longitudes and the latitudes.
+    const std::string info = s.data.wind.informationText();
+    EXPECT_EQ(info.rfind("Demo.grb\n\n" + s.data.texts.text(229) + " 49 x 33\n\n", 0), 0u) << info;
+    app::RoutingParametersDialog dialog(s.data);
+    const QString shown = dialog.gribInformation()->text();
+    EXPECT_TRUE(shown.startsWith(QString::fromStdString(info))) << shown.toStdString();
+    // And the dates it covers.
+    EXPECT_TRUE(shown.contains(QString::fromStdString(weekdayText(s.data.wind.startDate()))));
+    // Without a forecast: "No Grib information".
+    s.data.wind.clear();
+    app::RoutingParametersDialog none(s.data);
+    EXPECT_EQ(none.gribInformation()->text().toStdString(), s.data.texts.text(146));
 }
 
 // "Different polars": the polar chosen with a slot's "..." button is stored by name, without
@@ -323,7 +461,8 @@ TEST(RoutingParametersDialog, APolarChosenWithItsButtonIsFoundByTheScan) {
     Started s;
     const app::FileChoosers saved = app::fileChoosers();
     QString offered;
-    app::fileChoosers().file = [&](QWidget*, const QString& start) {
+    app::fileChoosers().file = [&](QWidget*, const QString& start, const QString&,
+                                   const QString&) {
         offered = start;
         return start + "/Navorel40.pol";
     };

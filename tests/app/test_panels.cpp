@@ -1,5 +1,6 @@
 // The time bar, the routing and information panels and the status bar, driven by real mouse
 // events on the main window over the demo data.
+#include "app/chart_overlays.h"
 #include "app/main_window.h"
 #include "app/status_texts.h"
 #include "program_folder.h"
@@ -9,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -162,6 +164,97 @@ TEST(Panels, ButtonsSetTheRenderModeAndSwitchesAndTheBarWalksTheSteps) {
     QTest::mouseMove(&chart, QPoint(chart.overlay().bar.rect.left + 200, r.top + 4));
     QTest::qWait(20);
     shoot(*w.window, "panels-1920x1080");
+}
+
+TEST(Panels, TheHandMarksTheResultsPointsWhileThePanelsShow) {
+    Window w;
+    w.data.config.settings.routingDisplay.showPanels = true;
+    w.routeAndWait();
+    app::ChartWidget& chart = w.chart();
+    const std::vector<IsochronePoint>& route = chart.result()->output.route;
+    // A point of the route clear of the panels, inside the chart and away from the user's route.
+    const PanelLayout& layout = chart.overlay().panels;
+    QPoint on(-1, -1);
+    for (std::size_t i = route.size() / 2; i < route.size() && on.x() < 0; ++i) {
+        double x, y;
+        chart.view().project(route[i].lon, route[i].lat, x, y);
+        const QPoint p(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
+        if (p.x() > layout.information.x + layout.information.width + 40 && p.y() > 100 &&
+            p.x() < chart.width() - 60 && p.y() < chart.height() - 60)
+            on = p;
+    }
+    ASSERT_GE(on.x(), 0);
+    const struct {
+        QPoint at;
+        bool panels;
+        Qt::CursorShape cursor;
+    } cases[] = {{on, true, Qt::PointingHandCursor},
+                 {on + QPoint(3, 2), true, Qt::PointingHandCursor},
+                 {on + QPoint(0, 40), true, Qt::ArrowCursor},
+                 {on, false, Qt::ArrowCursor}};
+    for (const auto& c : cases) {
+        w.data.config.settings.routingDisplay.showPanels = c.panels;
+        QTest::mouseMove(&chart, c.at);
+        EXPECT_EQ(chart.cursor().shape(), c.cursor) << c.at.x() << "," << c.at.y();
+    }
+}
+
+TEST(Panels, TheForecastsInformationShowsWithThePanels) {
+    EXPECT_EQ(gribInformationRows("Demo.grb\n\nGrid: 3 x 2\n\n076\xC2\xB0W 00'00\" - "
+                                  "065\xC2\xB0W 00'00\"\n\n38\xC2\xB0N 00'00\" - "
+                                  "45\xC2\xB0N 00'00\"\n",
+                                  dayNumber(8, 12, 2026, 0, 0, 0),
+                                  dayNumber(10, 12, 2026, 12, 0, 0)),
+              (std::vector<std::string>{
+                  "Demo.grb", "Grid: 3 x 2", "076\xC2\xB0W 00'00\" - 065\xC2\xB0W 00'00\"",
+                  "38\xC2\xB0N 00'00\" - 45\xC2\xB0N 00'00\"", "08/12 00:00 - 10/12 12:00"}));
+    EXPECT_TRUE(gribInformationRows("", 0, 1).empty());
+    const PanelLayout layout = layoutPanels();
+    EXPECT_EQ(gribInformationRect(layout, false, 5).y, layout.routing.y);
+    EXPECT_EQ(gribInformationRect(layout, true, 5).y,
+              layout.information.y + layout.information.height + 6);
+
+    // Drawn in the panel's colour at the panel's place before a routing, and only with the
+    // panels switched on.
+    for (const bool panels : {true, false}) {
+        Window w;
+        Settings& s = w.data.config.settings;
+        s.routingDisplay.showPanels = panels;
+        s.window.colorPanel = 0x00ff00; // green, opaque
+        s.window.opacityPanel = 255;
+        w.chart().redrawChart();
+        const QImage shot = w.chart().grab().toImage();
+        const PanelRect r = gribInformationRect(w.chart().overlay().panels, false, 5);
+        const QColor corner = shot.pixelColor(r.x + 3, r.y + r.height - 3);
+        EXPECT_EQ(corner == QColor(0, 255, 0), panels) << corner.name().toStdString();
+    }
+}
+
+TEST(Panels, AScannedRunsTooltipSpeaksTheLanguage) {
+    RoutingResult result;
+    result.summaries.resize(2);
+    RunSummary& run = result.summaries[1];
+    run.polarName = "Imoca";
+    run.variation = 90;
+    run.startOffset = 3;
+    run.inProgress = true; // arrived: the tooltip carries no mark
+    run.route.resize(2);
+    run.route[0].parentTime = fromDayNumber(dayNumber(3, 7, 2024, 6, 0, 0));
+    run.route[1].time = fromDayNumber(dayNumber(5, 7, 2024, 11, 30, 0));
+    const std::string folder = std::string(NAVOREL_SOURCE_DIR) + "/dist";
+    LanguageTable en, fr;
+    std::string error;
+    ASSERT_TRUE(en.load(folder, "English", error)) << error;
+    ASSERT_TRUE(fr.load(folder,
+                        "Fran\xC3\xA7"
+                        "ais",
+                        error))
+        << error;
+    EXPECT_EQ(app::scanRunText(result, 1, en),
+              "Routing 2: Imoca 100% - wind 90% - +3 h - 02 - 05:30");
+    EXPECT_EQ(app::scanRunText(result, 1, fr),
+              "Routage 2: Imoca 100% - vent 90% - +3 h - 02 - 05:30");
+    EXPECT_EQ(app::scanRunText(result, 2, en), "");
 }
 
 TEST(Panels, InformationRowsConvertAndFormatTheStep) {

@@ -1,5 +1,6 @@
 // The desktop program's start-up and shut-down: the logged steps in their order, the dialogs
 // of a missing forecast or polar, the window fitted to the screen, and what is saved at exit.
+#include "app/main_window.h"
 #include "app/startup.h"
 #include "program_folder.h"
 
@@ -7,6 +8,8 @@
 #include "settings/ini_file.h"
 
 #include <gtest/gtest.h>
+
+#include <QTest>
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -133,6 +136,38 @@ TEST(Startup, MissingForecastAsksForOneThenFallsBackToTheConstantWind) {
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0], data.texts.text(234));
     }
+}
+
+TEST(Startup, AFirstStartWithoutAForecastShowsTheRoutesWaters) {
+    ProgramFolder folder;
+    setKey(folder.path() / "Config.ini", "Winds", "Grib", "Missing.grb");
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::loadConfiguration(folder.str(), data, error)) << error;
+    ASSERT_TRUE(data.firstRun);
+    // As the program starts: the window shows before the forecast is asked for (and refused).
+    app::MainWindow window(data);
+    app::StartupHooks hooks;
+    hooks.showWindow = [&] { window.placeAndShow(); };
+    hooks.chooseGrib = [] { return std::string(); };
+    ASSERT_TRUE(app::runStartupSequence(data, hooks, error)) << error;
+    window.dataLoaded();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    app::ChartWidget& chart = window.chart();
+    ASSERT_GE(data.route.waypoints.size(), 2u);
+    for (const GeoPoint& p : data.route.waypoints) {
+        double x, y;
+        chart.view().project(p.lon, p.lat, x, y);
+        EXPECT_TRUE(x > 0 && x < chart.width() && y > 0 && y < chart.height()) << x << "," << y;
+    }
+    // The land of Cape Cod and the islands is drawn.
+    const QImage shot = chart.grab().toImage();
+    const int land = data.config.settings.map.colorLand;
+    const QColor landColour(land & 0xff, (land >> 8) & 0xff, (land >> 16) & 0xff);
+    int landPixels = 0;
+    for (int y = 0; y < shot.height(); y += 4)
+        for (int x = 0; x < shot.width(); x += 4) landPixels += shot.pixelColor(x, y) == landColour;
+    EXPECT_GT(landPixels, 500);
 }
 
 TEST(Startup, MissingPolarAsksForOneAndACancelEndsTheStartUp) {

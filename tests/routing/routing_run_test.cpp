@@ -227,7 +227,12 @@ TEST(RoutingRun, ResultsTable) {
                          (routeDurationSeconds(r.output.route) / 3600.0);
     std::snprintf(buf, sizeof buf, "%.2f kt", knots);
     EXPECT_EQ(t.rows[b + 4][1], buf);
-    EXPECT_EQ(t.rows[b + 7][1], "No");
+    // "Engine used" says No in the language of the texts; English without a text.
+    EXPECT_EQ(t.rows[b + 7][1], "#510");
+    struct NoTexts : TextProvider {
+        std::string text(int) const override { return {}; }
+    };
+    EXPECT_EQ(resultsTable(r, f.route, NoTexts()).rows[b + 7][1], "No");
     EXPECT_EQ(t.rows[b + 14][1], "0 %");
     // Dead downwind the whole way: all of the time counts as downwind, none reaching.
     EXPECT_EQ(t.rows[b + 17][1], "100 %");

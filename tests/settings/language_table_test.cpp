@@ -180,4 +180,7 @@ TEST(LanguageFiles, ShippedFilesAreComplete) {
     for (int i = 318; i <= 329; ++i) EXPECT_EQ(en.text(i), builtinEnglishTexts().text(i));
     EXPECT_EQ(fr.text(304), "Lundi");
     EXPECT_EQ(fr.text(318), "Janvier");
+    // The code of the language for Qt's own buttons and dialogs.
+    EXPECT_EQ(en.text(517), "en");
+    EXPECT_EQ(fr.text(517), "fr");
 }

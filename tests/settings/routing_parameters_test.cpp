@@ -1,4 +1,5 @@
 #include "routing/routing_parameters.h"
+#include "settings/ini_file.h"
 
 #include <gtest/gtest.h>
 
@@ -68,9 +69,34 @@ TEST(RoutingDefaults, MissingFileChangesNothing) {
     EXPECT_EQ(p.timestep, 45);
 }
 
-TEST(RoutingDefaults, ShippedDefaultsMatchTheRecord) {
-    RoutingParameters p;
-    for (const RoutingBinding& b : routingParameterBindings(p)) {
+// "Default" puts back the settings the program ships with: the isochrone method, the
+// automatic step and coast level 3 (the table's fallbacks would switch to the best course).
+TEST(RoutingDefaults, ShippedDefaultsAreTheShippedFirstRunSettings) {
+    const std::string dist = std::string(NAVOREL_SOURCE_DIR) + "/dist";
+    IniFile config, defaults;
+    std::string error;
+    ASSERT_TRUE(config.load(dist + "/Config.ini", error)) << error;
+    ASSERT_TRUE(defaults.load(dist + "/Data/Default.ini", error)) << error;
+    // Every key the file holds, as written in Config.ini.
+    std::string section;
+    int keys = 0;
+    for (const std::string& line : defaults.lines()) {
+        if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
+            section = line.substr(1, line.size() - 2);
+            continue;
+        }
+        const std::size_t equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        const std::string key = line.substr(0, equals);
+        ++keys;
+        EXPECT_EQ(defaults.value(section, key), config.value(section, key))
+            << section << "." << key;
+    }
+    EXPECT_GT(keys, 50);
+    // And every field the button reads, missing keys included (they take the fallbacks).
+    RoutingParameters shipped, restored;
+    readRoutingParameters(config, shipped, RoutingKeys::All);
+    for (const RoutingBinding& b : routingParameterBindings(restored)) {
         if (b.configOnly) continue;
         // Spoil every field the file carries, then read it back.
         std::visit(
@@ -85,11 +111,17 @@ TEST(RoutingDefaults, ShippedDefaultsMatchTheRecord) {
             },
             b.binding.target);
     }
-    std::string error;
-    ASSERT_TRUE(
-        loadRoutingDefaults(std::string(NAVOREL_SOURCE_DIR) + "/dist/Data/Default.ini", p, error))
-        << error;
-    EXPECT_EQ(fileTexts(p), fileTexts(RoutingParameters{}));
+    ASSERT_TRUE(loadRoutingDefaults(dist + "/Data/Default.ini", restored, error)) << error;
+    const std::vector<std::string> want = fileTexts(shipped), got = fileTexts(restored);
+    const std::vector<RoutingBinding> bindings = routingParameterBindings(shipped);
+    for (std::size_t i = 0; i < bindings.size(); ++i) {
+        if (!bindings[i].configOnly) {
+            EXPECT_EQ(got[i], want[i]);
+        }
+    }
+    EXPECT_EQ(restored.method, 1);
+    EXPECT_TRUE(restored.timestepAuto);
+    EXPECT_EQ(restored.coastsQuality, 3);
 }
 
 TEST(RoutingParametersIo, EveryFieldSurvivesAWriteAndARead) {
