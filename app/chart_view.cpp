@@ -1,5 +1,6 @@
 #include "app/chart_view.h"
 
+#include "app/status_texts.h"
 #include "render/routing_layer.h"
 
 #include <QPainter>
@@ -79,6 +80,11 @@ ChartScene makeScene(AppData& data, const DisplayWind& wind, const RoutingResult
     scene.boatLon = data.boat.lon;
     scene.boatLat = data.boat.lat;
     scene.boatCourse = data.boat.course;
+    if (scene.showBoat) {
+        const double time = now().dayNumber;
+        scene.boatStale = boatStale(data, time);
+        scene.boatNote = boatAgeLine(data, time);
+    }
     scene.result = result;
     if (result && !runArrived(*result))
         scene.routeNote = data.texts.text(result->output.status == kStatusCancelled ? 377 : 79);

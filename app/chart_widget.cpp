@@ -4,6 +4,7 @@
 #include "app/commands.h"
 #include "app/gps_link.h"
 #include "app/interface_sounds.h"
+#include "app/status_texts.h"
 #include "core/datetime.h"
 #include "render/help_overlay.h"
 #include "render/polar_diagram.h"
@@ -11,6 +12,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <cstdio>
@@ -25,8 +27,13 @@ ChartWidget::ChartWidget(AppData& data, QWidget* parent)
     display_.time = now().dayNumber; // until a forecast is shown
     commands_ = new Commands(data_, *this);
     sounds_ = new InterfaceSounds(this);
-    gps_ = new GpsLink(this);
+    gps_ = new GpsLink(data_.texts, this);
     data_.gpsLink = gps_;
+    // A boat without a newer fix turns grey a minute after its last one.
+    boatAgeTimer_ = new QTimer(this);
+    boatAgeTimer_->setSingleShot(true);
+    boatAgeTimer_->setInterval(static_cast<int>(kBoatStaleSeconds * 1000) + 500);
+    connect(boatAgeTimer_, &QTimer::timeout, this, [this] { boatChanged(); });
     gps_->onFix = [this](const GpsFix& fix) {
         if (!fix.hasPosition()) return;
         AppData::BoatFix& boat = data_.boat;
@@ -35,9 +42,9 @@ ChartWidget::ChartWidget(AppData& data, QWidget* parent)
         boat.lon = fix.lon;
         if (fix.hasSpeed()) boat.speed = fix.speed;
         if (fix.hasCourse()) boat.course = fix.course;
-        // The boat is part of the cached chart.
-        if (data_.config.settings.com.showBoat && !polarView_) redrawChart();
-        statusChanged();
+        boat.receivedAt = now().dayNumber;
+        boatAgeTimer_->start();
+        boatChanged();
     };
     gps_->onEvent = [this](int code) { gpsEvent(code); };
     // The worker reads the route and the barriers: an edit stops it first.
@@ -67,6 +74,14 @@ void ChartWidget::gpsEvent(int code) {
     data_.gpsOpen = gps_->isOpen();
     if (!gps_->lastError().isEmpty())
         std::fprintf(stderr, "%s\n", gps_->lastError().toLocal8Bit().constData());
+    // The boat turns grey while the link is not reading, and back once it is.
+    if (data_.boat.valid) boatChanged();
+    statusChanged();
+}
+
+void ChartWidget::boatChanged() {
+    // The boat is drawn over the cached chart, which stays as it is.
+    if (data_.config.settings.com.showBoat && !polarView_) update();
     statusChanged();
 }
 
@@ -94,6 +109,7 @@ ChartScene ChartWidget::scene() {
     scene.selectedBarrierPoint = data_.barriers.selectedPoint;
     scene.editingBarriers = interaction_.editingBarriers();
     scene.selectedRun = overlay_.selectedRun;
+    scene.boatOverChart = true;
     return scene;
 }
 

@@ -19,6 +19,7 @@
 #include <thread>
 
 class QMenu;
+class QTimer;
 
 namespace navorel::app {
 
@@ -130,6 +131,8 @@ class ChartWidget : public QWidget {
     void followStep();
     void statusChanged();
     void gpsEvent(int code);
+    // A new fix, or the boat turned out of date: the chart and the status bar follow.
+    void boatChanged();
     // Puts the route's first waypoint back after a run started from the boat.
     void restoreFirstWaypoint();
     ChartProjection projection() const;
@@ -152,6 +155,7 @@ class ChartWidget : public QWidget {
     Commands* commands_ = nullptr;
     InterfaceSounds* sounds_ = nullptr;
     GpsLink* gps_ = nullptr;
+    QTimer* boatAgeTimer_ = nullptr;
     bool startedFromBoat_ = false; // the route's first waypoint is the boat for this run
     QPointF mouse_{-1000, -1000};
     bool overBoat_ = false;

@@ -9,6 +9,7 @@
 #include "app/dialogs/routing_parameters_dialog.h"
 #include "app/dialogs/waypoint_dialog.h"
 #include "app/startup.h"
+#include "app/status_texts.h"
 #include "core/datetime.h"
 #include "geo/gpx.h"
 #include "weather/grib.h"
@@ -91,6 +92,9 @@ Commands::Commands(AppData& data, ChartWidget& chart)
         else
             QMessageBox::warning(&chart_, "Navorel", text);
     };
+    ask = [this](const QString& text) {
+        return QMessageBox::question(&chart_, "Navorel", text) == QMessageBox::Yes;
+    };
     Settings& s = data_.config.settings;
     DisplayState& state = chart_.display();
     WindStore& wind = data_.wind;
@@ -170,7 +174,7 @@ Commands::Commands(AppData& data, ChartWidget& chart)
     toggle(kMagnet, 35, "MagnetImage", s.route.magnet);
     add(kRoutingParameters, 36, "ParametersImage", [this] { openDialog(kRoutingParameters); },
         {Qt::Key_Tab});
-    add(kStartRouting, 37, "StartImage", [this] { chart_.startRouting(); }, {Qt::Key_Space});
+    add(kStartRouting, 37, "StartImage", [this] { startRouting(); }, {Qt::Key_Space});
     add(kExportRouting, 38, "ExportImage", [this] { exportRouting(); });
     add(kRemoveRouting, 39, "CancelImage", [this] { chart_.clearResult(); }, {Qt::Key_Backspace});
     add(kFrameRouting, 40, "FrameImage", [frameRoute] { frameRoute(true); }, {Qt::Key_F4});
@@ -524,6 +528,16 @@ void Commands::switchCurrents() {
     done();
 }
 
+void Commands::startRouting() {
+    if (chart_.routingRunning()) return;
+    const double time = now().dayNumber;
+    if (data_.config.settings.routing.fromBoat && !data_.route.waypoints.empty() &&
+        boatStale(data_, time) &&
+        !ask(QString::fromStdString(data_.texts.text(481) + "\n" + boatAgeLine(data_, time))))
+        return;
+    chart_.startRouting();
+}
+
 void Commands::routingParameters() {
     parametersOnEscape_ = false;
     RoutingParametersOutcome outcome;
@@ -535,7 +549,7 @@ void Commands::routingParameters() {
         data_.startTime = outcome.startTime;
     }
     if (outcome.action == RoutingParametersOutcome::Action::Start && !chart_.routingRunning()) {
-        chart_.startRouting();
+        startRouting();
     } else if (outcome.action == RoutingParametersOutcome::Action::ShowPolar) {
         parametersOnEscape_ = true;
         chart_.setPolarView(true);

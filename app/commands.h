@@ -119,6 +119,8 @@ class Commands : public QObject {
     // or an empty text; message shows a warning, or the about box with `about`.
     std::function<QString(const FileRequest&)> chooseFile;
     std::function<void(const QString& text, bool about)> message;
+    // A yes-or-no question; true for yes.
+    std::function<bool(const QString& text)> ask;
     // Something the window title shows changed (the forecast, a setting).
     std::function<void()> onTitleChange;
     // Opens the dialog of a command (kRoutingParameters, kOptions, kResults, kAbout);
@@ -153,6 +155,8 @@ class Commands : public QObject {
     void exportRouting();
     void switchCurrents();
     void routingParameters();
+    // Starts the routing; from a boat whose fix is out of date only once the user agrees.
+    void startRouting();
     void options();
 
     AppData& data_;

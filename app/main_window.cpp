@@ -1,8 +1,10 @@
 #include "app/main_window.h"
 
 #include "app/commands.h"
+#include "app/gps_link.h"
 #include "app/status_texts.h"
 #include "app/window_title.h"
+#include "core/datetime.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -66,6 +68,11 @@ void MainWindow::refreshStatus() {
     place.known = chart_->mousePosition(place.lon, place.lat);
     place.shoreLevel = chart_->view().level;
     place.gpsOpen = data_.gpsOpen;
+    place.now = now().dayNumber;
+    if (data_.gpsLink) {
+        place.gpsProblem = data_.gpsLink->lastError().toStdString();
+        place.gpsRetryMs = data_.gpsLink->retryDelayMs();
+    }
     const auto texts = statusTexts(data_, chart_->display(), place);
     for (int i = 0; i < kStatusParts; ++i) {
         const QString text = QString::fromStdString(texts[static_cast<std::size_t>(i)]);

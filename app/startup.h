@@ -60,6 +60,7 @@ struct AppData {
     struct BoatFix {
         bool valid = false; // no fix has come yet
         double lon = 0, lat = 0, speed = 0, course = 0;
+        double receivedAt = 0; // when the fix came in, UTC day number of this machine's clock
     } boat;
     bool gpsOpen = false;       // the GPS link is reading its source
     GpsLink* gpsLink = nullptr; // the window's link, when there is a window

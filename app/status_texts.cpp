@@ -87,8 +87,41 @@ std::array<std::string, kStatusParts> statusTexts(const AppData& data, const Dis
         std::snprintf(text, sizeof text, " SOG: %.2f kt - ", data.boat.speed);
         parts[6] = texts.text(223) + text + texts.text(223) + " " +
                    format("%.0f \xC2\xB0", data.boat.course, 0);
+        if (boatStale(data, place.now)) parts[6] += " - " + boatAgeLine(data, place.now);
+    } else if (!place.gpsOpen && !place.gpsProblem.empty()) {
+        parts[6] = texts.text(223) + ": " + place.gpsProblem;
+        if (place.gpsRetryMs > 0) parts[6] += " - " + retryText(texts, place.gpsRetryMs);
     }
     return parts;
+}
+
+double boatAgeSeconds(const AppData& data, double now) {
+    if (!data.boat.valid) return 0;
+    return std::max(0.0, (now - data.boat.receivedAt) * 86400.0);
+}
+
+bool boatStale(const AppData& data, double now) {
+    return data.boat.valid && (!data.gpsOpen || boatAgeSeconds(data, now) > kBoatStaleSeconds);
+}
+
+std::string ageText(double seconds) {
+    const long whole = std::lround(std::max(0.0, seconds));
+    char text[48];
+    if (whole < 60)
+        std::snprintf(text, sizeof text, "%ld s", whole);
+    else if (whole < 3600)
+        std::snprintf(text, sizeof text, "%ld min", whole / 60);
+    else
+        std::snprintf(text, sizeof text, "%ld h %02ld min", whole / 3600, whole / 60 % 60);
+    return text;
+}
+
+std::string boatAgeLine(const AppData& data, double now) {
+    return data.texts.text(480) + " " + ageText(boatAgeSeconds(data, now));
+}
+
+std::string retryText(const TextProvider& texts, int retryMs) {
+    return texts.text(477) + " " + ageText((retryMs + 999) / 1000);
 }
 
 } // namespace navorel::app

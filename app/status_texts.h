@@ -22,7 +22,27 @@ struct StatusPlace {
     double lon = 0, lat = 0;
     int shoreLevel = 0; // drawing shoreline level 0..4
     bool gpsOpen = false;
+    // While the link is not reading: why, in the current language, and the wait before the
+    // next attempt to reconnect (0: none is planned).
+    std::string gpsProblem;
+    int gpsRetryMs = 0;
+    double now = 0; // UTC day number, for the age of the boat's fix
 };
+
+// A fix older than this no longer stands for where the boat is.
+constexpr double kBoatStaleSeconds = 60;
+
+// Seconds since the boat's fix came in (0 when there is none).
+double boatAgeSeconds(const AppData& data, double now);
+// The boat is drawn and taken as out of date: a fix older than a minute, or the link is not
+// reading.
+bool boatStale(const AppData& data, double now);
+// An age as "45 s", "12 min" or "3 h 05 min".
+std::string ageText(double seconds);
+// "Age of the last fix: 12 min" in the current language.
+std::string boatAgeLine(const AppData& data, double now);
+// "Next attempt in 4 s" in the current language.
+std::string retryText(const TextProvider& texts, int retryMs);
 
 std::array<std::string, kStatusParts> statusTexts(const AppData& data, const DisplayState& display,
                                                   const StatusPlace& place);

@@ -25,6 +25,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr double kMetresPerMile = 1852.0;
+// Far beyond any receiver: the simulator floods a reader with it to try its hand-over.
+constexpr double kMostSentencesPerSecond = 20000.0;
 
 // A whole number option within [low, high]; false with a message otherwise.
 bool takeWhole(Args& args, const std::string& name, long low, long high, long& value,
@@ -91,7 +93,7 @@ int gpsCommand(const Args& input) {
     if (!takeProgramFolder(args, folder, error)) return fail(error);
     if (args.size() != 1 || args[0].empty() || args[0][0] == '-')
         return fail("usage: navorel-cli gps SOURCE [--count N] [--baud RATE] "
-                    "(SOURCE: a device path, tcp:HOST:PORT or udp:PORT)");
+                    "(SOURCE: a device path, tcp:HOST:PORT, udp:PORT or udp:ADDRESS:PORT)");
     // The line settings of [Com]; --baud overrides the rate.
     SerialLine line;
     ConfigStore config;
@@ -187,7 +189,7 @@ int simulateCommand(const Args& input) {
     double speed = 6.0, rate = 1.0, wait = 60.0;
     long count = 0;
     if (!takeReal(args, "--speed", 0.0, 5000.0, speed, error) ||
-        !takeReal(args, "--rate", 0.0, 50.0, rate, error) ||
+        !takeReal(args, "--rate", 0.0, kMostSentencesPerSecond, rate, error) ||
         !takeReal(args, "--wait", 0.0, 86400.0, wait, error) ||
         !takeWhole(args, "--count", 1, 1000000000, count, error))
         return fail(error);

@@ -1,5 +1,7 @@
 #include "cli/gps_io.h"
 
+#include "core/gps_source.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -64,22 +66,15 @@ std::string addressText(const sockaddr_in& a) {
     return std::string(host) + ":" + std::to_string(ntohs(a.sin_port));
 }
 
-int connectTcp(const std::string& hostPort, std::string& error) {
-    const std::size_t colon = hostPort.rfind(':');
-    int port;
-    if (colon == std::string::npos || colon == 0 ||
-        !readPort(hostPort.substr(colon + 1), false, port)) {
-        error = "'tcp:" + hostPort + "' is not tcp:HOST:PORT";
-        return -1;
-    }
-    const std::string host = hostPort.substr(0, colon);
+int connectTcp(const GpsSourceName& source, const std::string& name, std::string& error) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    const int rc = getaddrinfo(host.c_str(), hostPort.substr(colon + 1).c_str(), &hints, &found);
+    const std::string port = std::to_string(source.port);
+    const int rc = getaddrinfo(source.host.c_str(), port.c_str(), &hints, &found);
     if (rc != 0) {
-        error = "tcp:" + hostPort + ": " + gai_strerror(rc);
+        error = name + ": " + gai_strerror(rc);
         return -1;
     }
     int fd = -1;
@@ -94,30 +89,36 @@ int connectTcp(const std::string& hostPort, std::string& error) {
         }
     }
     freeaddrinfo(found);
-    if (fd < 0) error = "cannot connect to tcp:" + hostPort + ": " + why;
+    if (fd < 0) error = "cannot connect to " + name + ": " + why;
     return fd;
 }
 
-int bindUdp(const std::string& portText, std::string& error) {
-    int port;
-    if (!readPort(portText, false, port)) {
-        error = "'udp:" + portText + "' is not udp:PORT";
+// Without an address every IPv4 address of this machine is bound, for the broadcasts of the
+// boat's network; with one (IPv4 or IPv6), only that one.
+int bindUdp(const GpsSourceName& source, const std::string& name, std::string& error) {
+    addrinfo hints{};
+    hints.ai_family = source.host.empty() ? AF_INET : AF_UNSPEC;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICHOST;
+    addrinfo* found = nullptr;
+    const std::string port = std::to_string(source.port);
+    const int rc = getaddrinfo(source.host.empty() ? nullptr : source.host.c_str(), port.c_str(),
+                               &hints, &found);
+    if (rc != 0) {
+        error = "cannot listen on " + name + ": " + gai_strerror(rc);
         return -1;
     }
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const int fd = ::socket(found->ai_family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     const int on = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        error = "cannot listen on udp:" + portText + ": " + systemError();
-        if (fd >= 0) ::close(fd);
-        return -1;
+    if (fd >= 0) {
+        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
     }
-    return fd;
+    const bool bound = fd >= 0 && ::bind(fd, found->ai_addr, found->ai_addrlen) == 0;
+    if (!bound) error = "cannot listen on " + name + ": " + systemError();
+    freeaddrinfo(found);
+    if (!bound && fd >= 0) ::close(fd);
+    return bound ? fd : -1;
 }
 
 // Raw 8N1 without flow control, the given speed and parity; reads wait for one byte.
@@ -169,10 +170,12 @@ void GpsSource::close() {
 bool GpsSource::open(const std::string& name, const SerialLine& line, std::string& error) {
     close();
     name_ = name;
-    if (name.rfind("tcp:", 0) == 0) {
-        fd_ = connectTcp(name.substr(4), error);
-    } else if (name.rfind("udp:", 0) == 0) {
-        fd_ = bindUdp(name.substr(4), error);
+    GpsSourceName source;
+    if (!parseGpsSource(name, source, error)) return false;
+    if (source.kind == GpsSourceName::Kind::Tcp) {
+        fd_ = connectTcp(source, name, error);
+    } else if (source.kind == GpsSourceName::Kind::Udp) {
+        fd_ = bindUdp(source, name, error);
     } else {
         // Opened without waiting for a carrier; reads wait once the line ignores it (CLOCAL).
         fd_ = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);

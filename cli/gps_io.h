@@ -23,7 +23,8 @@ class GpsSource {
     ~GpsSource();
 
     // Opens "tcp:HOST:PORT" (connects), "udp:PORT" (binds every address of this machine, for
-    // broadcasts) or a device path (raw mode, 8 data bits, one stop bit, no flow control).
+    // broadcasts), "udp:ADDRESS:PORT" (binds that address only) or a device path (raw mode,
+    // 8 data bits, one stop bit, no flow control); core/gps_source.h reads the name.
     bool open(const std::string& name, const SerialLine& line, std::string& error);
     // Waits for bytes. Answers their count; 0 when the port or connection is gone, with a
     // one-line message in `error`.

@@ -165,6 +165,19 @@ void NmeaReader::reset() {
     inSentence_ = false;
 }
 
+void foldFix(GpsFix& held, const GpsFix& later) {
+    if (!later.hasPosition()) return;
+    if (later.values >= held.values) {
+        held = later;
+        return;
+    }
+    held.lat = later.lat;
+    held.lon = later.lon;
+    if (later.hasSpeed()) held.speed = later.speed;
+    held.hasTime = later.hasTime;
+    held.time = later.time;
+}
+
 void GpsBoat::apply(const GpsFix& fix) {
     if (fix.values >= 1) lat.store(static_cast<float>(fix.lat));
     if (fix.values >= 2) {

@@ -34,6 +34,12 @@ struct GpsFix {
     bool hasCourse() const { return values >= 4; }
 };
 
+// Folds `later` into `held`, so that taking `held` once leaves the boat where taking the
+// fixes one after the other would: the values `later` gives replace those of `held`, and the
+// speed or course that only `held` has are kept. A `later` without a position changes nothing
+// (the boat cannot be drawn from a latitude alone). An empty `held` (values 0) takes `later`.
+void foldFix(GpsFix& held, const GpsFix& later);
+
 // True when `sentence` (from "$" up to, not including, the line end) ends in "*hh" with the
 // exclusive-or of the characters between "$" and "*" (hex digits in either case).
 bool nmeaChecksumValid(std::string_view sentence);

@@ -372,6 +372,10 @@ void paintWindZones(QPainter& painter, const MapView& view, const ChartScene& sc
     painter.setRenderHint(QPainter::Antialiasing, true);
 }
 
+// The boat, and the boat whose fix is out of date.
+const QColor kBoat(200, 30, 30);
+const QColor kStaleBoat(150, 150, 150);
+
 QPolygonF boatShape(QPointF at, double courseDegrees) {
     // A hull pointing up, turned to the course over ground.
     static const QPointF hull[] = {{0, -13}, {5, -3}, {5, 9}, {0, 11}, {-5, 9}, {-5, -3}};
@@ -387,7 +391,7 @@ void paintBoat(QPainter& painter, const MapView& view, const ChartScene& scene) 
     if (!scene.showBoat) return;
     const QPointF at = toScreen(view, scene.boatLon, scene.boatLat);
     painter.setPen(QPen(Qt::white, 1.5));
-    painter.setBrush(QColor(200, 30, 30));
+    painter.setBrush(scene.boatStale ? kStaleBoat : kBoat);
     painter.drawPolygon(boatShape(at, scene.boatCourse));
     painter.setBrush(Qt::NoBrush);
 }
@@ -527,7 +531,7 @@ void paintChart(QPainter& painter, const MapView& view, const ChartScene& scene)
                          scene.barrierScreen);
         paintUserRoute(painter, view, scene);
         paintResult(painter, view, scene);
-        paintBoat(painter, view, scene);
+        if (!scene.boatOverChart) paintBoat(painter, view, scene);
         paintWindScale(painter, view, scene);
         paintCurrentScale(painter, view, scene);
         // The panels and the time bar are drawn over the cached chart (app/chart_overlays).
@@ -543,20 +547,22 @@ bool overBoat(const MapView& view, const ChartScene& scene, double x, double y) 
 
 void paintOverlays(QPainter& painter, const MapView& view, const ChartScene& scene, double hoverX,
                    double hoverY) {
+    if (scene.boatOverChart) paintBoat(painter, view, scene);
     if (!overBoat(view, scene, hoverX, hoverY)) return;
     // The boat's position under it, on the tooltip colour.
     const QPointF at = toScreen(view, scene.boatLon, scene.boatLat);
     QFont font = painter.font();
     font.setPixelSize(12);
     painter.setFont(font);
-    const QString text = QString::fromStdString(formatPosition(scene.boatLat, scene.boatLon));
+    QString text = QString::fromStdString(formatPosition(scene.boatLat, scene.boatLon));
+    if (!scene.boatNote.empty()) text += QLatin1Char('\n') + QString::fromStdString(scene.boatNote);
     const QRectF measured =
-        painter.boundingRect(QRectF(0, 0, 300, 20), Qt::AlignLeft | Qt::AlignTop, text);
+        painter.boundingRect(QRectF(0, 0, 400, 40), Qt::AlignLeft | Qt::AlignTop, text);
     const QRectF box(at.x(), at.y() + 20, measured.width() + 10, measured.height() + 1);
     const QColor back = bgr(scene.settings->toolbar.colorTooltip);
     painter.fillRect(box, back);
     painter.setPen(back.lightness() < 128 ? Qt::white : Qt::black);
-    painter.drawText(QRectF(at.x() + 5, at.y() + 20, 300, 20), Qt::AlignLeft | Qt::AlignTop, text);
+    painter.drawText(QRectF(at.x() + 5, at.y() + 20, 400, 40), Qt::AlignLeft | Qt::AlignTop, text);
 }
 
 } // namespace navorel

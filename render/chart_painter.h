@@ -69,6 +69,11 @@ struct ChartScene {
     const std::vector<std::vector<GeoPoint>>* liveRoutes = nullptr;
     bool showBoat = false;
     double boatLon = 0, boatLat = 0, boatCourse = 0;
+    bool boatStale = false; // the fix is out of date: the boat is drawn grey
+    std::string boatNote;   // the tooltip's line under the position (the fix's age)
+    // The boat is drawn by paintOverlays instead of paintChart: a window whose GPS sends many
+    // fixes a second moves it without drawing the whole chart again.
+    bool boatOverChart = false;
 };
 
 // The cached chart, layer by layer in a fixed order: sea, wind surface, shorelines and land,
@@ -77,8 +82,8 @@ struct ChartScene {
 // scales. `view` must have been updated for the device's size.
 void paintChart(QPainter& painter, const MapView& view, const ChartScene& scene);
 
-// What is drawn over the cached chart without redrawing it: the boat's tooltip while the
-// mouse (hoverX, hoverY) is over the boat.
+// What is drawn over the cached chart without redrawing it: the boat when the scene asks for
+// it there, and its tooltip while the mouse (hoverX, hoverY) is over it.
 void paintOverlays(QPainter& painter, const MapView& view, const ChartScene& scene, double hoverX,
                    double hoverY);
 // True when (x, y) lies within kBoatHoverPixels of the boat's position.

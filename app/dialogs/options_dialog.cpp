@@ -3,11 +3,13 @@
 #include "app/dialogs/dialog_place.h"
 #include "app/gps_link.h"
 #include "app/qt_translations.h"
+#include "app/status_texts.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QListWidgetItem>
 #include <QMoveEvent>
@@ -31,7 +33,11 @@ constexpr const char* R = "Routing";
 constexpr int kGpsBaudRates[] = {150,   300,   600,   1200,   2400,   4800,   9600,
                                  19200, 38400, 57600, 115200, 230400, 460800, 921600};
 
-enum Custom { kLanguage = 1, kTssList, kSerialPort, kBaudRate, kParity, kConnect };
+enum Custom { kLanguage = 1, kTssList, kSerialPort, kBaudRate, kParity, kConnect, kSourceHelp };
+
+// The GPS page's texts: the source field's placeholder and the line of help under it.
+constexpr int kSourcePlaceholderText = 478;
+constexpr int kSourceHelpText = 479;
 
 // Pages 1900 to 1908, in tab order.
 const std::vector<PageSpec>& optionPages() {
@@ -76,8 +82,8 @@ const std::vector<PageSpec>& optionPages() {
           control(K::Radio, 238, Wi, "Colors", "", {{239, "Wind10.txt"}, {240, "Wind26.txt"}})}},
         {128, {custom(241, kTssList)}},
         {129,
-         {custom(115, kSerialPort), custom(213, kBaudRate), custom(214, kParity),
-          custom(-1, kConnect), control(K::Check, 215, "Com", "ShowBoat")}},
+         {custom(115, kSerialPort), custom(-1, kSourceHelp), custom(213, kBaudRate),
+          custom(214, kParity), custom(-1, kConnect), control(K::Check, 215, "Com", "ShowBoat")}},
     };
     return pages;
 }
@@ -146,14 +152,25 @@ OptionsDialog::OptionsDialog(AppData& data, std::function<void()> relabelWindow,
         case kSerialPort: {
             // The devices this machine lists, or any path, tcp:HOST:PORT or udp:PORT typed in.
             auto* combo = new QComboBox(page);
+            combo->setObjectName(QStringLiteral("gpsSource"));
             combo->setEditable(true);
             for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
                 combo->addItem(info.systemLocation());
             combo->setCurrentText(QString::fromStdString(edited_.settings.com.device));
+            pages.addText([combo](const LanguageTable& t) {
+                combo->lineEdit()->setPlaceholderText(
+                    QString::fromStdString(t.text(kSourcePlaceholderText)));
+            });
             connect(combo, &QComboBox::currentTextChanged, this, [this](const QString& text) {
                 edited_.settings.com.device = text.trimmed().toStdString();
             });
             return combo;
+        }
+        case kSourceHelp: {
+            auto* help = text(new QLabel(page), kSourceHelpText);
+            help->setObjectName(QStringLiteral("gpsSourceHelp"));
+            help->setWordWrap(true);
+            return help;
         }
         case kBaudRate: {
             auto* combo = new QComboBox(page);
@@ -185,13 +202,13 @@ OptionsDialog::OptionsDialog(AppData& data, std::function<void()> relabelWindow,
             connect_->setObjectName(QStringLiteral("gpsConnect"));
             gpsStatus_ = new QLabel(box);
             gpsStatus_->setObjectName(QStringLiteral("gpsStatus"));
+            gpsStatus_->setWordWrap(true);
             line->addWidget(connect_);
-            line->addWidget(gpsStatus_);
-            line->addStretch();
+            line->addWidget(gpsStatus_, 1);
             pages.addText([this](const LanguageTable&) { showGpsState(); });
             if (GpsLink* link = data_.gpsLink) {
                 connect(connect_, &QPushButton::clicked, this, [this, link] {
-                    if (link->isOpen()) {
+                    if (link->isOn()) {
                         link->close();
                         return;
                     }
@@ -260,9 +277,12 @@ void OptionsDialog::zoneButton(int button) {
 void OptionsDialog::showGpsState() {
     const GpsLink* link = data_.gpsLink;
     const bool open = link && link->isOpen();
-    connect_->setText(QString::fromStdString(data_.texts.text(open ? 118 : 119)));
+    // While the link waits to reconnect, the button stops it.
+    connect_->setText(QString::fromStdString(data_.texts.text(link && link->isOn() ? 118 : 119)));
     QString status = QString::fromStdString(data_.texts.text(open ? 117 : 116));
     if (link && !open && !link->lastError().isEmpty()) status += " - " + link->lastError();
+    if (link && link->retrying())
+        status += " - " + QString::fromStdString(retryText(data_.texts, link->retryDelayMs()));
     gpsStatus_->setText(status);
 }
 

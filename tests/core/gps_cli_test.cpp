@@ -156,4 +156,49 @@ TEST(GpsCli, SimulatorFeedsTheReader) {
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
 }
 
+TEST(GpsCli, UdpListensOnEveryAddressOrTheOneGiven) {
+    // The whole of 127/8 is the loopback: 127.0.0.2 stands for a second interface.
+    const std::string toFirst = sentence("GPRMC,120000,A,4210.000,N,07036.000,W,6.0,90.0,010624,,");
+    const std::string toSecond =
+        sentence("GPRMC,120001,A,4220.000,N,07036.000,W,6.0,90.0,010624,,");
+    struct Case {
+        std::string address; // "" for udp:PORT
+        std::string printed; // the first fix printed
+    };
+    const Case cases[] = {
+        {"", "fix 2024-06-01T12:00:00 -70.600000 42.166667 6.00 90.0\n"},
+        {"127.0.0.2:", "fix 2024-06-01T12:00:01 -70.600000 42.333333 6.00 90.0\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.address);
+        const int probe = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        socklen_t length = sizeof a;
+        ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        ASSERT_EQ(::getsockname(probe, reinterpret_cast<sockaddr*>(&a), &length), 0);
+        ::close(probe);
+        Running gps(cli() + "gps udp:" + c.address + std::to_string(ntohs(a.sin_port)) +
+                    " --count 1");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const int sender = ::socket(AF_INET, SOCK_DGRAM, 0);
+        for (const auto& [to, bytes] : {std::pair{"127.0.0.1", toFirst}, {"127.0.0.2", toSecond}}) {
+            inet_pton(AF_INET, to, &a.sin_addr);
+            ::sendto(sender, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&a),
+                     sizeof a);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        ::close(sender);
+        int code;
+        const std::string out = gps.finish(code);
+        EXPECT_EQ(code, 0) << out;
+        EXPECT_EQ(out, c.printed);
+    }
+    // An address that is not one of this machine's is refused.
+    int code;
+    const std::string out = Running(cli() + "gps udp:192.0.2.1:10110").finish(code);
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(out.find("cannot listen on udp:192.0.2.1:10110"), std::string::npos) << out;
+}
+
 } // namespace

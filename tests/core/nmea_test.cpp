@@ -133,5 +133,52 @@ TEST(Nmea, BoatTakesOnlyWhatTheFixHolds) {
               static_cast<std::uint32_t>(std::lround(dayNumber(23, 3, 1994, 12, 35, 19) * 86400)));
 }
 
+// Folding a run of fixes into one leaves the boat where taking them one by one would.
+TEST(Nmea, FoldedFixesEndWhereTheRunEnds) {
+    const auto fix = [](int values, double lat, double lon, double speed, double course) {
+        GpsFix f;
+        f.values = values;
+        f.lat = lat;
+        f.lon = lon;
+        f.speed = speed;
+        f.course = course;
+        return f;
+    };
+    struct Case {
+        const char* name;
+        std::vector<GpsFix> run;
+        GpsFix held; // what the window is handed
+    };
+    const Case cases[] = {
+        {"nothing yet takes the first", {fix(4, 1, 2, 3, 4)}, fix(4, 1, 2, 3, 4)},
+        {"the latest full fix wins", {fix(4, 1, 2, 3, 4), fix(4, 5, 6, 7, 8)}, fix(4, 5, 6, 7, 8)},
+        // A position alone moves the boat; speed and course stay those of the earlier fix.
+        {"a position after a full fix",
+         {fix(4, 1, 2, 3, 4), fix(2, 5, 6, 0, 0)},
+         fix(4, 5, 6, 3, 4)},
+        {"a position and speed after a full fix",
+         {fix(4, 1, 2, 3, 4), fix(3, 5, 6, 7, 0)},
+         fix(4, 5, 6, 7, 4)},
+        // A latitude alone is not a place: it is dropped, first or later.
+        {"a latitude alone changes nothing",
+         {fix(4, 1, 2, 3, 4), fix(1, 9, 0, 0, 0)},
+         fix(4, 1, 2, 3, 4)},
+        {"a latitude alone first", {fix(1, 9, 0, 0, 0), fix(2, 5, 6, 0, 0)}, fix(2, 5, 6, 0, 0)},
+        {"a full fix after a position",
+         {fix(2, 5, 6, 0, 0), fix(4, 1, 2, 3, 4)},
+         fix(4, 1, 2, 3, 4)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        GpsFix held;
+        for (const GpsFix& f : c.run) foldFix(held, f);
+        EXPECT_EQ(held.values, c.held.values);
+        EXPECT_EQ(held.lat, c.held.lat);
+        EXPECT_EQ(held.lon, c.held.lon);
+        EXPECT_EQ(held.speed, c.held.speed);
+        EXPECT_EQ(held.course, c.held.course);
+    }
+}
+
 } // namespace
 } // namespace navorel
