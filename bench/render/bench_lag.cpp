@@ -6,12 +6,10 @@
 // it, and from Escape to the run's end (the result handed to the window). Printed: median,
 // 90th percentile and maximum over the trials, with the machine's load.
 //
-//   navorel-bench-lag [--trials N] [--ocean] [--threads N]
+//   navorel-bench-lag [--trials N] [--threads N]
 //
-// --ocean routes the ocean passage (Newport to Ponta Delgada) on the North Atlantic forecast
-// of the ocean benchmark (/tmp/navorel_bench_ocean_atlantic.grb, made on first use); the
-// default is a scan of the demo route. --threads sets the threads of the scan (NAVOREL_THREADS);
-// by default every core.
+// The routing is a scan of nine runs of the demo route; --threads sets the threads of the scan
+// (NAVOREL_THREADS), by default every core.
 #include "app/chart_widget.h"
 #include "tests/app/program_folder.h"
 
@@ -100,7 +98,7 @@ void report(const char* what, std::vector<double> v) {
 
 // The heaviest settings of the routing dialog: Quality 4, automatic step, the widest fans,
 // a scan of the effectiveness drawn after each isochrone.
-void heavySettings(RoutingParameters& p, bool ocean) {
+void heavySettings(RoutingParameters& p) {
     p.method = 1;
     p.timestepAuto = true;
     p.quality = 4;
@@ -110,65 +108,38 @@ void heavySettings(RoutingParameters& p, bool ocean) {
     p.autoFurtherAngles = 1;
     p.renderAfter = true;
     p.showIsochrones = true;
-    p.scanPolar = !ocean;
+    p.scanPolar = true;
     p.minPolar = 60;
     p.maxPolar = 100;
     p.stepPolar = 5;
     p.scanWind = p.scanStart = p.scanPolars = false;
 }
 
-bool prepareOcean(const apptest::ProgramFolder& folder) {
-    const std::string grib = "/tmp/navorel_bench_ocean_atlantic.grb";
-    if (!std::ifstream(grib).good()) {
-        const std::string command = "/usr/bin/python3 " NAVOREL_SOURCE_DIR
-                                    "/bench/make-ocean-grib.py " +
-                                    grib + ".part --area atlantic && mv " + grib + ".part " + grib;
-        if (std::system(command.c_str()) != 0) return false;
-    }
-    std::ofstream gpx(folder.path() / "Data" / "Route.gpx.new");
-    gpx << "<gpx><rte><rtept lat=\"41.42\" lon=\"-71.35\"/><rtept lat=\"37.72\" "
-           "lon=\"-25.67\"/></rte></gpx>\n";
-    gpx.close();
-    std::filesystem::remove(folder.path() / "Data" / "Route.gpx");
-    std::filesystem::rename(folder.path() / "Data" / "Route.gpx.new",
-                            folder.path() / "Data" / "Route.gpx");
-    std::ofstream ini(folder.path() / "Config.ini", std::ios::app);
-    ini << "\n[Folders]\nGribs= /tmp/\n[Files]\nGrib= navorel_bench_ocean_atlantic.grb\n";
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     int trials = 20;
-    bool ocean = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--trials" && i + 1 < argc)
             trials = std::atoi(argv[++i]);
-        else if (a == "--ocean")
-            ocean = true;
         else if (a == "--threads" && i + 1 < argc)
             setenv("NAVOREL_THREADS", argv[++i], 1);
         else {
-            std::fprintf(stderr, "usage: navorel-bench-lag [--trials N] [--ocean] [--threads N]\n");
+            std::fprintf(stderr, "usage: navorel-bench-lag [--trials N] [--threads N]\n");
             return 2;
         }
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);
     apptest::ProgramFolder folder;
-    if (ocean && !prepareOcean(folder)) {
-        std::fprintf(stderr, "the ocean forecast cannot be made (python3-eccodes missing?)\n");
-        return 1;
-    }
     app::AppData data;
     std::string error;
     if (!app::startUp(folder.str(), data, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    heavySettings(data.config.settings.routing, ocean);
+    heavySettings(data.config.settings.routing);
     TimedChart chart(data);
     chart.resize(1280, 800);
     chart.show();
