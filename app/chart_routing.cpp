@@ -206,11 +206,13 @@ bool ChartWidget::drawLive() {
     slice.start();
     while (liveFrontsDrawn_ < liveFronts_.size() || liveRoutesDrawn_ < liveRoutes_.size()) {
         if (slice.elapsed() >= kSliceMs) return false;
+        // The scan's routes over the fronts, as on the chart.
         const std::size_t fronts = std::min(liveFronts_.size(), liveFrontsDrawn_ + kChunk);
-        paintLiveRouting(painter, view_, layer, liveFrontsDrawn_, fronts, liveRoutesDrawn_,
-                         liveRoutes_.size());
+        const std::size_t routes =
+            fronts == liveFronts_.size() ? liveRoutes_.size() : liveRoutesDrawn_;
+        paintLiveRouting(painter, view_, layer, liveFrontsDrawn_, fronts, liveRoutesDrawn_, routes);
         liveFrontsDrawn_ = fronts;
-        liveRoutesDrawn_ = liveRoutes_.size();
+        liveRoutesDrawn_ = routes;
     }
     return true;
 }
