@@ -4,13 +4,39 @@
 
 #include "app/commands.h"
 #include "app/dialogs/planner_texts.h"
+#include "app/status_texts.h"
 #include "app/thread_handover.h"
+#include "render/routing_layer.h"
 
 #include <QMessageBox>
+#include <QPainter>
+#include <QTimer>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <exception>
 
 namespace navorel::app {
+
+namespace {
+
+// The routing's threads give way to the window's: with every core busy routing, a key or a
+// pan is still answered at once. The scan's threads, made by the calling thread, inherit it.
+constexpr int kRoutingNice = 10;
+void giveWayToTheWindow() {
+    const auto self = static_cast<id_t>(gettid());
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, self);
+    if (errno == 0 && nice < kRoutingNice) setpriority(PRIO_PROCESS, self, kRoutingNice);
+}
+
+// The status bar's progress is refreshed this often while a routing runs.
+constexpr int kProgressMs = 250;
+
+} // namespace
 
 void ChartWidget::stopRouting() {
     // The worker uses the loaded data: it must end before they go or are saved.
@@ -18,7 +44,20 @@ void ChartWidget::stopRouting() {
     control_.cancel = true;
     control_.status = 2;
     if (worker_.joinable()) worker_.join();
+    stopProgress();
     restoreFirstWaypoint();
+}
+
+void ChartWidget::showProgress() {
+    if (!running_) return;
+    routingStatus_ = QString::fromStdString(routingProgressText(
+        data_.texts, progressFronts_.load(), static_cast<double>(runClock_.elapsed()) / 1000.0,
+        progressToGo_.load()));
+    if (onRoutingStatus) onRoutingStatus(routingStatus_);
+}
+
+void ChartWidget::stopProgress() {
+    if (progressTimer_) progressTimer_->stop();
 }
 
 void ChartWidget::restoreFirstWaypoint() {
@@ -49,27 +88,50 @@ bool ChartWidget::launchRouting(const double* departure) {
     overlay_.selectedRun = -1;
     display_.step = -1;
     layOutBar();
-    routingStatus_.clear();
-    if (onRoutingStatus) onRoutingStatus(routingStatus_);
     cancelRequested_ = false;
+    progressFronts_ = 0;
+    progressToGo_ = -1.0;
+    runClock_.start();
+    if (!progressTimer_) {
+        progressTimer_ = new QTimer(this);
+        connect(progressTimer_, &QTimer::timeout, this, [this] { showProgress(); });
+    }
+    progressTimer_->start(kProgressMs);
+    showProgress();
     commands_->refresh();
+    // What is left to sail after each leg, for the progress.
+    const UserRoute& route = data_.route;
+    std::vector<double> after(route.legLength.size() + 1, 0.0);
+    for (std::size_t i = route.legLength.size(); i-- > 0;)
+        after[i] = after[i + 1] + (i + 1 < route.legLength.size() ? route.legLength[i + 1] : 0.0);
+    // The fronts are cut where they cross land on the routing's threads, with the routing's
+    // own land test (the same shoreline level as the chart's isochrones).
+    const CrossingTests* crossings = data_.crossings.get();
+    std::function<bool(GeoPoint, GeoPoint)> crossesLand;
+    if (crossings)
+        crossesLand = [crossings](GeoPoint a, GeoPoint b) {
+            return crossings->segmentCrossesLand(a, b);
+        };
     // The run clears the cancel flag when it starts, so an Escape pressed before that is
-    // asserted again after each front; the run sees it at its next isochrone.
-    const bool renderAfter = data_.config.settings.routing.renderAfter;
-    FrontCallback afterFront = [this, renderAfter](const FrontEvent& e) {
+    // asserted again after each front; the run sees it within its next isochrone.
+    FrontCallback afterFront = [this, after, crossesLand](const FrontEvent& e) {
         if (cancelRequested_.load()) {
             control_.cancel = true;
             control_.status = 2;
         }
-        if (!renderAfter) return;
-        // A copy of the front goes to the window; the routing does not wait for the paint.
-        std::vector<GeoPoint> front;
-        front.reserve(e.front->size());
+        float closest = -1;
         for (const IsochronePoint& p : *e.front)
-            if (p.valid) front.push_back({p.lon, p.lat});
+            if (p.valid && (closest < 0 || p.distToTarget < closest)) closest = p.distToTarget;
+        progressFronts_.fetch_add(1);
+        const std::size_t leg = static_cast<std::size_t>(std::max(0, e.leg));
+        if (closest >= 0 && leg < after.size()) progressToGo_.store(closest + after[leg]);
+        if (!e.render) return;
+        // The front goes to the window cut at land, ready to draw; the routing does not wait
+        // for the paint.
+        std::vector<std::vector<GeoPoint>> pieces = cutAtLand(frontPoints(*e.front), crossesLand);
         handOver(this);
         QMetaObject::invokeMethod(
-            this, [this, f = std::move(front)]() mutable { addLiveFront(std::move(f)); },
+            this, [this, f = std::move(pieces)]() mutable { addLiveFront(std::move(f)); },
             Qt::QueuedConnection);
     };
     // "Start from the boat": the first waypoint is the boat's position for this run.
@@ -102,6 +164,7 @@ bool ChartWidget::launchRouting(const double* departure) {
             Qt::QueuedConnection);
     };
     worker_ = std::thread([this, setup]() mutable {
+        giveWayToTheWindow();
         auto result = std::make_shared<RoutingResult>();
         try {
             *result = runRouting(setup);
@@ -124,12 +187,16 @@ void ChartWidget::cancelRouting() {
     control_.status = 2;
 }
 
-void ChartWidget::addLiveFront(std::vector<GeoPoint> front) {
+void ChartWidget::addLiveFront(std::vector<std::vector<GeoPoint>> pieces) {
     takeOver(this);
     if (!running_) return; // a late front of a run already published
-    liveFronts_.push_back(std::move(front));
-    ++liveFrontCount_;
-    redrawChart();
+    for (std::vector<GeoPoint>& piece : pieces) liveFronts_.push_back(std::move(piece));
+    // The first front brings the legs' ellipses onto the chart; the others go on the live
+    // layer alone.
+    if (liveFrontCount_++ == 0)
+        redrawChart();
+    else
+        update();
 }
 
 void ChartWidget::addLiveRoute(std::vector<GeoPoint> route) {
@@ -137,7 +204,35 @@ void ChartWidget::addLiveRoute(std::vector<GeoPoint> route) {
     if (!running_) return; // a late run of a scan already published
     liveRoutes_.push_back(std::move(route));
     ++liveRouteCount_;
-    redrawChart();
+    update();
+}
+
+bool ChartWidget::drawLive() {
+    // A slice short enough that a key or a pan that comes meanwhile is answered at once.
+    constexpr qint64 kSliceMs = 12;
+    constexpr std::size_t kChunk = 16;
+    if (liveFrontsDrawn_ >= liveFronts_.size() && liveRoutesDrawn_ >= liveRoutes_.size())
+        return true;
+    RoutingLayer layer;
+    layer.liveFronts = &liveFronts_;
+    layer.liveRoutes = &liveRoutes_;
+    layer.params = &data_.config.settings.routing;
+    layer.display = &data_.config.settings.routingDisplay;
+    QPainter painter(&live_);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    QElapsedTimer slice;
+    slice.start();
+    while (liveFrontsDrawn_ < liveFronts_.size() || liveRoutesDrawn_ < liveRoutes_.size()) {
+        if (slice.elapsed() >= kSliceMs) return false;
+        // The scan's routes over the fronts, as on the chart.
+        const std::size_t fronts = std::min(liveFronts_.size(), liveFrontsDrawn_ + kChunk);
+        const std::size_t routes =
+            fronts == liveFronts_.size() ? liveRoutes_.size() : liveRoutesDrawn_;
+        paintLiveRouting(painter, view_, layer, liveFrontsDrawn_, fronts, liveRoutesDrawn_, routes);
+        liveFrontsDrawn_ = fronts;
+        liveRoutesDrawn_ = routes;
+    }
+    return true;
 }
 
 void ChartWidget::finishRouting(std::shared_ptr<RoutingResult> result) {
@@ -145,6 +240,7 @@ void ChartWidget::finishRouting(std::shared_ptr<RoutingResult> result) {
     if (!running_) return; // a run dropped by clearResult
     if (worker_.joinable()) worker_.join();
     running_ = false;
+    stopProgress();
     restoreFirstWaypoint();
     liveFronts_.clear();
     liveRoutes_.clear();

@@ -103,8 +103,9 @@ void ChartWidget::leaveEvent(QEvent*) {
 }
 
 ChartScene ChartWidget::scene() {
-    ChartScene scene =
-        makeScene(data_, wind_, result_.get(), &liveFronts_, &display_, &liveRoutes_);
+    // The fronts and scan routes of a run in progress are drawn on their own layer.
+    ChartScene scene = makeScene(data_, wind_, result_.get(), nullptr, &display_, nullptr);
+    scene.routingRunning = running_ && liveFrontCount_ > 0;
     scene.selectedBarrier = data_.barriers.selectedBarrier;
     scene.selectedBarrierPoint = data_.barriers.selectedPoint;
     scene.editingBarriers = interaction_.editingBarriers();
@@ -280,10 +281,29 @@ void ChartWidget::paintEvent(QPaintEvent*) {
         paintChart(chart, view_, scene());
         chartDirty_ = false;
         ++chartPaints_;
+        // The live layer follows the chart's view: drawn again from its first front.
+        liveFrontsDrawn_ = liveRoutesDrawn_ = 0;
+        if (live_.size() != pixels) {
+            live_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+            live_.setDevicePixelRatio(ratio);
+        }
+        live_.fill(Qt::transparent);
     } else {
         ++overlayPaints_;
     }
     painter.drawImage(0, 0, cache_);
+    if (running_) {
+        // What is left after a slice is drawn at the next paint, once the events that came
+        // meanwhile are handled.
+        if (!drawLive() && !liveMorePending_) {
+            liveMorePending_ = true;
+            QTimer::singleShot(0, this, [this] {
+                liveMorePending_ = false;
+                update();
+            });
+        }
+        painter.drawImage(0, 0, live_);
+    }
     paintOverlays(painter, view_, scene(), mouse_.x(), mouse_.y());
     GeoPoint from, to;
     if (interaction_.rubberBand(from, to))

@@ -10,6 +10,7 @@
 #include "app/interaction.h"
 #include "render/toolbar.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 
@@ -122,7 +123,14 @@ class ChartWidget : public QWidget {
     void finishRouting(std::shared_ptr<RoutingResult> result);
     bool launchRouting(const double* departure);
     void addLiveRoute(std::vector<GeoPoint> route);
-    void addLiveFront(std::vector<GeoPoint> front);
+    // A front of the run, in pieces cut at land.
+    void addLiveFront(std::vector<std::vector<GeoPoint>> pieces);
+    // Draws the fronts and scan routes not yet on the live layer, for at most a slice of
+    // time; false when some are left for the next paint.
+    bool drawLive();
+    // The routing's progress in the status bar, while it runs.
+    void showProgress();
+    void stopProgress();
     // The time bar's rectangle and range after a resize or a new result.
     void layOutBar();
     // The time bar clicked or dragged at x: the routing step, or without a result the record.
@@ -168,10 +176,21 @@ class ChartWidget : public QWidget {
     std::thread worker_;
     bool running_ = false;
     std::shared_ptr<const RoutingResult> result_;
+    // The fronts of the run in progress, as pieces cut at land, and the routes of the scan's
+    // runs that ended. They are drawn on their own layer over the cached chart, each once as
+    // it comes; the layer is drawn again (in slices) only after the chart was.
     std::vector<std::vector<GeoPoint>> liveFronts_;
     int liveFrontCount_ = 0;
     std::vector<std::vector<GeoPoint>> liveRoutes_;
     int liveRouteCount_ = 0;
+    QImage live_;
+    std::size_t liveFrontsDrawn_ = 0, liveRoutesDrawn_ = 0;
+    bool liveMorePending_ = false;
+    // Written by the routing's threads after each front, read by the progress timer.
+    std::atomic<int> progressFronts_{0};
+    std::atomic<double> progressToGo_{-1};
+    QTimer* progressTimer_ = nullptr;
+    QElapsedTimer runClock_;
     QString routingStatus_;
 };
 

@@ -124,4 +124,23 @@ std::string retryText(const TextProvider& texts, int retryMs) {
     return texts.text(477) + " " + ageText((retryMs + 999) / 1000);
 }
 
+std::string routingProgressText(const TextProvider& texts, int fronts, double seconds,
+                                double metresToGo) {
+    const long long total = seconds > 0 ? static_cast<long long>(seconds) : 0;
+    char time[48];
+    if (total >= 3600)
+        std::snprintf(time, sizeof time, "%lld:%02lld:%02lld", total / 3600, (total / 60) % 60,
+                      total % 60);
+    else
+        std::snprintf(time, sizeof time, "%lld:%02lld", total / 60, total % 60);
+    std::string text = texts.text(kTextIsochronesDone) + " " + std::to_string(fronts) + "   " +
+                       texts.text(kTextRunTime) + " " + time;
+    if (metresToGo >= 0) {
+        char distance[48];
+        std::snprintf(distance, sizeof distance, "%.1f M", metresToGo / kMetresPerNauticalMile);
+        text += "   " + texts.text(kTextStillToGo) + " " + distance;
+    }
+    return text;
+}
+
 } // namespace navorel::app

@@ -47,4 +47,16 @@ std::string retryText(const TextProvider& texts, int retryMs);
 std::array<std::string, kStatusParts> statusTexts(const AppData& data, const DisplayState& display,
                                                   const StatusPlace& place);
 
+// Texts of the routing's progress in the status bar.
+constexpr int kTextIsochronesDone = 549;
+constexpr int kTextRunTime = 550;
+constexpr int kTextStillToGo = 551;
+
+// The progress of a routing while it runs: "Isochrones: 42   Time: 1:05   To go: 312.4 M" —
+// the fronts made so far (by every run of a scan), the time since the start (m:ss, or h:mm:ss
+// past an hour) and the distance from the last front to the last waypoint, nautical miles
+// (left out while no front has come, metresToGo < 0).
+std::string routingProgressText(const TextProvider& texts, int fronts, double seconds,
+                                double metresToGo);
+
 } // namespace navorel::app

@@ -475,6 +475,7 @@ void paintResult(QPainter& painter, const MapView& view, const ChartScene& scene
     layer.result = scene.result;
     layer.liveFronts = scene.liveFronts;
     layer.liveRoutes = scene.liveRoutes;
+    layer.running = scene.routingRunning;
     layer.route = scene.route;
     layer.params = &scene.settings->routing;
     layer.display = &scene.settings->routingDisplay;

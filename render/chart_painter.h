@@ -67,6 +67,8 @@ struct ChartScene {
     const std::vector<std::vector<GeoPoint>>* liveFronts = nullptr;
     // Routes of the runs of a scan in progress that have ended.
     const std::vector<std::vector<GeoPoint>>* liveRoutes = nullptr;
+    // A run is in progress whose fronts are drawn elsewhere (over the cached chart).
+    bool routingRunning = false;
     bool showBoat = false;
     double boatLon = 0, boatLat = 0, boatCourse = 0;
     bool boatStale = false; // the fix is out of date: the boat is drawn grey

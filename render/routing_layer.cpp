@@ -181,23 +181,9 @@ void drawFront(QPainter& painter, const MapView& view, const std::vector<GeoPoin
         drawGeoPolyline(painter, view, points);
         return;
     }
-    std::vector<GeoPoint> piece;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        if (!piece.empty() && segmentCrossesLand(*land, piece.back(), points[i])) {
-            drawGeoPolyline(painter, view, piece);
-            piece.clear();
-        }
-        piece.push_back(points[i]);
-    }
-    drawGeoPolyline(painter, view, piece);
-}
-
-std::vector<GeoPoint> frontPoints(const std::vector<IsochronePoint>& front) {
-    std::vector<GeoPoint> points;
-    points.reserve(front.size());
-    for (const IsochronePoint& p : front)
-        if (p.valid) points.push_back({p.lon, p.lat});
-    return points;
+    for (const std::vector<GeoPoint>&piece : cutAtLand(
+             points, [land](GeoPoint a, GeoPoint b) { return segmentCrossesLand(*land, a, b); }))
+        drawGeoPolyline(painter, view, piece);
 }
 
 // The fronts worth drawing: those of every leg that arrived, and those of the last leg when it
@@ -353,6 +339,51 @@ void paintHours(QPainter& painter, const MapView& view, const std::vector<Isochr
 
 } // namespace
 
+std::vector<GeoPoint> frontPoints(const std::vector<IsochronePoint>& front) {
+    std::vector<GeoPoint> points;
+    points.reserve(front.size());
+    for (const IsochronePoint& p : front)
+        if (p.valid) points.push_back({p.lon, p.lat});
+    return points;
+}
+
+std::vector<std::vector<GeoPoint>>
+cutAtLand(const std::vector<GeoPoint>& points,
+          const std::function<bool(GeoPoint, GeoPoint)>& crossesLand) {
+    std::vector<std::vector<GeoPoint>> pieces(1);
+    for (const GeoPoint& p : points) {
+        if (!pieces.back().empty() && crossesLand && crossesLand(pieces.back().back(), p))
+            pieces.emplace_back();
+        pieces.back().push_back(p);
+    }
+    if (pieces.back().empty()) pieces.pop_back();
+    return pieces;
+}
+
+void paintLiveRouting(QPainter& painter, const MapView& view, const RoutingLayer& layer,
+                      std::size_t firstFront, std::size_t endFront, std::size_t firstRoute,
+                      std::size_t endRoute) {
+    if (!layer.params || !layer.display) return;
+    const RoutingParameters& params = *layer.params;
+    painter.save();
+    painter.setBrush(Qt::NoBrush);
+    if (layer.liveFronts && params.method != 0 && params.showIsochrones) {
+        painter.setPen(QPen(qcolour(layer.display->colorIsochron), 1));
+        endFront = std::min(endFront, layer.liveFronts->size());
+        for (std::size_t k = firstFront; k < endFront; ++k)
+            drawGeoPolyline(painter, view, (*layer.liveFronts)[k]);
+    }
+    if (layer.liveRoutes && !layer.result) {
+        painter.setPen(
+            QPen(params.scanningsBlack ? QColor(Qt::black) : qcolour(layer.display->colorRouting),
+                 routeLineWidth(params.thickness, false)));
+        endRoute = std::min(endRoute, layer.liveRoutes->size());
+        for (std::size_t k = firstRoute; k < endRoute; ++k)
+            drawGeoPolyline(painter, view, (*layer.liveRoutes)[k]);
+    }
+    painter.restore();
+}
+
 void paintRoutingLayer(QPainter& painter, const MapView& view, const RoutingLayer& layer) {
     if (!layer.params || !layer.display) return;
     const RoutingParameters& params = *layer.params;
@@ -381,7 +412,7 @@ void paintRoutingLayer(QPainter& painter, const MapView& view, const RoutingLaye
                             routeLineWidth(params.thickness, false)));
         for (const std::vector<GeoPoint>& r : *layer.liveRoutes) drawGeoPolyline(painter, view, r);
     }
-    const bool running = layer.liveFronts && !layer.liveFronts->empty();
+    const bool running = layer.running || (layer.liveFronts && !layer.liveFronts->empty());
     if (isochroneMethod && params.showEllipse && layer.route && (result || running)) {
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(qcolour(rd.colorEllipse), 1));

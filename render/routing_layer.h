@@ -6,6 +6,7 @@
 #include "core/geodesy.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,9 @@ struct RoutingLayer {
     // Isochrone segments that cross land in this store are left out; it must be open at the
     // routing's level. Null: every segment is drawn.
     const ShorelineStore* landStore = nullptr;
+    // A run is in progress (its legs' ellipses are drawn), whether or not `liveFronts` holds
+    // its fronts.
+    bool running = false;
     int selectedRun = -1; // the scan run selected in the results, drawn three times wider
     // Written beside the end of a route that did not arrive ("Routing not finished").
     std::string routeNote;
@@ -103,5 +107,22 @@ struct RoutingLayer {
 // Draws the layer; nothing without parameters and display settings. The view must have been
 // updated for the device's size.
 void paintRoutingLayer(QPainter& painter, const MapView& view, const RoutingLayer& layer);
+
+// The valid points of a front, in order.
+std::vector<GeoPoint> frontPoints(const std::vector<IsochronePoint>& front);
+
+// A front's points in pieces, cut before each segment that crosses land (the isochrones leave
+// such segments out); without a test, one piece. Safe on any thread the test is.
+std::vector<std::vector<GeoPoint>>
+cutAtLand(const std::vector<GeoPoint>& points,
+          const std::function<bool(GeoPoint, GeoPoint)>& crossesLand);
+
+// The part of a run in progress drawn over the cached chart as it comes: the fronts
+// [firstFront, endFront) of `layer.liveFronts`, taken as pieces already cut at land, and the
+// routes [firstRoute, endRoute) of the scan runs that ended, with the colours and switches of
+// paintRoutingLayer. A window that redraws them after a change of view does so in slices.
+void paintLiveRouting(QPainter& painter, const MapView& view, const RoutingLayer& layer,
+                      std::size_t firstFront, std::size_t endFront, std::size_t firstRoute,
+                      std::size_t endRoute);
 
 } // namespace navorel

@@ -8,6 +8,9 @@ namespace navorel {
 
 namespace {
 
+// Points of a front advanced between two looks at the cancel flag (each takes a fan of moves).
+constexpr std::size_t kCancelCheckPoints = 16;
+
 inline GeoPoint positionOf(const IsochronePoint& p) {
     return GeoPoint{p.lon, p.lat};
 }
@@ -67,8 +70,9 @@ void storePoints(RoutingOutput& out, Isochrone& points) {
 
 void tell(const FrontCallback& cb, const RoutingParameters& params, int leg, bool first,
           const Isochrone& front, const RoutingOutput& out) {
-    if (!cb || !params.renderAfter || front.empty()) return;
+    if (!cb || front.empty()) return;
     FrontEvent e;
+    e.render = params.renderAfter;
     e.leg = leg;
     e.firstOfLeg = first;
     e.front = &front;
@@ -301,10 +305,22 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
             Isochrone next;
             next.reserve(current.size() * static_cast<std::size_t>(2 * half + 1) / 4 + 16);
             nextAt.clear(); // side by side with `next`, for the pruning
+            bool cancelled = false;
+            std::size_t sinceCheck = 0;
             for (const IsochronePoint& Q : current) {
                 if (!arrived && storeFull(in, out, next)) {
                     limited = true;
                     break;
+                }
+                // A large front takes long to advance: the cancel flag is also looked at
+                // every kCancelCheckPoints points, so that Escape does not wait for the whole
+                // front (once a point has arrived the front is finished for the arrival).
+                if (!arrived && ++sinceCheck == kCancelCheckPoints) {
+                    sinceCheck = 0;
+                    if (runCancelled(in)) {
+                        cancelled = true;
+                        break;
+                    }
                 }
                 const AdvanceEnvironment env = sampleEnvironment(in, Q);
                 const double centre = meanBearing(
@@ -331,6 +347,9 @@ bool routeLeg(const RoutingInputs& in, const UserRoute& route, const IsochronePo
                 stopAtLimit(in, out, RunLimit::StoredPoints);
                 break;
             }
+            // Cancelled on the way: the front in the making is dropped too, as when the flag
+            // is seen before the front.
+            if (cancelled) break;
             if (!next.empty() || arrived) setRunStatus(in, kStatusRunning);
             if (!next.empty()) {
                 pruneFront(next, ls.pruneDistance, nextAt);

@@ -59,8 +59,10 @@ LegSettings legSettings(const RoutingParameters& params, const Polar& polar, con
 // Folds the smallest and largest sog and tws of the route into the display ranges.
 void foldDisplayRanges(RoutingOutput& out);
 
-// Told after each front when "Render after each isochrone" is on.
+// Told after each front, for the progress of the run and, with "Render after each isochrone",
+// for drawing the front.
 struct FrontEvent {
+    bool render = true; // "Render after each isochrone" is on: the front is to be drawn
     int leg = 0;
     bool firstOfLeg = false;
     const Isochrone* front = nullptr;

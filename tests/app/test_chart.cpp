@@ -299,6 +299,39 @@ TEST(ChartWindow, RoutingRunsOnTheWorkerAndPublishesItsResult) {
     EXPECT_EQ(chart.result()->summaries.size(), 5u);
 }
 
+TEST(ChartWindow, FrontsAreDrawnOverTheChartWithoutRedrawingIt) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    data.config.settings.routing.showIsochrones = true;
+    app::ChartWidget chart(data);
+    chart.resize(640, 480);
+    chart.show();
+    chart.dataLoaded();
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    chart.repaint();
+    const int charts = chart.chartPaints(), overlays = chart.overlayPaints();
+    ASSERT_TRUE(chart.startRouting());
+    // The window paints as the fronts come (a front is drawn at the paint after it came).
+    QElapsedTimer timer;
+    timer.start();
+    int paintedWith = 0;
+    while (chart.routingRunning() && timer.elapsed() < 120000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (chart.liveFrontCount() > paintedWith) {
+            paintedWith = chart.liveFrontCount();
+            chart.repaint();
+        }
+    }
+    ASSERT_FALSE(chart.routingRunning());
+    ASSERT_GT(chart.liveFrontCount(), 10);
+    EXPECT_GT(chart.overlayPaints() - overlays, 10);
+    // The chart itself was drawn when the run started, when its first front brought the
+    // ellipses, and when the result came: not once per front.
+    EXPECT_LE(chart.chartPaints() - charts, 4);
+}
+
 TEST(ChartWindow, EscapeCancelsTheRunAndLeavesARoute) {
     ProgramFolder folder;
     app::AppData data;

@@ -379,3 +379,21 @@ TEST(StatusBar, PartsInConstantWindAndForecastMode) {
         QTest::keyClick(&chart, Qt::Key_P);
     }
 }
+
+TEST(StatusBar, RoutingProgressText) {
+    app::AppData data;
+    std::string error;
+    ProgramFolder folder;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    const struct {
+        int fronts;
+        double seconds, metres;
+        const char* text;
+    } cases[] = {
+        {0, 0, -1, "Isochrones: 0   Time: 0:00"},
+        {42, 65.9, 312.4 * 1852, "Isochrones: 42   Time: 1:05   Still to go: 312.4 M"},
+        {7, 3725, 0, "Isochrones: 7   Time: 1:02:05   Still to go: 0.0 M"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(app::routingProgressText(data.texts, c.fronts, c.seconds, c.metres), c.text);
+}

@@ -283,6 +283,56 @@ TEST_F(RoutingLayerPicture, RunsOfAScanDrawnAsTheyEnd) {
     EXPECT_EQ(count(200, 90, 200, 110, kRouting), normal);
 }
 
+TEST_F(RoutingLayerPicture, LiveLayerDrawsTheAskedFrontsAndRoutesOnly) {
+    // Three live fronts (rows 50, 150 and 250) and one ended run of a scan (row 100); the
+    // window draws them over its chart a range at a time.
+    const std::vector<std::vector<GeoPoint>> fronts = {
+        {{-1, 1}, {1, 1}}, {{-1, 0}, {1, 0}}, {{-1, -1}, {1, -1}}};
+    const std::vector<std::vector<GeoPoint>> ended = {{{-1, 0.5f}, {1, 0.5f}}};
+    layer.result = nullptr;
+    layer.liveFronts = &fronts;
+    layer.liveRoutes = &ended;
+    params.scanningsBlack = false;
+    const auto draw = [&](std::size_t f0, std::size_t f1, std::size_t r0, std::size_t r1) {
+        image = QImage(view.width, view.height, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        paintLiveRouting(painter, view, layer, f0, f1, r0, r1);
+    };
+    draw(1, 2, 0, 0);
+    EXPECT_GT(count(150, 149, 250, 151, kIsochron), 90);
+    EXPECT_EQ(count(0, 0, 400, 140, kWhite), 0);
+    EXPECT_EQ(count(0, 160, 400, 300, kWhite), 0);
+    draw(0, 99, 0, 1); // ranges past the end stop at it
+    EXPECT_GT(count(150, 48, 250, 52, kIsochron), 90);
+    EXPECT_GT(count(150, 248, 250, 252, kIsochron), 90);
+    EXPECT_GT(count(150, 98, 250, 102, kRouting), 90);
+    // The switches of the chart's layer hold: no isochrones, no best-course fronts.
+    params.showIsochrones = false;
+    draw(0, 3, 0, 0);
+    EXPECT_EQ(ink(), 0);
+    params.showIsochrones = true;
+    params.method = 0;
+    draw(0, 3, 0, 0);
+    EXPECT_EQ(ink(), 0);
+}
+
+TEST(RoutingLayerLand, FrontsAreCutBeforeEachSegmentThatCrossesLand) {
+    const std::vector<GeoPoint> front = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}};
+    // Land between 1.5 and 2.5: the segments 1-2 and 2-3 cross it.
+    const auto land = [](GeoPoint a, GeoPoint b) {
+        return std::min(a.lon, b.lon) < 2.5f && std::max(a.lon, b.lon) > 1.5f;
+    };
+    const auto pieces = cutAtLand(front, land);
+    ASSERT_EQ(pieces.size(), 3u);
+    EXPECT_EQ(pieces[0].size(), 2u);
+    EXPECT_EQ(pieces[1].size(), 1u);
+    EXPECT_EQ(pieces[2].size(), 2u);
+    EXPECT_EQ(pieces[2].front().lon, 3.0f);
+    EXPECT_EQ(cutAtLand(front, {}).size(), 1u);
+    EXPECT_TRUE(cutAtLand({}, land).empty());
+}
+
 TEST_F(RoutingLayerPicture, IsochronesSegmentsEllipseAndTheirSwitches) {
     // Two points reached from (100, 150): (150, 50) and (250, 50), one front between them;
     // a live front from (50, 250) to (150, 250); the ellipse of the leg from (300, 250) to

@@ -256,3 +256,54 @@ TEST(MainWindowRouting, TheResultsOpenAndChoosingARunSelectsAndExportsIt) {
     EXPECT_EQ(chart.selectedRun(), 4);
     results->close();
 }
+
+TEST(MainWindowRouting, AHeavyRunShowsItsProgressAndEscapeStopsIt) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    // The heaviest settings of the routing dialog: Quality 4, the widest fans, a scan on every
+    // core, each front drawn as it comes.
+    RoutingParameters& p = data.config.settings.routing;
+    p.method = 1;
+    p.timestepAuto = true;
+    p.quality = 4;
+    p.autoNbInitialAngles = 180;
+    p.autoInitialAngles = 1;
+    p.autoNbFurtherAngles = 61;
+    p.autoFurtherAngles = 1;
+    p.renderAfter = true;
+    p.scanPolar = true;
+    p.minPolar = 60;
+    p.maxPolar = 100;
+    p.stepPolar = 5;
+    app::MainWindow window(data);
+    window.resize(1000, 700);
+    window.show();
+    window.dataLoaded();
+    app::ChartWidget& chart = window.chart();
+    QTest::keyClick(&chart, Qt::Key_Space);
+    ASSERT_TRUE(chart.routingRunning());
+    // The status bar counts the fronts, the time and the distance still to go as they come.
+    const QRegularExpression progress(
+        "^Isochrones: [1-9][0-9]*   Time: [0-9]+:[0-9][0-9]   Still to go: [0-9]+\\.[0-9] M$");
+    QElapsedTimer timer;
+    timer.start();
+    while (chart.routingRunning() && !statusText(window).contains(progress) &&
+           timer.elapsed() < 120000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_TRUE(chart.routingRunning()) << "the run ended before its progress was seen";
+    EXPECT_TRUE(statusText(window).contains(progress)) << statusText(window).toStdString();
+    EXPECT_GT(chart.liveFrontCount(), 0);
+
+    QTest::keyClick(&chart, Qt::Key_Escape);
+    waitWhileRunning(chart);
+    ASSERT_FALSE(chart.routingRunning());
+    ASSERT_NE(chart.result(), nullptr);
+    EXPECT_EQ(chart.result()->output.status, kStatusCancelled);
+    // The scan stopped at the cancelled run: none after it was kept.
+    ASSERT_FALSE(chart.result()->summaries.empty());
+    EXPECT_EQ(chart.result()->summaries.back().status, kStatusCancelled);
+    EXPECT_LT(chart.result()->summaries.size(), 9u);
+    EXPECT_FALSE(statusText(window).startsWith("Isochrones:"));
+}

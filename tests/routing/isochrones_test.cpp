@@ -479,11 +479,68 @@ TEST(Isochrones, SeveralLegsChainThroughTheStore) {
             EXPECT_EQ(p.parent, o.route[i - 1].index);
         }
     }
-    // No render calls without "Render after each isochrone".
+    // Without "Render after each isochrone" the fronts are still told, for the progress of
+    // the run, but none is to be drawn.
+    int drawn = 0, told = 0;
+    run.go({a, b, c}, [&](const FrontEvent& e) { drawn += e.render; });
     run.params.renderAfter = false;
-    int calls = 0;
-    run.go({a, b, c}, [&](const FrontEvent&) { ++calls; });
-    EXPECT_EQ(calls, 0);
+    run.go({a, b, c}, [&](const FrontEvent& e) {
+        ++told;
+        EXPECT_FALSE(e.render);
+    });
+    EXPECT_GT(drawn, 2);
+    EXPECT_EQ(told, drawn);
+}
+
+// A land test that raises the run's cancel flag at its `at`-th call, and counts the calls.
+class CancellingCoast : public CrossingTests {
+  public:
+    RunControl* control = nullptr;
+    long long at = -1;
+    mutable long long calls = 0;
+    bool segmentCrossesLand(GeoPoint, GeoPoint) const override {
+        if (++calls == at) control->cancel = true;
+        return false;
+    }
+    bool segmentCrossesBarrier(GeoPoint, GeoPoint) const override { return false; }
+    bool pointOnLand(GeoPoint) const override { return false; }
+};
+
+TEST(Isochrones, CancelIsSeenWithinALargeFront) {
+    // A first fan of 179 headings a degree apart and fans of 31 from each of its points: the
+    // second front takes thousands of moves. Escape raised a hundred moves into it stops the
+    // run within a few dozen points of the front, which is dropped.
+    Trip run;
+    run.params.timestepAuto = false;
+    run.params.timestep = 10;
+    run.params.nbInitialAngles = 179;
+    run.params.initialAngles = 1;
+    run.params.nbFurtherAngles = 31;
+    run.params.furtherAngles = 1;
+    run.params.pruneDistance = 0;
+    run.params.ellipse = false;
+    CancellingCoast coast;
+    coast.control = &run.control;
+    RoutingInputs in = run.inputs();
+    in.crossings = &coast;
+    run.route.waypoints = {GeoPoint{0, 45}, GeoPoint{0, 47}};
+    recompute(run.route, run.params, nullptr);
+    std::size_t firstFront = 0;
+    long long fanCalls = 0;
+    const RoutingOutput o = routeIsochrones(in, run.route, run.start, [&](const FrontEvent& e) {
+        if (!e.firstOfLeg) return;
+        firstFront = e.front->size();
+        fanCalls = coast.calls;
+        coast.at = fanCalls + 100;
+    });
+    ASSERT_GT(firstFront, 100u);
+    EXPECT_EQ(o.status, kStatusCancelled);
+    EXPECT_FALSE(o.inProgress);
+    ASSERT_EQ(o.legIsochrones.size(), 1u); // the front in the making is not kept
+    EXPECT_FALSE(o.route.empty());
+    // Moves after the cancel: those of the points up to the next look at the flag.
+    EXPECT_LT(coast.calls - coast.at, 32 * 31);
+    EXPECT_LT(coast.calls - fanCalls, static_cast<long long>(firstFront) * 31 / 2);
 }
 
 TEST(FrontPruning, LaterPointDroppedOnlyWhenFarther) {
