@@ -24,8 +24,8 @@ int gribWind(const Args& args) {
     if (!parseUtcTime(args[3], time, error)) return fail(error);
 
     WindStore store;
-    if (openForecast(args[0], store, buildRamp(builtinWindScale(), kDefaultSeaColor), 0,
-                     Bzip2Handling::Temporary, error) != GribLoadStatus::Ok)
+    if (openForecast(args[0], store, buildRamp(builtinWindScale(), kDefaultSeaColor), 0, error) !=
+        GribLoadStatus::Ok)
         return fail(args[0] + ": " + error);
 
     const RoutingParameters parameters;

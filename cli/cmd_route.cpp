@@ -244,7 +244,7 @@ int routeCommand(const Args& given) {
     RoutingParameters& params = settings.routing;
 
     LanguageTable texts;
-    if (!texts.load(folder, settings.window.language, error) &&
+    if (!loadLanguageWithEnglish(folder, settings.window.language, texts, error) &&
         !texts.load(folder, "English", error))
         return fail("the language file cannot be loaded: " + error);
 
@@ -264,8 +264,8 @@ int routeCommand(const Args& given) {
             gribDecoder().setProgress([](std::size_t done, std::size_t total) {
                 std::fprintf(stderr, "\rreading the forecast: message %zu of %zu   ", done, total);
             });
-        const GribLoadStatus loaded = openForecast(gribPath, store, WindColorRamp{}, params.lag,
-                                                   Bzip2Handling::Temporary, gribError);
+        const GribLoadStatus loaded =
+            openForecast(gribPath, store, WindColorRamp{}, params.lag, gribError);
         if (progress) {
             gribDecoder().setProgress({});
             std::fprintf(stderr, "\n");

@@ -150,14 +150,14 @@ TEST(LanguageFiles, ShippedFilesAreComplete) {
     for (const std::string& name : names) {
         const std::string content = readFile(folder + "/Data/Languages/" + name + ".txt");
         EXPECT_TRUE(isValidUtf8(content)) << name;
-        EXPECT_EQ(std::count(content.begin(), content.end(), '\n'), 429) << name;
+        EXPECT_EQ(std::count(content.begin(), content.end(), '\n'), 430) << name;
         EXPECT_EQ(content.back(), '\n') << name;
         EXPECT_EQ(content.find('\r'), std::string::npos) << name;
         LanguageTable t;
         std::string error;
         ASSERT_TRUE(t.load(folder, name, error)) << error;
-        EXPECT_EQ(t.size(), 429u);
-        for (int i = 0; i < 429; ++i) EXPECT_FALSE(t.text(i).empty()) << name << " " << i;
+        EXPECT_EQ(t.size(), 430u);
+        for (int i = 0; i < 430; ++i) EXPECT_FALSE(t.text(i).empty()) << name << " " << i;
     }
     LanguageTable en, fr;
     std::string error;
