@@ -143,6 +143,10 @@ int runWindow(QApplication& application, navorel::app::AppData& data) {
     };
     hooks.chooseGrib = [&] { return openFile(236, settings.folders.gribs, app::kGribFilter); };
     hooks.choosePolar = [&] { return openFile(237, settings.folders.polars, app::kPolarFilter); };
+    hooks.askReopenGrib = [&](const std::string& path) {
+        splash.hide();
+        return app::askToReopenGrib(data.texts, path);
+    };
     hooks.inform = [&](const std::string& message) {
         splash.hide();
         QMessageBox::information(nullptr, "Navorel", QString::fromStdString(message));

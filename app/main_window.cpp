@@ -156,4 +156,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
 }
 
+bool askToReopenGrib(const TextProvider& texts, const std::string& path, QWidget* parent) {
+    // No is the default: Enter does not open again a file that stopped the program.
+    return QMessageBox::question(
+               parent, "Navorel", QString::fromStdString(reopenGribQuestion(texts, path)),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
 } // namespace navorel::app

@@ -60,4 +60,8 @@ class MainWindow : public QMainWindow {
     std::vector<std::string> unsaved_;
 };
 
+// The start-up's question about a forecast whose last opening never came back: a Yes/No
+// message box captioned "Navorel". True for Yes.
+bool askToReopenGrib(const TextProvider& texts, const std::string& path, QWidget* parent = nullptr);
+
 } // namespace navorel::app

@@ -1,9 +1,12 @@
 #include "app/startup.h"
 
+#include "core/atomic_file.h"
+#include "core/file_check.h"
 #include "geo/gpx.h"
 #include "weather/tide_text.h"
 
 #include <algorithm>
+#include <chrono>
 #include <clocale>
 #include <filesystem>
 #include <thread>
@@ -33,16 +36,16 @@ bool loadConfiguration(const std::string& folder, AppData& d, std::string& error
 
 namespace {
 
-// A forecast (plain or .bz2) into the wind store. A missing file fails silently; a file that
-// is there but cannot be loaded leaves "PATH:\nreason" in `error` for the user.
-bool loadWind(AppData& d, const std::string& path, std::string& error, std::string& loaded) {
+// A forecast (plain or .bz2, which is kept and never decompressed beside itself) into the
+// wind store. A missing file fails silently; a file that is there but cannot be loaded leaves
+// "PATH:\nreason" in `error` for the user.
+bool loadWind(AppData& d, const std::string& path, std::string& error) {
     error.clear();
     std::error_code ec;
     if (path.empty() || !fs::exists(path, ec)) return false;
     std::string reason;
     const GribLoadStatus status =
-        openForecast(path, d.wind, d.windColors, d.config.settings.routing.lag,
-                     Bzip2Handling::Sibling, reason, &loaded);
+        openForecast(path, d.wind, d.windColors, d.config.settings.routing.lag, reason);
     if (status == GribLoadStatus::BadGrid) reason = d.texts.text(kTextGribBadGrid);
     if (status != GribLoadStatus::Ok) error = path + ":\n" + reason;
     if (status != GribLoadStatus::Ok || d.wind.empty()) return false;
@@ -74,7 +77,82 @@ std::string setAside(const std::string& path, const std::string& reason, bool& k
     return reason + "\n\nThe file is kept as it is and will not be saved at exit.";
 }
 
+// The question of a forecast whose opening never came back.
+constexpr int kTextReopenGrib = 444;
+
+// A temporary of the atomic writer is stale once nothing has written to it for this long; a
+// save takes well under a second.
+constexpr std::chrono::minutes kStaleTemporaryAge{5};
+
+// The temporaries a save killed half-way left in the places the program saves to: beside
+// Config.ini, the route, barrier, waypoint and traffic-zone files, and the GPX files of the
+// program folder's own Routes, Waypoints and Barriers folders.
+void removeStaleSaveTemporaries(const ProgramPaths& paths) {
+    const auto gpx = [](std::string_view name) {
+        return name.size() > 4 && name.substr(name.size() - 4) == ".gpx";
+    };
+    const auto fileName = [](const std::string& path) {
+        return fs::path(path).filename().string();
+    };
+    const auto folderOf = [](const std::string& path) {
+        return fs::path(path).parent_path().string();
+    };
+    const std::string configName = fileName(paths.configFile);
+    removeStaleTemporaries(
+        paths.programFolder, [&](std::string_view n) { return n == configName; },
+        kStaleTemporaryAge);
+    const std::string routeName = fileName(paths.routeFile),
+                      barrierName = fileName(paths.barrierFile),
+                      waypointName = fileName(paths.waypointFile),
+                      tssName = fileName(paths.tssFile),
+                      markerName = fileName(gribOpeningMarker(paths.programFolder));
+    removeStaleTemporaries(
+        folderOf(paths.routeFile),
+        [&](std::string_view n) {
+            return n == routeName || n == barrierName || n == waypointName || n == tssName ||
+                   n == markerName;
+        },
+        kStaleTemporaryAge);
+    for (const std::string& folder :
+         {paths.defaultRoutesFolder, paths.defaultWaypointsFolder, paths.barriersFolder})
+        removeStaleTemporaries(folder, gpx, kStaleTemporaryAge);
+}
+
+// The configured forecast at start-up. A forecast whose last opening never came back (the
+// marker still names it) is opened again only when the user says so; `declined` tells that
+// the user said no. The marker names the forecast for as long as its load runs.
+bool loadConfiguredWind(AppData& d, const StartupHooks& hooks, const std::string& path,
+                        std::string& error, bool& declined) {
+    error.clear();
+    declined = false;
+    std::error_code ec;
+    if (path.empty() || !fs::exists(path, ec)) return false;
+    const std::string marker = gribOpeningMarker(d.folder);
+    std::string interrupted, ignored;
+    if (readRegularFile(marker, 64 * 1024, interrupted, ignored)) {
+        while (!interrupted.empty() && interrupted.back() == '\n') interrupted.pop_back();
+        if (interrupted == path && hooks.askReopenGrib && !hooks.askReopenGrib(path)) {
+            // The marker stays: the next start asks again while the settings name this file.
+            declined = true;
+            return false;
+        }
+    }
+    // A folder that cannot be written to only loses the question at the next start.
+    replaceFileContents(marker, path + "\n", ignored);
+    const bool loaded = loadWind(d, path, error);
+    fs::remove(marker, ec);
+    return loaded;
+}
+
 } // namespace
+
+std::string gribOpeningMarker(const std::string& folder) {
+    return folder + "/Data/GribOpening.txt";
+}
+
+std::string reopenGribQuestion(const TextProvider& texts, const std::string& path) {
+    return texts.text(kTextReopenGrib) + "\n\n" + path;
+}
 
 bool runStartupSequence(AppData& d, const StartupHooks& hooks, std::string& error) {
     std::setlocale(LC_NUMERIC, "C");
@@ -82,6 +160,7 @@ bool runStartupSequence(AppData& d, const StartupHooks& hooks, std::string& erro
     RoutingParameters& params = settings.routing;
     const ProgramPaths& paths = d.config.paths;
     const std::string& folder = d.folder;
+    removeStaleSaveTemporaries(paths);
 
     d.drawingShore = std::make_unique<ShorelineStore>(paths.gshhsFolder);
     d.log.step("Gshhs rendering = OK");
@@ -158,17 +237,19 @@ bool runStartupSequence(AppData& d, const StartupHooks& hooks, std::string& erro
 
     // Without a usable GRIB (and none chosen) the program runs on the constant wind. Why a
     // file that is there could not be loaded is shown before the dialog opens.
-    std::string gribError, loaded;
-    bool haveWind = loadWind(d, folderPath(folder, settings.folders.gribs) + settings.winds.grib,
-                             gribError, loaded);
+    std::string gribError;
+    bool declined = false;
+    bool haveWind = loadConfiguredWind(
+        d, hooks, folderPath(folder, settings.folders.gribs) + settings.winds.grib, gribError,
+        declined);
     if (!gribError.empty() && hooks.inform) hooks.inform(gribError);
-    if (!haveWind && hooks.chooseGrib) {
+    if (!haveWind && !declined && hooks.chooseGrib) {
         const std::string chosen = hooks.chooseGrib();
-        haveWind = loadWind(d, chosen, gribError, loaded);
+        haveWind = loadWind(d, chosen, gribError);
         if (!gribError.empty() && hooks.inform) hooks.inform(gribError);
         if (haveWind) {
-            // A chosen .bz2 file was replaced by its decompressed sibling.
-            splitChosen(loaded, settings.folders.gribs, settings.winds.grib);
+            // The next start opens the chosen file again, a .bz2 one included.
+            splitChosen(chosen, settings.folders.gribs, settings.winds.grib);
             settings.winds.showArrows = true;
             params.uniqueWind = false;
         }

@@ -82,7 +82,19 @@ struct StartupHooks {
     std::function<std::string()> chooseGrib;        // a GRIB file's path, or empty
     std::function<std::string()> choosePolar;       // a polar file's path, or empty
     std::function<void(const std::string&)> inform; // an information message
+    // The last start-up ended while it opened this forecast (the program was killed or
+    // crashed): true to open it again, false to start without a forecast. Left empty, the
+    // forecast is opened.
+    std::function<bool(const std::string&)> askReopenGrib;
 };
+
+// The file that names the forecast a start-up is opening, from just before the load until it
+// ended (Data/GribOpening.txt): still there at the next start, it tells that the load never
+// came back.
+std::string gribOpeningMarker(const std::string& folder);
+
+// The text of the question askReopenGrib asks about `path`.
+std::string reopenGribQuestion(const TextProvider& texts, const std::string& path);
 
 // Where the main window goes: the configured place and size fitted to the screen.
 struct WindowPlace {
@@ -96,6 +108,9 @@ bool loadConfiguration(const std::string& folder, AppData& data, std::string& er
 // The data sets in their fixed order, each step logged: shorelines, traffic zones, cities,
 // colours, tides, currents, route, barriers, waypoints, wind, polar, GPS. Only a missing
 // polar fails (`error` then says why; empty when the user cancelled the polar dialog).
+// First the temporaries that a save killed half-way left beside the program's files are
+// removed (see removeStaleTemporaries). A forecast whose last opening never came back is
+// opened again only when askReopenGrib says so.
 // A route or barrier file that cannot be read is moved aside as NAME.bad and its set starts
 // empty; that, and an unreadable waypoint file (left in place), is told through `inform`
 // with the file and the line.

@@ -72,8 +72,7 @@ void BM_OceanForecastLoad(benchmark::State& state, const char* area) {
         memoryKb(before, peakBefore);
         auto store = std::make_unique<WindStore>();
         std::string error;
-        const GribLoadStatus s =
-            openForecast(path, *store, WindColorRamp{}, 0, Bzip2Handling::Temporary, error);
+        const GribLoadStatus s = openForecast(path, *store, WindColorRamp{}, 0, error);
         memoryKb(after, peak);
         if (s != GribLoadStatus::Ok) outcome = error;
         frames = store->frames().size();
@@ -118,9 +117,7 @@ struct Ocean {
         const std::string folder = kSource + "/dist";
         if (!config.load(folder, nullptr, error)) return;
         if (!loadPolar(folder + "/Polars/Navorel40.pol", polar, error)) return;
-        if (openForecast(path, store, WindColorRamp{}, 0, Bzip2Handling::Temporary, error) !=
-            GribLoadStatus::Ok)
-            return;
+        if (openForecast(path, store, WindColorRamp{}, 0, error) != GribLoadStatus::Ok) return;
         shore = std::make_unique<ShorelineStore>(config.paths.gshhsFolder);
         shore->openLevel(config.settings.routing.coastsQuality);
         if (!shore->hasFile()) {

@@ -25,8 +25,7 @@ int gribWind(const Args& args) {
 
     WindStore store;
     const GribLoadStatus status =
-        openForecast(args[0], store, buildRamp(builtinWindScale(), kDefaultSeaColor), 0,
-                     Bzip2Handling::Temporary, error);
+        openForecast(args[0], store, buildRamp(builtinWindScale(), kDefaultSeaColor), 0, error);
     // "no GRIB message in FILE" names the file itself.
     if (status == GribLoadStatus::NoMessage) return fail(error);
     if (status != GribLoadStatus::Ok) return fail(args[0] + ": " + error);

@@ -195,7 +195,7 @@ bool RouteSession::load(const RouteOptions& options, std::string& error) {
     Settings& settings = config.settings;
     RoutingParameters& p = settings.routing;
 
-    if (!texts.load(folder, settings.window.language, error) &&
+    if (!loadLanguageWithEnglish(folder, settings.window.language, texts, error) &&
         !texts.load(folder, "English", error)) {
         error = "the language file cannot be loaded: " + error;
         return false;
@@ -216,8 +216,7 @@ bool RouteSession::load(const RouteOptions& options, std::string& error) {
             gribDecoder().setProgress([](std::size_t done, std::size_t total) {
                 std::fprintf(stderr, "\rreading the forecast: message %zu of %zu   ", done, total);
             });
-        const GribLoadStatus loaded = openForecast(gribPath, store, WindColorRamp{}, p.lag,
-                                                   Bzip2Handling::Temporary, gribError);
+        const GribLoadStatus loaded = openForecast(gribPath, store, WindColorRamp{}, p.lag, gribError);
         if (options.progress) {
             gribDecoder().setProgress({});
             std::fprintf(stderr, "\n");

@@ -140,4 +140,37 @@ bool replaceFilesTogether(const std::vector<FileContent>& files, std::string& er
     return true;
 }
 
+bool isWriterTemporary(std::string_view name, const std::function<bool(std::string_view)>& ours) {
+    constexpr std::size_t kRandom = 6; // mkstemp's XXXXXX
+    if (name.size() < 1 + 1 + 1 + kRandom || name.front() != '.') return false;
+    const std::string_view random = name.substr(name.size() - kRandom);
+    for (const char c : random)
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
+            return false;
+    if (name[name.size() - kRandom - 1] != '.') return false;
+    const std::string_view target = name.substr(1, name.size() - kRandom - 2);
+    return !target.empty() && target.find('/') == std::string_view::npos && ours(target);
+}
+
+int removeStaleTemporaries(const std::string& folder,
+                           const std::function<bool(std::string_view)>& ours,
+                           std::chrono::seconds minAge) {
+    int removed = 0;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    const auto now = std::chrono::system_clock::now();
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const fs::path& path = it->path();
+        if (!isWriterTemporary(path.filename().string(), ours)) continue;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 ||
+            st.st_uid != ::geteuid())
+            continue;
+        const auto written = std::chrono::system_clock::from_time_t(st.st_mtim.tv_sec);
+        if (now - written < minAge) continue;
+        if (::unlink(path.c_str()) == 0) ++removed;
+    }
+    return removed;
+}
+
 } // namespace navorel

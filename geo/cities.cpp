@@ -1,12 +1,12 @@
 #include "geo/cities.h"
 
+#include "core/file_check.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 namespace navorel {
 
@@ -119,9 +119,10 @@ std::size_t parseCities(std::string_view text, CityStore& store) {
 
 std::size_t loadCities(const std::string& path, CityStore& store) {
     store.clear();
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return 0;
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Only a regular file of a text file's size: a FIFO would block the start-up and a device
+    // such as /dev/zero fill the memory.
+    std::string text, error;
+    if (!readRegularFile(path, kMaxTextFileBytes, text, error)) return 0;
     return parseCities(text, store);
 }
 

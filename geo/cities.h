@@ -54,7 +54,8 @@ class CityStore {
 
 // Empties the store, then adds the towns of the text. Answers the number of towns added.
 std::size_t parseCities(std::string_view text, CityStore& store);
-// The same from a file; a file that cannot be read leaves an empty store.
+// The same from a file; a file that cannot be read (or is not a regular file of at most
+// kMaxTextFileBytes) leaves an empty store.
 std::size_t loadCities(const std::string& path, CityStore& store);
 
 // The population a town must exceed to be shown at zoom z (pixels per degree of longitude).

@@ -10,6 +10,20 @@ constexpr double kPi = 3.141592653589793;
 constexpr double kDeg = 180.0 / kPi;
 } // namespace
 
+double wrapLongitude(double lon) {
+    // fmod is exact, and so is each 360-degree step below 2^56, so both give lon - 360 k; only
+    // a zero differs: fmod keeps the sign of lon where the steps end on +0.
+    if (lon > 540 || lon < -540) {
+        lon = std::fmod(lon, 360.0);
+        if (lon == 0) lon = 0.0;
+    }
+    if (lon > 180)
+        lon -= 360;
+    else if (lon < -180)
+        lon += 360;
+    return lon;
+}
+
 double mercatorDegrees(double latDegrees) {
     return std::log(std::tan(kPi / 4 + latDegrees / kDeg / 2)) * kDeg;
 }
@@ -24,17 +38,24 @@ void MapView::project(double lon, double lat, double& x, double& y) const {
 }
 
 void MapView::unproject(double x, double y, double& lon, double& lat) const {
-    lon = (x - transX) / scale;
-    while (lon > 180) lon -= 360;
-    while (lon < -180) lon += 360;
+    lon = wrapLongitude((x - transX) / scale);
     lat = latitudeOfMercator((transY - y) / scale);
 }
 
 void MapView::update(const double* followLon, const double* followLat) {
     if (transX >= 180 * scale) transX -= 360 * scale;
     if (transX <= -180 * scale) transX += 360 * scale;
-    if (transY / scale > 180) transY = 180 * scale;
-    else if (transY < height - 139 * scale) transY = height - 139 * scale;
+    // One step brings back a pan or a zoom; a stored value of many turns (TransX=1e15) is
+    // reduced at once, as that many steps would take years.
+    if (transX >= 180 * scale || transX <= -180 * scale) {
+        transX = std::fmod(transX, 360 * scale);
+        if (transX >= 180 * scale) transX -= 360 * scale;
+        if (transX <= -180 * scale) transX += 360 * scale;
+    }
+    if (transY / scale > 180)
+        transY = 180 * scale;
+    else if (transY < height - 139 * scale)
+        transY = height - 139 * scale;
 
     westLon = (0 - transX) / scale;
     eastLon = (width - transX) / scale;
@@ -64,13 +85,20 @@ void MapView::update(const double* followLon, const double* followLat) {
     westWrapped = westLon > 180 ? westLon - 360 : westLon;
     eastWrapped = eastLon > 180 ? eastLon - 360 : eastLon;
     const double w = westWrapped, e = eastWrapped;
-    if (w < 0 && e > 0) flagA = true;
-    else if (w > 0 && e < 180) flagA = false;
-    else flagA = w >= -180;
+    if (w < 0 && e > 0)
+        flagA = true;
+    else if (w > 0 && e < 180)
+        flagA = false;
+    else
+        flagA = w >= -180;
     flagB = w > e;
     flagC = w < 0 && e > 0;
 
-    level = scale < factor[0] ? 0 : scale < factor[1] ? 1 : scale < factor[2] ? 2 : scale < factor[3] ? 3 : 4;
+    level = scale < factor[0]   ? 0
+            : scale < factor[1] ? 1
+            : scale < factor[2] ? 2
+            : scale < factor[3] ? 3
+                                : 4;
 }
 
 void MapView::resize(int clientWidth, int clientHeight) {
@@ -104,8 +132,7 @@ bool MapView::frameGrib(const GeoBox& a, bool crossesDateLine) {
     if (!(dLon > 0) || m1 == m2) return false;
     scale = std::min(width / (dLon * 1.1), (height - 60) / (std::fabs(m1 - m2) * 1.1));
     double centre = crossesDateLine ? (a.west + a.east + 360) / 2 : (a.west + a.east) / 2;
-    while (centre > 180) centre -= 360;
-    while (centre < -180) centre += 360;
+    centre = wrapLongitude(centre);
     transX = width / 2.0 - scale * centre;
     transY = height / 2.0 + 30 + scale * ((m1 + m2) / 2);
     update();
@@ -122,8 +149,7 @@ bool MapView::frameBox(const GeoBox& b, int pointCount, int widthLess, double sh
         centre = (b.west + b.east) / 2;
         boxWidth = std::fabs(b.west - b.east);
     }
-    while (centre > 180) centre -= 360;
-    while (centre < -180) centre += 360;
+    centre = wrapLongitude(centre);
     const double m1 = mercatorDegrees(b.south), m2 = mercatorDegrees(b.north);
     // A box of no width or height is limited by the other side (or by the largest scale).
     const double byWidth = boxWidth > 0 ? (width - widthLess) / (boxWidth * 1.1) : maxScale;
@@ -135,7 +161,9 @@ bool MapView::frameBox(const GeoBox& b, int pointCount, int widthLess, double sh
     return true;
 }
 
-bool MapView::frameRoute(const GeoBox& box, int pointCount) { return frameBox(box, pointCount, 0, 0); }
+bool MapView::frameRoute(const GeoBox& box, int pointCount) {
+    return frameBox(box, pointCount, 0, 0);
+}
 
 bool MapView::frameRouting(const GeoBox& box, int pointCount) {
     return frameBox(box, pointCount, 220, 20);

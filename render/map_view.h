@@ -10,13 +10,17 @@ namespace navorel {
 double mercatorDegrees(double latDegrees);
 // The latitude of a Mercator ordinate in degrees.
 double latitudeOfMercator(double ordinateDegrees);
+// A longitude in degrees brought into [-180, 180] by whole turns, in constant time: the same
+// value, bit for bit, as stepping by 360 degrees until it is in range (180 stays 180, -180
+// stays -180, a wrapped zero is +0). NaN and infinities give NaN.
+double wrapLongitude(double lon);
 
 struct GeoBox {
     double west = 0, east = 0, south = 0, north = 0;
 };
 
 class MapView {
-public:
+  public:
     // Persistent state ([Map] Scale, TransX, TransY, Zoom, Factor0..3).
     double scale = 100, transX = 700, transY = 5200, zoom = 1.2;
     int factor[4] = {10, 50, 300, 500};
@@ -49,7 +53,7 @@ public:
     bool frameRouting(const GeoBox& box, int pointCount);
     bool centreOn(double lon, double lat, bool boatShown);
 
-private:
+  private:
     bool frameBox(const GeoBox& box, int pointCount, int widthLess, double shiftX);
 };
 

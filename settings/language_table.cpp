@@ -145,6 +145,12 @@ void LanguageTable::parse(std::string_view content) {
     }
 }
 
+void LanguageTable::fillMissing(const LanguageTable& fallback) {
+    if (entries_.size() < fallback.entries_.size()) entries_.resize(fallback.entries_.size());
+    for (std::size_t i = 0; i < fallback.entries_.size(); ++i)
+        if (entries_[i].text.empty()) entries_[i] = fallback.entries_[i];
+}
+
 bool LanguageTable::loadFile(const std::string& path, std::string& error) {
     std::string content;
     if (!readRegularFile(path, maxFileSize, content, error)) return false;
@@ -212,6 +218,18 @@ std::string systemLocaleName() {
     return name;
 }
 
+bool loadLanguageWithEnglish(const std::string& programFolder, const std::string& name,
+                             LanguageTable& table, std::string& error) {
+    LanguageTable chosen;
+    if (!chosen.load(programFolder, name, error)) return false;
+    LanguageTable english;
+    std::string ignored;
+    if (name != "English" && english.load(programFolder, "English", ignored))
+        chosen.fillMissing(english);
+    table = std::move(chosen);
+    return true;
+}
+
 bool chooseStartupLanguage(WindowSettings& window, LanguageTable& table,
                            const std::string& programFolder, std::string_view localeName,
                            StartupLog* log, std::string& error) {
@@ -220,7 +238,7 @@ bool chooseStartupLanguage(WindowSettings& window, LanguageTable& table,
         window.firstOpening = false;
     }
     std::string reason;
-    if (!table.load(programFolder, window.language, reason)) {
+    if (!loadLanguageWithEnglish(programFolder, window.language, table, reason)) {
         window.language = "English";
         if (!table.load(programFolder, window.language, reason)) {
             error = kLanguageLoadFailure;

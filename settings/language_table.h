@@ -32,6 +32,10 @@ class LanguageTable : public TextProvider {
     bool loadFile(const std::string& path, std::string& error);
     // Replaces the texts by the lines of `content`.
     void parse(std::string_view content);
+    // Gives every text this table lacks (beyond its last line, or an empty line) the text of
+    // the same number in `fallback`, so a language file that is short of lines still labels
+    // everything, in the fallback's language.
+    void fillMissing(const LanguageTable& fallback);
 
     // Text `number` as UTF-8; empty beyond the last line.
     std::string text(int number) const override;
@@ -61,9 +65,16 @@ std::string languageForLocale(std::string_view localeName);
 // gives "fr-FR"); empty when none is set.
 std::string systemLocaleName();
 
+// Loads the language `name` with every text it lacks taken from English (when English is
+// there to read); "English" itself is loaded as it stands. False with the reason in `error`
+// when the language cannot be read, leaving `table` as it was.
+bool loadLanguageWithEnglish(const std::string& programFolder, const std::string& name,
+                             LanguageTable& table, std::string& error);
+
 // The start-up choice: on a first opening the language comes from `localeName` and the
-// first-opening flag is cleared; the configured language is loaded, else "English". False
-// with a message when neither loads. Logs "Language = OK" on success.
+// first-opening flag is cleared; the configured language is loaded (its missing texts in
+// English), else "English". False with a message when neither loads. Logs "Language = OK" on
+// success.
 bool chooseStartupLanguage(WindowSettings& window, LanguageTable& table,
                            const std::string& programFolder, std::string_view localeName,
                            StartupLog* log, std::string& error);

@@ -23,6 +23,12 @@ constexpr const char* R = "Routing";
 constexpr double kColor = 0xFFFFFF; // 24-bit colours
 constexpr double kScreen = 1000000; // window places and sizes, pixels
 constexpr double kIntMin = INT_MIN, kIntMax = INT_MAX;
+// The chart shows at most 20000 pixels per degree (the wheel stops there), and keeps the screen
+// x of longitude 0 within half a turn of the left edge and the equator within the Mercator
+// ordinates of +-180 degrees: at the largest scale both stay within 180 x 20000 pixels. The
+// shoreline levels change at scales of the same range.
+constexpr double kMaxMapScale = 20000;
+constexpr double kMapShift = 180 * kMaxMapScale;
 
 // The routing keys bound what a run may cost: at most 180 headings a point, 9900 best-course
 // steps, a scan of at most a few hundred runs.
@@ -44,16 +50,16 @@ constexpr SettingRange kRanges[] = {
     {"Com", "BaudRate", K::Int, 0, 4000000},
     {"Com", "Parity", K::Int, 0, 2},
     {"Com", "ShowBoat", K::Bool, 0, 1},
-    {M, "Scale", K::Real, 1e-3, 1e9},
-    {M, "TransX", K::Real, -1e15, 1e15},
-    {M, "TransY", K::Real, -1e15, 1e15},
+    {M, "Scale", K::Real, 1, kMaxMapScale},
+    {M, "TransX", K::Real, -kMapShift, kMapShift},
+    {M, "TransY", K::Real, -kMapShift, kMapShift},
     {M, "Zoom", K::Real, 1.1, 2.0},
     {M, "ShowLand", K::Bool, 0, 1},
     {M, "ShowShorelines", K::Bool, 0, 1},
-    {M, "Factor0", K::Int, 0, 1e6},
-    {M, "Factor1", K::Int, 0, 1e6},
-    {M, "Factor2", K::Int, 0, 1e6},
-    {M, "Factor3", K::Int, 0, 1e6},
+    {M, "Factor0", K::Int, 0, kMaxMapScale},
+    {M, "Factor1", K::Int, 0, kMaxMapScale},
+    {M, "Factor2", K::Int, 0, kMaxMapScale},
+    {M, "Factor3", K::Int, 0, kMaxMapScale},
     {M, "ColorCoast", K::Int, 0, kColor},
     {M, "ColorLand", K::Int, 0, kColor},
     {M, "ColorSea", K::Int, 0, kColor},

@@ -62,7 +62,8 @@ Bzip2Status decompressBzip2(const std::string& path, bool deleteSource, std::str
     return status;
 }
 
-Bzip2Status decompressBzip2To(const std::string& path, const std::string& outputPath) {
+Bzip2Status decompressBzip2To(const std::string& path, const std::string& outputPath,
+                              std::uint64_t maxBytes) {
     std::string tempPath;
     FILE* out = createTemporary(outputPath, tempPath);
     if (!out) {
@@ -107,7 +108,7 @@ Bzip2Status decompressBzip2To(const std::string& path, const std::string& output
         }
         streamStarted = true;
         written += n > 0 ? static_cast<std::uint64_t>(n) : 0;
-        if (written > kMaxGribFileBytes) {
+        if (written > maxBytes) {
             tooLarge = true;
             break;
         }

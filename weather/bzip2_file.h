@@ -3,7 +3,10 @@
 // "wind.grb"). The output is written to a temporary file in the same folder and renamed
 // into place only when the whole stream was read, so a failure never leaves a partial file
 // and never loses the compressed one.
+#include <cstdint>
 #include <string>
+
+#include "core/file_check.h"
 
 namespace navorel {
 
@@ -28,7 +31,9 @@ bool hasBzip2Extension(const std::string& path);
 Bzip2Status decompressBzip2(const std::string& path, bool deleteSource, std::string& outputPath);
 
 // Decompresses `path` into `outputPath` (through a temporary sibling of it, renamed into place
-// at the end); the compressed file is never touched.
-Bzip2Status decompressBzip2To(const std::string& path, const std::string& outputPath);
+// at the end); the compressed file is never touched. The expansion stops with TooLarge once
+// it passes `maxBytes` (a plain forecast's limit unless told otherwise).
+Bzip2Status decompressBzip2To(const std::string& path, const std::string& outputPath,
+                              std::uint64_t maxBytes = kMaxGribFileBytes);
 
 } // namespace navorel

@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include "core/file_check.h"
 #include "core/geodesy.h"
 #include "core/texts.h"
 #include "routing/routing_parameters.h"
@@ -487,6 +488,8 @@ void WindStore::rebuildInformationText(const std::string& displayName, const Tex
 std::string gribDisplayName(const std::string& path) {
     const auto slash = path.find_last_of("\\/");
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // An archive is named as the file it holds ("wind.grb.bz2" is "wind.grb").
+    if (hasBzip2Extension(name)) name = bzip2OutputPath(name);
     const auto dot = name.rfind('.');
     if (dot != std::string::npos) name.resize(dot);
     return name + ".grb";
@@ -505,30 +508,44 @@ struct TemporaryFile {
     }
 };
 
-// The file to decode for `path`: a ".bz2" file is decompressed first, into its sibling or
-// into `temporary`. False with the reason in `error`.
-bool unpackForecast(const std::string& path, Bzip2Handling bzip2, TemporaryFile& temporary,
-                    std::string& decoded, std::string& error) {
+// Why a ".bz2" forecast could not be decompressed, in one line.
+std::string bzip2Message(Bzip2Status status) {
+    switch (status) {
+    case Bzip2Status::TooLarge:
+        return std::string(kGribTooLarge) + " (it decompresses to more than " +
+               std::to_string(kMaxGribFileBytes >> 20) + " MB)";
+    case Bzip2Status::ReadFailed:
+        return "the compressed file is damaged or incomplete";
+    case Bzip2Status::StreamNotOpened:
+        return "cannot read the compressed file";
+    case Bzip2Status::OutputNotCreated:
+    case Bzip2Status::WriteFailed:
+        return "cannot decompress the file: no room for a temporary file";
+    case Bzip2Status::Ok:
+        break;
+    }
+    return {};
+}
+
+// The file to decode for `path`: a ".bz2" file is decompressed first into a private temporary
+// file that `temporary` removes, never beside the archive, so no file of the user's is
+// written or deleted whatever the archive holds. False with the reason in `error`.
+bool unpackForecast(const std::string& path, TemporaryFile& temporary, std::string& decoded,
+                    std::string& error) {
     decoded = path;
     if (!hasBzip2Extension(path)) return true;
-    Bzip2Status unpacked;
-    if (bzip2 == Bzip2Handling::Sibling) {
-        unpacked = decompressBzip2(path, true, decoded);
-    } else {
-        std::error_code ec;
-        std::string pattern =
-            (std::filesystem::temp_directory_path(ec) / "navorel-XXXXXX").string();
-        const int fd = ::mkstemp(pattern.data());
-        if (fd < 0) {
-            error = "cannot create a temporary file: " + std::string(std::strerror(errno));
-            return false;
-        }
-        ::close(fd);
-        temporary.path = decoded = pattern;
-        unpacked = decompressBzip2To(path, decoded);
+    std::error_code ec;
+    std::string pattern = (std::filesystem::temp_directory_path(ec) / "navorel-XXXXXX").string();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        error = "cannot create a temporary file: " + std::string(std::strerror(errno));
+        return false;
     }
+    ::close(fd);
+    temporary.path = decoded = pattern;
+    const Bzip2Status unpacked = decompressBzip2To(path, decoded);
     if (unpacked == Bzip2Status::Ok) return true;
-    error = unpacked == Bzip2Status::TooLarge ? kGribTooLarge : "cannot decompress the file";
+    error = bzip2Message(unpacked);
     return false;
 }
 
@@ -538,7 +555,7 @@ bool readForecastRecords(GribDecoder& decoder, const std::string& path,
                          std::vector<GribRecord>& records, std::string& error, bool withValues) {
     TemporaryFile temporary;
     std::string decoded;
-    if (!unpackForecast(path, Bzip2Handling::Temporary, temporary, decoded, error)) return false;
+    if (!unpackForecast(path, temporary, decoded, error)) return false;
     const std::size_t before = records.size();
     if (withValues ? decoder.readFile(decoded, records, error)
                    : decoder.readFileHeaders(decoded, records, error)) {
@@ -580,12 +597,10 @@ std::string gribLoadMessage(GribLoadStatus status, const std::string& decoderErr
 }
 
 GribLoadStatus openForecast(const std::string& path, WindStore& store, const WindColorRamp& ramp,
-                            int lagHours, Bzip2Handling bzip2, std::string& error,
-                            std::string* loadedPath) {
+                            int lagHours, std::string& error) {
     std::string decoded;
     TemporaryFile temporary;
-    if (!unpackForecast(path, bzip2, temporary, decoded, error)) return GribLoadStatus::Bzip2Failed;
-    if (loadedPath) *loadedPath = bzip2 == Bzip2Handling::Sibling ? decoded : path;
+    if (!unpackForecast(path, temporary, decoded, error)) return GribLoadStatus::Bzip2Failed;
     std::string decoderError;
     const GribLoadStatus status = store.loadGrib(decoded, ramp, &decoderError);
     if (status != GribLoadStatus::Ok) {
@@ -604,12 +619,12 @@ GribLoadStatus openGribFile(const std::string& path, WindStore& store, const Win
                             const TextProvider& texts, RoutingParameters& parameters,
                             std::string& displayName, std::string& loadedPath, std::string* error) {
     std::string text;
-    const GribLoadStatus status =
-        openForecast(path, store, ramp, parameters.lag, Bzip2Handling::Sibling, text, &loadedPath);
+    const GribLoadStatus status = openForecast(path, store, ramp, parameters.lag, text);
     if (error) *error = text;
     if (status != GribLoadStatus::Ok) return status;
+    loadedPath = path;
     parameters.uniqueWind = false;
-    displayName = gribDisplayName(loadedPath);
+    displayName = gribDisplayName(path);
     store.rebuildInformationText(displayName, texts);
     return status;
 }
@@ -622,13 +637,12 @@ bool loadGribAtStartup(const std::string& gribFolder, const std::string& display
     if (error) error->clear();
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) return false; // no message: the dialog follows
-    if (openForecast(path, store, ramp, parameters.lag, Bzip2Handling::Sibling, text) !=
-        GribLoadStatus::Ok) {
+    if (openForecast(path, store, ramp, parameters.lag, text) != GribLoadStatus::Ok) {
         if (error) *error = path + ": " + text;
         return false;
     }
     parameters.uniqueWind = false;
-    store.rebuildInformationText(displayName, texts);
+    store.rebuildInformationText(gribDisplayName(path), texts);
     return true;
 }
 

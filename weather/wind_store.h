@@ -186,27 +186,20 @@ class WindStore {
 // Fills the geometry of a frame of at least 2 x 2 points.
 FrameGeometry frameGeometry(const WindFrame& frame);
 
-// The GRIB display name of a path: the file name without folder and last extension,
+// The GRIB display name of a path: the file name without folder, ".bz2" and last extension,
 // followed by ".grb".
 std::string gribDisplayName(const std::string& path);
 
 // One line saying why a load failed ("the forecast is too large", the decoder's text, ...).
 std::string gribLoadMessage(GribLoadStatus status, const std::string& decoderError);
 
-// How a ".bz2" forecast is decompressed.
-enum class Bzip2Handling {
-    Sibling,   // into its sibling file ("wind.grb.bz2" gives "wind.grb"), then deleted
-    Temporary, // into a temporary file removed after the load; the user's file stays
-};
-
 // Opens a forecast by path, the one way every command loads a GRIB: a path whose extension is
-// exactly "bz2" is decompressed first, then the file is decoded into the store and the
-// frames shifted by `lagHours` ([Winds] Lag). On failure the store is left as it was and
-// `error` holds one line saying why. `loadedPath` receives the path of the file decoded
-// (the sibling of a .bz2 with Sibling, else `path`).
+// exactly "bz2" is decompressed first into a private temporary file (removed after the load;
+// the archive and every file beside it stay as they are), at most kMaxGribFileBytes as a plain
+// forecast, then the file is decoded into the store and the frames shifted by `lagHours`
+// ([Winds] Lag). On failure the store is left as it was and `error` holds one line saying why.
 GribLoadStatus openForecast(const std::string& path, WindStore& store, const WindColorRamp& ramp,
-                            int lagHours, Bzip2Handling bzip2, std::string& error,
-                            std::string* loadedPath = nullptr);
+                            int lagHours, std::string& error);
 
 // A global tenth-of-a-degree grid, the finest wind models give, has 6.5 million points; a
 // forecast of one grid of this many (8.4 million) loads in about 270 MB. A larger grid makes a
@@ -220,11 +213,12 @@ bool readForecastRecords(GribDecoder& decoder, const std::string& path,
                          std::vector<GribRecord>& records, std::string& error,
                          bool withValues = true);
 
-// What the program does when the user opens a GRIB file: openForecast with the sibling of a
-// ".bz2" file (deleted when that succeeded). On success the store is replaced,
-// `displayName` set and the information text rebuilt; the caller then switches the wind
-// arrows on, frames the map and redraws. The constant wind is switched off here. `loadedPath`
-// receives the path of the file that was decoded; `error` the reason of a failure.
+// What the program does when the user opens a GRIB file: openForecast, which keeps a ".bz2"
+// file and never writes beside it. On success the store is replaced, `displayName` set
+// ("wind.grb" for wind.grb.bz2) and the information text rebuilt; the caller then switches the
+// wind arrows on, frames the map and redraws. The constant wind is switched off here.
+// `loadedPath` receives the path to open again at the next start (the chosen one); `error`
+// the reason of a failure.
 GribLoadStatus openGribFile(const std::string& path, WindStore& store, const WindColorRamp& ramp,
                             const TextProvider& texts, RoutingParameters& parameters,
                             std::string& displayName, std::string& loadedPath,

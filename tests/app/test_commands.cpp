@@ -431,8 +431,11 @@ TEST(WindowTitle, FollowsAGribOpenedFromTheToolbarCompressed) {
     for (const char* pattern : {"*.grb", "*.grib2", "*.bz2"})
         EXPECT_TRUE(asked.filter.contains(pattern)) << pattern;
     EXPECT_TRUE(w.messages.empty()) << w.messages.front().toStdString();
-    EXPECT_EQ(w.data.config.settings.winds.grib, "Other.grb");
-    EXPECT_TRUE(w.window->windowTitle().startsWith("Navorel - Other.grb: ["))
+    // The archive is opened where it lies, kept, and opened again at the next start.
+    EXPECT_EQ(w.data.config.settings.winds.grib, "Other.grb.bz2");
+    EXPECT_TRUE(fs::exists(copy.string() + ".bz2"));
+    EXPECT_FALSE(fs::exists(copy));
+    EXPECT_TRUE(w.window->windowTitle().startsWith("Navorel - Other.grb.bz2: ["))
         << w.window->windowTitle().toStdString();
     EXPECT_FALSE(w.data.config.settings.routing.uniqueWind);
 }

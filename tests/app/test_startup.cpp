@@ -392,7 +392,8 @@ TEST(Startup, ForecastIsDecompressedShiftedByTheLagAndItsDamageIsShown) {
             EXPECT_TRUE(messages.empty());
         }
         if (c.chooseBz2) {
-            EXPECT_EQ(d.config.settings.winds.grib, "Chosen.grb");
+            EXPECT_EQ(d.config.settings.winds.grib, "Chosen.grb.bz2");
+            EXPECT_TRUE(fs::exists(gribs / "Chosen.grb.bz2"));
         }
         const double first = d.wind.frameTimes().front();
         if (c.lag == 0 && !c.chooseBz2) unshifted = first;

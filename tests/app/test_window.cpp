@@ -307,3 +307,31 @@ TEST(MainWindowRouting, AHeavyRunShowsItsProgressAndEscapeStopsIt) {
     EXPECT_LT(chart.result()->summaries.size(), 9u);
     EXPECT_FALSE(statusText(window).startsWith("Isochrones:"));
 }
+
+// The start-up's question about a forecast whose opening never came back: a Yes/No box
+// captioned "Navorel" that names the file, No by default; only Yes opens it again.
+TEST(StartupQuestion, AskingToReopenAForecastAnswersTheButtonClicked) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::loadConfiguration(folder.str(), data, error)) << error;
+    const std::string path = "/home/me/Gribs/storm.grb";
+    for (const QMessageBox::StandardButton answer : {QMessageBox::Yes, QMessageBox::No}) {
+        QString caption, text;
+        bool noIsDefault = false;
+        answerNextBox(
+            [&](QMessageBox& box) {
+                caption = box.windowTitle();
+                noIsDefault = box.defaultButton() == box.button(QMessageBox::No);
+                return box.button(answer);
+            },
+            &text);
+        EXPECT_EQ(app::askToReopenGrib(data.texts, path), answer == QMessageBox::Yes);
+        EXPECT_EQ(caption, "Navorel");
+        EXPECT_TRUE(noIsDefault);
+        EXPECT_TRUE(text.contains(QString::fromStdString(path))) << text.toStdString();
+        EXPECT_TRUE(text.startsWith(QString::fromStdString(data.texts.text(444))))
+            << text.toStdString();
+        EXPECT_FALSE(data.texts.text(444).empty());
+    }
+}

@@ -1,8 +1,15 @@
 #include "geo/cities.h"
 
+#include "core/file_check.h"
+
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 
 #include <string>
 #include <vector>
@@ -83,6 +90,37 @@ TEST(CitiesReader, MissingFileGivesAnEmptyStore) {
     parseCities("XX\t1\tTown\t1\t10.5\t0\n", store);
     EXPECT_EQ(loadCities("/nonexistent/Cities.txt", store), 0u);
     EXPECT_EQ(store.cell(0, 10), nullptr);
+}
+
+// Cities.txt goes through the same guard as the other readers: a FIFO, a device and a file
+// larger than a text file can be are refused at once (a FIFO used to block the start-up, and
+// /dev/zero to fill 1.7 GB before the program aborted).
+TEST(CitiesReader, OnlyARegularFileOfATextFilesSizeIsRead) {
+    namespace fs = std::filesystem;
+    const fs::path dir =
+        fs::temp_directory_path() / ("navorel-cities-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    ::alarm(20); // a reader stuck on the FIFO ends this program, not the whole run
+    const std::string town = "XX\t1\tTown\t1\t10.5\t0\n";
+    const fs::path fifo = dir / "fifo.txt", large = dir / "large.txt", fine = dir / "fine.txt";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::ofstream(fine, std::ios::binary) << town;
+    // A usable first line, then a hole up to one byte past the limit.
+    std::ofstream(large, std::ios::binary) << town;
+    fs::resize_file(large, kMaxTextFileBytes + 1);
+    const struct {
+        fs::path path;
+        std::size_t towns;
+    } cases[] = {{fine, 1}, {fifo, 0}, {large, 0}, {"/dev/zero", 0}, {dir, 0}};
+    for (const auto& c : cases) {
+        CityStore store;
+        parseCities(town, store); // what was there before is cleared in every case
+        EXPECT_EQ(loadCities(c.path.string(), store), c.towns) << c.path;
+        EXPECT_EQ(store.townCount(), c.towns) << c.path;
+    }
+    ::alarm(0);
+    fs::remove_all(dir);
 }
 
 TEST(CitiesDrawing, PopulationThresholdByZoom) {

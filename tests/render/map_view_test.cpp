@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
 using namespace navorel;
 
 namespace {
@@ -86,4 +91,66 @@ TEST(MapView, Frames) {
     ASSERT_TRUE(v.frameRoute({-70, -70, 42, 42}, 2));
     EXPECT_EQ(v.scale, 20000);
     EXPECT_FALSE(v.centreOn(-70, 42, false));
+}
+
+namespace {
+// The 360-degree steps the view took before (and takes for a pan): the reference answer.
+double steppedLongitude(double lon) {
+    while (lon > 180) lon -= 360;
+    while (lon < -180) lon += 360;
+    return lon;
+}
+} // namespace
+
+TEST(MapView, LongitudesWrapInConstantTimeAsTheStepsDid) {
+    // Bit for bit the stepped answer: the edges, zeros reached from either side, and a spread
+    // of ordinary values up to a few thousand turns.
+    std::vector<double> values = {
+        0.0,    -0.0,      180,     -180, 180.5, -180.5, 360,    -360,
+        540,    -540,      720,     -720, 900,   -900,   1e-300, 359.99999999999994,
+        -70.75, 1e6 + 0.1, -3601.25};
+    std::uint64_t state = 12345;
+    for (int k = 0; k < 20000; ++k) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        const double unit = static_cast<double>(state >> 11) / 9007199254740992.0; // [0, 1)
+        values.push_back((unit - 0.5) * (k % 2 ? 2e3 : 2e6));
+    }
+    for (double lon : values) {
+        const double wrapped = wrapLongitude(lon), stepped = steppedLongitude(lon);
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(wrapped), std::bit_cast<std::uint64_t>(stepped))
+            << std::hexfloat << lon << " gives " << wrapped << ", steps give " << stepped;
+    }
+    // Values the steps would take years over (or never leave) come back at once.
+    EXPECT_EQ(wrapLongitude(1e15), std::fmod(1e15, 360.0) - 360); // 1e15 = 280 mod 360
+    for (double lon : {1e13, -1e15, 1e300, -4.5e307}) {
+        const double w = wrapLongitude(lon);
+        EXPECT_TRUE(w >= -180 && w <= 180) << lon << " gives " << w;
+    }
+    EXPECT_TRUE(std::isnan(wrapLongitude(INFINITY)));
+    EXPECT_TRUE(std::isnan(wrapLongitude(NAN)));
+}
+
+// A view read from a Config.ini of any values within the [Map] ranges, even far ones, is set
+// up at once and shows the world's longitudes (TransX=1e15 used to step 360 degrees at a time
+// for days).
+TEST(MapView, FarTranslationsAreBroughtBackAtOnce) {
+    for (double transX : {1e15, -1e15, 3.6e6, -3.6e6, 1e300}) {
+        MapView v;
+        v.scale = 100;
+        v.transX = transX;
+        v.resize(1280, 800);
+        EXPECT_GT(v.transX, -180 * v.scale) << transX;
+        EXPECT_LT(v.transX, 180 * v.scale) << transX;
+        EXPECT_GE(v.westLon, -180.0) << transX;
+        EXPECT_LE(v.westLon, 180.0) << transX;
+        double lon, lat;
+        v.unproject(640, 400, lon, lat);
+        EXPECT_TRUE(lon >= -180 && lon <= 180) << transX;
+    }
+    // A pan past the edge still takes the one step it always took.
+    MapView v = view(1200, 800);
+    v.scale = 100;
+    v.transX = 18000 + 0.25;
+    v.update();
+    EXPECT_EQ(v.transX, 18000.25 - 36000);
 }

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "core/datetime.h"
@@ -237,4 +238,46 @@ TEST(CliRoute, ExportedRoutingEndsAtTheDestinationAtTheArrivalTime) {
     std::snprintf(tail, sizeof tail, ",%04d/%02d/%02d,%02d:%02d:%02d\r\n", arrival.year,
                   arrival.month, arrival.day, arrival.hour, arrival.minute, arrival.second);
     EXPECT_EQ(csv.substr(csv.size() - std::strlen(tail)), tail) << csv;
+}
+
+// A language file short of lines (made for an older version) still labels every row of the
+// results table: each missing text is the English one. The texts it has stay in its language.
+TEST(CliRoute, ALanguageFileShortOfLinesFallsBackToEnglishForEachMissingText) {
+    TestFolder dir;
+    // The shipped program folder, read through links, with a language folder of its own.
+    fs::create_directories(dir.file("Data/Languages"));
+    for (const auto& e : fs::directory_iterator(dist)) {
+        const std::string name = e.path().filename().string();
+        if (name != "Data" && name != "Config.ini") fs::create_symlink(e.path(), dir.file(name));
+    }
+    for (const auto& e : fs::directory_iterator(dist + "/Data")) {
+        const std::string name = e.path().filename().string();
+        if (name != "Languages" && name != "Log.txt")
+            fs::create_symlink(e.path(), dir.file("Data/" + name));
+    }
+    const std::string languages = dist + "/Data/Languages/";
+    fs::copy_file(languages + "English.txt", dir.file("Data/Languages/English.txt"));
+    // The French texts up to 49: the first four row labels (46 to 49) are French.
+    std::string french = readFile(languages + "Français.txt");
+    std::size_t cut = 0;
+    for (int line = 0; line < 50; ++line) cut = french.find('\n', cut) + 1;
+    dir.write("Data/Languages/Short.txt", french.substr(0, cut));
+    std::string config = readFile(dist + "/Config.ini");
+    const std::size_t language = config.find("Language= English");
+    ASSERT_NE(language, std::string::npos);
+    config.replace(language, 17, "Language= Short");
+    dir.write("Config.ini", config);
+
+    const CliRun r = cli("route --folder " + dir.path() + " --set Routing.ScanPolar=0");
+    ASSERT_EQ(r.code, 0) << r.err;
+    for (const char* label :
+         {"Efficacité", "Intensité du vent", "Departure", "Arrival", "Duration", "Routed distance",
+          "Points stored", "Computation time:", "Routing complete"})
+        EXPECT_NE(r.out.find(label), std::string::npos) << label << " missing in\n" << r.out;
+    // No row of values without its label (the first line holds the column titles).
+    std::istringstream rows(r.out);
+    std::string row;
+    std::getline(rows, row);
+    while (std::getline(rows, row))
+        EXPECT_FALSE(row.size() > 28 && row.find_first_not_of(' ') == 28) << row;
 }

@@ -126,3 +126,20 @@ TEST(Bzip2File, MessagesOfTheTwoOpenFailures) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "can't open [" + folder.file("no-folder/wind.grb") + "]\n");
 }
+
+// An archive that expands past the limit (a few hundred bytes can make gigabytes) stops there:
+// nothing is left, and the archive stays.
+TEST(Bzip2File, ExpansionStopsAtTheLimit) {
+    ScratchFolder folder;
+    const std::string path = folder.file("bomb.grb.bz2");
+    writeFile(path, compress(std::string(300000, '\0')));
+    const std::string out = folder.file("out.grb");
+    for (const std::uint64_t limit : {299999ull, 300000ull}) {
+        SCOPED_TRACE(limit);
+        const Bzip2Status status = decompressBzip2To(path, out, limit);
+        EXPECT_EQ(status, limit < 300000 ? Bzip2Status::TooLarge : Bzip2Status::Ok);
+        EXPECT_EQ(std::filesystem::exists(out), status == Bzip2Status::Ok);
+        EXPECT_EQ(filesIn(folder), status == Bzip2Status::Ok ? 2u : 1u);
+        std::filesystem::remove(out);
+    }
+}

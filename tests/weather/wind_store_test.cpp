@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "core/geodesy.h"
 #include "core/texts.h"
@@ -130,6 +131,12 @@ TEST(WindStore, RefusedFilesKeepThePreviousStore) {
     EXPECT_EQ(store.loadGrib(windData("narrow.grb"), ramp()), GribLoadStatus::BadGrid);
     EXPECT_EQ(store.frames().size(), 7u);
     EXPECT_EQ(store.loadGrib(windData("no-such-file.grb"), ramp()), GribLoadStatus::DecoderFailed);
+    EXPECT_EQ(store.frames().size(), 7u);
+    // A file without any message says so (not "a record has fewer than two points").
+    ScratchFolder folder;
+    std::ofstream(folder.file("zeros.grb"), std::ios::binary) << std::string(100000, '\0');
+    std::string why;
+    EXPECT_EQ(store.loadGrib(folder.file("zeros.grb"), ramp(), &why), GribLoadStatus::NoMessage);
     EXPECT_EQ(store.frames().size(), 7u);
     // Decoded without error but with nothing to use: no record, or no U component.
     EXPECT_EQ(store.loadRecords({}, ramp()), GribLoadStatus::BadGrid);
@@ -258,6 +265,7 @@ TEST(WindStore, DisplayNames) {
     EXPECT_EQ(gribDisplayName("/home/me/Gribs/wind.grb"), "wind.grb");
     EXPECT_EQ(gribDisplayName("C:\\Gribs\\gfs.20260601.grib"), "gfs.20260601.grb");
     EXPECT_EQ(gribDisplayName("wind"), "wind.grb");
+    EXPECT_EQ(gribDisplayName("/home/me/Gribs/wind.grb2.bz2"), "wind.grb");
 }
 
 TEST(WindStore, OpeningACompressedFile) {
@@ -268,12 +276,15 @@ TEST(WindStore, OpeningACompressedFile) {
     RoutingParameters parameters;
     parameters.uniqueWind = true;
     std::string name, loaded;
+    // A file of the decompressed name beside the archive is the user's: never written.
+    std::ofstream(folder.file("wind.grb"), std::ios::binary) << "the user's own";
     ASSERT_EQ(openGribFile(chosen, store, ramp(), Texts(), parameters, name, loaded),
               GribLoadStatus::Ok);
-    EXPECT_EQ(loaded, folder.file("wind.grb"));
+    EXPECT_EQ(loaded, chosen); // opened again from the archive next time
     EXPECT_EQ(name, "wind.grb");
-    EXPECT_FALSE(std::filesystem::exists(chosen));
-    EXPECT_TRUE(std::filesystem::exists(loaded));
+    EXPECT_TRUE(std::filesystem::exists(chosen));
+    std::ifstream kept(folder.file("wind.grb"), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "the user's own");
     EXPECT_FALSE(parameters.uniqueWind);
     EXPECT_EQ(store.frames().size(), 121u);
     EXPECT_EQ(store.informationText().rfind("wind.grb\n\nGrid: 49 x 33\n\n076\u00b0W", 0), 0u);
