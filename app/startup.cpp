@@ -47,10 +47,12 @@ bool loadWind(AppData& d, const std::string& path, std::string& error) {
     const GribLoadStatus status =
         openForecast(path, d.wind, d.windColors, d.config.settings.routing.lag, reason);
     if (status == GribLoadStatus::BadGrid) reason = d.texts.text(kTextGribBadGrid);
-    if (status != GribLoadStatus::Ok) error = path + ":\n" + reason;
+    // "no GRIB message in PATH" names the file itself.
+    if (status != GribLoadStatus::Ok)
+        error = status == GribLoadStatus::NoMessage ? reason : path + ":\n" + reason;
     if (status != GribLoadStatus::Ok || d.wind.empty()) return false;
     // What the information panel and the routing dialog tell of the forecast.
-    d.wind.rebuildInformationText(gribDisplayName(loaded), d.texts);
+    d.wind.rebuildInformationText(gribDisplayName(path), d.texts);
     return true;
 }
 

@@ -216,7 +216,8 @@ bool RouteSession::load(const RouteOptions& options, std::string& error) {
             gribDecoder().setProgress([](std::size_t done, std::size_t total) {
                 std::fprintf(stderr, "\rreading the forecast: message %zu of %zu   ", done, total);
             });
-        const GribLoadStatus loaded = openForecast(gribPath, store, WindColorRamp{}, p.lag, gribError);
+        const GribLoadStatus loaded =
+            openForecast(gribPath, store, WindColorRamp{}, p.lag, gribError);
         if (options.progress) {
             gribDecoder().setProgress({});
             std::fprintf(stderr, "\n");

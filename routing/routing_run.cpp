@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdlib>
 #include <exception>

@@ -461,8 +461,7 @@ TEST(RoutingParametersDialog, APolarChosenWithItsButtonIsFoundByTheScan) {
     Started s;
     const app::FileChoosers saved = app::fileChoosers();
     QString offered;
-    app::fileChoosers().file = [&](QWidget*, const QString& start, const QString&,
-                                   const QString&) {
+    app::fileChoosers().file = [&](QWidget*, const QString& start, const QString&, const QString&) {
         offered = start;
         return start + "/Navorel40.pol";
     };

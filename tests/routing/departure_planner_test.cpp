@@ -328,8 +328,8 @@ TEST(PlanCli, TheComfortLimitsAreSettingsOfTheirOwn) {
     EXPECT_NE(gust.err.find("the forecast carries no gust"), std::string::npos) << gust.err;
     const CliRun none = cli(span);
     EXPECT_EQ(none.err.find("gust"), std::string::npos) << none.err;
-    for (const char* bad : {"Routing.WindMaxUpwind=201", "Routing.WindMaxDownwind=-1",
-                            "Routing.GustMax=2.5"}) {
+    for (const char* bad :
+         {"Routing.WindMaxUpwind=201", "Routing.WindMaxDownwind=-1", "Routing.GustMax=2.5"}) {
         const CliRun r = cli(span + "--set " + bad);
         EXPECT_EQ(r.code, 1) << bad;
     }

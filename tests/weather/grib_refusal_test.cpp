@@ -219,8 +219,7 @@ TEST(GribRefusal, FilesThatExpandFarPastTheirSizeAreRefused) {
 
         WindStore store;
         std::string error;
-        EXPECT_EQ(openForecast(path, store, ramp(), 0, Bzip2Handling::Temporary, error),
-                  GribLoadStatus::TooLarge);
+        EXPECT_EQ(openForecast(path, store, ramp(), 0, error), GribLoadStatus::TooLarge);
         EXPECT_EQ(error, gribExpansionRefusal(34ull * 2896 * 2896, size));
     }
     ScratchFolder scratch;
@@ -244,8 +243,7 @@ TEST(GribRefusal, FilesThatExpandFarPastTheirSizeAreRefused) {
           kDir + "wind_junk.grb", kDir + "g2_multi.grb2", kDir + "g2_ccsds.grb2"}) {
         WindStore store;
         std::string error;
-        EXPECT_EQ(openForecast(file, store, ramp(), 0, Bzip2Handling::Temporary, error),
-                  GribLoadStatus::Ok)
+        EXPECT_EQ(openForecast(file, store, ramp(), 0, error), GribLoadStatus::Ok)
             << file << ": " << error;
     }
     int decoded = 0;
@@ -295,7 +293,7 @@ TEST(GribRefusal, FilesWithoutGribMessage) {
         const std::string expected = c.error.empty() ? "no GRIB message in " + path : c.error;
         WindStore store;
         std::string error;
-        EXPECT_EQ(openForecast(path, store, ramp(), 0, Bzip2Handling::Temporary, error), c.status);
+        EXPECT_EQ(openForecast(path, store, ramp(), 0, error), c.status);
         EXPECT_EQ(error, expected);
         EXPECT_TRUE(store.empty());
 
