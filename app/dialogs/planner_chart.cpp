@@ -183,6 +183,9 @@ void drawPlan(QChart& chart, const DeparturePlan& plan, GeoPoint destination,
             upper->append(x1, (e - x1) / 3600000.0);
         }
         auto* band = new QAreaSeries(upper, lower);
+        // The area does not own its edges: they go with it when the chart drops its series.
+        upper->setParent(band);
+        lower->setParent(band);
         band->setName(plannerText(texts, kPlannerNightArrival));
         band->setColor(QColor(40, 50, 90, 45));
         band->setBorderColor(Qt::transparent);

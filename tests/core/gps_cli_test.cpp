@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <netinet/in.h>
 #include <poll.h>
 #include <pty.h>
@@ -53,6 +54,25 @@ const std::string kFixes = sentence("GNRMC,120000,A,4221.600,N,07042.000,W,6.0,1
 const std::string kPrinted = "fix 2024-06-01T12:00:00 -70.700000 42.360000 6.00 138.3\n"
                              "fix 2024-06-01T12:00:02 -70.696667 42.356667 6.10 138.0\n";
 
+// Waits (at most 20 s) until a process other than this one holds `path` open: the reader has
+// opened the port, whatever the machine's load.
+bool openedByAnother(const std::string& path) {
+    const std::string self = std::to_string(::getpid());
+    for (int k = 0; k < 2000; ++k) {
+        std::error_code ec;
+        for (const auto& process : std::filesystem::directory_iterator("/proc", ec)) {
+            const std::string pid = process.path().filename().string();
+            if (pid == self || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+            std::error_code fdError;
+            for (const auto& fd :
+                 std::filesystem::directory_iterator(process.path() / "fd", fdError))
+                if (std::filesystem::read_symlink(fd.path(), fdError).string() == path) return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
 // Writes the bytes in two pieces cut at `cut`, a little apart.
 void writeSplit(int fd, const std::string& bytes, std::size_t cut) {
     ASSERT_EQ(::write(fd, bytes.data(), cut), static_cast<ssize_t>(cut));
@@ -73,7 +93,8 @@ TEST(GpsCli, PseudoTerminalThatVanishesEndsTheReading) {
         cfmakeraw(&raw);
         tcsetattr(slave, TCSANOW, &raw);
         Running gps(cli() + "gps " + path);
-        std::this_thread::sleep_for(std::chrono::milliseconds(300)); // it opens and sets raw
+        ASSERT_TRUE(openedByAnother(path)) << path;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100)); // it sets raw
         ::close(slave);
         writeSplit(master, kFixes, cut);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
