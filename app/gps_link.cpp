@@ -5,6 +5,7 @@
 #include "core/texts.h"
 
 #include <QNetworkDatagram>
+#include <QNetworkProxy>
 #include <QSerialPort>
 #include <QTcpSocket>
 #include <QThread>
@@ -113,6 +114,9 @@ class GpsWorker : public QObject {
 
     void openTcp() {
         auto* socket = new QTcpSocket(this);
+        // A receiver on the boat's network is reached directly, never through a web proxy of
+        // the system's settings.
+        socket->setProxy(QNetworkProxy::NoProxy);
         transport_ = socket;
         connect(socket, &QTcpSocket::connected, this, [this] {
             retrying_ = false;
@@ -144,6 +148,7 @@ class GpsWorker : public QObject {
 
     void openUdp() {
         auto* socket = new QUdpSocket(this);
+        socket->setProxy(QNetworkProxy::NoProxy);
         // Without an address every one of this machine's is bound, so that the broadcasts of
         // the boat's network come in; with one, only datagrams sent to it.
         QHostAddress address(QHostAddress::AnyIPv4);
