@@ -405,6 +405,15 @@ void finishResult(RoutingResult& result, std::chrono::steady_clock::time_point t
         std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
+// Runs `run` on a copy of the setup with a control of its own: without a control of the
+// caller's, a run cannot be cancelled from outside.
+template <typename Run> RoutingResult withOwnControl(const RunSetup& setup, Run run) {
+    RunSetup withControl = setup;
+    RunControl control;
+    withControl.control = &control;
+    return run(withControl);
+}
+
 } // namespace
 
 RoutingResult runRouting(const RunSetup& setup) {
@@ -415,13 +424,8 @@ RoutingResult runRouting(const RunSetup& setup) {
         result.refusal = RunRefusal::Ignored;
         return result;
     }
-    if (!setup.control) {
-        // Without a control of the caller's, the run cannot be cancelled from outside.
-        RunSetup withControl = setup;
-        RunControl control;
-        withControl.control = &control;
-        return runRouting(withControl);
-    }
+    if (!setup.control)
+        return withOwnControl(setup, [](const RunSetup& s) { return runRouting(s); });
     if (!runAccepted(setup, setup.start.dayNumber, result)) return result;
     Scanner scanner{setup, result, {}, {}};
     if (p->scanPolar || p->scanWind || p->scanStart || p->scanPolars) {
@@ -443,12 +447,9 @@ RoutingResult runDepartureSeries(const RunSetup& setup, const std::vector<DateTi
         result.refusal = RunRefusal::Ignored;
         return result;
     }
-    if (!setup.control) {
-        RunSetup withControl = setup;
-        RunControl control;
-        withControl.control = &control;
-        return runDepartureSeries(withControl, starts);
-    }
+    if (!setup.control)
+        return withOwnControl(
+            setup, [&starts](const RunSetup& s) { return runDepartureSeries(s, starts); });
     if (!runAccepted(setup, starts.front().dayNumber, result)) return result;
     const RoutingParameters& p = *setup.params;
     Scanner scanner{setup, result, {}, {}};
