@@ -17,6 +17,11 @@
 
 #include <eccodes.h>
 
+#include "routing/routing_parameters.h"
+#include "weather/color_table.h"
+#include "weather/wind_sampler.h"
+#include "weather/wind_store.h"
+
 namespace {
 
 const std::string kFile = "/tmp/navorel_bench_global_wind.grb";
@@ -177,6 +182,56 @@ void BM_decodeVersusEcCodes(benchmark::State& state) {
     state.counters["ratio_kept"] = theirsKept > 0 ? ours / theirsKept : 0.0;
 }
 BENCHMARK(BM_decodeVersusEcCodes)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The whole load of a forecast as the program opens it (decode, store, first sample) beside
+// ecCodes' decoding of every value of the same file into one buffer, one after the other in
+// every iteration, in processor time: navorel_ms, eccodes_ms and `ratio` = navorel / ecCodes.
+// `stored_MB` is the memory the store's frames hold. The file is NAVOREL_BENCH_GRIB when set,
+// else the 8-step 0.25 degree global GRIB-1 of bench/make-global-grib.py (0 to 21 hours).
+void BM_loadVersusEcCodes(benchmark::State& state) {
+    const char* env = std::getenv("NAVOREL_BENCH_GRIB");
+    std::string path = env ? env : "/tmp/navorel_bench_global_8steps.grb";
+    if (!env && !std::ifstream(path).good()) {
+        const std::string make =
+            "/usr/bin/python3 " NAVOREL_SOURCE_DIR "/bench/make-global-grib.py " + path + " 1 21";
+        if (std::system(make.c_str()) != 0) {
+            state.SkipWithError("cannot make the GRIB file (python3-eccodes)");
+            return;
+        }
+    }
+    const navorel::WindColorRamp ramp =
+        navorel::buildRamp(navorel::builtinWindScale(), navorel::kDefaultSeaColor);
+    const navorel::RoutingParameters parameters;
+    double ours = 0, theirs = 0, stored = 0;
+    std::size_t theirValues = 0;
+    for (auto _ : state) {
+        const double t0 = threadSeconds();
+        {
+            navorel::WindStore store;
+            if (store.loadGrib(path, ramp) != navorel::GribLoadStatus::Ok) {
+                state.SkipWithError("the forecast does not load");
+                return;
+            }
+            const auto sample =
+                navorel::windAt(store, parameters, 10.3f, 45.7f, store.frameTimes().front());
+            benchmark::DoNotOptimize(sample);
+            stored = double(store.storedPoints() * sizeof(navorel::WindPoint)) / (1 << 20);
+        }
+        const double t1 = threadSeconds();
+        ours += t1 - t0;
+        if (!ecCodesDecode(path, false, theirValues)) {
+            state.SkipWithError("ecCodes cannot decode the file");
+            return;
+        }
+        theirs += threadSeconds() - t1;
+    }
+    const double n = double(state.iterations());
+    state.counters["navorel_ms"] = 1000.0 * ours / n;
+    state.counters["eccodes_ms"] = 1000.0 * theirs / n;
+    state.counters["ratio"] = theirs > 0 ? ours / theirs : 0.0;
+    state.counters["stored_MB"] = stored;
+}
+BENCHMARK(BM_loadVersusEcCodes)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 // ecCodes' grib_get_data on the same file, output thrown away (whole process, manual time).
 void BM_ecCodesGribGetData(benchmark::State& state) {

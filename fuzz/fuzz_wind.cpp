@@ -21,11 +21,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return true;
     }();
     (void)quiet;
-    // As the program loads a forecast: sized from the headers, then decoded; a second store
-    // makes every hour between records on demand, and must answer exactly as the first.
+    // As the program loads a forecast: sized from the headers, then decoded; the first store
+    // keeps every hour between records, the second makes them on demand, as the program does,
+    // and must answer exactly as the first.
     const WindColorRamp ramp = buildRamp(builtinWindScale(), kDefaultSeaColor);
     WindStore store, onDemand;
-    onDemand.setStoredFramePoints(0);
+    store.setStoredFramePoints(SIZE_MAX);
     if (store.loadGribBuffer(data, size, ramp) != GribLoadStatus::Ok) return 0;
     if (onDemand.loadGribBuffer(data, size, ramp) != GribLoadStatus::Ok) __builtin_trap();
     store.applyLag(5);

@@ -18,182 +18,15 @@
 #include "routing/routing_parameters.h"
 #include "weather/bzip2_file.h"
 #include "weather/grib.h"
+#include "weather/wind_frames.h"
 
 namespace navorel {
-namespace {
-
-// The decoder gives 9999 to missing points; anything above this is not a wind.
-constexpr float kMissingAbove = 9900.0f;
-
-// The decoded frames of a file must fit in memory (the hours between them are made on demand
-// when storing them would take too much): 150 million points are about 3 GB.
-constexpr std::size_t kMaxStorePoints = 150'000'000;
-
-double bringInto2Pi(double a) {
-    if (a < 0)
-        a += kTwoPi;
-    else if (a > kTwoPi)
-        a -= kTwoPi;
-    return a;
-}
-
-float bringInto180(float lon) {
-    if (!std::isfinite(lon)) return lon;
-    // Longitudes come from the decoder in [-180, 180] plus i x di: a few turns for any real
-    // grid, but a damaged one may reach far; those are cut to one turn first (exactly).
-    if (std::fabs(lon) > 3600.0f) lon = std::fmod(lon, 360.0f);
-    while (lon < -180.0f) lon += 360.0f;
-    while (lon > 180.0f) lon -= 360.0f;
-    return lon;
-}
-
-// Whole hours since 1 January 1980 of a valid time.
-long long validHour(int year, int month, int day, int hour, int forecastHour) {
-    return std::llround(dayNumber(day, month, year, 0, 0, 0) * 24.0) + hour + forecastHour;
-}
-
-// The most points the hourly frames may hold: the store's own limit, and never more than a
-// quarter of the machine's memory.
-std::size_t storePointLimit() {
-    std::size_t limit = kMaxStorePoints;
-    const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGE_SIZE);
-    if (pages > 0 && pageSize > 0)
-        limit = std::min<std::size_t>(limit, static_cast<std::size_t>(pages) *
-                                                 static_cast<std::size_t>(pageSize) / 4 /
-                                                 sizeof(WindPoint));
-    return limit;
-}
-
-// The date fields of the frame `step` hours after F: F's forecast moved on, whatever the
-// reference time of G, so the frame times keep increasing.
-WindFrame frameAfter(const WindFrame& f, int step) {
-    WindFrame e;
-    e.year = f.year;
-    e.month = f.month;
-    e.day = f.day;
-    e.hour = f.hour;
-    e.forecastHour = f.forecastHour + step;
-    e.decoded = false;
-    e.minute = 0;
-    e.nx = f.nx;
-    e.ny = f.ny;
-    return e;
-}
-
-// Interpolated frame between F and G at g hours of an N-hour step.
-WindFrame expandedFrame(const WindFrame& f, const WindFrame& g, int step, int n) {
-    WindFrame e = frameAfter(f, step);
-    if (f.points.size() != g.points.size()) {
-        e.nx = g.nx;
-        e.ny = g.ny;
-        e.points = g.points;
-        return e;
-    }
-    e.points.reserve(f.points.size());
-    for (std::size_t p = 0; p < f.points.size(); ++p)
-        e.points.push_back(blendedWindPoint(f.points[p], g.points[p], step, n));
-    return e;
-}
-
-// The points of a record, decoded or read without its values.
-std::size_t recordPoints(const GribRecord& r) {
-    return r.values.empty() ? r.valueCount : r.values.size();
-}
-
-// The decoded frames of a file in time order: the valid hour of each U record (the k-th makes
-// decoded frame k) and the frames kept, a frame whose valid time repeats an earlier one (a
-// second level, a repeated record) left out, the first in the file kept.
-struct FramePlan {
-    std::vector<long long> hours;
-    std::vector<std::size_t> sizes;
-    std::vector<std::size_t> kept;
-    std::size_t hourlyPoints = 0; // the points of every hourly frame, were all stored
-};
-
-// Plans the frames of the records and checks that the hourly store fits, from the records
-// alone: a file too large is refused before any frame is built or any value expanded.
-GribLoadStatus planFrames(const std::vector<GribRecord>& records, FramePlan& plan) {
-    // A file without any record, or without a U component, has no wind: it is refused like
-    // a grid that is too small, and the store in place stays.
-    if (records.empty()) return GribLoadStatus::BadGrid;
-    for (const auto& r : records) {
-        if (r.nx < 2 || r.ny < 2) return GribLoadStatus::BadGrid;
-        if (recordPoints(r) != static_cast<std::size_t>(r.nx) * static_cast<std::size_t>(r.ny))
-            return GribLoadStatus::BadGrid;
-    }
-    auto& hours = plan.hours;
-    auto& sizes = plan.sizes;
-    auto& kept = plan.kept;
-    for (const auto& r : records) {
-        if (!isBuiltinUgrd(r)) continue;
-        hours.push_back(validHour(r.year, r.month, r.day, r.hour, r.forecast));
-        sizes.push_back(recordPoints(r));
-    }
-    if (hours.empty()) return GribLoadStatus::BadGrid;
-    for (const auto& r : records)
-        if (recordPoints(r) > kMaxGridPoints) return GribLoadStatus::TooLarge;
-    std::vector<std::size_t> order(hours.size());
-    for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return hours[a] < hours[b]; });
-    for (std::size_t k : order) {
-        if (!kept.empty() && hours[k] == hours[kept.back()]) continue;
-        kept.push_back(k);
-    }
-    // The decoded frames must fit; the hours between take no memory when made on demand.
-    const std::size_t pointLimit = storePointLimit();
-    std::size_t decodedPoints = 0;
-    for (std::size_t size : sizes) {
-        decodedPoints += size;
-        if (decodedPoints > pointLimit) return GribLoadStatus::TooLarge;
-    }
-    for (std::size_t n = 0; n < kept.size(); ++n) {
-        const std::size_t size = sizes[kept[n]];
-        plan.hourlyPoints += size;
-        if (n + 1 < kept.size()) {
-            const long long step = hours[kept[n + 1]] - hours[kept[n]];
-            if (step <= kMaxExpandedStep)
-                plan.hourlyPoints +=
-                    static_cast<std::size_t>(step - 1) * std::max(size, sizes[kept[n + 1]]);
-        }
-    }
-    return GribLoadStatus::Ok;
-}
-
-bool sameTime(const WindFrame& f, const GribRecord& r) {
-    return f.year == r.year && f.month == r.month && f.day == r.day && f.hour == r.hour &&
-           f.forecastHour == r.forecast;
-}
-
-} // namespace
-
-WindPoint blendedWindPoint(const WindPoint& a, const WindPoint& b, int step, int span) {
-    const double wf = static_cast<double>(span - step) / span;
-    const double wg = static_cast<double>(step) / span;
-    WindPoint out;
-    out.lon = a.lon;
-    out.lat = a.lat;
-    out.valid = a.valid && b.valid;
-    if (!out.valid) return out;
-    out.speed = static_cast<float>(wf * a.speed + wg * b.speed);
-    const double da = a.direction, db = b.direction;
-    double d;
-    // Across east (0 / 2pi) the smaller angle is taken one turn on, so 350 and 10
-    // degrees blend through 0, not through 180.
-    if (std::fabs(db - da) > kPi) {
-        d = da < db ? wf * (da + kTwoPi) + wg * db : wf * da + wg * (db + kTwoPi);
-    } else {
-        d = wf * da + wg * db;
-    }
-    out.direction = static_cast<float>(bringInto2Pi(d));
-    return out;
-}
 
 const WindFrame& WindStore::wholeFrame(int k, WindFrame& scratch) const {
     const WindFrame& f = frames_[static_cast<std::size_t>(k)];
     if (!f.onDemand()) return f;
-    scratch = expandedFrame(frames_[static_cast<std::size_t>(f.from)],
-                            frames_[static_cast<std::size_t>(f.to)], f.step, f.span);
+    blendFrames(frames_[static_cast<std::size_t>(f.from)], frames_[static_cast<std::size_t>(f.to)],
+                f.step, f.span, scratch);
     return scratch;
 }
 
@@ -201,26 +34,6 @@ std::size_t WindStore::storedPoints() const {
     std::size_t n = 0;
     for (const WindFrame& f : frames_) n += f.points.size();
     return n;
-}
-
-FrameGeometry frameGeometry(const WindFrame& frame) {
-    FrameGeometry g;
-    const auto& p = frame.points;
-    g.nx = frame.nx;
-    g.ny = frame.ny;
-    g.count = static_cast<int>(p.size());
-    if (g.nx < 2 || g.ny < 2 || p.size() < static_cast<std::size_t>(g.nx) * g.ny) return g;
-    const std::size_t nx = static_cast<std::size_t>(g.nx);
-    g.halfStepLon = (p[1].lon - p[0].lon) * 0.5f;
-    g.halfStepLat = (p[nx].lat - p[0].lat) * 0.5f;
-    g.minLon = p[0].lon;
-    g.maxLon = p[nx - 1].lon;
-    g.minLat = p[0].lat;
-    g.maxLat = p[p.size() - 1].lat;
-    g.wrap = p[0].lon > p[nx - 1].lon;
-    g.lonSpan = p[nx - 1].lon - p[0].lon + (g.wrap ? 360.0f : 0.0f);
-    g.latSpan = p[p.size() - 1].lat - p[0].lat;
-    return g;
 }
 
 GribLoadStatus WindStore::loadGrib(const std::string& path, const WindColorRamp& ramp,
@@ -284,123 +97,13 @@ GribLoadStatus WindStore::buildFrames(const std::vector<GribRecord>& records,
     FramePlan plan;
     const GribLoadStatus planned = planFrames(records, plan);
     if (planned != GribLoadStatus::Ok) return planned;
-    const auto& hours = plan.hours;
-    const auto& kept = plan.kept;
-    // Values of records the store owns go as soon as they are in the frames.
-    const auto release = [owned, &records](const GribRecord& r) {
-        if (owned) GribValues().swap((*owned)[std::size_t(&r - records.data())].values);
-    };
-
     try {
-        // U frames in file order. Until the V values are paired, each point holds its u in
-        // `speed` and its v in `direction`.
         std::vector<WindFrame> decoded;
-        decoded.reserve(hours.size());
-        std::vector<bool> paired;
-        for (const auto& r : records) {
-            if (!isBuiltinUgrd(r)) continue;
-            // A U record given without its values has no wind to offer.
-            if (r.values.size() != static_cast<std::size_t>(r.nx) * static_cast<std::size_t>(r.ny))
-                return GribLoadStatus::BadGrid;
-            WindFrame f;
-            f.year = r.year;
-            f.month = r.month;
-            f.day = r.day;
-            f.hour = r.hour;
-            f.forecastHour = r.forecast;
-            f.decoded = true;
-            f.nx = r.nx;
-            f.ny = r.ny;
-            f.points.reserve(r.values.size());
-            const float* u = r.values.data();
-            for (int j = 0; j < r.ny; ++j) {
-                const float lat = r.lat1 + static_cast<float>(j) * r.dj;
-                for (int i = 0; i < r.nx; ++i) {
-                    WindPoint p;
-                    p.lat = lat;
-                    p.lon = bringInto180(r.lon1 + static_cast<float>(i) * r.di);
-                    p.speed = *u++;
-                    f.points.push_back(p);
-                }
-            }
-            decoded.push_back(std::move(f));
-            paired.push_back(false);
-            release(r);
-        }
-
-        for (const auto& r : records) {
-            if (!isBuiltinVgrd(r)) continue;
-            // The first U frame of the same time that has no V yet (a file with several
-            // levels pairs each level in turn), else the first of the same time.
-            std::size_t match = decoded.size();
-            for (std::size_t k = 0; k < decoded.size(); ++k) {
-                if (!sameTime(decoded[k], r)) continue;
-                if (!paired[k]) {
-                    match = k;
-                    break;
-                }
-                if (match == decoded.size()) match = k;
-            }
-            if (match == decoded.size()) continue;
-            paired[match] = true;
-            auto& points = decoded[match].points;
-            const std::size_t n = std::min(r.values.size(), points.size());
-            for (std::size_t p = 0; p < n; ++p) points[p].direction = r.values[p];
-            release(r);
-        }
-
-        for (auto& frame : decoded) {
-            for (WindPoint& w : frame.points) {
-                const float uu = w.speed, vv = w.direction;
-                w.valid = !(uu > kMissingAbove || vv > kMissingAbove);
-                if (!w.valid) {
-                    w.speed = w.direction = 0;
-                    continue;
-                }
-                w.direction = static_cast<float>(bringInto2Pi(std::atan2(vv, uu)));
-                w.speed = std::sqrt(uu * uu + vv * vv);
-                // A damaged file can decode to values that are no wind at all.
-                w.valid = std::isfinite(w.direction) && std::isfinite(w.speed);
-            }
-        }
-
-        const int dropped = static_cast<int>(decoded.size() - kept.size());
-
-        // Hourly expansion between successive decoded frames: each decoded frame is moved into
-        // place, the frames between it and the next one are made from the two.
-        const auto expanded = [&](std::size_t n) -> long long {
-            if (n + 1 >= kept.size()) return 0;
-            const long long step = hours[kept[n + 1]] - hours[kept[n]];
-            return step <= kMaxExpandedStep && step > 1 ? step - 1 : 0;
-        };
-        std::size_t total = 0;
-        for (std::size_t n = 0; n < kept.size(); ++n)
-            total += 1 + static_cast<std::size_t>(expanded(n));
-        const bool onDemand = plan.hourlyPoints > storedFramePoints_;
-        std::vector<WindFrame> frames;
-        frames.reserve(total);
-        for (std::size_t n = 0; n < kept.size(); ++n) {
-            frames.push_back(std::move(decoded[kept[n]]));
-            const long long between = expanded(n);
-            if (between == 0) continue;
-            const std::size_t at = frames.size() - 1;
-            const WindFrame& g = decoded[kept[n + 1]];
-            const int span = static_cast<int>(between + 1);
-            const bool sameGrid = frames[at].points.size() == g.points.size();
-            for (int s = 1; s <= between; ++s) {
-                if (!onDemand || !sameGrid) {
-                    frames.push_back(expandedFrame(frames[at], g, s, span));
-                    continue;
-                }
-                WindFrame e = frameAfter(frames[at], s);
-                e.from = static_cast<int>(at);
-                e.to = static_cast<int>(at) + span;
-                e.step = s;
-                e.span = span;
-                frames.push_back(std::move(e));
-            }
-        }
-        decoded.clear();
+        const GribLoadStatus built = decodedFrames(records, owned, decoded);
+        if (built != GribLoadStatus::Ok) return built;
+        const int dropped = static_cast<int>(decoded.size() - plan.kept.size());
+        std::vector<WindFrame> frames =
+            hourlyFrames(decoded, plan, plan.hourlyPoints <= storedFramePoints_);
 
         WindStore next;
         next.storedFramePoints_ = storedFramePoints_;

@@ -1,7 +1,8 @@
 #pragma once
 // The wind store: the forecast of a GRIB file as a time-ordered list of hourly wind frames,
 // each a grid of points with direction, speed and validity. Frames decoded from the file are
-// joined by frames interpolated for every hour between two forecast steps.
+// joined by frames interpolated for every hour between two forecast steps, made on demand
+// from the two decoded frames around them.
 //
 // A store is built whole by loadGrib and then only read; every per-frame geometry the
 // sampler needs is computed at load, so any number of threads may sample one store at once.
@@ -85,10 +86,11 @@ constexpr int kTextOpenGribTitle = 236; // title of the open-file dialog
 // gap is left to the time interpolation of the sampler.
 constexpr int kMaxExpandedStep = 48;
 
-// Hourly frames are stored while all of them hold no more points than this (about 640 MB);
-// beyond, only the decoded frames are, and the hours between are made on demand, so a large
-// forecast takes the memory of its records, not of every hour.
-constexpr std::size_t kStoredFramePoints = 32'000'000;
+// The hours between decoded frames are stored while all the hourly frames hold no more points
+// than this; by default none is, every hour between is made on demand from its two decoded
+// frames (bit for bit what a stored frame would hold), so a forecast takes the memory of its
+// records, not of every hour, and loads without computing hours nobody looks at.
+constexpr std::size_t kStoredFramePoints = 0;
 
 class WindStore {
   public:
@@ -123,8 +125,8 @@ class WindStore {
     const WindFrame& wholeFrame(int k, WindFrame& scratch) const;
     // Points held in memory by the frames.
     std::size_t storedPoints() const;
-    // Stores every hourly frame only while they hold at most `points` (the tests make frames
-    // on demand with 0); kStoredFramePoints by default.
+    // Stores every hourly frame while they hold at most `points` (the tests store them all with
+    // SIZE_MAX to compare); kStoredFramePoints by default.
     void setStoredFramePoints(std::size_t points) { storedFramePoints_ = points; }
 
     // The frame the wind map shows; 0 after every load.

@@ -74,26 +74,25 @@ TEST(WindStore, ThreeHourlyStepsBecomeHourlyFrames) {
 TEST(WindStore, DirectionsBlendThroughEastOfTheCircle) {
     WindStore store;
     ASSERT_EQ(store.loadGrib(windData("steps.grb"), ramp()), GribLoadStatus::Ok);
-    const auto& f = store.frames();
     // The centre point turns from 350 to 10 degrees between +0 and +3: the hours between
     // pass through 0 degrees, not through 180.
-    const double d0 = degrees(f[0].points[4].direction);
-    const double d3 = degrees(f[3].points[4].direction);
+    const double d0 = degrees(store.point(0, 4).direction);
+    const double d3 = degrees(store.point(3, 4).direction);
     EXPECT_NEAR(d0, 350.0, 0.01);
     EXPECT_NEAR(d3, 10.0, 0.01);
-    EXPECT_NEAR(degrees(f[1].points[4].direction), (2 * d0 + (d3 + 360)) / 3, 1e-3);
-    EXPECT_NEAR(degrees(f[2].points[4].direction), (d0 + 2 * (d3 + 360)) / 3 - 360, 1e-3);
-    EXPECT_NEAR(f[1].points[4].speed, (2 * f[0].points[4].speed + f[3].points[4].speed) / 3, 1e-5);
+    EXPECT_NEAR(degrees(store.point(1, 4).direction), (2 * d0 + (d3 + 360)) / 3, 1e-3);
+    EXPECT_NEAR(degrees(store.point(2, 4).direction), (d0 + 2 * (d3 + 360)) / 3 - 360, 1e-3);
+    EXPECT_NEAR(store.point(1, 4).speed,
+                (2 * store.point(0, 4).speed + store.point(3, 4).speed) / 3, 1e-5);
 }
 
 TEST(WindStore, MissingPointIsInvalidBetweenItsNeighbours) {
     WindStore store;
     ASSERT_EQ(store.loadGrib(windData("steps.grb"), ramp()), GribLoadStatus::Ok);
-    const auto& f = store.frames();
-    EXPECT_TRUE(f[0].points[0].valid);
-    for (int k = 1; k <= 5; ++k) EXPECT_FALSE(f[k].points[0].valid) << k;
-    EXPECT_TRUE(f[6].points[0].valid);
-    for (int k = 0; k < 7; ++k) EXPECT_TRUE(f[k].points[1].valid) << k;
+    EXPECT_TRUE(store.point(0, 0).valid);
+    for (int k = 1; k <= 5; ++k) EXPECT_FALSE(store.point(k, 0).valid) << k;
+    EXPECT_TRUE(store.point(6, 0).valid);
+    for (int k = 0; k < 7; ++k) EXPECT_TRUE(store.point(k, 1).valid) << k;
 }
 
 TEST(WindStore, StepAcrossMidnightBetweenTwoReferenceTimes) {
@@ -107,7 +106,7 @@ TEST(WindStore, StepAcrossMidnightBetweenTwoReferenceTimes) {
     EXPECT_TRUE(f[0].decoded);
     EXPECT_TRUE(f[6].decoded);
     EXPECT_EQ(f[3].forecastHour, 3);
-    EXPECT_NEAR(f[3].points[4].speed, 7.04, 1e-4); // halfway from 4.04 to 10.04 m/s
+    EXPECT_NEAR(store.point(3, 4).speed, 7.04, 1e-4); // halfway from 4.04 to 10.04 m/s
     EXPECT_EQ(formatDate(store.endDate(), 2), "02/06/2026 00:00");
 }
 
@@ -122,7 +121,7 @@ TEST(WindStore, GridAcrossTheDateLine) {
     EXPECT_FLOAT_EQ(g.latSpan, 10);
     EXPECT_FLOAT_EQ(g.halfStepLon, 2.5);
     EXPECT_FLOAT_EQ(g.halfStepLat, 2.5);
-    EXPECT_FLOAT_EQ(store.frames()[0].points[3].lon, -175); // 185 brought into -180..180
+    EXPECT_FLOAT_EQ(store.point(0, 3).lon, -175); // 185 brought into -180..180
 }
 
 TEST(WindStore, RefusedFilesKeepThePreviousStore) {
@@ -150,7 +149,7 @@ TEST(WindStore, RefusedFilesKeepThePreviousStore) {
     header.valueCount = 9;
     EXPECT_EQ(store.loadRecords({header}, ramp()), GribLoadStatus::BadGrid);
     EXPECT_EQ(store.frames().size(), 7u);
-    EXPECT_FLOAT_EQ(store.frames()[0].points[0].lat, 40);
+    EXPECT_FLOAT_EQ(store.point(0, 0).lat, 40);
 }
 
 TEST(WindStore, PairingOfTheVComponents) {
@@ -166,8 +165,8 @@ TEST(WindStore, PairingOfTheVComponents) {
     WindStore store;
     ASSERT_EQ(store.loadRecords(records, ramp()), GribLoadStatus::Ok);
     ASSERT_EQ(store.frames().size(), 4u);
-    EXPECT_NEAR(store.frames()[0].points[0].speed, 5.0, 1e-6); // u 3, v 4
-    EXPECT_NEAR(store.frames()[3].points[3].speed, std::hypot(3.0, 0.5), 1e-6);
+    EXPECT_NEAR(store.point(0, 0).speed, 5.0, 1e-6); // u 3, v 4
+    EXPECT_NEAR(store.point(3, 3).speed, std::hypot(3.0, 0.5), 1e-6);
 
     // Two levels of the same time: each V goes to its own U; the second level is left out.
     records = {
@@ -178,7 +177,7 @@ TEST(WindStore, PairingOfTheVComponents) {
     };
     ASSERT_EQ(store.loadRecords(records, ramp()), GribLoadStatus::Ok);
     ASSERT_EQ(store.frames().size(), 1u);
-    EXPECT_NEAR(store.frames()[0].points[0].speed, std::sqrt(2.0), 1e-6);
+    EXPECT_NEAR(store.point(0, 0).speed, std::sqrt(2.0), 1e-6);
     EXPECT_EQ(store.droppedFrames(), 1);
 
     // Same day and forecast hour but another reference hour: not the same time.
@@ -190,8 +189,8 @@ TEST(WindStore, PairingOfTheVComponents) {
     };
     ASSERT_EQ(store.loadRecords(records, ramp()), GribLoadStatus::Ok);
     ASSERT_EQ(store.frames().size(), 13u);
-    EXPECT_NEAR(store.frames()[0].points[0].speed, 1.0, 1e-6);
-    EXPECT_NEAR(store.frames()[12].points[0].speed, std::sqrt(2.0), 1e-6);
+    EXPECT_NEAR(store.point(0, 0).speed, 1.0, 1e-6);
+    EXPECT_NEAR(store.point(12, 0).speed, std::sqrt(2.0), 1e-6);
 }
 
 TEST(WindStore, RepeatedAndDisorderedStepsNeverRunAway) {
@@ -207,7 +206,7 @@ TEST(WindStore, RepeatedAndDisorderedStepsNeverRunAway) {
     ASSERT_EQ(store.frames().size(), 7u);
     EXPECT_EQ(store.droppedFrames(), 1);
     for (int k = 0; k < 7; ++k) EXPECT_EQ(store.frames()[k].forecastHour, k);
-    EXPECT_NEAR(store.frames()[3].points[0].speed, 3.0, 1e-6);
+    EXPECT_NEAR(store.point(3, 0).speed, 3.0, 1e-6);
     for (std::size_t k = 1; k < store.frameTimes().size(); ++k)
         EXPECT_GT(store.frameTimes()[k], store.frameTimes()[k - 1]);
 
@@ -229,7 +228,7 @@ TEST(WindStore, ExpansionBetweenGridsOfDifferentSizes) {
     // The frame between is the later grid at the hour between.
     EXPECT_EQ(store.frames()[1].nx, 3);
     EXPECT_EQ(store.frames()[1].forecastHour, 1);
-    EXPECT_FLOAT_EQ(store.frames()[1].points[0].lon, 5);
+    EXPECT_FLOAT_EQ(store.point(1, 0).lon, 5);
     EXPECT_DOUBLE_EQ(store.frameTimes()[1], dayNumber(1, 6, 2026, 1, 0, 0));
 }
 
@@ -375,8 +374,8 @@ TEST(WindStore, ConstantFieldBombsAreRefusedBeforeTheyAreExpanded) {
     }
 }
 
-// A large forecast keeps only its decoded frames and makes the hours between on demand: every
-// point, extent and sampled wind is the same, bit for bit, as with every hour stored.
+// A forecast keeps only its decoded frames and makes the hours between on demand: every point,
+// extent and sampled wind is the same, bit for bit, as with every hour stored.
 TEST(WindStore, FramesMadeOnDemandEqualStoredFrames) {
     const auto same = [](const WindPoint& a, const WindPoint& b) {
         return std::memcmp(&a.lon, &b.lon, sizeof a.lon) == 0 &&
@@ -389,7 +388,7 @@ TEST(WindStore, FramesMadeOnDemandEqualStoredFrames) {
          {windData("steps.grb"), windData("wrap.grb"), windData("refhours.grb"), demo}) {
         SCOPED_TRACE(file);
         WindStore stored, onDemand;
-        onDemand.setStoredFramePoints(0);
+        stored.setStoredFramePoints(std::numeric_limits<std::size_t>::max());
         ASSERT_EQ(stored.loadGrib(file, ramp()), GribLoadStatus::Ok);
         ASSERT_EQ(onDemand.loadGrib(file, ramp()), GribLoadStatus::Ok);
         ASSERT_EQ(stored.frames().size(), onDemand.frames().size());
@@ -411,18 +410,31 @@ TEST(WindStore, FramesMadeOnDemandEqualStoredFrames) {
                             same(stored.point(k, i), whole.points[i]))
                     << "frame " << k << " point " << i;
         }
+        // Sampled at every frame time (the boundaries between two frames), beside it and
+        // anywhere between, also after both stores were shifted by a lag.
         const FrameGeometry& g = stored.geometry(0);
         const RoutingParameters parameters;
-        const double t0 = stored.frameTimes().front(), t1 = stored.frameTimes().back();
-        for (int n = 0; n < 2000; ++n) {
-            const float lon = g.minLon + g.lonSpan * static_cast<float>((n * 37) % 101) / 100.0f;
-            const float lat = g.minLat + g.latSpan * static_cast<float>((n * 53) % 97) / 96.0f;
-            const double t = t0 + (t1 - t0) * ((n * 31) % 499) / 498.0;
-            const WindSample a = windAt(stored, parameters, lon, lat, t);
-            const WindSample b = windAt(onDemand, parameters, lon, lat, t);
-            ASSERT_EQ(a.found, b.found) << n;
-            ASSERT_EQ(std::memcmp(&a.speed, &b.speed, sizeof a.speed), 0) << n;
-            ASSERT_EQ(std::memcmp(&a.direction, &b.direction, sizeof a.direction), 0) << n;
+        for (int lag : {0, 5, -7}) {
+            SCOPED_TRACE(lag);
+            stored.applyLag(lag);
+            onDemand.applyLag(lag);
+            ASSERT_EQ(stored.frameTimes(), onDemand.frameTimes());
+            std::vector<double> times;
+            const double t0 = stored.frameTimes().front(), t1 = stored.frameTimes().back();
+            for (double t : stored.frameTimes())
+                for (double beside : {-1e-6, 0.0, 1e-6}) times.push_back(t + beside);
+            for (int n = 0; n < 499; ++n) times.push_back(t0 + (t1 - t0) * n / 498.0);
+            for (std::size_t n = 0; n < 2000; ++n) {
+                const float lon =
+                    g.minLon + g.lonSpan * static_cast<float>((n * 37) % 101) / 100.0f;
+                const float lat = g.minLat + g.latSpan * static_cast<float>((n * 53) % 97) / 96.0f;
+                const double t = times[(n * 31) % times.size()];
+                const WindSample a = windAt(stored, parameters, lon, lat, t);
+                const WindSample b = windAt(onDemand, parameters, lon, lat, t);
+                ASSERT_EQ(a.found, b.found) << n;
+                ASSERT_EQ(std::memcmp(&a.speed, &b.speed, sizeof a.speed), 0) << n;
+                ASSERT_EQ(std::memcmp(&a.direction, &b.direction, sizeof a.direction), 0) << n;
+            }
         }
     }
 }
