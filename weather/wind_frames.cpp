@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 
 #include <unistd.h>
 
@@ -128,13 +129,11 @@ __m128 motionDirections(__m128 u, __m128 v, int& others) {
     const __m128 above39 = _mm_castsi128_ps(_mm_cmpgt_epi32(ir, _mm_set1_epi32(0x401bffff)));
     const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f), two = _mm_set1_ps(2.0f);
     const __m128 oneHalf = _mm_set1_ps(1.5f);
-    // Reduced argument (a r - b) / (c + d r): r itself below 7/16; (2r - 1) / (2 + r) below
+    // Reduced argument (a r - b) / (a + b r): r itself below 7/16; (2r - 1) / (2 + r) below
     // 11/16; (r - 1) / (1 + r) below 19/16; (r - 1.5) / (1 + 1.5 r) below 39/16; -1 / r above.
     const __m128 a = select(above39, zero, select(above11, one, select(reduced, two, one)));
-    const __m128 b = select(above19, select(above39, one, oneHalf), select(reduced, one, zero));
-    const __m128 c = select(above39, zero, select(above11, one, select(reduced, two, one)));
-    const __m128 d = select(above39, one, select(above19, oneHalf, select(reduced, one, zero)));
-    const __m128 x = _mm_div_ps(_mm_sub_ps(_mm_mul_ps(a, r), b), _mm_add_ps(c, _mm_mul_ps(d, r)));
+    const __m128 b = select(above39, one, select(above19, oneHalf, select(reduced, one, zero)));
+    const __m128 x = _mm_div_ps(_mm_sub_ps(_mm_mul_ps(a, r), b), _mm_add_ps(a, _mm_mul_ps(b, r)));
     const __m128 z = _mm_mul_ps(x, x), w = _mm_mul_ps(z, z);
     const auto term = [w](__m128 sum, std::uint32_t k) {
         return _mm_add_ps(_mm_mul_ps(sum, w), floats(k));
@@ -202,7 +201,10 @@ void windFromComponents(const float* u, const float* v, std::size_t n, float* di
         _mm_storeu_ps(direction + i, _mm_andnot_ps(missing, d));
         _mm_storeu_ps(speed + i, _mm_andnot_ps(missing, s));
         const int ok = _mm_movemask_ps(_mm_andnot_ps(missing, finite));
-        for (int k = 0; k < 4; ++k) valid[i + k] = (ok >> k) & 1;
+        valid[i] = ok & 1;
+        valid[i + 1] = (ok >> 1) & 1;
+        valid[i + 2] = (ok >> 2) & 1;
+        valid[i + 3] = (ok >> 3) & 1;
     }
 #endif
     for (; i < n; ++i) {
@@ -253,20 +255,23 @@ WindFrame decodedFrame(const GribRecord& r, const std::vector<const GribRecord*>
     const float* u = r.values.data();
     const float* v = pairedV(vs, n, merged);
     std::vector<float> direction(nx), speed(nx);
-    std::vector<char> validRow(nx);
-    bool* valid = reinterpret_cast<bool*>(validRow.data());
-    f.points.resize(n);
-    WindPoint* out = f.points.data();
+    const std::unique_ptr<bool[]> valid(new bool[nx]);
+    // Each row is made in a small buffer and copied to its place once, so the frame's memory
+    // is written once, not first filled with zeros.
+    std::vector<WindPoint> row(nx);
+    f.points.reserve(n);
     for (int j = 0; j < r.ny; ++j, u += nx, v += nx) {
-        windFromComponents(u, v, nx, direction.data(), speed.data(), valid);
+        windFromComponents(u, v, nx, direction.data(), speed.data(), valid.get());
         const float lat = r.lat1 + static_cast<float>(j) * r.dj;
-        for (std::size_t i = 0; i < nx; ++i, ++out) {
-            out->lon = lons[i];
-            out->lat = lat;
-            out->direction = direction[i];
-            out->speed = speed[i];
-            out->valid = valid[i];
+        for (std::size_t i = 0; i < nx; ++i) {
+            WindPoint& p = row[i];
+            p.lon = lons[i];
+            p.lat = lat;
+            p.direction = direction[i];
+            p.speed = speed[i];
+            p.valid = valid[i];
         }
+        f.points.insert(f.points.end(), row.begin(), row.end());
     }
     return f;
 }
