@@ -667,6 +667,7 @@ bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t lengt
     r.tableVersion = pds[3];
     r.subcentre = pds[25];
     r.parameter = pds[8];
+    r.process = pds[5];
     r.levelType = pds[9];
     r.level = int(be16(pds + 10));
     GribPdsKey key;

@@ -130,6 +130,14 @@ GribLoadStatus planFrames(const std::vector<GribRecord>& records, FramePlan& pla
         sizes.push_back(recordPoints(r));
     }
     if (hours.empty()) return GribLoadStatus::BadGrid;
+    // The members of an ensemble share their times: paired by time, their components would
+    // mix into one wind that no member forecast.
+    int member = -2;
+    for (const auto& r : records) {
+        if (!isBuiltinUgrd(r)) continue;
+        if (member != -2 && r.member != member) return GribLoadStatus::SeveralMembers;
+        member = r.member;
+    }
     for (const auto& r : records)
         if (recordPoints(r) > kMaxGridPoints) return GribLoadStatus::TooLarge;
     std::vector<std::size_t> order(hours.size());
@@ -592,6 +600,9 @@ std::string gribLoadMessage(GribLoadStatus status, const std::string& decoderErr
         return "cannot decompress the file";
     case GribLoadStatus::NoMessage:
         return "no GRIB message in the file";
+    case GribLoadStatus::SeveralMembers:
+        return "the file holds several ensemble members: one forecast is one member, so the "
+               "file is read as a set of forecasts (one per member)";
     }
     return {};
 }
