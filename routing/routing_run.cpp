@@ -485,7 +485,10 @@ RoutingResult runSeries(const RunSetup& setup, const std::vector<SeriesRun>& run
     for (const SeriesRun& run : runs)
         scanner.plan.push_back(
             {p.power, p.variation, run.start, run.startOffset, 1, setup.polar, &run});
+    // Every run's route is kept for the chart, as a scan's are.
+    result.scanning = true;
     scanner.runPlan();
+    result.scanning = false;
     finishResult(result, t0);
     return result;
 }

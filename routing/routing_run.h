@@ -137,7 +137,7 @@ struct SeriesRun {
 // each with the settings' own effectiveness and wind intensity, its own start and wind. A
 // run that does not arrive or stops at a bound is kept and the series goes on; a cancel ends
 // it. The checks of runRouting come first (the start inside the setup's coverage at the first
-// run's start).
+// run's start). Every run's route is also in scanRoutes, as a scan's are, for the chart.
 RoutingResult runSeries(const RunSetup& setup, const std::vector<SeriesRun>& runs);
 
 // One line when the gust limit was set but the forecast has no gust; else empty.

@@ -5,6 +5,7 @@
 #include "routing/forecast_series.h"
 
 #include "../settings/test_folder.h"
+#include "routing_fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -95,6 +96,49 @@ TEST(forecastSeriesTest, everyForecastTimesEveryDeparture) {
         EXPECT_EQ(runs[k].source, expected[k].source);
         EXPECT_EQ(runs[k].startOffset, expected[k].offset);
         EXPECT_EQ(runs[k].label, sources[std::size_t(expected[k].source)].label);
+    }
+}
+
+// Two forecasts of a north wind, 8 and 16 knots, over a short leg south: each run sails its
+// own wind, every route is kept for the chart, and the threads change nothing.
+TEST(forecastSeriesTest, eachRunSailsItsOwnForecast) {
+    RoutingParameters params = test::quietParameters();
+    params.uniqueWind = true;
+    const Polar polar = test::demoPolar();
+    const test::ConstantWind light(0, 8), fresh(0, 16);
+    UserRoute route;
+    route.waypoints = {{-70.0f, 42.0f}, {-70.0f, 41.8f}};
+    recompute(route, params, nullptr);
+    const std::vector<SeriesSource> sources = {{"light", &light, {}, 0}, {"fresh", &fresh, {}, 1}};
+    RunSetup setup;
+    setup.params = &params;
+    setup.polar = &polar;
+    setup.route = &route;
+    setup.start = fromDayNumber(kJune1);
+    std::vector<RoutingResult> results;
+    for (int threads : {1, 2}) {
+        setup.threads = threads;
+        results.push_back(runForecastSeries(setup, sources, {setup.start}));
+    }
+    for (const RoutingResult& r : results) {
+        ASSERT_EQ(r.refusal, RunRefusal::None);
+        ASSERT_EQ(r.summaries.size(), 2u);
+        ASSERT_EQ(r.scanRoutes.size(), 2u);
+        EXPECT_EQ(r.summaries[0].label, "light");
+        EXPECT_EQ(r.summaries[1].source, 1);
+        EXPECT_GT(routeDurationSeconds(r.summaries[0].route),
+                  routeDurationSeconds(r.summaries[1].route) * 1.2);
+        EXPECT_GT(r.summaries[1].maxTws, r.summaries[0].maxTws * 1.9f);
+    }
+    for (std::size_t k = 0; k < 2; ++k) {
+        const auto& a = results[0].scanRoutes[k];
+        const auto& b = results[1].scanRoutes[k];
+        ASSERT_EQ(a.size(), b.size());
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            EXPECT_EQ(a[i].lon, b[i].lon);
+            EXPECT_EQ(a[i].lat, b[i].lat);
+            EXPECT_EQ(a[i].time.dayNumber, b[i].time.dayNumber);
+        }
     }
 }
 
