@@ -162,7 +162,7 @@ struct RunOutcome {
 RunOutcome runOutcome(const RoutingResult& result, const TextProvider& texts);
 
 // The title of run `run`'s column in the results: the polar's name in a scan over several
-// polars, else "Routing 3".
+// polars, the forecast's label in a series over several forecasts, else "Routing 3".
 std::string runTitle(const RoutingResult& result, int run, const TextProvider& texts);
 
 // The points "Export the routing" writes for a route: the start of each step at its time,

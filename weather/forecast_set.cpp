@@ -172,8 +172,15 @@ std::vector<Group> groupRecords(std::vector<GribRecord>& records) {
         groups[found->second].records.push_back(std::move(r));
     }
     records.clear();
+    // Plain forecasts first, then each model's members by number, models in file order.
+    std::map<std::pair<int, int>, std::size_t> modelOrder;
+    for (const Group& g : groups)
+        modelOrder.emplace(std::make_pair(g.centre, g.process), modelOrder.size());
+    const auto key = [&modelOrder](const Group& g) {
+        return std::make_tuple(g.member >= 0, modelOrder[{g.centre, g.process}], g.member);
+    };
     std::stable_sort(groups.begin(), groups.end(),
-                     [](const Group& a, const Group& b) { return a.member < b.member; });
+                     [&key](const Group& a, const Group& b) { return key(a) < key(b); });
     return groups;
 }
 

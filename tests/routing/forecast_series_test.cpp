@@ -5,6 +5,7 @@
 #include "routing/forecast_series.h"
 
 #include "../settings/test_folder.h"
+#include "core/texts.h"
 #include "routing_fixtures.h"
 
 #include <gtest/gtest.h>
@@ -99,6 +100,11 @@ TEST(forecastSeriesTest, everyForecastTimesEveryDeparture) {
     }
 }
 
+class NoTexts : public TextProvider {
+  public:
+    std::string text(int n) const override { return "#" + std::to_string(n); }
+};
+
 // Two forecasts of a north wind, 8 and 16 knots, over a short leg south: each run sails its
 // own wind, every route is kept for the chart, and the threads change nothing.
 TEST(forecastSeriesTest, eachRunSailsItsOwnForecast) {
@@ -129,6 +135,9 @@ TEST(forecastSeriesTest, eachRunSailsItsOwnForecast) {
         EXPECT_GT(routeDurationSeconds(r.summaries[0].route),
                   routeDurationSeconds(r.summaries[1].route) * 1.2);
         EXPECT_GT(r.summaries[1].maxTws, r.summaries[0].maxTws * 1.9f);
+        // The results name each column by its forecast.
+        const ResultsTable table = resultsTable(r, route, NoTexts{});
+        EXPECT_EQ(table.titles, (std::vector<std::string>{"", "light", "fresh"}));
     }
     for (std::size_t k = 0; k < 2; ++k) {
         const auto& a = results[0].scanRoutes[k];
