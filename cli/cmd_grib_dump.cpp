@@ -1,10 +1,14 @@
 // navorel-cli grib dump FILE [--json]: the decoded records of a GRIB file.
 #include "cli/commands.h"
+#include "weather/forecast_set.h"
 #include "weather/grib.h"
 #include "weather/wind_store.h"
 
 #include <cstdio>
+#include <map>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace navorel::cli {
@@ -35,15 +39,59 @@ void printJson(const std::vector<GribRecord>& records) {
         std::printf("%s{\"index\":%d,\"name\":%s,\"year\":%d,\"month\":%d,\"day\":%d,\"hour\":%d,"
                     "\"minute\":%d,\"forecast\":%d,\"unit\":%s,\"nx\":%d,\"ny\":%d,"
                     "\"lon1\":%.9g,\"lon2\":%.9g,\"di\":%.9g,\"lat1\":%.9g,\"lat2\":%.9g,"
-                    "\"dj\":%.9g,\"values\":[",
+                    "\"dj\":%.9g",
                     k ? "," : "", r.index, jsonText(r.name).c_str(), r.year, r.month, r.day, r.hour,
                     r.minute, r.forecast, jsonText(r.unit).c_str(), r.nx, r.ny, r.lon1, r.lon2,
                     r.di, r.lat1, r.lat2, r.dj);
+        // Ensemble records name their member (0 the control) and the ensemble's size.
+        if (r.member >= 0) std::printf(",\"member\":%d,\"members\":%d", r.member, r.ensembleSize);
+        std::printf(",\"values\":[");
         for (std::size_t i = 0; i < r.values.size(); ++i)
             std::printf(i ? ",%.9g" : "%.9g", r.values[i]);
         std::printf("]}");
     }
     std::printf("]}\n");
+}
+
+// "GFS members 0-20 (21), ECMWF": the models of the wind records, each with its members as
+// ranges; empty for a file of one plain forecast.
+std::string forecastsListed(const std::vector<GribRecord>& records) {
+    std::map<std::string, std::set<int>> models;
+    std::vector<std::string> order;
+    for (const GribRecord& r : records) {
+        if (!keptByWindStore(r)) continue;
+        std::string model = modelName(r.centre, r.process);
+        if (model.empty()) model = "centre " + std::to_string(r.centre);
+        if (!models.count(model)) order.push_back(model);
+        models[model].insert(r.member);
+    }
+    bool several = order.size() > 1;
+    for (const auto& [model, members] : models) several = several || *members.rbegin() >= 0;
+    if (!several) return {};
+    std::string out;
+    for (const std::string& model : order) {
+        if (!out.empty()) out += ", ";
+        out += model;
+        std::vector<std::pair<int, int>> ranges;
+        int count = 0;
+        for (int m : models[model]) {
+            if (m < 0) continue;
+            ++count;
+            if (!ranges.empty() && ranges.back().second == m - 1)
+                ranges.back().second = m;
+            else
+                ranges.emplace_back(m, m);
+        }
+        if (ranges.empty()) continue;
+        out += " members ";
+        for (std::size_t k = 0; k < ranges.size(); ++k) {
+            if (k) out += ',';
+            out += std::to_string(ranges[k].first);
+            if (ranges[k].second != ranges[k].first) out += '-' + std::to_string(ranges[k].second);
+        }
+        out += " (" + std::to_string(count) + ")";
+    }
+    return out;
 }
 
 // One line for a file that cannot be listed: "FILE: reason", or "no GRIB message in FILE".
@@ -72,11 +120,17 @@ int gribDumpCommand(const Args& arguments) {
         printJson(records);
         return 0;
     }
-    for (const GribRecord& r : records)
+    for (const GribRecord& r : records) {
         std::printf("%d %s %04d-%02d-%02d %02dh forecast %d %s nx %d ny %d lon %.9g %.9g di %.9g "
-                    "lat %.9g %.9g dj %.9g\n",
+                    "lat %.9g %.9g dj %.9g",
                     r.index, r.name, r.year, r.month, r.day, r.hour, r.forecast, r.unit, r.nx, r.ny,
                     r.lon1, r.lon2, r.di, r.lat1, r.lat2, r.dj);
+        if (r.member >= 0) std::printf(" member %d of %d", r.member, r.ensembleSize);
+        std::printf("\n");
+    }
+    // The models and members of a file that holds more than one forecast.
+    const std::string forecasts = forecastsListed(records);
+    if (!forecasts.empty()) std::printf("forecasts: %s\n", forecasts.c_str());
     return 0;
 }
 

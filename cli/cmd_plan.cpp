@@ -125,6 +125,7 @@ int planCommand(const Args& given) {
     std::string jsonOut;
     const bool json = takeJson(args, jsonOut);
     RouteOptions options = takeRouteOptions(args);
+    if (options.forecastSet) return fail("plan reads one forecast: give one --grib");
     std::string fromText, toText, stepText, threadsText, csvOut;
     takeOption(args, "--from", fromText);
     takeOption(args, "--to", toText);

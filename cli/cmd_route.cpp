@@ -31,6 +31,13 @@ int routeCommand(const Args& given) {
     takeOption(args, "--gpx", gpxOut);
     takeOption(args, "--json", jsonOut);
     takeOption(args, "--threads", threadsText);
+    std::string membersText;
+    if (takeOption(args, "--members", membersText)) {
+        std::string membersError;
+        if (!parseMemberSelection(membersText, options.members, membersError))
+            return fail(membersError);
+        options.forecastSet = true;
+    }
     if (!args.empty()) return fail("unexpected argument '" + args[0] + "'");
 
     std::string error;
@@ -60,6 +67,8 @@ int routeCommand(const Args& given) {
                          closest / 1852.0);
         };
     }
+
+    if (options.forecastSet) return routeForecasts(session, setup, control, jsonOut, progress);
 
     RoutingResult result;
     {
@@ -110,7 +119,7 @@ int routeCommand(const Args& given) {
 const CommandRegistrar reg("route",
                            "route [--demo | --folder DIR] [--grib F] [--polar F] [--route GPX] "
                            "[--start YYYY-MM-DDTHH:MM] [--set Section.Key=Value]... [--gpx F] "
-                           "[--json F] [--threads N] [--progress]",
+                           "[--json F] [--threads N] [--progress] [--members all|N-M,...]",
                            routeCommand);
 
 } // namespace

@@ -126,6 +126,12 @@ std::string runJson(const RunSummary& s) {
     std::string out;
     appendf(out, "{\"summary\":{\"power\":%d,\"polar\":", s.power);
     jsonString(out, s.polarName);
+    // The forecast of a run of a series over several forecasts.
+    if (!s.label.empty()) {
+        out += ",\"forecast\":";
+        jsonString(out, s.label);
+        appendf(out, ",\"source\":%d", s.source);
+    }
     appendf(out,
             ",\"rating\":%.9g,\"variation\":%d,\"startOffset\":%d,\"minSog\":%.9g,"
             "\"maxSog\":%.9g,\"minTws\":%.9g,\"maxTws\":%.9g,\"advanceCalls\":%lld,"
@@ -160,7 +166,10 @@ RouteOptions takeRouteOptions(std::vector<std::string>& args) {
     o.demo = takeFlag(args, "--demo");
     o.progress = takeFlag(args, "--progress");
     takeOption(args, "--folder", o.folder);
-    takeOption(args, "--grib", o.grib);
+    std::string grib;
+    while (takeOption(args, "--grib", grib)) o.gribs.push_back(grib);
+    if (!o.gribs.empty()) o.grib = o.gribs.front();
+    o.forecastSet = o.gribs.size() > 1;
     takeOption(args, "--polar", o.polar);
     takeOption(args, "--route", o.route);
     std::string value;
@@ -209,7 +218,7 @@ bool RouteSession::load(const RouteOptions& options, std::string& error) {
     std::string gribPath = options.grib;
     if (gribPath.empty())
         gribPath = folderPath(folder, settings.folders.gribs) + settings.winds.grib;
-    if (!p.uniqueWind) {
+    if (!p.uniqueWind && !options.forecastSet) {
         std::string gribError;
         // A large forecast takes a while: its messages are counted on standard error.
         if (options.progress)
@@ -225,6 +234,7 @@ bool RouteSession::load(const RouteOptions& options, std::string& error) {
         if (loaded != GribLoadStatus::Ok) {
             // "no GRIB message in FILE" names the file itself.
             error = loaded == GribLoadStatus::NoMessage ? gribError : gribPath + ": " + gribError;
+            if (loaded == GribLoadStatus::SeveralMembers) error += " (--members chooses them)";
             return false;
         }
         coverage = windCoverage(store);
@@ -257,6 +267,8 @@ bool RouteSession::load(const RouteOptions& options, std::string& error) {
                      "navorel-cli: no shoreline file in %s: the routing ignores the coast\n",
                      config.paths.gshhsFolder.c_str());
 
+    if (options.forecastSet && !loadForecastSet(options, gribPath, error)) return false;
+
     // Tidal streams, when the run sails with them and the program folder has tides and
     // current atlases. Without streams nothing of them is read (the counter-current option
     // acts on the stream only).
@@ -264,7 +276,39 @@ bool RouteSession::load(const RouteOptions& options, std::string& error) {
     return true;
 }
 
+bool RouteSession::loadForecastSet(const RouteOptions& options, const std::string& gribPath,
+                                   std::string& error) {
+    ForecastSetOptions set;
+    set.box = routingBox(route, params());
+    set.members = options.members;
+    set.lagHours = params().lag;
+    const std::vector<std::string> paths =
+        options.gribs.empty() ? std::vector<std::string>{gribPath} : options.gribs;
+    if (!forecasts.load(paths, set, WindColorRamp{}, error)) return false;
+    for (const std::string& note : forecasts.notes())
+        std::fprintf(stderr, "navorel-cli: %s\n", note.c_str());
+    forecastWinds.clear();
+    for (const ForecastSource& source : forecasts.sources())
+        forecastWinds.push_back(std::make_unique<StoreWindField>(*source.store, params()));
+    // The first forecast stands for the set where one store is asked for (the default start).
+    coverage = windCoverage(*forecasts.sources().front().store);
+    return true;
+}
+
+std::vector<SeriesSource> RouteSession::seriesSources() const {
+    std::vector<SeriesSource> sources;
+    const auto& all = forecasts.sources();
+    for (std::size_t k = 0; k < all.size(); ++k)
+        sources.push_back(
+            {all[k].label, forecastWinds[k].get(), windCoverage(*all[k].store), all[k].member});
+    return sources;
+}
+
 double RouteSession::defaultStart() const {
+    if (!forecasts.empty()) {
+        const WindStore& first = *forecasts.sources().front().store;
+        return first.frameTimes()[static_cast<std::size_t>(first.currentFrame())];
+    }
     return store.empty() ? now().dayNumber
                          : store.frameTimes()[static_cast<std::size_t>(store.currentFrame())];
 }

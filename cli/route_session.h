@@ -5,11 +5,13 @@
 #include "geo/gpx.h"
 #include "geo/shoreline_store.h"
 #include "geo/tss.h"
+#include "routing/forecast_series.h"
 #include "routing/obstacles.h"
 #include "routing/routing_run.h"
 #include "settings/config_store.h"
 #include "settings/language_table.h"
 #include "weather/current_field.h"
+#include "weather/forecast_set.h"
 #include "weather/tide_harmonics.h"
 #include "weather/wind_sampler.h"
 #include "weather/wind_store.h"
@@ -27,6 +29,11 @@ struct RouteOptions {
     bool progress = false; // count the forecast's messages on standard error
     std::string folder, grib, polar, route;
     std::vector<std::string> sets; // Section.Key=Value
+    // Every --grib given; with more than one, or with --members, the forecasts are read as a
+    // set (one store per model and member) instead of one store.
+    std::vector<std::string> gribs;
+    bool forecastSet = false;
+    MemberSelection members;
 };
 
 // Takes the options shared by `route` and `plan` out of args: --demo, --progress, --folder,
@@ -66,9 +73,24 @@ class RouteSession {
     TideHarmonics tides;
     CurrentProvider currents;
     bool haveCurrents = false;
+    // The set of forecasts (options.forecastSet), each cropped to the route's ellipses and a
+    // degree more, with the wind each run of the series reads.
+    ForecastSet forecasts;
+    std::vector<std::unique_ptr<StoreWindField>> forecastWinds;
+    std::vector<SeriesSource> seriesSources() const;
 
     RoutingParameters& params() { return config.settings.routing; }
+
+  private:
+    bool loadForecastSet(const RouteOptions& options, const std::string& gribPath,
+                         std::string& error);
 };
+
+// `route` over a set of forecasts: every forecast (times every departure of the start-time
+// scan) routed as one series; prints one line per run and the arrival distribution, and
+// writes {"runs":[...],"distribution":{...}} to `jsonOut` when given. The exit code of route.
+int routeForecasts(RouteSession& session, RunSetup& setup, RunControl& control,
+                   const std::string& jsonOut, bool progress);
 
 // One run of a result as JSON, as `route --json` writes it: {"summary":{...},"points":[...]}.
 std::string runJson(const RunSummary& run);

@@ -8,6 +8,7 @@
 
 #include "weather/color_table.h"
 #include "weather/grib.h"
+#include "weather/grib_crop.h"
 #include "weather/wind_sampler.h"
 #include "weather/wind_store.h"
 
@@ -30,6 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return true;
     };
     decoder->readBuffer(data, size, records, error, check);
+    // Each record cut to a box of the input's choosing, across the 180 degree meridian for
+    // about one input in nine: the crop reads its grid description as the message gave it.
+    if (size > 0) {
+        const double west = double(data[0]) * 1.4 - 180, south = double(data[size - 1] % 120) - 60;
+        const GribBox box = gribBox(west, west + 40, south, south + 30);
+        for (GribRecord r : records) cropGribRecord(r, box);
+    }
     WindStore store;
     if (store.loadRecords(records, buildRamp(builtinWindScale(), kDefaultSeaColor)) !=
         GribLoadStatus::Ok)

@@ -53,6 +53,7 @@ struct PlannedRun {
     int startOffset = 0;
     float rating = 1;
     const Polar* polar = nullptr;
+    const SeriesRun* series = nullptr; // a run of a series over several forecasts
 };
 
 // A run made: its summary and its output. The output is kept whole only where it may become
@@ -151,7 +152,7 @@ struct Scanner {
         RoutingInputs in;
         in.params = &params;
         in.polar = planned.polar;
-        in.wind = setup.wind;
+        in.wind = planned.series && planned.series->wind ? planned.series->wind : setup.wind;
         in.current = setup.current;
         in.crossings = setup.crossings;
         in.control = &control;
@@ -188,6 +189,10 @@ struct Scanner {
                 end, waypoints[static_cast<std::size_t>(out.targetWaypoint)]);
         }
         s.route = out.route;
+        if (planned.series) {
+            s.source = planned.series->source;
+            s.label = planned.series->label;
+        }
         return made;
     }
 
@@ -460,6 +465,30 @@ RoutingResult runDepartureSeries(const RunSetup& setup, const std::vector<DateTi
         scanner.plan.push_back({p.power, p.variation, start, offset, 1, setup.polar});
     }
     scanner.runPlan();
+    finishResult(result, t0);
+    return result;
+}
+
+RoutingResult runSeries(const RunSetup& setup, const std::vector<SeriesRun>& runs) {
+    RoutingResult result;
+    const auto t0 = std::chrono::steady_clock::now();
+    if (runIgnored(setup) || runs.empty()) {
+        result.refusal = RunRefusal::Ignored;
+        return result;
+    }
+    if (!setup.control)
+        return withOwnControl(setup, [&runs](const RunSetup& s) { return runSeries(s, runs); });
+    if (!runAccepted(setup, runs.front().start.dayNumber, result)) return result;
+    const RoutingParameters& p = *setup.params;
+    Scanner scanner{setup, result, {}, {}};
+    scanner.stopAtBound = false;
+    for (const SeriesRun& run : runs)
+        scanner.plan.push_back(
+            {p.power, p.variation, run.start, run.startOffset, 1, setup.polar, &run});
+    // Every run's route is kept for the chart, as a scan's are.
+    result.scanning = true;
+    scanner.runPlan();
+    result.scanning = false;
     finishResult(result, t0);
     return result;
 }

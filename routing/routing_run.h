@@ -46,6 +46,10 @@ struct RunSummary {
     bool landAhead = false;
     // Kept for the results table.
     std::vector<IsochronePoint> route;
+    // In a series over several forecasts: the forecast's place in the set and its label
+    // ("member 12"); -1 and empty otherwise.
+    int source = -1;
+    std::string label;
 };
 
 enum class RunRefusal {
@@ -120,6 +124,22 @@ RoutingResult runRouting(const RunSetup& setup);
 // tested at the first start. The result's output is the last run's.
 RoutingResult runDepartureSeries(const RunSetup& setup, const std::vector<DateTime>& starts);
 
+// One run of a series that the caller plans: its start and the wind it sails in.
+struct SeriesRun {
+    DateTime start;
+    int startOffset = 0;             // hours, for the summary
+    const WindField* wind = nullptr; // none: the setup's
+    int source = -1;                 // the summary's source and label
+    std::string label;
+};
+
+// The runs of `runs` side by side as the runs of a scan, in their order whatever the threads:
+// each with the settings' own effectiveness and wind intensity, its own start and wind. A
+// run that does not arrive or stops at a bound is kept and the series goes on; a cancel ends
+// it. The checks of runRouting come first (the start inside the setup's coverage at the first
+// run's start). Every run's route is also in scanRoutes, as a scan's are, for the chart.
+RoutingResult runSeries(const RunSetup& setup, const std::vector<SeriesRun>& runs);
+
 // One line when the gust limit was set but the forecast has no gust; else empty.
 std::string gustLimitNote(const RoutingResult& result);
 
@@ -142,7 +162,7 @@ struct RunOutcome {
 RunOutcome runOutcome(const RoutingResult& result, const TextProvider& texts);
 
 // The title of run `run`'s column in the results: the polar's name in a scan over several
-// polars, else "Routing 3".
+// polars, the forecast's label in a series over several forecasts, else "Routing 3".
 std::string runTitle(const RoutingResult& result, int run, const TextProvider& texts);
 
 // The points "Export the routing" writes for a route: the start of each step at its time,

@@ -138,6 +138,9 @@ RunOutcome runOutcome(const RoutingResult& result, const TextProvider& texts) {
 std::string runTitle(const RoutingResult& result, int run, const TextProvider& texts) {
     if (run < 0 || run >= static_cast<int>(result.summaries.size())) return {};
     if (result.severalPolars) return result.summaries[static_cast<std::size_t>(run)].polarName;
+    // A run of a series over several forecasts is named by its forecast ("member 12").
+    const std::string& label = result.summaries[static_cast<std::size_t>(run)].label;
+    if (!label.empty()) return label;
     return texts.text(77) + " " + std::to_string(run + 1);
 }
 

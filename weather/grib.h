@@ -79,6 +79,11 @@ struct GribRecord {
     int parameter = 0;            // parameter number (PDS octet 9)
     int centre = 0, subcentre = 0, tableVersion = 0;
     int levelType = 0, level = 0; // PDS octet 10 and octets 11-12
+    int process = 0;              // generating process (edition 1: PDS octet 6)
+    // The ensemble member of an edition-2 message of an ensemble (product templates 4.1 and
+    // 4.11): its perturbation number, 0 for the control; -1 for a forecast of no ensemble.
+    int member = -1;
+    int ensembleSize = 0; // members of the ensemble the message names; 0 without one
 };
 
 // True when the record's name is the built-in "UGRD" / "VGRD" text.
@@ -109,6 +114,7 @@ using GribHeaderCheck = std::function<bool(const std::vector<GribRecord>& header
 
 struct GribDecoderState;
 class GribByteSource;
+struct GribBox;
 
 // A decoder with the state that lives from one file to the next: the once-only notes and
 // the user parameter table. Not for use from several threads at once.
@@ -150,6 +156,10 @@ class GribDecoder {
     // are not expanded (their records keep valueCount and no values): memory follows the wind
     // kept.
     void setWindValuesOnly(bool windOnly);
+    // Every record read from now on is cropped to the box as its message is decoded, headers
+    // and values alike (cropGribRecord); an unbounded box, the default, keeps whole grids.
+    void setCropBox(const GribBox& box);
+    const GribBox& cropBox() const;
     // Called while the values are expanded; none by default.
     void setProgress(GribProgress progress);
 

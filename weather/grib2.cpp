@@ -319,6 +319,19 @@ bool decodeMessage(const std::uint8_t* msg, std::size_t length, bool withValues,
     r.tableVersion = int(tables);
     r.levelType = int(surface);
     r.level = int(level);
+    long process = 0, product = 0;
+    getLong(h, "generatingProcessIdentifier", process);
+    r.process = int(process);
+    // Members of an ensemble, each on its own (templates 4.1 and 4.11); the derived forecasts
+    // over a whole ensemble (4.2, 4.12) name no member and stay plain records.
+    getLong(h, "productDefinitionTemplateNumber", product);
+    long member = -1, members = 0;
+    if ((product == 1 || product == 11) && getLong(h, "perturbationNumber", member) &&
+        member >= 0) {
+        getLong(h, "numberOfForecastsInEnsemble", members);
+        r.member = int(member);
+        r.ensembleSize = int(std::max(0l, members));
+    }
 
     long date = 0, time = 0;
     if (!getLong(h, "dataDate", date) || !getLong(h, "dataTime", time) || date < 0 || time < 0)

@@ -353,6 +353,14 @@ GribLoadStatus planFrames(const std::vector<GribRecord>& records, FramePlan& pla
         sizes.push_back(recordPoints(r));
     }
     if (hours.empty()) return GribLoadStatus::BadGrid;
+    // The members of an ensemble share their times: paired by time, their components would
+    // mix into one wind that no member forecast.
+    int member = -2;
+    for (const auto& r : records) {
+        if (!isBuiltinUgrd(r)) continue;
+        if (member != -2 && r.member != member) return GribLoadStatus::SeveralMembers;
+        member = r.member;
+    }
     for (const auto& r : records)
         if (recordPoints(r) > kMaxGridPoints) return GribLoadStatus::TooLarge;
     std::vector<std::size_t> order(hours.size());

@@ -295,6 +295,9 @@ std::string gribLoadMessage(GribLoadStatus status, const std::string& decoderErr
         return "cannot decompress the file";
     case GribLoadStatus::NoMessage:
         return "no GRIB message in the file";
+    case GribLoadStatus::SeveralMembers:
+        return "the file holds several ensemble members: one forecast is one member, so the "
+               "file is read as a set of forecasts (one per member)";
     }
     return {};
 }

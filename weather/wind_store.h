@@ -71,6 +71,9 @@ enum class GribLoadStatus {
     TooLarge,      // the decoded frames would not fit in memory
     Bzip2Failed,   // the chosen .bz2 file could not be decompressed (it is kept)
     NoMessage,     // the file holds no GRIB message at all (empty, text, random bytes)
+    // The wind of several ensemble members: one forecast takes one member, never a mix of
+    // them (the file is read as a set of forecasts instead, weather/forecast_set.h).
+    SeveralMembers,
 };
 
 // The reason given for a file without any GRIB message: "no GRIB message in PATH".
