@@ -278,28 +278,6 @@ WindFrame decodedFrame(const GribRecord& r, const std::vector<const GribRecord*>
 
 } // namespace
 
-WindPoint blendedWindPoint(const WindPoint& a, const WindPoint& b, int step, int span) {
-    const double wf = static_cast<double>(span - step) / span;
-    const double wg = static_cast<double>(step) / span;
-    WindPoint out;
-    out.lon = a.lon;
-    out.lat = a.lat;
-    out.valid = a.valid && b.valid;
-    if (!out.valid) return out;
-    out.speed = static_cast<float>(wf * a.speed + wg * b.speed);
-    const double da = a.direction, db = b.direction;
-    double d;
-    // Across east (0 / 2pi) the smaller angle is taken one turn on, so 350 and 10
-    // degrees blend through 0, not through 180.
-    if (std::fabs(db - da) > kPi) {
-        d = da < db ? wf * (da + kTwoPi) + wg * db : wf * da + wg * (db + kTwoPi);
-    } else {
-        d = wf * da + wg * db;
-    }
-    out.direction = static_cast<float>(bringInto2Pi(d));
-    return out;
-}
-
 void blendFrames(const WindFrame& f, const WindFrame& g, int step, int span, WindFrame& out) {
     std::vector<WindPoint> points = std::move(out.points);
     out = frameAfter(f, step);
@@ -308,9 +286,11 @@ void blendFrames(const WindFrame& f, const WindFrame& g, int step, int span, Win
         out.ny = g.ny;
         points = g.points;
     } else {
+        const double wf = static_cast<double>(span - step) / span;
+        const double wg = static_cast<double>(step) / span;
         points.resize(f.points.size());
         for (std::size_t p = 0; p < f.points.size(); ++p)
-            points[p] = blendedWindPoint(f.points[p], g.points[p], step, span);
+            points[p] = blendedWindPoint(f.points[p], g.points[p], wf, wg);
     }
     out.points = std::move(points);
 }
@@ -467,6 +447,8 @@ std::vector<WindFrame> hourlyFrames(std::vector<WindFrame>& decoded, const Frame
             e.to = static_cast<int>(at) + span;
             e.step = s;
             e.span = span;
+            e.weightFrom = static_cast<double>(span - s) / span;
+            e.weightTo = static_cast<double>(s) / span;
             frames.push_back(std::move(e));
         }
     }
