@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include <unistd.h>
@@ -105,7 +106,7 @@ __m128 select(__m128 mask, __m128 a, __m128 b) {
 // its arctangent, the quadrant follows from the signs. Only where both components are normal
 // numbers (not 0 and finite), u is not 1 and their ratio lies within 2^-20..2^20, so that the
 // library takes that path too; the other lanes are set in `others` (bit k for lane k).
-__m128 motionDirections(__m128 u, __m128 v, int& others) {
+[[gnu::always_inline]] inline __m128 motionDirections(__m128 u, __m128 v, int& others) {
     const __m128i absBits = _mm_set1_epi32(0x7fffffff);
     const __m128i au = _mm_and_si128(_mm_castps_si128(u), absBits);
     const __m128i av = _mm_and_si128(_mm_castps_si128(v), absBits);
@@ -171,6 +172,31 @@ __m128 motionDirections(__m128 u, __m128 v, int& others) {
     high = _mm_add_pd(high, _mm_and_pd(_mm_cmplt_pd(high, zeroD), twoPi));
     return _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high));
 }
+
+// Whether this C library's atan2 is the one motionDirections follows (another library, say
+// a correctly rounded one, differs in the last bit now and then): checked once on winds of
+// every direction and strength, the library's own answer is kept otherwise.
+bool libraryAtan2Followed() {
+    static const bool followed = [] {
+        for (int k = 0; k < 4096; k += 4) {
+            alignas(16) float u[4], v[4], d[4];
+            for (int lane = 0; lane < 4; ++lane) {
+                const int m = k + lane;
+                u[lane] = static_cast<float>((m * 37) % 4001 - 2000) * 0.0137f;
+                v[lane] = static_cast<float>((m * 91) % 3989 - 1994) * 0.0211f;
+            }
+            int others = 0;
+            _mm_store_ps(d, motionDirections(_mm_load_ps(u), _mm_load_ps(v), others));
+            for (int lane = 0; lane < 4; ++lane) {
+                if (others & (1 << lane)) continue;
+                const float expected = motionDirection(u[lane], v[lane]);
+                if (std::memcmp(&expected, &d[lane], sizeof expected) != 0) return false;
+            }
+        }
+        return true;
+    }();
+    return followed;
+}
 #endif
 
 } // namespace
@@ -181,7 +207,8 @@ void windFromComponents(const float* u, const float* v, std::size_t n, float* di
 #if defined(__SSE2__)
     const __m128 missingAbove = _mm_set1_ps(kMissingAbove);
     const __m128 absBits = floats(0x7fffffff), infinity = floats(0x7f800000);
-    for (; i + 4 <= n; i += 4) {
+    // Four points at a time where this library's atan2 is the one followed, else one by one.
+    for (const std::size_t groups = libraryAtan2Followed() ? n / 4 * 4 : 0; i < groups; i += 4) {
         const __m128 a = _mm_loadu_ps(u + i), b = _mm_loadu_ps(v + i);
         // The processor's square root is the correctly rounded one std::sqrt gives.
         const __m128 s = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(a, a), _mm_mul_ps(b, b)));
@@ -278,28 +305,6 @@ WindFrame decodedFrame(const GribRecord& r, const std::vector<const GribRecord*>
 
 } // namespace
 
-WindPoint blendedWindPoint(const WindPoint& a, const WindPoint& b, int step, int span) {
-    const double wf = static_cast<double>(span - step) / span;
-    const double wg = static_cast<double>(step) / span;
-    WindPoint out;
-    out.lon = a.lon;
-    out.lat = a.lat;
-    out.valid = a.valid && b.valid;
-    if (!out.valid) return out;
-    out.speed = static_cast<float>(wf * a.speed + wg * b.speed);
-    const double da = a.direction, db = b.direction;
-    double d;
-    // Across east (0 / 2pi) the smaller angle is taken one turn on, so 350 and 10
-    // degrees blend through 0, not through 180.
-    if (std::fabs(db - da) > kPi) {
-        d = da < db ? wf * (da + kTwoPi) + wg * db : wf * da + wg * (db + kTwoPi);
-    } else {
-        d = wf * da + wg * db;
-    }
-    out.direction = static_cast<float>(bringInto2Pi(d));
-    return out;
-}
-
 void blendFrames(const WindFrame& f, const WindFrame& g, int step, int span, WindFrame& out) {
     std::vector<WindPoint> points = std::move(out.points);
     out = frameAfter(f, step);
@@ -308,9 +313,11 @@ void blendFrames(const WindFrame& f, const WindFrame& g, int step, int span, Win
         out.ny = g.ny;
         points = g.points;
     } else {
+        const double wf = static_cast<double>(span - step) / span;
+        const double wg = static_cast<double>(step) / span;
         points.resize(f.points.size());
         for (std::size_t p = 0; p < f.points.size(); ++p)
-            points[p] = blendedWindPoint(f.points[p], g.points[p], step, span);
+            points[p] = blendedWindPoint(f.points[p], g.points[p], wf, wg);
     }
     out.points = std::move(points);
 }
@@ -475,6 +482,8 @@ std::vector<WindFrame> hourlyFrames(std::vector<WindFrame>& decoded, const Frame
             e.to = static_cast<int>(at) + span;
             e.step = s;
             e.span = span;
+            e.weightFrom = static_cast<double>(span - s) / span;
+            e.weightTo = static_cast<double>(s) / span;
             frames.push_back(std::move(e));
         }
     }

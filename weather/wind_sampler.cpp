@@ -97,7 +97,12 @@ FrameSpot locate(const WindStore& store, int k, float lon, float lat) {
     if (g.nx < 2 || g.ny < 2) return s;
     double x = 0;
     if (!insideFrame(g, lon, lat, x)) return s;
-    const WindPoint origin = store.point(k, 0);
+    // The first point's place; a frame made on demand has the places of the frame it starts
+    // from.
+    const WindFrame& frame = store.frames()[static_cast<std::size_t>(k)];
+    const WindPoint& origin = frame.onDemand()
+                                  ? store.frames()[static_cast<std::size_t>(frame.from)].points[0]
+                                  : frame.points[0];
 
     const int nx = g.nx, ny = g.ny;
     // A grid without increments has a span of 0; its one column (row) answers everywhere

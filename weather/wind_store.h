@@ -6,12 +6,14 @@
 //
 // A store is built whole by loadGrib and then only read; every per-frame geometry the
 // sampler needs is computed at load, so any number of threads may sample one store at once.
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "core/datetime.h"
+#include "core/geodesy.h"
 #include "weather/color_table.h"
 #include "weather/grib.h"
 #include "weather/gust_field.h"
@@ -42,12 +44,41 @@ struct WindFrame {
     // the store) at `step` hours of their `span`, exactly as a stored frame would hold them.
     std::vector<WindPoint> points;
     int from = -1, to = -1, step = 0, span = 0;
+    double weightFrom = 0, weightTo = 0; // (span - step) / span and step / span
     bool onDemand() const { return from >= 0; }
 };
 
-// The frame between F and G at `step` hours of a `span`-hour gap, point by point: speed and
-// direction blended (the direction the short way round).
-WindPoint blendedWindPoint(const WindPoint& f, const WindPoint& g, int step, int span);
+// The point between F and G weighted `wf` and `wg`: speed and direction blended (the
+// direction the short way round).
+inline WindPoint blendedWindPoint(const WindPoint& a, const WindPoint& b, double wf, double wg) {
+    WindPoint out;
+    out.lon = a.lon;
+    out.lat = a.lat;
+    out.valid = a.valid && b.valid;
+    if (!out.valid) return out;
+    out.speed = static_cast<float>(wf * a.speed + wg * b.speed);
+    const double da = a.direction, db = b.direction;
+    double d;
+    // Across east (0 / 2pi) the smaller angle is taken one turn on, so 350 and 10
+    // degrees blend through 0, not through 180.
+    if (std::fabs(db - da) > kPi) {
+        d = da < db ? wf * (da + kTwoPi) + wg * db : wf * da + wg * (db + kTwoPi);
+    } else {
+        d = wf * da + wg * db;
+    }
+    if (d < 0)
+        d += kTwoPi;
+    else if (d > kTwoPi)
+        d -= kTwoPi;
+    out.direction = static_cast<float>(d);
+    return out;
+}
+
+// The frame between F and G at `step` hours of a `span`-hour gap, point by point.
+inline WindPoint blendedWindPoint(const WindPoint& f, const WindPoint& g, int step, int span) {
+    return blendedWindPoint(f, g, static_cast<double>(span - step) / span,
+                            static_cast<double>(step) / span);
+}
 
 // Extent of one frame, as the sampler and the "Frame the grib" zoom read it.
 struct FrameGeometry {
@@ -121,8 +152,8 @@ class WindStore {
         const WindFrame& f = frames_[static_cast<std::size_t>(k)];
         if (!f.onDemand()) return f.points[index];
         return blendedWindPoint(frames_[static_cast<std::size_t>(f.from)].points[index],
-                                frames_[static_cast<std::size_t>(f.to)].points[index], f.step,
-                                f.span);
+                                frames_[static_cast<std::size_t>(f.to)].points[index], f.weightFrom,
+                                f.weightTo);
     }
     // Frame k with all its points: the stored frame, or one made into `scratch`.
     const WindFrame& wholeFrame(int k, WindFrame& scratch) const;
