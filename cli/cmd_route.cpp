@@ -107,11 +107,13 @@ int routeCommand(const Args& given) {
     return outcome.end == RunEnd::Cancelled ? kExitCancelled : kExitNotFinished;
 }
 
-const CommandRegistrar reg("route",
-                           "route [--demo | --folder DIR] [--grib F] [--polar F] [--route GPX] "
-                           "[--start YYYY-MM-DDTHH:MM] [--set Section.Key=Value]... [--gpx F] "
-                           "[--json F] [--threads N] [--progress]",
-                           routeCommand);
+const CommandRegistrar
+    reg("route",
+        "route [--demo | --folder DIR] [--grib F] [--polar F] [--route GPX] "
+        "[--currents F] [--waves F] [--start YYYY-MM-DDTHH:MM] [--set Section.Key=Value]... "
+        "[--gpx F] "
+        "[--json F] [--threads N] [--progress]",
+        routeCommand);
 
 } // namespace
 } // namespace navorel::cli

@@ -153,6 +153,8 @@ struct Scanner {
         in.polar = planned.polar;
         in.wind = setup.wind;
         in.current = setup.current;
+        in.waves = setup.waves;
+        in.waveTable = setup.waveTable;
         in.crossings = setup.crossings;
         in.control = &control;
         in.limits = setup.limits;
@@ -188,6 +190,15 @@ struct Scanner {
                 end, waypoints[static_cast<std::size_t>(out.targetWaypoint)]);
         }
         s.route = out.route;
+        if (setup.waves) {
+            // The sea met at the start of each step, where the point's stream was sampled.
+            s.waveHeights.reserve(s.route.size());
+            for (const IsochronePoint& q : s.route) {
+                const WaveSample w =
+                    setup.waves->waveAt(q.parentLon, q.parentLat, q.parentTime.dayNumber);
+                s.waveHeights.push_back(w.found ? w.height : std::nanf(""));
+            }
+        }
         return made;
     }
 

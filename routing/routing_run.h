@@ -46,7 +46,18 @@ struct RunSummary {
     bool landAhead = false;
     // Kept for the results table.
     std::vector<IsochronePoint> route;
+    // With a wave forecast: the significant wave height (m) at the start of each step of
+    // `route`, NaN where the forecast has none. Empty without a wave forecast.
+    std::vector<float> waveHeights;
 };
+
+// Language texts of the results table's wave rows.
+constexpr int kTextWaveHeightMean = 669;
+constexpr int kTextWaveHeightMax = 670;
+
+// Mean (over the time sailed) and largest significant wave height of a run's steps, metres;
+// false when no step met a wave.
+bool waveHeightTotals(const RunSummary& run, double& mean, double& largest);
 
 enum class RunRefusal {
     None,
@@ -65,6 +76,8 @@ struct RunSetup {
     const WindField* wind = nullptr;
     WindCoverage coverage;
     const CurrentSource* current = nullptr;
+    const WaveSource* waves = nullptr;    // a wave forecast: the sea state and WaveMax
+    const WaveTable* waveTable = nullptr; // the boat's speed in waves
     const CrossingTests* crossings = nullptr;
     RunControl* control = nullptr;
     const UserRoute* route = nullptr; // recomputed

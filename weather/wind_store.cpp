@@ -17,6 +17,7 @@
 #include "core/texts.h"
 #include "routing/routing_parameters.h"
 #include "weather/bzip2_file.h"
+#include "weather/field_store.h"
 #include "weather/grib.h"
 
 namespace navorel {
@@ -35,21 +36,6 @@ double bringInto2Pi(double a) {
     else if (a > kTwoPi)
         a -= kTwoPi;
     return a;
-}
-
-float bringInto180(float lon) {
-    if (!std::isfinite(lon)) return lon;
-    // Longitudes come from the decoder in [-180, 180] plus i x di: a few turns for any real
-    // grid, but a damaged one may reach far; those are cut to one turn first (exactly).
-    if (std::fabs(lon) > 3600.0f) lon = std::fmod(lon, 360.0f);
-    while (lon < -180.0f) lon += 360.0f;
-    while (lon > 180.0f) lon -= 360.0f;
-    return lon;
-}
-
-// Whole hours since 1 January 1980 of a valid time.
-long long validHour(int year, int month, int day, int hour, int forecastHour) {
-    return std::llround(dayNumber(day, month, year, 0, 0, 0) * 24.0) + hour + forecastHour;
 }
 
 // The most points the hourly frames may hold: the store's own limit, and never more than a
@@ -318,7 +304,7 @@ GribLoadStatus WindStore::buildFrames(const std::vector<GribRecord>& records,
                 for (int i = 0; i < r.nx; ++i) {
                     WindPoint p;
                     p.lat = lat;
-                    p.lon = bringInto180(r.lon1 + static_cast<float>(i) * r.di);
+                    p.lon = longitudeInto180(r.lon1 + static_cast<float>(i) * r.di);
                     p.speed = *u++;
                     f.points.push_back(p);
                 }
