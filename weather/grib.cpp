@@ -1,6 +1,7 @@
 #include "weather/grib.h"
 
 #include "weather/grib2.h"
+#include "weather/grib_crop.h"
 #include "weather/grib_tables.h"
 
 #include "core/file_check.h"
@@ -28,6 +29,7 @@ struct GribDecoderState {
     std::uint64_t valueLimit = defaultGribValueLimit();
     std::uint64_t expandedValues = 0;
     bool tableNotes[2] = {false, false}; // the NCEP choice and the undefined-table notes
+    GribBox crop;                        // records are cut to it as each message is read
 };
 
 namespace {
@@ -714,6 +716,7 @@ bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t lengt
         if (r.dj < 0) r.dj = -r.dj;
     }
     if (!expand_) {
+        cropGribRecord(r, state_.crop);
         records_.push_back(std::move(r));
         return true;
     }
@@ -792,6 +795,7 @@ bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t lengt
                 std::swap_ranges(out + a * nx, out + (a + 1) * nx, out + b * nx);
         }
     }
+    cropGribRecord(r, state_.crop);
     records_[base_ + std::size_t(index) - 1] = std::move(r);
     return true;
 }
@@ -823,6 +827,7 @@ bool GribMessageReader::decodeEdition2Field(const std::uint8_t* msg, std::size_t
     if (!expand_) {
         if (!decodeGrib2Message(msg, length, false, r, text))
             return fatal(recordError(index, text));
+        cropGribRecord(r, state_.crop);
         records_.push_back(std::move(r));
         return true;
     }
@@ -833,6 +838,7 @@ bool GribMessageReader::decodeEdition2Field(const std::uint8_t* msg, std::size_t
     if (!wanted) return true;
     if (!decodeGrib2Message(msg, length, true, r, text)) return fatal(recordError(index, text));
     state_.expandedValues += r.values.size();
+    cropGribRecord(r, state_.crop);
     kept = std::move(r);
     return true;
 }
@@ -866,6 +872,12 @@ void GribDecoder::setValueLimit(std::uint64_t values) {
 }
 void GribDecoder::setWindValuesOnly(bool windOnly) {
     state_->windValuesOnly = windOnly;
+}
+void GribDecoder::setCropBox(const GribBox& box) {
+    state_->crop = box;
+}
+const GribBox& GribDecoder::cropBox() const {
+    return state_->crop;
 }
 void GribDecoder::setProgress(GribProgress progress) {
     state_->progress = std::move(progress);

@@ -113,6 +113,7 @@ using GribHeaderCheck = std::function<bool(const std::vector<GribRecord>& header
 
 struct GribDecoderState;
 class GribByteSource;
+struct GribBox;
 
 // A decoder with the state that lives from one file to the next: the once-only notes and
 // the user parameter table. Not for use from several threads at once.
@@ -154,6 +155,10 @@ class GribDecoder {
     // are not expanded (their records keep valueCount and no values): memory follows the wind
     // kept.
     void setWindValuesOnly(bool windOnly);
+    // Every record read from now on is cropped to the box as its message is decoded, headers
+    // and values alike (cropGribRecord); an unbounded box, the default, keeps whole grids.
+    void setCropBox(const GribBox& box);
+    const GribBox& cropBox() const;
     // Called while the values are expanded; none by default.
     void setProgress(GribProgress progress);
 
