@@ -275,9 +275,12 @@ bool RouteSession::load(const RouteOptions& options, std::string& error) {
     // Tidal streams, when the run sails with them and the program folder has tides and
     // current atlases. Without streams nothing of them is read (the counter-current option
     // acts on the stream only).
+    // The ocean forecasts keep the box of the route's legs, message by message.
+    const GribBox oceanBox = gribBoxAround(route.waypoints, kOceanRouteMargin);
     // Provider 2, the current forecast, reads no tide.
     if (!options.currents.empty()) {
-        if (openCurrentForecast(options.currents, oceanCurrents, error) != FieldLoadStatus::Ok)
+        if (openCurrentForecast(options.currents, oceanCurrents, error, oceanBox) !=
+            FieldLoadStatus::Ok)
             return false;
         currents.setForecast(&oceanCurrents);
     }
@@ -289,7 +292,8 @@ bool RouteSession::load(const RouteOptions& options, std::string& error) {
     }
 
     if (!options.waves.empty()) {
-        if (openWaveForecast(options.waves, oceanWaves, error) != FieldLoadStatus::Ok) return false;
+        if (openWaveForecast(options.waves, oceanWaves, error, oceanBox) != FieldLoadStatus::Ok)
+            return false;
         const std::string tablePath = folderPath(folder, settings.folders.polars) + kWaveTableFile;
         if (!loadWaveTable(tablePath, waveTable, error)) return false;
         haveWaves = true;

@@ -56,17 +56,13 @@ FieldGrid gridOf(const GribRecord& r) {
     g.ny = r.ny;
     g.lon0 = longitudeInto180(r.lon1);
     g.lat0 = r.lat1;
-    // The corners give the steps more precisely than the increments, which edition 2 rounds
-    // to millionths of a degree (1/12 degree is 0.083333: 0.0002 degree short over 52
-    // degrees); the increments count when the corners disagree with them.
+    // The increments place the points, as the wind store and the crop to a box place them
+    // (a cropped grid answers as the whole one); the corners only where there are none.
     double lonSpan = std::fmod(static_cast<double>(r.lon2) - r.lon1, 360.0);
     if (lonSpan < 0) lonSpan += 360.0;
-    const double di = r.nx > 1 ? lonSpan / (r.nx - 1) : 0;
-    const double dj = r.ny > 1 ? std::fabs(static_cast<double>(r.lat2) - r.lat1) / (r.ny - 1) : 0;
-    g.di = r.di > 0 && std::fabs(di - r.di) > r.di * 0.01 ? r.di : di;
-    g.dj = r.dj > 0 && std::fabs(dj - r.dj) > r.dj * 0.01 ? r.dj : dj;
-    if (!(g.di > 0)) g.di = r.di;
-    if (!(g.dj > 0)) g.dj = r.dj;
+    g.di = r.di > 0 ? r.di : (r.nx > 1 ? lonSpan / (r.nx - 1) : 0);
+    g.dj = r.dj > 0 ? r.dj
+                    : (r.ny > 1 ? std::fabs(static_cast<double>(r.lat2) - r.lat1) / (r.ny - 1) : 0);
     g.global = g.di > 0 && std::fabs(g.nx * g.di - 360.0) < g.di * 0.5;
     return g;
 }

@@ -60,10 +60,15 @@ namespace {
 
 template <class Store>
 FieldLoadStatus openField(const std::string& path, Store& store, const char* what,
-                          std::string& error) {
+                          std::string& error, const GribBox& box) {
     std::vector<GribRecord> records;
     std::string text;
-    if (!readForecastRecords(gribDecoder(), path, records, text)) {
+    GribDecoder& decoder = gribDecoder();
+    const GribBox before = decoder.cropBox();
+    decoder.setCropBox(box);
+    const bool read = readForecastRecords(decoder, path, records, text);
+    decoder.setCropBox(before);
+    if (!read) {
         error = path + ": " + text;
         return text.rfind(kGribTooLarge, 0) == 0 ? FieldLoadStatus::TooLarge
                                                  : FieldLoadStatus::ReadFailed;
@@ -76,12 +81,13 @@ FieldLoadStatus openField(const std::string& path, Store& store, const char* wha
 } // namespace
 
 FieldLoadStatus openCurrentForecast(const std::string& path, OceanCurrents& currents,
-                                    std::string& error) {
-    return openField(path, currents, "current", error);
+                                    std::string& error, const GribBox& box) {
+    return openField(path, currents, "current", error, box);
 }
 
-FieldLoadStatus openWaveForecast(const std::string& path, OceanWaves& waves, std::string& error) {
-    return openField(path, waves, "wave height", error);
+FieldLoadStatus openWaveForecast(const std::string& path, OceanWaves& waves, std::string& error,
+                                 const GribBox& box) {
+    return openField(path, waves, "wave height", error, box);
 }
 
 } // namespace navorel

@@ -7,6 +7,7 @@
 // Land is the bitmap's missing points: no current and no wave there.
 #include "weather/current_sample.h"
 #include "weather/field_store.h"
+#include "weather/grib_crop.h"
 #include "weather/wave_sample.h"
 
 #include <string>
@@ -41,10 +42,17 @@ class OceanWaves : public WaveSource {
 };
 
 // Reads a current (or wave) forecast file: the file's records decoded through the program's
-// decoder (".bz2" decompressed into a temporary file first), then the store built. On
-// failure the store is left as it was and `error` holds one line ("PATH: reason").
+// decoder (".bz2" decompressed into a temporary file first), each cropped to `box` as its
+// message is read (a 1/12 degree current window takes about 40 MB a step whole: the store
+// keeps only the box), then the store built. On failure the store is left as it was and
+// `error` holds one line ("PATH: reason").
 FieldLoadStatus openCurrentForecast(const std::string& path, OceanCurrents& currents,
-                                    std::string& error);
-FieldLoadStatus openWaveForecast(const std::string& path, OceanWaves& waves, std::string& error);
+                                    std::string& error, const GribBox& box = {});
+FieldLoadStatus openWaveForecast(const std::string& path, OceanWaves& waves, std::string& error,
+                                 const GribBox& box = {});
+
+// Degrees kept around a route's waypoints when an ocean forecast is cropped to the route: room
+// for the detours of an ocean passage.
+inline constexpr double kOceanRouteMargin = 8.0;
 
 } // namespace navorel

@@ -201,3 +201,28 @@ TEST(OceanWaves, HeightDirectionAndPeriod) {
     // A current file has no wave height.
     EXPECT_EQ(openWaveForecast(kDir + "ocean_jet.grb2", w, error), FieldLoadStatus::NoField);
 }
+
+// Cropped to a box while reading, the forecast keeps the points around the box alone and
+// answers inside it exactly as the whole file does; outside it there is no current.
+TEST(OceanCurrents, CroppedToABoxAnswerAsTheWholeFileInside) {
+    const OceanCurrents whole = openJet("ocean_jet.grb2");
+    for (const char* file : {"ocean_jet.grb2", "ocean_jet.grb"}) {
+        OceanCurrents cropped;
+        std::string error;
+        ASSERT_EQ(openCurrentForecast(kDir + file, cropped, error, gribBox(-67, -64, 37, 39)),
+                  FieldLoadStatus::Ok)
+            << error;
+        EXPECT_LT(cropped.field().storedValues() * 8, whole.field().storedValues()) << file;
+        for (double lon = -67.0; lon <= -64.0; lon += 0.37)
+            for (double lat = 37.0; lat <= 39.0; lat += 0.29) {
+                const float x = static_cast<float>(lon), y = static_cast<float>(lat);
+                const CurrentSample a = whole.currentAt(x, y, kStart + 0.3);
+                const CurrentSample b = cropped.currentAt(x, y, kStart + 0.3);
+                ASSERT_TRUE(b.found) << file << " " << lon << " " << lat;
+                EXPECT_NEAR(b.speed, a.speed, 1e-3) << file << " " << lon << " " << lat;
+            }
+        EXPECT_FALSE(cropped.currentAt(-70.0f, 38.0f, kStart).found) << file;
+        // The crop belongs to this reading alone: the next file is read whole.
+        EXPECT_FALSE(gribDecoder().cropBox().bounded);
+    }
+}
