@@ -6,8 +6,9 @@ Usage: /usr/bin/python3 bench/make-ocean-current-grib.py --currents JET.grb2 [--
 
 Currents (discipline 10, category 1, parameters 2 and 3, m/s): an analytic Gulf Stream, a jet
 of 3 kt in its core and 60 km wide (the speed falls to 1/e of the core's 30 km either side of
-its axis), leaving Cape Hatteras and running east-north-east along about 40 N, then tapering
-to 1.5 kt towards the Azores. Its axis meanders (0.6 degree of latitude, 8 degrees of
+its axis), leaving Cape Hatteras and running east-north-east to 42 N at 45 W, then east-south-east
+towards the Azores, tapering to 2 kt; it crosses the great circle from Newport to the Azores
+near 45 W. Its axis meanders (0.6 degree of latitude, 8 degrees of
 longitude long) and the meanders travel west at a degree every four days. 76 W - 24 W,
 30 N - 44 N at 1/12 degree, daily from 2026-06-01 00 UTC; land (a rough outline of the
 American coast) is missing through the bitmap. --no-jet writes the same grid without a current.
@@ -32,9 +33,9 @@ CORE = 3.0 * KNOT
 HALF_WIDTH_KM = 30.0
 
 # The jet's axis: longitude, latitude.
-AXIS = [(-76.0, 35.0), (-74.0, 35.8), (-70.0, 37.3), (-65.0, 38.6), (-60.0, 39.4),
-        (-55.0, 40.0), (-50.0, 40.3), (-45.0, 40.2), (-40.0, 39.5), (-35.0, 38.8),
-        (-30.0, 38.2), (-24.0, 37.8)]
+AXIS = [(-76.0, 35.0), (-74.0, 35.8), (-70.0, 37.6), (-65.0, 39.2), (-60.0, 40.3),
+        (-55.0, 41.2), (-50.0, 41.8), (-45.0, 42.0), (-40.0, 41.6), (-35.0, 40.6),
+        (-30.0, 39.4), (-24.0, 38.0)]
 # The coast: west of these longitudes at these latitudes is land.
 COAST = [(30.0, -81.3), (32.0, -80.6), (34.0, -77.8), (35.2, -75.5), (36.5, -75.9),
          (38.0, -75.1), (39.0, -74.3), (40.5, -74.0), (41.0, -72.0), (41.3, -71.0),
@@ -47,8 +48,8 @@ def axis_lat(lon, hour):
 
 
 def core_speed(lon):
-    """3 kt west of 45 W, tapering to 1.5 kt at 30 W."""
-    return CORE * np.interp(lon, [-45.0, -30.0], [1.0, 0.5])
+    """3 kt west of 40 W, tapering to 2 kt at 25 W."""
+    return CORE * np.interp(lon, [-40.0, -25.0], [1.0, 2.0 / 3.0])
 
 
 def jet(lon, lat, hour):
