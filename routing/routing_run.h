@@ -172,6 +172,21 @@ struct ResultsTable {
 ResultsTable resultsTable(const RoutingResult& result, const UserRoute& route,
                           const TextProvider& texts);
 
+// The sea met at each step of a run, for the results window: the start of the step (time and
+// position), the current there (flowing towards, degrees, and knots; "-" for none) and the
+// significant wave height ("-" where the wave forecast has none; the column only with a wave
+// forecast). Titles first.
+constexpr int kTextSeaSteps = 675;    // the label over the table
+constexpr int kTextStepStart = 676;   // column titles
+constexpr int kTextStepPosition = 677;
+constexpr int kTextStepCurrent = 678;
+constexpr int kTextStepWaves = 673;
+struct SeaStepsTable {
+    std::vector<std::string> titles;
+    std::vector<std::vector<std::string>> rows;
+};
+SeaStepsTable seaStepsTable(const RunSummary& run, const TextProvider& texts);
+
 // Totals of a route read from its last point.
 double routeDurationSeconds(const std::vector<IsochronePoint>& route);
 

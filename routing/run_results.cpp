@@ -2,6 +2,7 @@
 // that tells how a routing ended, the results table and the route to export.
 #include "routing/routing_run.h"
 
+#include "core/position_text.h"
 #include "core/texts.h"
 
 #include <algorithm>
@@ -140,6 +141,31 @@ std::string runTitle(const RoutingResult& result, int run, const TextProvider& t
     if (run < 0 || run >= static_cast<int>(result.summaries.size())) return {};
     if (result.severalPolars) return result.summaries[static_cast<std::size_t>(run)].polarName;
     return texts.text(77) + " " + std::to_string(run + 1);
+}
+
+SeaStepsTable seaStepsTable(const RunSummary& run, const TextProvider& texts) {
+    SeaStepsTable t;
+    const bool waves = !run.waveHeights.empty();
+    t.titles = {texts.text(kTextStepStart), texts.text(kTextStepPosition),
+                texts.text(kTextStepCurrent)};
+    if (waves) t.titles.push_back(texts.text(kTextStepWaves));
+    for (std::size_t i = 0; i < run.route.size(); ++i) {
+        const IsochronePoint& p = run.route[i];
+        std::vector<std::string> row = {formatDate(p.parentTime, 2, texts),
+                                        formatPosition(p.parentLat, p.parentLon), "-"};
+        if (p.currentSpeed > 0) {
+            char text[48];
+            std::snprintf(text, sizeof text, "%.0f\xC2\xB0 %.1f kt", p.currentDir,
+                          p.currentSpeed * kMsToKnot);
+            row[2] = text;
+        }
+        if (waves) {
+            const float h = i < run.waveHeights.size() ? run.waveHeights[i] : std::nanf("");
+            row.push_back(std::isnan(h) ? "-" : format("%.1f m", h));
+        }
+        t.rows.push_back(std::move(row));
+    }
+    return t;
 }
 
 bool waveHeightTotals(const RunSummary& run, double& mean, double& largest) {

@@ -3,6 +3,7 @@
 // the current arrows of the forecast on the chart.
 #include "app/chart_view.h"
 #include "app/commands.h"
+#include "app/dialogs/results_window.h"
 #include "app/main_window.h"
 #include "app/status_texts.h"
 #include "core/datetime.h"
@@ -11,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
+#include <QTableWidget>
 #include <QTest>
 
 #include <string>
@@ -137,4 +140,36 @@ TEST(OceanForecasts, WaveColoursRiseWithTheHeight) {
     // From moderate to high seas the green goes out of the colour: yellow, orange, red.
     for (double h : {4.0, 5.0, 6.0, 7.0})
         EXPECT_GT(waveColour(h).green(), waveColour(h + 1).green()) << h;
+}
+
+// The results window lists the sea met at each step of a run that met a current or sailed
+// with a wave forecast, and nothing more for a run that met neither.
+TEST(OceanForecasts, ResultsWindowListsTheSeaMetAtEachStep) {
+    Window w;
+    RoutingResult result;
+    RunSummary run;
+    IsochronePoint p = departureRecord(fromDayNumber(kStart), -66.0f, 38.0f);
+    p.parentTime = p.time;
+    p.parentLon = -66.0f;
+    p.parentLat = 38.0f;
+    run.route = {p, p, p};
+    run.inProgress = true;
+    result.summaries = {run};
+    app::ResultsWindow plain(w.data);
+    plain.showResult(result);
+    EXPECT_TRUE(plain.steps()->isHidden());
+
+    result.summaries[0].route[1].currentDir = 90;
+    result.summaries[0].route[1].currentSpeed = static_cast<float>(2.0 * kKnotToMs);
+    result.summaries[0].waveHeights = {1.0f, 2.31f, std::nanf("")};
+    app::ResultsWindow sea(w.data);
+    sea.showResult(result);
+    ASSERT_FALSE(sea.steps()->isHidden());
+    ASSERT_EQ(sea.steps()->rowCount(), 3);
+    ASSERT_EQ(sea.steps()->columnCount(), 4);
+    EXPECT_EQ(sea.steps()->item(1, 2)->text().toStdString(), "90\xC2\xB0 2.0 kt");
+    EXPECT_EQ(sea.steps()->item(0, 2)->text().toStdString(), "-");
+    EXPECT_EQ(sea.steps()->item(1, 3)->text().toStdString(), "2.3 m");
+    EXPECT_EQ(sea.steps()->item(2, 3)->text().toStdString(), "-");
+    EXPECT_EQ(sea.steps()->horizontalHeaderItem(3)->text().toStdString(), w.data.texts.text(673));
 }

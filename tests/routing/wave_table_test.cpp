@@ -1,6 +1,8 @@
 // The boat's speed in waves: the table, the sea-state factor it gives the point advance, and
 // the wave height limit.
+#include "core/texts.h"
 #include "routing/point_advance.h"
+#include "routing/routing_run.h"
 #include "routing/wave_table.h"
 
 #include "routing_fixtures.h"
@@ -193,4 +195,42 @@ TEST(WaveMax, RefusesExactlyThePointsAboveTheLimit) {
         s.waves = nullptr;
         EXPECT_TRUE(pointAcceptable(s.inputs(), p)) << c.height << " m";
     }
+}
+
+namespace {
+
+class NumberTexts : public TextProvider {
+  public:
+    std::string text(int number) const override { return "#" + std::to_string(number); }
+};
+
+} // namespace
+
+// The steps of a run with the sea met: the current where there was one, the wave height where
+// the forecast had one, and no wave column without a wave forecast.
+TEST(SeaSteps, CurrentAndWaveHeightOfEachStep) {
+    RunSummary run;
+    IsochronePoint a = departureRecord(fromDayNumber(16000.0), -66.0f, 38.0f);
+    a.parentTime = a.time;
+    a.parentLon = -66.0f;
+    a.parentLat = 38.0f;
+    a.currentDir = 75.4f;
+    a.currentSpeed = static_cast<float>(2.5 * kKnotToMs);
+    IsochronePoint b = a;
+    b.currentSpeed = 0;
+    run.route = {a, b};
+    const NumberTexts texts;
+    SeaStepsTable t = seaStepsTable(run, texts);
+    EXPECT_EQ(t.titles, (std::vector<std::string>{"#676", "#677", "#678"}));
+    ASSERT_EQ(t.rows.size(), 2u);
+    EXPECT_EQ(t.rows[0][2], "75\xC2\xB0 2.5 kt");
+    EXPECT_EQ(t.rows[1][2], "-");
+    run.waveHeights = {3.04f, std::nanf("")};
+    t = seaStepsTable(run, texts);
+    EXPECT_EQ(t.titles.back(), "#673");
+    EXPECT_EQ(t.rows[0][3], "3.0 m");
+    EXPECT_EQ(t.rows[1][3], "-");
+    double mean = 0, largest = 0;
+    ASSERT_TRUE(waveHeightTotals(run, mean, largest));
+    EXPECT_NEAR(largest, 3.04, 1e-6);
 }
