@@ -58,6 +58,8 @@ ChartScene makeScene(AppData& data, const DisplayWind& wind, const RoutingResult
     scene.windDirection = wind.direction;
     scene.windVariation = wind.variation;
     scene.currents = data.haveCurrents ? &data.currents : nullptr;
+    scene.waves = data.oceanWaves.empty() ? nullptr : &data.oceanWaves;
+    scene.showWaves = data.showWaves;
     scene.tides = data.tides.stations().empty() ? nullptr : &data.tides;
     // The streams are shown at the time of the forecast frame shown, else now.
     scene.displayTime =

@@ -8,6 +8,8 @@
 #include "app/dialogs/results_window.h"
 #include "app/dialogs/routing_parameters_dialog.h"
 #include "app/dialogs/waypoint_dialog.h"
+#include "app/ocean_forecasts.h"
+#include "app/ocean_texts.h"
 #include "app/startup.h"
 #include "app/status_texts.h"
 #include "core/datetime.h"
@@ -196,6 +198,10 @@ Commands::Commands(AppData& data, ChartWidget& chart)
         {Qt::Key_H, Qt::Key_F1});
     add(kAbout, 45, "Navorel32Image", [this] { openDialog(kAbout); });
     add(kPlanner, kPlannerTitle, "PlannerImage", [this] { openDialog(kPlanner); }, {Qt::Key_D});
+    add(kOpenCurrentForecast, kTextOpenCurrentForecast, "FolderImage",
+        [this] { openCurrentForecast(); });
+    add(kOpenWaveForecast, kTextOpenWaveForecast, "FolderImage", [this] { openWaveForecast(); });
+    toggle(kWaveLayer, kTextShowWaves, "GradientImage", data_.showWaves);
 
     // The keys alone.
     add(kEscape, 278, "",
@@ -361,6 +367,7 @@ void Commands::refresh() {
                         : id == kMapGrid         ? s.map.showMapGrid
                         : id == kShowWaypoints   ? s.waypoints.show
                         : id == kMagnet          ? s.route.magnet
+                        : id == kWaveLayer       ? data_.showWaves
                                                  : s.routingDisplay.showPanels;
         a->setChecked(on);
     }
@@ -379,6 +386,7 @@ void Commands::refresh() {
     action(kExportRouting)->setEnabled(chart_.resultRoute() != nullptr);
     action(kRemoveRouting)->setEnabled(result || chart_.routingRunning());
     action(kSwitchCurrents)->setEnabled(data_.haveCurrents);
+    action(kWaveLayer)->setEnabled(!data_.oceanWaves.empty());
     action(kUndo)->setEnabled(chart_.interaction().canUndo());
     action(kRedo)->setEnabled(chart_.interaction().canRedo());
 }
@@ -520,11 +528,45 @@ void Commands::exportRouting() {
 
 void Commands::switchCurrents() {
     if (!data_.haveCurrents) return;
-    const int other = data_.currents.mode() == 0 ? 1 : 0;
-    if (!data_.currents.field(other == 0 ? CurrentKind::Default : CurrentKind::Shom)) return;
+    // The next provider that holds data: DEFAULT, SHOM, then the current forecast.
+    const auto has = [this](int mode) {
+        return mode == 2 ? data_.currents.forecast() != nullptr
+                         : data_.currents.field(mode == 0 ? CurrentKind::Default
+                                                          : CurrentKind::Shom) != nullptr;
+    };
+    const int mode = data_.currents.mode();
+    int other = -1;
+    for (int k = 1; k <= 3 && other < 0; ++k)
+        if (const int m = (mode + k) % 3; m != mode && has(m)) other = m;
+    if (other < 0) return;
     chart_.stopRouting(); // the routing reads the streams
     data_.currents.setStreamProvider(other);
     data_.config.settings.routing.streamProvider = other;
+    done();
+}
+
+void Commands::openCurrentForecast() {
+    const QString path =
+        chooseFile({false, text(kTextOpenCurrentForecast),
+                    folder(data_.config.settings.folders.gribs), kGribFilter, "grb"});
+    if (path.isEmpty()) return;
+    chart_.stopRouting(); // the routing reads the streams
+    std::string error;
+    if (!openCurrentForecastFile(data_, local(path), error,
+                                 oceanForecastBox(data_, chart_.mapView())))
+        return warnFile(path, error);
+    done();
+}
+
+void Commands::openWaveForecast() {
+    const QString path =
+        chooseFile({false, text(kTextOpenWaveForecast), folder(data_.config.settings.folders.gribs),
+                    kGribFilter, "grb"});
+    if (path.isEmpty()) return;
+    chart_.stopRouting(); // the routing reads the waves
+    std::string error;
+    if (!openWaveForecastFile(data_, local(path), error, oceanForecastBox(data_, chart_.mapView())))
+        return warnFile(path, error);
     done();
 }
 

@@ -70,6 +70,10 @@ enum CommandId : int {
     kHelp,
     kAbout,
     kPlanner, // the departure planner, last in the routing group
+    // The ocean forecasts, in the current group.
+    kOpenCurrentForecast,
+    kOpenWaveForecast,
+    kWaveLayer,
     kEscape = 100,
     kPreviousStep,
     kNextStep,
@@ -154,6 +158,8 @@ class Commands : public QObject {
     void saveRoute();
     void exportRouting();
     void switchCurrents();
+    void openCurrentForecast();
+    void openWaveForecast();
     void routingParameters();
     // Starts the routing; from a boat whose fix is out of date only once the user agrees.
     void startRouting();

@@ -3,6 +3,7 @@
 #include "app/chart_view.h"
 #include "app/commands.h"
 #include "app/main_window.h"
+#include "app/ocean_forecasts.h"
 #include "app/qt_translations.h"
 #include "app/splash_window.h"
 #include "core/atomic_file.h"
@@ -26,6 +27,7 @@ namespace {
 
 struct Options {
     std::string folder, screenshot;
+    std::string currents, waves; // ocean forecasts opened for the screenshot
     int width = 1280, height = 800;
     bool route = false;
     bool viewGiven = false; // else the route, or the forecast, is framed
@@ -52,6 +54,10 @@ std::string parseOptions(int argc, char** argv, Options& o) {
             if (!parseSize(argv[++i], o.width, o.height))
                 return "--size takes WxH, each 16 to 16384";
             sizeGiven = true;
+        } else if (a == "--currents" && hasValue) {
+            o.currents = argv[++i];
+        } else if (a == "--waves" && hasValue) {
+            o.waves = argv[++i];
         } else if (a == "--route") {
             o.route = true;
         } else if (a == "--view" && hasValue) {
@@ -63,16 +69,23 @@ std::string parseOptions(int argc, char** argv, Options& o) {
             o.viewGiven = true;
         } else {
             return "usage: navorel [--folder DIR] [--screenshot FILE [--size WxH] [--route] "
-                   "[--view LON,LAT,SCALE]]";
+                   "[--view LON,LAT,SCALE] [--currents F] [--waves F]]";
         }
     }
-    if (o.screenshot.empty() && (sizeGiven || o.route || o.viewGiven))
-        return "--size, --route and --view go with --screenshot";
+    if (o.screenshot.empty() &&
+        (sizeGiven || o.route || o.viewGiven || !o.currents.empty() || !o.waves.empty()))
+        return "--size, --route, --view, --currents and --waves go with --screenshot";
     return {};
 }
 
 int screenshot(navorel::app::AppData& data, const Options& o) {
     using namespace navorel;
+    std::string oceanError;
+    if ((!o.currents.empty() && !app::openCurrentForecastFile(data, o.currents, oceanError)) ||
+        (!o.waves.empty() && !app::openWaveForecastFile(data, o.waves, oceanError))) {
+        std::fprintf(stderr, "navorel: %s\n", oceanError.c_str());
+        return 1;
+    }
     MapView view;
     app::setUpView(view, data, o.width, o.height, !o.viewGiven);
     if (o.viewGiven) {

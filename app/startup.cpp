@@ -339,6 +339,10 @@ RunSetup makeRunSetup(AppData& d, RunControl& control, FrontCallback afterFront)
     setup.coverage = d.coverage;
     setup.crossings = d.crossings.get();
     setup.current = d.haveCurrents ? &d.currents : nullptr;
+    if (!d.oceanWaves.empty() && !d.waveTable.empty()) {
+        setup.waves = &d.oceanWaves;
+        setup.waveTable = &d.waveTable;
+    }
     setup.control = &control;
     setup.route = &d.route;
     setup.start =

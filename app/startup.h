@@ -11,11 +11,13 @@
 #include "routing/polar.h"
 #include "routing/routing_run.h"
 #include "routing/user_route.h"
+#include "routing/wave_table.h"
 #include "settings/config_store.h"
 #include "settings/language_table.h"
 #include "settings/startup_log.h"
 #include "weather/color_table.h"
 #include "weather/current_field.h"
+#include "weather/ocean_fields.h"
 #include "weather/tide_harmonics.h"
 #include "weather/wind_sampler.h"
 #include "weather/wind_store.h"
@@ -44,6 +46,12 @@ struct AppData {
     TideHarmonics tides;
     CurrentProvider currents;
     bool haveCurrents = false;
+    // The current forecast (stream provider 2) and the wave forecast opened from the current
+    // group, with the boat's speed in waves (Waves.csv of the polar folder); the wave layer.
+    OceanCurrents oceanCurrents;
+    OceanWaves oceanWaves;
+    WaveTable waveTable;
+    bool showWaves = false;
     UserRoute route;
     BarrierSet barriers; // with the chart's selection and drawing mode
     TssStore tss;

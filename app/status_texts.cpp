@@ -1,5 +1,6 @@
 #include "app/status_texts.h"
 
+#include "app/ocean_texts.h"
 #include "core/position_text.h"
 
 #include <algorithm>
@@ -47,18 +48,34 @@ std::array<std::string, kStatusParts> statusTexts(const AppData& data, const Dis
     const RoutingParameters& p = data.config.settings.routing;
     const TextProvider& texts = data.texts;
     if (place.known) parts[0] = formatPosition(place.lat, place.lon);
-    if (data.haveCurrents && data.currents.activeField()) {
+    const bool forecastCurrents = data.currents.mode() == 2;
+    if (data.haveCurrents && (data.currents.activeField() || forecastCurrents)) {
         const CurrentSample c =
             place.known ? data.currents.currentAt(static_cast<float>(place.lon),
                                                   static_cast<float>(place.lat), display.time)
                         : CurrentSample{};
         if (c.found) {
             char text[64];
-            std::snprintf(text, sizeof text, "%.0f\xC2\xB0 %.1fkt (%.0f)", c.direction, c.speed,
-                          c.coefficient);
+            // A current forecast has no tidal coefficient.
+            if (forecastCurrents)
+                std::snprintf(text, sizeof text, "%.0f\xC2\xB0 %.1fkt", c.direction, c.speed);
+            else
+                std::snprintf(text, sizeof text, "%.0f\xC2\xB0 %.1fkt (%.0f)", c.direction, c.speed,
+                              c.coefficient);
             parts[1] = texts.text(217) + " " + text;
         } else {
             parts[1] = texts.text(218);
+        }
+    }
+    // The wave height under the mouse, after the current.
+    if (!data.oceanWaves.empty() && place.known) {
+        const WaveSample w = data.oceanWaves.waveAt(static_cast<float>(place.lon),
+                                                    static_cast<float>(place.lat), display.time);
+        if (w.found) {
+            char text[32];
+            std::snprintf(text, sizeof text, "%.1f m", w.height);
+            if (!parts[1].empty()) parts[1] += "  ";
+            parts[1] += texts.text(kTextWaves) + " " + text;
         }
     }
     if (p.uniqueWind) {

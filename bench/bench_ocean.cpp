@@ -7,11 +7,17 @@
 // Routed with the shipped settings (shoreline level 3, engine on, ellipse) at Quality 3 and 4
 // on both, and a start-time scan of seven runs on the global one. Skipped with a message when
 // the forecast cannot be made.
+// The Gulf Stream: the Atlantic passage without currents and with the analytic jet of
+// bench/make-ocean-current-grib.py (3 kt core, 60 km wide) as the current forecast; the
+// counters give the duration and the share of the distance sailed in the jet's core (1.5 kt
+// or more there) against the straight line's share.
 #include "geo/shoreline_store.h"
 #include "routing/obstacles.h"
 #include "routing/routing_run.h"
 #include "settings/config_store.h"
 #include "weather/color_table.h"
+#include "weather/current_field.h"
+#include "weather/ocean_fields.h"
 #include "weather/wind_sampler.h"
 #include "weather/wind_store.h"
 
@@ -19,6 +25,7 @@
 
 #include <chrono>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -136,7 +143,8 @@ struct Ocean {
 
     // One routing, or the scan the parameters ask for, from 1 June 2026 plus `hours`.
     // `threads`: a scan's runs on that many threads, 0 for every core.
-    RoutingResult run(const RoutingParameters& params, double hours, int threads = 1) const {
+    RoutingResult run(const RoutingParameters& params, double hours, int threads = 1,
+                      const CurrentSource* current = nullptr) const {
         StoreWindField wind(store, params);
         RunControl control;
         RunSetup setup;
@@ -145,6 +153,7 @@ struct Ocean {
         setup.wind = &wind;
         setup.coverage = windCoverage(store);
         setup.crossings = crossings.get();
+        setup.current = current;
         setup.control = &control;
         setup.route = &route;
         setup.start = fromDayNumber(store.frameTimes().front() + hours / 24.0);
@@ -253,5 +262,98 @@ BENCHMARK(BM_OceanStartScan)
     ->Iterations(1)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();
+
+// The jet's current forecast, made once per machine (delete it to make it again).
+const std::string& jetFile() {
+    static std::string path;
+    if (!path.empty()) return path;
+    const std::string file = "/tmp/navorel_bench_ocean_jet.grb2";
+    if (!std::ifstream(file).good()) {
+        const std::string command = "/usr/bin/python3 " + kSource +
+                                    "/bench/make-ocean-current-grib.py --currents " + file +
+                                    ".part && mv " + file + ".part " + file;
+        if (std::system(command.c_str()) != 0) return path;
+    }
+    path = file;
+    return path;
+}
+
+// The core of the jet: a current of 1.5 kt or more.
+constexpr double kCoreKnots = 1.5;
+
+// Share of the distance of `route` whose steps start in the core of `jet`.
+double coreShare(const std::vector<IsochronePoint>& route, const OceanCurrents& jet) {
+    double inside = 0, total = 0;
+    for (const IsochronePoint& p : route) {
+        const CurrentSample c = jet.currentAt(p.parentLon, p.parentLat, p.parentTime.dayNumber);
+        total += p.stepDistance;
+        if (c.found && c.speed >= kCoreKnots) inside += p.stepDistance;
+    }
+    return total > 0 ? inside / total : 0;
+}
+
+// Share of the great circle from `a` to `b` in the core, sailed from `start` (day number) in
+// `days`: 2000 points evenly spaced in distance and time.
+double straightShare(GeoPoint a, GeoPoint b, double start, double days, const OceanCurrents& jet) {
+    const double bearing = greatCircleBearing(a, b), length = greatCircleDistance(a, b);
+    const double R = 6371000.0;
+    const double la1 = a.lat * kDegToRad, lo1 = a.lon * kDegToRad, th = bearing * kDegToRad;
+    constexpr int n = 2000;
+    int inside = 0;
+    for (int i = 0; i < n; ++i) {
+        const double f = (i + 0.5) / n, d = f * length / R;
+        const double la =
+            std::asin(std::sin(la1) * std::cos(d) + std::cos(la1) * std::sin(d) * std::cos(th));
+        const double lo = lo1 + std::atan2(std::sin(th) * std::sin(d) * std::cos(la1),
+                                           std::cos(d) - std::sin(la1) * std::sin(la));
+        const CurrentSample c = jet.currentAt(static_cast<float>(lo * kRadToDeg),
+                                              static_cast<float>(la * kRadToDeg), start + f * days);
+        if (c.found && c.speed >= kCoreKnots) ++inside;
+    }
+    return static_cast<double>(inside) / n;
+}
+
+// Argument 0: no current; 1: the jet as stream provider 2.
+void BM_OceanGulfStream(benchmark::State& state) {
+    const Ocean& o = ocean("atlantic");
+    if (!o.ready()) {
+        state.SkipWithError(o.error.c_str());
+        return;
+    }
+    static OceanCurrents jet;
+    if (jet.empty()) {
+        std::string error;
+        if (jetFile().empty() ||
+            openCurrentForecast(jetFile(), jet, error) != FieldLoadStatus::Ok) {
+            state.SkipWithError("the current forecast cannot be made (python3-eccodes missing?)");
+            return;
+        }
+    }
+    CurrentProvider provider;
+    provider.setForecast(&jet);
+    provider.setStreamProvider(2);
+    RoutingParameters params = o.config.settings.routing;
+    params.scanPolar = params.scanWind = params.scanStart = params.scanPolars = false;
+    params.quality = 3;
+    params.currents = true;
+    params.streamProvider = 2;
+    const bool withJet = state.range(0) != 0;
+    RoutingResult r;
+    double seconds = 0;
+    for (auto _ : state) {
+        const double t0 = threadSeconds();
+        r = o.run(params, 0, 1, withJet ? &provider : nullptr);
+        seconds += threadSeconds() - t0;
+    }
+    report(state, r, seconds);
+    const auto& route = r.output.route;
+    if (route.empty()) return;
+    state.counters["core_share"] = coreShare(route, jet);
+    const double days = routeDurationSeconds(route) / 86400.0;
+    state.counters["straight_core_share"] =
+        straightShare(o.route.waypoints.front(), o.route.waypoints.back(),
+                      route.front().parentTime.dayNumber, days, jet);
+}
+BENCHMARK(BM_OceanGulfStream)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace

@@ -194,12 +194,13 @@ int planCommand(const Args& given) {
     return kExitOk;
 }
 
-const CommandRegistrar reg("plan",
-                           "plan [--demo | --folder DIR] [--grib F] [--polar F] [--route GPX] "
-                           "[--from YYYY-MM-DDTHH:MM] [--to YYYY-MM-DDTHH:MM] [--step HOURS] "
-                           "[--set Section.Key=Value]... [--json [F]] [--csv F] [--threads N] "
-                           "[--progress]",
-                           planCommand);
+const CommandRegistrar reg(
+    "plan",
+    "plan [--demo | --folder DIR] [--grib F] [--polar F] [--route GPX] [--currents F] [--waves F] "
+    "[--from YYYY-MM-DDTHH:MM] [--to YYYY-MM-DDTHH:MM] [--step HOURS] "
+    "[--set Section.Key=Value]... [--json [F]] [--csv F] [--threads N] "
+    "[--progress]",
+    planCommand);
 
 } // namespace
 } // namespace navorel::cli

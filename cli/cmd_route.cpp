@@ -118,8 +118,9 @@ int routeCommand(const Args& given) {
 
 const CommandRegistrar reg("route",
                            "route [--demo | --folder DIR] [--grib F] [--polar F] [--route GPX] "
-                           "[--start YYYY-MM-DDTHH:MM] [--set Section.Key=Value]... [--gpx F] "
-                           "[--json F] [--threads N] [--progress] [--members all|N-M,...]",
+                           "[--currents F] [--waves F] [--start YYYY-MM-DDTHH:MM] "
+                           "[--set Section.Key=Value]... [--gpx F] [--json F] [--threads N] "
+                           "[--progress] [--members all|N-M,...]",
                            routeCommand);
 
 } // namespace

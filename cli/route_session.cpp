@@ -10,6 +10,7 @@
 #include "weather/tide_text.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <filesystem>
@@ -141,8 +142,20 @@ std::string runJson(const RunSummary& s) {
     for (std::size_t i = 0; i < s.route.size(); ++i) {
         if (i) out += ',';
         jsonPoint(out, s.route[i]);
+        // With a wave forecast, the significant wave height met at the start of the step.
+        if (i < s.waveHeights.size()) {
+            out.pop_back();
+            if (std::isnan(s.waveHeights[i]))
+                out += ",\"waveHeight\":null}";
+            else
+                appendf(out, ",\"waveHeight\":%.9g}", s.waveHeights[i]);
+        }
     }
-    out += "]}";
+    out += "]";
+    double meanWave = 0, maxWave = 0;
+    if (waveHeightTotals(s, meanWave, maxWave))
+        appendf(out, ",\"waveHeightMean\":%.9g,\"waveHeightMax\":%.9g", meanWave, maxWave);
+    out += "}";
     return out;
 }
 
@@ -172,6 +185,8 @@ RouteOptions takeRouteOptions(std::vector<std::string>& args) {
     o.forecastSet = o.gribs.size() > 1;
     takeOption(args, "--polar", o.polar);
     takeOption(args, "--route", o.route);
+    takeOption(args, "--currents", o.currents);
+    takeOption(args, "--waves", o.waves);
     std::string value;
     while (takeOption(args, "--set", value)) o.sets.push_back(value);
     return o;
@@ -272,7 +287,29 @@ bool RouteSession::load(const RouteOptions& options, std::string& error) {
     // Tidal streams, when the run sails with them and the program folder has tides and
     // current atlases. Without streams nothing of them is read (the counter-current option
     // acts on the stream only).
-    haveCurrents = p.currents && loadStreams(folder, p.streamProvider, tides, currents);
+    // The ocean forecasts keep the box of the route's legs, message by message.
+    const GribBox oceanBox = gribBoxAround(route.waypoints, kOceanRouteMargin);
+    // Provider 2, the current forecast, reads no tide.
+    if (!options.currents.empty()) {
+        if (openCurrentForecast(options.currents, oceanCurrents, error, oceanBox) !=
+            FieldLoadStatus::Ok)
+            return false;
+        currents.setForecast(&oceanCurrents);
+    }
+    if (p.streamProvider == 2) {
+        currents.setStreamProvider(2);
+        haveCurrents = p.currents && currents.mode() == 2;
+    } else {
+        haveCurrents = p.currents && loadStreams(folder, p.streamProvider, tides, currents);
+    }
+
+    if (!options.waves.empty()) {
+        if (openWaveForecast(options.waves, oceanWaves, error, oceanBox) != FieldLoadStatus::Ok)
+            return false;
+        const std::string tablePath = folderPath(folder, settings.folders.polars) + kWaveTableFile;
+        if (!loadWaveTable(tablePath, waveTable, error)) return false;
+        haveWaves = true;
+    }
     return true;
 }
 
@@ -322,6 +359,8 @@ RunSetup RouteSession::setup(RunControl& control, int threads, double start) {
     s.coverage = coverage;
     s.crossings = crossings.get();
     s.current = haveCurrents ? &currents : nullptr;
+    s.waves = haveWaves ? &oceanWaves : nullptr;
+    s.waveTable = haveWaves ? &waveTable : nullptr;
     s.control = &control;
     s.route = &route;
     s.threads = threads;

@@ -12,6 +12,7 @@
 #include "settings/language_table.h"
 #include "weather/current_field.h"
 #include "weather/forecast_set.h"
+#include "weather/ocean_fields.h"
 #include "weather/tide_harmonics.h"
 #include "weather/wind_sampler.h"
 #include "weather/wind_store.h"
@@ -28,6 +29,7 @@ struct RouteOptions {
     bool demo = false;     // the shipped program folder
     bool progress = false; // count the forecast's messages on standard error
     std::string folder, grib, polar, route;
+    std::string currents, waves;   // forecasts of ocean currents and of waves (GRIB)
     std::vector<std::string> sets; // Section.Key=Value
     // Every --grib given; with more than one, or with --members, the forecasts are read as a
     // set (one store per model and member) instead of one store.
@@ -37,7 +39,7 @@ struct RouteOptions {
 };
 
 // Takes the options shared by `route` and `plan` out of args: --demo, --progress, --folder,
-// --grib, --polar, --route and every --set.
+// --grib, --polar, --route, --currents, --waves and every --set.
 RouteOptions takeRouteOptions(std::vector<std::string>& args);
 
 // "--threads N": false with a message for anything but a whole number from 1 to 256. An empty
@@ -78,6 +80,12 @@ class RouteSession {
     ForecastSet forecasts;
     std::vector<std::unique_ptr<StoreWindField>> forecastWinds;
     std::vector<SeriesSource> seriesSources() const;
+    // The current forecast (stream provider 2) and the wave forecast with the boat's table
+    // of speed in waves (Waves.csv of the polar folder).
+    OceanCurrents oceanCurrents;
+    OceanWaves oceanWaves;
+    WaveTable waveTable;
+    bool haveWaves = false;
 
     RoutingParameters& params() { return config.settings.routing; }
 

@@ -6,6 +6,7 @@
 #include "render/barriers_layer.h"
 #include "render/cities_layer.h"
 #include "render/currents_layer.h"
+#include "render/ocean_layer.h"
 #include "render/routing_layer.h"
 #include "render/tss_layer.h"
 #include "render/waypoints_layer.h"
@@ -400,9 +401,16 @@ const CurrentField* currentField(const ChartScene& scene) {
     return scene.currents ? scene.currents->activeField() : nullptr;
 }
 
+// The current forecast (stream provider 2), when it is the active provider.
+const CurrentSource* currentForecast(const ChartScene& scene) {
+    return scene.currents && scene.currents->mode() == 2 ? scene.currents->forecast() : nullptr;
+}
+
 void paintCurrents(QPainter& painter, const MapView& view, const ChartScene& scene) {
     const CurrentField* field = currentField(scene);
     const CurrentSettings& cs = scene.settings->currents;
+    if (const CurrentSource* forecast = currentForecast(scene); forecast && cs.showArrows)
+        drawForecastCurrentArrows(painter, view, *forecast, scene.displayTime);
     if (!field || !cs.showArrows || !scene.tides) return;
     drawCurrentArrows(painter, view, *field, *scene.tides, scene.displayTime);
     if (cs.showZones) drawCurrentZones(painter, view, *field);
@@ -415,7 +423,9 @@ void paintTideStations(QPainter& painter, const MapView& view, const ChartScene&
 }
 
 void paintCurrentScale(QPainter& painter, const MapView& view, const ChartScene& scene) {
-    if (currentField(scene) && scene.settings->currents.showScale) drawCurrentScale(painter, view);
+    if ((currentField(scene) || currentForecast(scene)) && scene.settings->currents.showScale)
+        drawCurrentScale(painter, view);
+    if (scene.waves && scene.showWaves) drawWaveScale(painter, view);
 }
 
 // A column of coloured boxes at the right edge with their lower bounds in knots.
@@ -503,6 +513,8 @@ void paintChart(QPainter& painter, const MapView& view, const ChartScene& scene)
     // Everything else needs the wind store of the end of the start-up.
     if (scene.wind) {
         paintWindSurface(painter, view, scene);
+        if (scene.waves && scene.showWaves)
+            drawWaveLayer(painter, view, *scene.waves, scene.displayTime);
         paintShorelines(painter, view, scene);
         if (scene.tss && view.level >= 2)
             drawTssZones(painter, view, scene.tss->outlines, scene.settings->tssColor);

@@ -26,6 +26,7 @@ struct WindColorRamp;
 class WindField;
 struct WaypointSet;
 class CurrentProvider;
+class OceanWaves;
 class TideHarmonics;
 class CityStore;
 class TssStore;
@@ -49,6 +50,9 @@ struct ChartScene {
     const CurrentProvider* currents = nullptr;
     const TideHarmonics* tides = nullptr;
     double displayTime = 0; // day number shown (streams, and the wind between records)
+    // The wave forecast, drawn as a colour scale of the wave height when `showWaves`.
+    const OceanWaves* waves = nullptr;
+    bool showWaves = false;
     const WaypointSet* waypoints = nullptr;
     const TssStore* tss = nullptr;     // traffic zones, drawn at level 2 and above
     const CityStore* cities = nullptr; // town names

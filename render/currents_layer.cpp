@@ -21,6 +21,46 @@ const QColor kStreamColours[7] = {{128, 128, 128}, {65, 105, 225}, {0, 0, 128}, 
 // Near black: every colour of the wind scales (light blue to purple) is far lighter.
 const QColor kStreamOutline{20, 20, 20};
 
+int streamClass(double knots) {
+    // The classes are open intervals: a speed on a bound draws nothing.
+    static const double bounds[] = {0, 0.5, 1.5, 2.5, 3.5, 4.5, 5.5};
+    int k = -1;
+    for (int i = 0; i < 7; ++i)
+        if (knots > bounds[i] && (i == 6 || knots < bounds[i + 1])) k = i;
+    return k;
+}
+
+void drawStreamArrow(QPainter& painter, const MapView& view, double x, double y, double east,
+                     double north) {
+    const double q = 0.005 * std::clamp(view.scale, 500.0, 1600.0);
+    const double width = 0.0015 * view.scale;
+    const double v = std::sqrt(east * east + north * north);
+    const int k = streamClass(v);
+    if (k < 0) return;
+    const double r = std::clamp(v * q, 5.0, 15.0);
+    const double a = std::atan2(east, north) + 3 * std::numbers::pi / 2;
+    const QPointF tip(x + r * std::cos(a), y + r * std::sin(a));
+    const QPointF lines[] = {
+        QPointF(x - r * std::cos(a), y - r * std::sin(a)),
+        tip,
+        tip,
+        tip + 0.7 * r *
+                  QPointF(std::cos(a + 7 * std::numbers::pi / 8),
+                          std::sin(a + 7 * std::numbers::pi / 8)),
+        tip,
+        tip - 0.7 * r *
+                  QPointF(std::cos(a + std::numbers::pi / 8), std::sin(a + std::numbers::pi / 8))};
+    // The rim first, the class colour over it.
+    const double w = std::clamp(width * v, 1.0, 3.0);
+    QPen pen(kStreamOutline, w + 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    painter.setPen(pen);
+    painter.drawLines(lines, 3);
+    pen.setColor(kStreamColours[k]);
+    pen.setWidthF(w);
+    painter.setPen(pen);
+    painter.drawLines(lines, 3);
+}
+
 void drawCurrentZones(QPainter& painter, const MapView& view, const CurrentField& field) {
     painter.setBrush(Qt::NoBrush);
     for (const CurrentFile& f : field.files) {
@@ -40,8 +80,6 @@ void drawCurrentZones(QPainter& painter, const MapView& view, const CurrentField
 
 void drawCurrentArrows(QPainter& painter, const MapView& view, const CurrentField& field,
                        const TideHarmonics& tides, double time) {
-    const double q = 0.005 * std::clamp(view.scale, 500.0, 1600.0);
-    const double width = 0.0015 * view.scale;
     for (const CurrentFile& f : field.files) {
         const TableState state = tides.tableState(f.port, time);
         if (!state.valid) continue;
@@ -57,37 +95,9 @@ void drawCurrentArrows(QPainter& painter, const MapView& view, const CurrentFiel
             if (p.lat < view.southLat || p.lat > view.northLat) continue;
             double east, north;
             pointCurrent(p, h, state.coefficient, east, north);
-            const double v = std::sqrt(east * east + north * north);
-            // The classes are open intervals: a speed on a bound draws nothing.
-            static const double bounds[] = {0, 0.5, 1.5, 2.5, 3.5, 4.5, 5.5};
-            int k = -1;
-            for (int i = 0; i < 7; ++i)
-                if (v > bounds[i] && (i == 6 || v < bounds[i + 1])) k = i;
-            if (k < 0) continue;
             double x, y;
             view.project(lon, p.lat, x, y);
-            const double r = std::clamp(v * q, 5.0, 15.0);
-            const double a = std::atan2(east, north) + 3 * std::numbers::pi / 2;
-            const QPointF tip(x + r * std::cos(a), y + r * std::sin(a));
-            const QPointF lines[] = {QPointF(x - r * std::cos(a), y - r * std::sin(a)),
-                                     tip,
-                                     tip,
-                                     tip + 0.7 * r *
-                                               QPointF(std::cos(a + 7 * std::numbers::pi / 8),
-                                                       std::sin(a + 7 * std::numbers::pi / 8)),
-                                     tip,
-                                     tip - 0.7 * r *
-                                               QPointF(std::cos(a + std::numbers::pi / 8),
-                                                       std::sin(a + std::numbers::pi / 8))};
-            // The rim first, the class colour over it.
-            const double w = std::clamp(width * v, 1.0, 3.0);
-            QPen pen(kStreamOutline, w + 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-            painter.setPen(pen);
-            painter.drawLines(lines, 3);
-            pen.setColor(kStreamColours[k]);
-            pen.setWidthF(w);
-            painter.setPen(pen);
-            painter.drawLines(lines, 3);
+            drawStreamArrow(painter, view, x, y, east, north);
         }
     }
 }

@@ -19,6 +19,13 @@ extern const QColor kStreamColours[7];
 // The rim drawn round each stream arrow, so that it stands out on every wind colour.
 extern const QColor kStreamOutline;
 
+// The speed class (0..6) of a stream of `knots`, -1 for none (a speed on a bound, or 0).
+int streamClass(double knots);
+// One stream arrow centred on the screen point (x, y), pointing where the stream of (east,
+// north) knots goes: its length, width and colour grow with the speed; a dark rim round it.
+void drawStreamArrow(QPainter& painter, const MapView& view, double x, double y, double east,
+                     double north);
+
 // Each current file's box in its own colour.
 void drawCurrentZones(QPainter& painter, const MapView& view, const CurrentField& field);
 // One arrow per data point in the view at day number `time`, centred on it, pointing where the

@@ -32,7 +32,8 @@ constexpr ButtonInfo kInfo[Toolbar::kCount] = {
     {8, "ParametersImage"},   {8, "StartImage"},      {8, "ExportImage"},
     {8, "CancelImage"},       {8, "FrameImage"},      {8, "InfoImage"},
     {9, "OptionImage"},       {9, "FullScreenImage"}, {9, "QuestionImage"},
-    {9, "Navorel32Image"},    {8, "PlannerImage"},
+    {9, "Navorel32Image"},    {8, "PlannerImage"},    {1, "FolderImage"},
+    {1, "FolderImage"},       {1, "GradientImage"},
 };
 
 QColor settingColor(int value, int alpha = 255) {

@@ -20,7 +20,7 @@ struct ToolRect {
 
 class Toolbar {
   public:
-    static constexpr int kCount = 47;      // buttons 0..46
+    static constexpr int kCount = 50;      // buttons 0..49
     static constexpr int kTabs = 10;       // slots 0..9 of the row
     static constexpr int kDateSlot = 5;    // the date field, not a button
     static constexpr int kClockTab = 6;    // the only tab that acts on a click

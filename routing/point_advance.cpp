@@ -43,6 +43,16 @@ inline double seaStateSpeed(const RoutingParameters& p, double speed, double win
     return speed;
 }
 
+// The sea-state factor: from the wave table where the waves are known (the angle between
+// where they come from and the commanded heading, 0 for seas dead ahead), else the fixed
+// percentages.
+inline double seaSpeed(const RoutingInputs& in, const AdvanceEnvironment& env, double speed,
+                       double commanded) {
+    if (env.waveFound)
+        return speed * wavePercent(*in.waveTable, env.waveHeight, env.waveFrom - commanded) / 100.0;
+    return seaStateSpeed(*in.params, speed, env.windDir, commanded);
+}
+
 // The polar speed (knots) and heading of the boat asked to steer `commanded`: a wind angle
 // tighter than the best upwind or deeper than the best downwind angle is replaced by it, on
 // the tack whose plain heading difference to `commanded` is the smaller (or, for the other
@@ -139,6 +149,14 @@ AdvanceEnvironment sampleEnvironment(const RoutingInputs& in, const IsochronePoi
     env.vN = wN - env.cN;
     env.tws = static_cast<float>(std::sqrt(env.vE * env.vE + env.vN * env.vN));
     env.twd = static_cast<float>(normalise360(std::atan2(env.vE, env.vN) * kRadToDeg + 180.0));
+    if (p.seaState && in.waves && in.waveTable && env.windFound) {
+        const WaveSample s = in.waves->waveAt(parent.lon, parent.lat, parent.time.dayNumber);
+        if (s.found) {
+            env.waveFound = true;
+            env.waveHeight = s.height;
+            env.waveFrom = s.hasDirection ? s.direction : env.windDir;
+        }
+    }
     env.start = rhumbStart(GeoPoint{parent.lon, parent.lat});
     return env;
 }
@@ -200,7 +218,7 @@ IsochronePoint advanceFrom(const RoutingInputs& in, const AdvanceEnvironment& en
             double H1;
             const float s1 = sailEstimate(*in.polar, twsKnots, hc, hc, env.twd, otherTack, twa, H1);
             double V1 = power / 100.0 * s1 * kKnotToMs;
-            if (p.seaState) V1 = seaStateSpeed(p, V1, env.windDir, hc);
+            if (p.seaState) V1 = seaSpeed(in, env, V1, hc);
             double g;
             H = H1;
             if (counterGroundSpeed(H1, V1, env.currentDir, env.currentSpeed, g)) {
@@ -211,7 +229,7 @@ IsochronePoint advanceFrom(const RoutingInputs& in, const AdvanceEnvironment& en
             speed = sailEstimate(*in.polar, twsKnots, hc, H, env.twd, otherTack, twa, H);
         }
         V = power / 100.0 * speed * kKnotToMs;
-        if (p.seaState) V = seaStateSpeed(p, V, env.windDir, hc);
+        if (p.seaState) V = seaSpeed(in, env, V, hc);
         if (p.engine && p.lowSpeed * kKnotToMs > V) {
             engine = true;
         } else {
@@ -223,7 +241,7 @@ IsochronePoint advanceFrom(const RoutingInputs& in, const AdvanceEnvironment& en
 
     if (engine) {
         V = p.engineSpeed * kKnotToMs;
-        if (env.windFound && p.seaState) V = seaStateSpeed(p, V, env.windDir, hc);
+        if (env.windFound && p.seaState) V = seaSpeed(in, env, V, hc);
         toVector(hc, V, bE, bN);
         double g;
         if (p.counterCurrent && counterGroundSpeed(hc, V, env.currentDir, env.currentSpeed, g)) {
@@ -350,6 +368,10 @@ bool windWithinLimits(const RoutingInputs& in, const IsochronePoint& p) {
         if (in.wind->gustAt(p.parentLon, p.parentLat, p.parentTime.dayNumber, gust) &&
             gust * (params.variation / 100.0) > params.gustMax)
             return false;
+    }
+    if (params.waveMax > 0 && in.waves) {
+        const WaveSample w = in.waves->waveAt(p.parentLon, p.parentLat, p.parentTime.dayNumber);
+        if (w.found && w.height > params.waveMax) return false;
     }
     return true;
 }

@@ -23,7 +23,13 @@ struct AdvanceEnvironment {
     double vE = 0, vN = 0;   // wind over the water, moving-towards vector, m/s
     float tws = 0;           // m/s
     float twd = 0;           // comes from, degrees
-    RhumbStart start;        // the parent's position, where every move of its fan starts
+    // The waves when the sea-state factor comes from a wave forecast (SeaState on, a wave
+    // source and a wave table given, and a wave at the parent): height and where they come
+    // from (the wind's direction when the forecast gives none).
+    bool waveFound = false;
+    double waveHeight = 0; // m
+    double waveFrom = 0;   // degrees
+    RhumbStart start;      // the parent's position, where every move of its fan starts
 };
 
 // Samples the wind and the stream at the parent's position and time.
@@ -56,7 +62,9 @@ double tackLossPlain(const RoutingParameters& params, double speed);
 // The wind test of a finished point: true wind within WindMin..WindMax knots and within the
 // comfort limits that are set (a limit of 0 is none): WindMaxUpwind at a true wind angle under
 // 60 degrees, WindMaxDownwind over 150, and GustMax against the gust where the wind source
-// carries one (sampled, like the wind, at the start of the step, with the wind intensity).
+// carries one (sampled, like the wind, at the start of the step, with the wind intensity);
+// and the significant wave height at the start of the step within WaveMax metres, where a
+// wave source is given and has a wave there.
 bool windWithinLimits(const RoutingInputs& in, const IsochronePoint& p);
 
 // The check of a finished point: valid, not across land or a barrier (when avoided), the wind

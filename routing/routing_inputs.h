@@ -5,7 +5,9 @@
 #include "core/geodesy.h"
 #include "routing/polar.h"
 #include "routing/routing_parameters.h"
+#include "routing/wave_table.h"
 #include "weather/current_sample.h"
+#include "weather/wave_sample.h"
 #include "weather/wind_sample.h"
 
 #include <cstddef>
@@ -47,6 +49,11 @@ struct RoutingInputs {
     const CrossingTests* crossings = nullptr;  // none: no land and no barriers
     RunControl* control = nullptr;             // cancel flag and run status; may be none
     std::int64_t* advanceCalls = nullptr;      // counts advancePoint calls when set
+    // A wave forecast and the boat's speed in waves: with SeaState on, where the forecast has
+    // a wave, the sea-state factor comes from the table instead of the fixed percentages.
+    // None: the fixed percentages alone, and no wave limit.
+    const WaveSource* waves = nullptr;
+    const WaveTable* waveTable = nullptr;
     RunLimits limits;
 };
 

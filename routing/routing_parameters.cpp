@@ -54,6 +54,7 @@ std::vector<RoutingBinding> routingParameterBindings(RoutingParameters& p) {
         field(R, "WindMaxUpwind", K::Int, &p.windMaxUpwind, 0),
         field(R, "WindMaxDownwind", K::Int, &p.windMaxDownwind, 0),
         field(R, "GustMax", K::Int, &p.gustMax, 0),
+        field(R, "WaveMax", K::Real, &p.waveMax, 0),
         field(R, "UniqueWind", K::Bool, &p.uniqueWind, 0),
         field(R, "WindForce", K::Int, &p.windForce, 10),
         field(R, "WindDirection", K::Int, &p.windDirection, 270),

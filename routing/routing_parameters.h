@@ -54,6 +54,7 @@ struct RoutingParameters {
     int windMaxUpwind = 0;        // WindMaxUpwind: true wind at a true wind angle under 60
     int windMaxDownwind = 0;      // WindMaxDownwind: true wind at a true wind angle over 150
     int gustMax = 0;              // GustMax: the forecast's 10 m gust, where it carries one
+    float waveMax = 0;            // WaveMax, metres: the significant wave height; 0 no limit
     bool uniqueWind = false;      // UniqueWind
     int windForce = 10;           // WindForce, knots
     int windDirection = 270;      // WindDirection, degrees

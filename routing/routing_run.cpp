@@ -154,6 +154,8 @@ struct Scanner {
         in.polar = planned.polar;
         in.wind = planned.series && planned.series->wind ? planned.series->wind : setup.wind;
         in.current = setup.current;
+        in.waves = setup.waves;
+        in.waveTable = setup.waveTable;
         in.crossings = setup.crossings;
         in.control = &control;
         in.limits = setup.limits;
@@ -192,6 +194,15 @@ struct Scanner {
         if (planned.series) {
             s.source = planned.series->source;
             s.label = planned.series->label;
+        }
+        if (setup.waves) {
+            // The sea met at the start of each step, where the point's stream was sampled.
+            s.waveHeights.reserve(s.route.size());
+            for (const IsochronePoint& q : s.route) {
+                const WaveSample w =
+                    setup.waves->waveAt(q.parentLon, q.parentLat, q.parentTime.dayNumber);
+                s.waveHeights.push_back(w.found ? w.height : std::nanf(""));
+            }
         }
         return made;
     }

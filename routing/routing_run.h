@@ -50,7 +50,18 @@ struct RunSummary {
     // ("member 12"); -1 and empty otherwise.
     int source = -1;
     std::string label;
+    // With a wave forecast: the significant wave height (m) at the start of each step of
+    // `route`, NaN where the forecast has none. Empty without a wave forecast.
+    std::vector<float> waveHeights;
 };
+
+// Language texts of the results table's wave rows.
+constexpr int kTextWaveHeightMean = 669;
+constexpr int kTextWaveHeightMax = 670;
+
+// Mean (over the time sailed) and largest significant wave height of a run's steps, metres;
+// false when no step met a wave.
+bool waveHeightTotals(const RunSummary& run, double& mean, double& largest);
 
 enum class RunRefusal {
     None,
@@ -69,6 +80,8 @@ struct RunSetup {
     const WindField* wind = nullptr;
     WindCoverage coverage;
     const CurrentSource* current = nullptr;
+    const WaveSource* waves = nullptr;    // a wave forecast: the sea state and WaveMax
+    const WaveTable* waveTable = nullptr; // the boat's speed in waves
     const CrossingTests* crossings = nullptr;
     RunControl* control = nullptr;
     const UserRoute* route = nullptr; // recomputed
@@ -178,6 +191,21 @@ struct ResultsTable {
 };
 ResultsTable resultsTable(const RoutingResult& result, const UserRoute& route,
                           const TextProvider& texts);
+
+// The sea met at each step of a run, for the results window: the start of the step (time and
+// position), the current there (flowing towards, degrees, and knots; "-" for none) and the
+// significant wave height ("-" where the wave forecast has none; the column only with a wave
+// forecast). Titles first.
+constexpr int kTextSeaSteps = 675;    // the label over the table
+constexpr int kTextStepStart = 676;   // column titles
+constexpr int kTextStepPosition = 677;
+constexpr int kTextStepCurrent = 678;
+constexpr int kTextStepWaves = 673;
+struct SeaStepsTable {
+    std::vector<std::string> titles;
+    std::vector<std::vector<std::string>> rows;
+};
+SeaStepsTable seaStepsTable(const RunSummary& run, const TextProvider& texts);
 
 // Totals of a route read from its last point.
 double routeDurationSeconds(const std::vector<IsochronePoint>& route);

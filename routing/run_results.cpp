@@ -2,8 +2,10 @@
 // that tells how a routing ended, the results table and the route to export.
 #include "routing/routing_run.h"
 
+#include "core/position_text.h"
 #include "core/texts.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -144,6 +146,48 @@ std::string runTitle(const RoutingResult& result, int run, const TextProvider& t
     return texts.text(77) + " " + std::to_string(run + 1);
 }
 
+SeaStepsTable seaStepsTable(const RunSummary& run, const TextProvider& texts) {
+    SeaStepsTable t;
+    const bool waves = !run.waveHeights.empty();
+    t.titles = {texts.text(kTextStepStart), texts.text(kTextStepPosition),
+                texts.text(kTextStepCurrent)};
+    if (waves) t.titles.push_back(texts.text(kTextStepWaves));
+    for (std::size_t i = 0; i < run.route.size(); ++i) {
+        const IsochronePoint& p = run.route[i];
+        std::vector<std::string> row = {formatDate(p.parentTime, 2, texts),
+                                        formatPosition(p.parentLat, p.parentLon), "-"};
+        if (p.currentSpeed > 0) {
+            char text[48];
+            std::snprintf(text, sizeof text, "%.0f\xC2\xB0 %.1f kt", p.currentDir,
+                          p.currentSpeed * kMsToKnot);
+            row[2] = text;
+        }
+        if (waves) {
+            const float h = i < run.waveHeights.size() ? run.waveHeights[i] : std::nanf("");
+            row.push_back(std::isnan(h) ? "-" : format("%.1f m", h));
+        }
+        t.rows.push_back(std::move(row));
+    }
+    return t;
+}
+
+bool waveHeightTotals(const RunSummary& run, double& mean, double& largest) {
+    double weighted = 0, seconds = 0;
+    largest = 0;
+    bool met = false;
+    const std::size_t n = std::min(run.waveHeights.size(), run.route.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const float h = run.waveHeights[i];
+        if (std::isnan(h)) continue;
+        met = true;
+        weighted += h * run.route[i].stepSeconds;
+        seconds += run.route[i].stepSeconds;
+        largest = std::max(largest, static_cast<double>(h));
+    }
+    mean = seconds > 0 ? weighted / seconds : largest;
+    return met;
+}
+
 std::vector<ExportedRoutePoint> exportedRoute(const std::vector<IsochronePoint>& route) {
     std::vector<ExportedRoutePoint> points;
     if (route.empty()) return points;
@@ -159,7 +203,11 @@ ResultsTable resultsTable(const RoutingResult& result, const UserRoute& userRout
                           const TextProvider& texts) {
     ResultsTable table;
     const int b = result.severalPolars ? 9 : 8;
-    const int rowCount = b + 30;
+    // With a wave forecast, a separator and the mean and largest wave height follow.
+    bool waves = false;
+    for (const RunSummary& s : result.summaries) waves = waves || !s.waveHeights.empty();
+    const int waveRow = b + 31;
+    const int rowCount = waves ? waveRow + 2 : b + 30;
     table.rows.assign(rowCount, std::vector<std::string>(1 + result.summaries.size()));
     auto label = [&](int row, int text) { table.rows[row][0] = texts.text(text); };
     label(0, 46);
@@ -175,6 +223,10 @@ ResultsTable resultsTable(const RoutingResult& result, const UserRoute& userRout
                              {17, 66}, {19, 67}, {20, 68}, {21, 69}, {23, 70}, {24, 71},
                              {25, 72}, {27, 73}, {28, 74}, {29, 75}};
     for (const auto& l : labels) label(b + l[0], l[1]);
+    if (waves) {
+        label(waveRow, kTextWaveHeightMean);
+        label(waveRow + 1, kTextWaveHeightMax);
+    }
 
     table.titles.push_back({});
     const std::string hours = texts.text(78);
@@ -266,6 +318,11 @@ ResultsTable resultsTable(const RoutingResult& result, const UserRoute& userRout
         set(b + 27, isochrones ? std::to_string(route.size()) : "-");
         set(b + 28, std::to_string(s.advanceCalls));
         set(b + 29, std::to_string(isochrones ? s.storeSize : static_cast<int>(route.size())));
+        double meanWave = 0, maxWave = 0;
+        if (waves && waveHeightTotals(s, meanWave, maxWave)) {
+            set(waveRow, format("%.1f m", meanWave));
+            set(waveRow + 1, format("%.1f m", maxWave));
+        }
     }
     const long long secs = static_cast<long long>(result.computeSeconds);
     char buf[64];

@@ -212,6 +212,7 @@ std::vector<IniBinding> ConfigStore::bindings() {
           "UniqueWind",    "WindForce", "WindDirection", "SeaState",          "SeaStateUp",
           "SeaStateDown"})
         list.push_back(r(R, key));
+    list.push_back(r(R, "WaveMax"));
     const IniBinding display[] = {
         {R, "ColorRouting", K::Int, &s.routingDisplay.colorRouting, 0},
         {R, "ColorSailing", K::Int, &s.routingDisplay.colorSailing, 0},

@@ -152,6 +152,7 @@ constexpr SettingRange kRanges[] = {
     {R, "WindMaxUpwind", K::Int, 0, 200},
     {R, "WindMaxDownwind", K::Int, 0, 200},
     {R, "GustMax", K::Int, 0, 200},
+    {R, "WaveMax", K::Real, 0, 30},
     {R, "UniqueWind", K::Bool, 0, 1},
     {R, "WindForce", K::Int, 0, 200},
     {R, "WindDirection", K::Int, 0, 360},

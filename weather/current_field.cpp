@@ -459,12 +459,20 @@ void CurrentProvider::setField(CurrentKind kind, std::unique_ptr<CurrentField> f
                                const TideHarmonics& tides) {
     tides_ = &tides;
     (kind == CurrentKind::Default ? default_ : shom_) = std::move(field);
-    if (mode_ < 0 || !activeField()) mode_ = default_ ? 0 : shom_ ? 1 : -1;
+    if (mode_ < 0 || (mode_ != 2 && !activeField())) mode_ = default_ ? 0 : shom_ ? 1 : -1;
 }
 
 void CurrentProvider::setStreamProvider(int mode) {
     // A provider without data gives no streams; the other provider is not a stand-in.
-    mode_ = (mode == 0 && default_) ? 0 : (mode == 1 && shom_) ? 1 : -1;
+    mode_ = (mode == 0 && default_)    ? 0
+            : (mode == 1 && shom_)     ? 1
+            : (mode == 2 && forecast_) ? 2
+                                       : -1;
+}
+
+void CurrentProvider::setForecast(const CurrentSource* forecast) {
+    forecast_ = forecast;
+    if (mode_ == 2 && !forecast_) mode_ = -1;
 }
 
 const CurrentField* CurrentProvider::field(CurrentKind kind) const {
@@ -476,6 +484,7 @@ const CurrentField* CurrentProvider::activeField() const {
 }
 
 CurrentSample CurrentProvider::currentAt(float lon, float lat, double time) const {
+    if (mode_ == 2) return forecast_ ? forecast_->currentAt(lon, lat, time) : CurrentSample{};
     const CurrentField* f = activeField();
     if (!f || !tides_) return {};
     return navorel::currentAt(*f, *tides_, lon, lat, time);

@@ -94,8 +94,8 @@ void pointCurrent(const CurrentPoint& point, double h, double coefficient, doubl
 CurrentSample currentAt(const CurrentField& field, const TideHarmonics& tides, float lon, float lat,
                         double time);
 
-// The two providers over one tide predictor, and the active one: -1 none, 0 DEFAULT,
-// 1 SHOM (2 is a provider without data: never found).
+// The providers of streams, and the active one: -1 none, 0 DEFAULT and 1 SHOM (the tidal
+// atlases over one tide predictor), 2 a current forecast (a GRIB of ocean currents).
 class CurrentProvider : public CurrentSource {
   public:
     // Loads both providers from the current folder; the tide predictor must outlive this.
@@ -109,12 +109,17 @@ class CurrentProvider : public CurrentSource {
     const CurrentField* activeField() const;
     void setField(CurrentKind kind, std::unique_ptr<CurrentField> field,
                   const TideHarmonics& tides);
+    // The current forecast of provider 2 (none: provider 2 has no data); it must outlive this
+    // or be replaced first. Provider 2 becomes active only through setStreamProvider.
+    void setForecast(const CurrentSource* forecast);
+    const CurrentSource* forecast() const { return forecast_; }
 
     CurrentSample currentAt(float lon, float lat, double time) const override;
 
   private:
     const TideHarmonics* tides_ = nullptr;
     std::unique_ptr<CurrentField> default_, shom_;
+    const CurrentSource* forecast_ = nullptr;
     int mode_ = -1;
 };
 

@@ -689,7 +689,10 @@ bool GribMessageReader::decodeMessage(const std::uint8_t* msg, std::size_t lengt
     r.unit = gribTimeUnitName(unit);
     const int p1 = pds[18], p2 = pds[19];
     r.forecast = p1 * 256 + p2;
-    if ((r.name == kGribUgrd || r.name == kGribVgrd) && p2 == 0) r.forecast = p1;
+    // The wind's and the ocean fields' forecast hour is P1 alone when P2 is 0 (P1 x 256 + P2
+    // would put an ocean forecast of hour 6 at hour 1536).
+    if ((r.name == kGribUgrd || r.name == kGribVgrd || isOceanFieldName(r.name)) && p2 == 0)
+        r.forecast = p1;
     if (unit == 0) r.forecast /= 60;
 
     if (s.gds) {
@@ -842,6 +845,13 @@ bool GribMessageReader::decodeEdition2Field(const std::uint8_t* msg, std::size_t
 }
 
 // ---------------------------------------------------------------------------------------
+
+bool isOceanFieldName(const char* name) {
+    if (!name) return false;
+    for (const char* ocean : {"UOGRD", "VOGRD", "HTSGW", "WVDIR", "DIRPW", "PERPW"})
+        if (std::strcmp(name, ocean) == 0) return true;
+    return false;
+}
 
 GribDecoder::GribDecoder() : state_(std::make_unique<GribDecoderState>()) {
     state_->onNote = [](const std::string& text) { std::fputs(text.c_str(), stderr); };

@@ -101,6 +101,10 @@ inline bool keptByWindStore(const GribRecord& r) {
     return isBuiltinUgrd(r) || isBuiltinVgrd(r) || isBuiltinGust(r);
 }
 
+// True for the names of the ocean fields read as currents and waves: UOGRD, VOGRD, HTSGW,
+// WVDIR, DIRPW, PERPW.
+bool isOceanFieldName(const char* name);
+
 // Receives the texts the user must see (the desktop program shows them in a "Grib Error"
 // message box). `fatal` is false only for the note about a constant record without grid.
 using GribErrorHandler = std::function<void(const std::string& text, bool fatal)>;

@@ -237,6 +237,17 @@ bool splitGrib2Fields(const std::uint8_t* msg, std::size_t length,
     return true;
 }
 
+const char* oceanFieldName(long discipline, long category, long number) {
+    if (discipline != 10) return nullptr;
+    if (category == 1 && number == 2) return "UOGRD";
+    if (category == 1 && number == 3) return "VOGRD";
+    if (category == 0 && number == 3) return "HTSGW";
+    if (category == 0 && number == 4) return "WVDIR";
+    if (category == 0 && number == 10) return "DIRPW";
+    if (category == 0 && number == 11) return "PERPW";
+    return nullptr;
+}
+
 namespace {
 
 bool decodeMessage(const std::uint8_t* msg, std::size_t length, bool withValues, GribRecord& r,
@@ -303,6 +314,8 @@ bool decodeMessage(const std::uint8_t* msg, std::size_t length, bool withValues,
         r.name = kGribVgrd;
     } else if (discipline == 0 && category == 2 && number == 22 && (wind10m || surface == 1)) {
         r.name = kGribGust; // the 10 m gust (some centres file it at the ground surface)
+    } else if (const char* ocean = oceanFieldName(discipline, category, number)) {
+        r.name = internText(ocean); // named as the edition-1 tables name them
     } else {
         const std::string shortName = getString(h, "shortName");
         r.name = internText(shortName.empty() ? "unknown" : shortName);

@@ -21,6 +21,12 @@ std::uint64_t grib2MessageLength(const std::uint8_t* msg, std::size_t available)
 bool splitGrib2Fields(const std::uint8_t* msg, std::size_t length,
                       std::vector<std::vector<std::uint8_t>>& fields, std::string& error);
 
+// The name of an ocean field of edition 2 as the edition-1 tables give it: discipline 10,
+// category 1, parameters 2 and 3 the current components UOGRD and VOGRD; category 0,
+// parameters 3, 4, 10 and 11 the wave height HTSGW, the wind-wave direction WVDIR, the primary
+// wave direction DIRPW and period PERPW. Null for any other parameter.
+const char* oceanFieldName(long discipline, long category, long number);
+
 // Decodes one edition-2 message of `length` bytes into `r` (index left as it is): the headers
 // always, the values too when `withValues`. False with one line in `error` (without the record
 // number) for a damaged message, a grid other than a regular latitude/longitude one, or a

@@ -14,6 +14,7 @@
 
 #include "core/datetime.h"
 #include "core/geodesy.h"
+#include "weather/field_store.h"
 
 namespace navorel {
 namespace {
@@ -31,21 +32,6 @@ double bringInto2Pi(double a) {
     else if (a > kTwoPi)
         a -= kTwoPi;
     return a;
-}
-
-float bringInto180(float lon) {
-    if (!std::isfinite(lon)) return lon;
-    // Longitudes come from the decoder in [-180, 180] plus i x di: a few turns for any real
-    // grid, but a damaged one may reach far; those are cut to one turn first (exactly).
-    if (std::fabs(lon) > 3600.0f) lon = std::fmod(lon, 360.0f);
-    while (lon < -180.0f) lon += 360.0f;
-    while (lon > 180.0f) lon -= 360.0f;
-    return lon;
-}
-
-// Whole hours since 1 January 1980 of a valid time.
-long long validHour(int year, int month, int day, int hour, int forecastHour) {
-    return std::llround(dayNumber(day, month, year, 0, 0, 0) * 24.0) + hour + forecastHour;
 }
 
 // The most points the decoded frames may hold: the store's own limit, and never more than a
@@ -253,7 +239,7 @@ namespace {
 void columnLongitudes(const GribRecord& r, std::vector<float>& lons) {
     lons.resize(static_cast<std::size_t>(r.nx));
     for (int i = 0; i < r.nx; ++i)
-        lons[static_cast<std::size_t>(i)] = bringInto180(r.lon1 + static_cast<float>(i) * r.di);
+        lons[static_cast<std::size_t>(i)] = longitudeInto180(r.lon1 + static_cast<float>(i) * r.di);
 }
 
 // The V values of a frame of n points: each V record paired with it in file order writes over

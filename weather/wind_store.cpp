@@ -17,6 +17,7 @@
 #include "core/texts.h"
 #include "routing/routing_parameters.h"
 #include "weather/bzip2_file.h"
+#include "weather/field_store.h"
 #include "weather/grib.h"
 #include "weather/wind_frames.h"
 

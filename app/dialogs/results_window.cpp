@@ -54,7 +54,8 @@ std::string resultsText(const ResultsTable& table, const std::string& timeLabel,
 
 ResultsWindow::ResultsWindow(AppData& data, QWidget* parent)
     : QWidget(parent, Qt::Window), data_(data), reason_(new QLabel(this)),
-      table_(new QTableWidget(this)) {
+      table_(new QTableWidget(this)), stepsLabel_(new QLabel(this)),
+      steps_(new QTableWidget(this)) {
     setObjectName(QStringLiteral("results"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(5, 5, 5, 5);
@@ -62,7 +63,13 @@ ResultsWindow::ResultsWindow(AppData& data, QWidget* parent)
     reason_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     reason_->hide();
     layout->addWidget(reason_);
-    layout->addWidget(table_);
+    layout->addWidget(table_, 3);
+    layout->addWidget(stepsLabel_);
+    layout->addWidget(steps_, 2);
+    stepsLabel_->hide();
+    steps_->hide();
+    steps_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    steps_->verticalHeader()->hide();
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->verticalHeader()->hide();
@@ -103,7 +110,31 @@ ResultsWindow::ResultsWindow(AppData& data, QWidget* parent)
 
 void ResultsWindow::chooseColumn(int column) {
     if (filling_ || column < 1 || column >= table_->columnCount()) return;
+    if (static_cast<std::size_t>(column - 1) < runs_.size())
+        showSteps(&runs_[static_cast<std::size_t>(column - 1)]);
     if (onRunChosen) onRunChosen(column - 1);
+}
+
+void ResultsWindow::showSteps(const RunSummary* run) {
+    bool sea = run && !run->waveHeights.empty();
+    if (run)
+        for (const IsochronePoint& p : run->route) sea = sea || p.currentSpeed > 0;
+    stepsLabel_->setVisible(sea);
+    steps_->setVisible(sea);
+    steps_->clear();
+    if (!sea) return;
+    const SeaStepsTable t = seaStepsTable(*run, data_.texts);
+    stepsLabel_->setText(QString::fromStdString(data_.texts.text(kTextSeaSteps)));
+    steps_->setColumnCount(static_cast<int>(t.titles.size()));
+    steps_->setRowCount(static_cast<int>(t.rows.size()));
+    QStringList titles;
+    for (const std::string& title : t.titles) titles << QString::fromStdString(title);
+    steps_->setHorizontalHeaderLabels(titles);
+    for (std::size_t r = 0; r < t.rows.size(); ++r)
+        for (std::size_t c = 0; c < t.rows[r].size(); ++c)
+            steps_->setItem(static_cast<int>(r), static_cast<int>(c),
+                            new QTableWidgetItem(QString::fromStdString(t.rows[r][c])));
+    steps_->resizeColumnsToContents();
 }
 
 void ResultsWindow::showResult(const RoutingResult& result) {
@@ -135,6 +166,8 @@ void ResultsWindow::showResult(const RoutingResult& result) {
     for (int c = 1; c < table_->columnCount(); ++c)
         table_->setColumnWidth(
             c, std::max(table_->columnWidth(c), metrics.horizontalAdvance(titles[c]) + 20));
+    runs_ = result.summaries;
+    showSteps(runs_.empty() ? nullptr : &runs_.back());
     filling_ = false;
 }
 

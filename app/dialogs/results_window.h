@@ -29,6 +29,9 @@ class ResultsWindow : public QWidget {
     // Fills the table from a result.
     void showResult(const RoutingResult& result);
     QTableWidget* table() const { return table_; }
+    // The sea met at each step of the chosen run (the last one at first): shown when the run
+    // met a current or sailed with a wave forecast.
+    QTableWidget* steps() const { return steps_; }
     // The line that tells why the routing did not arrive (hidden when it did).
     QLabel* reason() const { return reason_; }
     // Told the run (0 the first column) whose cell or title the user chose.
@@ -45,11 +48,15 @@ class ResultsWindow : public QWidget {
 
   private:
     void chooseColumn(int column);
+    void showSteps(const RunSummary* run);
 
     AppData& data_;
     QLabel* reason_;
     QTableWidget* table_;
+    QLabel* stepsLabel_;
+    QTableWidget* steps_;
     ResultsTable results_;
+    std::vector<RunSummary> runs_; // the result's runs, for their steps
     bool filling_ = false;
 };
 
