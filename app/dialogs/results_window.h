@@ -17,6 +17,8 @@ class QTableWidget;
 
 namespace navorel::app {
 
+class ForecastRunsView;
+
 // The table as text: one line per row (the column titles first, the computation time last),
 // cells separated by tabs; with `csv` separated by commas and quoted where a cell holds a
 // comma, a quote or a line break.
@@ -29,6 +31,8 @@ class ResultsWindow : public QWidget {
     // Fills the table from a result.
     void showResult(const RoutingResult& result);
     QTableWidget* table() const { return table_; }
+    // The runs over several forecasts (hidden for any other routing).
+    ForecastRunsView* forecastRuns() const { return forecastRuns_; }
     // The line that tells why the routing did not arrive (hidden when it did).
     QLabel* reason() const { return reason_; }
     // Told the run (0 the first column) whose cell or title the user chose.
@@ -49,6 +53,7 @@ class ResultsWindow : public QWidget {
     AppData& data_;
     QLabel* reason_;
     QTableWidget* table_;
+    ForecastRunsView* forecastRuns_;
     ResultsTable results_;
     bool filling_ = false;
 };
