@@ -45,8 +45,11 @@ class NumberItem : public QTableWidgetItem {
     }
 };
 
+// To the nearest minute, as the information panel tells it.
 QString when(double day) {
-    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(chartTime(day)), QTimeZone::utc())
+    const qint64 minute = 60000;
+    return QDateTime::fromMSecsSinceEpoch(std::llround(chartTime(day) / minute) * minute,
+                                          QTimeZone::utc())
         .toString("dd/MM hh:mm");
 }
 
