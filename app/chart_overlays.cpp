@@ -1,5 +1,6 @@
 #include "app/chart_overlays.h"
 
+#include "app/forecast_sets.h"
 #include "render/chart_painter.h"
 #include "render/routing_layer.h"
 
@@ -126,9 +127,16 @@ void paintInterface(QPainter& painter, const AppData& data, const DisplayState& 
     // The forecast's information: under the information panel, or in its place before a
     // routing.
     if (s.routingDisplay.showPanels && !data.wind.empty() && !s.routing.uniqueWind) {
-        const std::vector<std::string> rows =
+        std::vector<std::string> rows =
             gribInformationRows(data.wind.informationText(), data.wind.frameTimes().front(),
                                 data.wind.frameTimes().back());
+        // Over several forecasts, when the selected route arrives against the others: first,
+        // where the panel is seen whatever the window's height.
+        if (result && !data.route.waypoints.empty()) {
+            std::vector<std::string> spread = arrivalSpreadRows(
+                *result, state.selectedRun, data.route.waypoints.back(), data.texts);
+            rows.insert(rows.begin(), spread.begin(), spread.end());
+        }
         paintGribInformation(painter,
                              gribInformationRect(state.panels, resultRoute(result) != nullptr,
                                                  static_cast<int>(rows.size())),

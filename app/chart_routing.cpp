@@ -4,6 +4,7 @@
 
 #include "app/commands.h"
 #include "app/dialogs/planner_texts.h"
+#include "app/forecast_sets.h"
 #include "app/status_texts.h"
 #include "app/thread_handover.h"
 #include "render/routing_layer.h"
@@ -35,6 +36,26 @@ void giveWayToTheWindow() {
 
 // The status bar's progress is refreshed this often while a routing runs.
 constexpr int kProgressMs = 250;
+
+// A series over several forecasts keeps the last run's isochrones; the chart draws those of
+// the run nearest the median arrival, which is routed again alone to have them.
+void keepMedianRunOutput(const RunSetup& setup, const std::vector<SeriesSource>& sources,
+                         const std::vector<DateTime>& starts, RoutingResult& result) {
+    if (result.refusal != RunRefusal::None || result.summaries.size() < 2 || !setup.route ||
+        setup.route->waypoints.empty())
+        return;
+    const int median =
+        arrivalDistribution(result.summaries, setup.route->waypoints.back(), -1).nearestMedian;
+    if (median < 0 || median + 1 == static_cast<int>(result.summaries.size())) return;
+    const std::vector<SeriesRun> runs = forecastSeriesRuns(sources, starts);
+    if (median >= static_cast<int>(runs.size())) return;
+    RunSetup one = setup;
+    one.runFinished = {};
+    RoutingResult again = runSeries(one, {runs[static_cast<std::size_t>(median)]});
+    if (again.refusal == RunRefusal::None && again.summaries.size() == 1 &&
+        again.summaries[0].status == result.summaries[static_cast<std::size_t>(median)].status)
+        result.output = std::move(again.output);
+}
 
 } // namespace
 
@@ -163,19 +184,30 @@ bool ChartWidget::launchRouting(const double* departure) {
             this, [this, l = std::move(line)]() mutable { addLiveRoute(std::move(l)); },
             Qt::QueuedConnection);
     };
-    worker_ = std::thread([this, setup]() mutable {
-        giveWayToTheWindow();
-        auto result = std::make_shared<RoutingResult>();
-        try {
-            *result = runRouting(setup);
-        } catch (const std::exception&) {
-            // Out of memory in a very large run: the window keeps going without a result.
-            result->refusal = RunRefusal::Ignored;
-        }
-        handOver(this);
-        QMetaObject::invokeMethod(
-            this, [this, result]() { finishRouting(result); }, Qt::QueuedConnection);
-    });
+    // With a set of forecasts the route is sailed on each of them (at each departure of the
+    // start-time scan); a departure chosen in the planner is routed on the chart's forecast.
+    std::vector<SeriesSource> sources;
+    std::vector<DateTime> starts;
+    if (!departure && !data_.forecasts.empty()) {
+        sources = forecastSources(data_);
+        starts = seriesDepartures(*setup.params, setup.start);
+    }
+    worker_ = std::thread(
+        [this, setup, sources = std::move(sources), starts = std::move(starts)]() mutable {
+            giveWayToTheWindow();
+            auto result = std::make_shared<RoutingResult>();
+            try {
+                *result =
+                    sources.empty() ? runRouting(setup) : runForecastSeries(setup, sources, starts);
+                if (!sources.empty()) keepMedianRunOutput(setup, sources, starts, *result);
+            } catch (const std::exception&) {
+                // Out of memory in a very large run: the window keeps going without a result.
+                result->refusal = RunRefusal::Ignored;
+            }
+            handOver(this);
+            QMetaObject::invokeMethod(
+                this, [this, result]() { finishRouting(result); }, Qt::QueuedConnection);
+        });
     redrawChart();
     return true;
 }

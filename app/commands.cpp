@@ -1,5 +1,7 @@
 #include "app/commands.h"
 
+#include "app/forecast_sets.h"
+
 #include "app/chart_widget.h"
 #include "app/dialogs/about_dialog.h"
 #include "app/dialogs/options_dialog.h"
@@ -64,6 +66,15 @@ QString defaultChooseFile(const FileRequest& r) {
     return dialog.selectedFiles().front();
 }
 
+QStringList defaultChooseFiles(const FileRequest& r) {
+    QFileDialog dialog(QApplication::activeWindow(), r.title, r.folder, r.filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setDefaultSuffix(r.suffix);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles();
+}
+
 std::string local(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
@@ -73,6 +84,7 @@ std::string local(const QString& path) {
 Commands::Commands(AppData& data, ChartWidget& chart)
     : QObject(&chart), data_(data), chart_(chart) {
     chooseFile = defaultChooseFile;
+    chooseFiles = defaultChooseFiles;
     openDialog = [this](int id) {
         if (id == kRoutingParameters)
             routingParameters();
@@ -414,9 +426,12 @@ void Commands::warnFile(const QString& path, const std::string& error) {
 
 void Commands::openGrib() {
     Settings& s = data_.config.settings;
-    const QString path =
-        chooseFile({false, text(236), folder(s.folders.gribs), kGribFilter, "grb"});
-    if (path.isEmpty()) return;
+    // Several files chosen together, or a file of several ensemble members, open as a set of
+    // forecasts that the routing goes over.
+    const QStringList paths =
+        chooseFiles({false, text(236), folder(s.folders.gribs), kGribFilter, "grb"});
+    if (paths.isEmpty() || paths.front().isEmpty()) return;
+    const QString& path = paths.front();
     chart_.stopRouting(); // the routing reads the store
     // A large forecast takes a while: its messages are counted in a progress dialog.
     QProgressDialog progress(text(236), QString(), 0, 0, &chart_);
@@ -427,18 +442,37 @@ void Commands::openGrib() {
         progress.setValue(static_cast<int>(done));
     });
     std::string display, loaded, error;
-    const GribLoadStatus status = openGribFile(local(path), data_.wind, data_.windColors,
-                                               data_.texts, s.routing, display, loaded, &error);
+    GribLoadStatus status = GribLoadStatus::SeveralMembers;
+    if (paths.size() == 1)
+        status = openGribFile(local(path), data_.wind, data_.windColors, data_.texts, s.routing,
+                              display, loaded, &error);
+    const bool several = status == GribLoadStatus::SeveralMembers;
+    if (several) {
+        std::vector<std::string> files;
+        for (const QString& p : paths) files.push_back(local(p));
+        error.clear();
+        if (openForecastSet(data_, files, error)) status = GribLoadStatus::Ok;
+    } else if (status == GribLoadStatus::Ok) {
+        dropForecastSet(data_);
+    }
     gribDecoder().setProgress({});
     progress.reset();
     if (status != GribLoadStatus::Ok) {
         warnFile(path, status == GribLoadStatus::BadGrid ? data_.texts.text(225) : error);
         return;
     }
-    // The next start-up opens it again from its folder.
-    s.folders.gribs =
-        QFileInfo(QFile::decodeName(loaded.c_str())).absolutePath().toStdString() + "/";
-    s.winds.grib = QFileInfo(QFile::decodeName(loaded.c_str())).fileName().toStdString();
+    if (several) {
+        // Members left out are named; the set is opened without them.
+        QString notes;
+        for (const std::string& note : data_.forecasts.notes())
+            notes += QString::fromStdString(note) + "\n";
+        if (!notes.isEmpty()) message(notes.trimmed(), false);
+    } else {
+        // The next start-up opens it again from its folder.
+        s.folders.gribs =
+            QFileInfo(QFile::decodeName(loaded.c_str())).absolutePath().toStdString() + "/";
+        s.winds.grib = QFileInfo(QFile::decodeName(loaded.c_str())).fileName().toStdString();
+    }
     s.winds.showArrows = true;
     data_.coverage = windCoverage(data_.wind);
     chart_.forecastChanged();

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <map>
@@ -122,6 +123,8 @@ class Commands : public QObject {
     // The dialogs and messages, replaceable by the tests. chooseFile answers the chosen path
     // or an empty text; message shows a warning, or the about box with `about`.
     std::function<QString(const FileRequest&)> chooseFile;
+    // The files chosen together in an open-file dialog (the forecasts); empty when cancelled.
+    std::function<QStringList(const FileRequest&)> chooseFiles;
     std::function<void(const QString& text, bool about)> message;
     // A yes-or-no question; true for yes.
     std::function<bool(const QString& text)> ask;

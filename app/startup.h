@@ -18,6 +18,7 @@
 #include "weather/color_table.h"
 #include "weather/current_field.h"
 #include "weather/ocean_fields.h"
+#include "weather/forecast_set.h"
 #include "weather/tide_harmonics.h"
 #include "weather/wind_sampler.h"
 #include "weather/wind_store.h"
@@ -25,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace navorel::app {
 
@@ -63,6 +65,11 @@ struct AppData {
     WindStore wind;
     WindCoverage coverage;
     std::unique_ptr<StoreWindField> windField;
+    // Several forecasts opened together (an ensemble's members, several models): the routing
+    // goes over every one of them; the chart's wind above is a copy of the first. Empty when
+    // one forecast is loaded.
+    ForecastSet forecasts;
+    std::vector<std::unique_ptr<StoreWindField>> forecastWinds;
     Polar polar;
     // The last GPS fix; the boat is drawn there when [Com] ShowBoat is on.
     struct BoatFix {

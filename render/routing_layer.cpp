@@ -4,6 +4,7 @@
 #include "render/chart_painter.h"
 #include "render/map_view.h"
 #include "render/wind_symbols.h"
+#include "routing/forecast_series.h"
 #include "routing/routing_run.h"
 #include "routing/user_route.h"
 #include "settings/config_store.h"
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 namespace navorel {
 
@@ -78,6 +80,7 @@ std::string scanRunLabel(const RoutingResult& result, int run) {
     if (run < 0 || static_cast<std::size_t>(run) >= n) return {};
     const RunSummary& s = result.summaries[static_cast<std::size_t>(run)];
     if (result.severalPolars) return s.polarName;
+    if (!s.label.empty()) return s.label; // the forecast it sailed
     // The quantity that differs between the runs is the one scanned.
     auto varies = [&](auto field) {
         for (const RunSummary& other : result.summaries)
@@ -101,6 +104,21 @@ bool runArrived(const RoutingResult& result, int run) {
     const std::size_t k = static_cast<std::size_t>(run);
     // The run's flag stays set only when it reached its last waypoint.
     return k < result.summaries.size() && result.summaries[k].inProgress;
+}
+
+std::string runModel(const std::string& label) {
+    const std::size_t at = label.rfind("member ");
+    if (at == std::string::npos) return label;
+    std::string model = label.substr(0, at);
+    while (!model.empty() && model.back() == ' ') model.pop_back();
+    return model;
+}
+
+int forecastBoldRun(const RoutingResult& result, const UserRoute* route) {
+    if (!route || route->waypoints.empty() || result.summaries.size() < 2) return -1;
+    for (const RunSummary& s : result.summaries)
+        if (s.source < 0) return -1;
+    return arrivalDistribution(result.summaries, route->waypoints.back(), -1).nearestMedian;
 }
 
 double routeLineWidth(float thickness, bool selected) {
@@ -297,6 +315,32 @@ void paintRoute(QPainter& painter, const MapView& view, const std::vector<Isochr
     }
 }
 
+// The colour of a model's runs, the models numbered as they first come.
+QColor modelColour(std::vector<std::string>& models, const std::string& label) {
+    static constexpr QRgb kModelColours[] = {0x1f77b4, 0xd62728, 0x2ca02c,
+                                             0x9467bd, 0xff7f0e, 0x8c564b};
+    const std::string model = runModel(label);
+    auto at = std::find(models.begin(), models.end(), model);
+    if (at == models.end()) at = models.insert(models.end(), model);
+    const auto k = static_cast<std::size_t>(at - models.begin()) % std::size(kModelColours);
+    QColor colour(kModelColours[k]);
+    colour.setAlpha(110);
+    return colour;
+}
+
+// A run of a series over several forecasts drawn under the one that stands for them.
+void paintThinRun(QPainter& painter, const MapView& view, const std::vector<IsochronePoint>& route,
+                  const QColor& colour) {
+    if (route.empty()) return;
+    std::vector<GeoPoint> line;
+    line.reserve(route.size() + 1);
+    line.push_back({route.front().parentLon, route.front().parentLat});
+    for (const IsochronePoint& p : route) line.push_back({p.lon, p.lat});
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(colour, 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    drawGeoPolyline(painter, view, line);
+}
+
 // Hours since day 0; a time a few milliseconds short of the hour counts as that hour.
 double wholeHours(const DateTime& t) {
     return std::floor(t.dayNumber * 24 + 1e-6);
@@ -451,10 +495,15 @@ void paintRoutingLayer(QPainter& painter, const MapView& view, const RoutingLaye
         const bool scan = !result->scanRoutes.empty();
         if (scan) {
             const int runs = static_cast<int>(result->scanRoutes.size());
+            // Over several forecasts the runs are thin and translucent, one colour per model,
+            // under the run nearest the median arrival drawn bold.
+            const int bold = forecastBoldRun(*result, layer.route);
+            std::vector<std::string> models;
             // The selected run last, so that it lies over the others.
             std::vector<int> order;
             for (int k = 0; k < runs; ++k)
-                if (k != layer.selectedRun) order.push_back(k);
+                if (k != layer.selectedRun && k != bold) order.push_back(k);
+            if (bold >= 0 && bold < runs && bold != layer.selectedRun) order.push_back(bold);
             if (layer.selectedRun >= 0 && layer.selectedRun < runs) {
                 order.push_back(layer.selectedRun);
                 labelled = &result->scanRoutes[static_cast<std::size_t>(layer.selectedRun)];
@@ -463,6 +512,11 @@ void paintRoutingLayer(QPainter& painter, const MapView& view, const RoutingLaye
             }
             for (int k : order) {
                 const std::size_t run = static_cast<std::size_t>(k);
+                if (bold >= 0 && k != bold && k != layer.selectedRun) {
+                    paintThinRun(painter, view, result->scanRoutes[run],
+                                 modelColour(models, result->summaries[run].label));
+                    continue;
+                }
                 if (run < result->summaries.size()) {
                     d.colours.minSog = result->summaries[run].minSog;
                     d.colours.maxSog = result->summaries[run].maxSog;
@@ -470,7 +524,8 @@ void paintRoutingLayer(QPainter& painter, const MapView& view, const RoutingLaye
                     d.colours.minSog = result->minSog;
                     d.colours.maxSog = result->maxSog;
                 }
-                d.width = routeLineWidth(params.thickness, k == layer.selectedRun);
+                d.width = routeLineWidth(params.thickness, k == layer.selectedRun) *
+                          (k == bold && k != layer.selectedRun ? 2 : 1);
                 d.black = params.scanningsBlack;
                 d.arrived = runArrived(*result, k);
                 d.label = scanRunLabel(*result, k);

@@ -77,6 +77,14 @@ std::string scanRunLabel(const RoutingResult& result, int run);
 // no arrival); -1 asks for the last run made.
 bool runArrived(const RoutingResult& result, int run = -1);
 
+// The model a forecast's run sailed: its label without the member ("GFS member 12" gives
+// "GFS", "member 3" gives "", "ECMWF" stays).
+std::string runModel(const std::string& label);
+
+// In a series over several forecasts, the run drawn bold: the one whose arrival is nearest the
+// median arrival at the route's last waypoint; -1 for any other result.
+int forecastBoldRun(const RoutingResult& result, const UserRoute* route);
+
 // The line width of a route: Thickness x 0.25, at least 1 (and at most 64 so that an absurd
 // setting cannot stall the rasteriser); three times that for the selected scan run.
 double routeLineWidth(float thickness, bool selected);

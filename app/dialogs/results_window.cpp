@@ -1,6 +1,7 @@
 #include "app/dialogs/results_window.h"
 
 #include "app/dialogs/dialog_place.h"
+#include "app/dialogs/forecast_runs_view.h"
 
 #include "core/atomic_file.h"
 
@@ -55,7 +56,7 @@ std::string resultsText(const ResultsTable& table, const std::string& timeLabel,
 ResultsWindow::ResultsWindow(AppData& data, QWidget* parent)
     : QWidget(parent, Qt::Window), data_(data), reason_(new QLabel(this)),
       table_(new QTableWidget(this)), stepsLabel_(new QLabel(this)),
-      steps_(new QTableWidget(this)) {
+      steps_(new QTableWidget(this)), forecastRuns_(new ForecastRunsView(data, this)) {
     setObjectName(QStringLiteral("results"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(5, 5, 5, 5);
@@ -63,6 +64,11 @@ ResultsWindow::ResultsWindow(AppData& data, QWidget* parent)
     reason_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     reason_->hide();
     layout->addWidget(reason_);
+    layout->addWidget(forecastRuns_, 3);
+    forecastRuns_->hide();
+    forecastRuns_->onRunChosen = [this](int run) {
+        if (onRunChosen) onRunChosen(run);
+    };
     layout->addWidget(table_, 3);
     layout->addWidget(stepsLabel_);
     layout->addWidget(steps_, 2);
@@ -144,6 +150,10 @@ void ResultsWindow::showResult(const RoutingResult& result) {
     const RunOutcome outcome = runOutcome(result, data_.texts);
     reason_->setText(QString::fromStdString(outcome.text));
     reason_->setVisible(outcome.end != RunEnd::Arrived);
+    const bool forecasts = forecastRuns_->showResult(result);
+    forecastRuns_->setVisible(forecasts);
+    // The runs over several forecasts need room beside their table.
+    if (forecasts && width() < 720) resize(720, std::max(height(), 800));
     const ResultsTable& t = results_;
     table_->clear();
     table_->setColumnCount(static_cast<int>(t.titles.size()));

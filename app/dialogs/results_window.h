@@ -17,6 +17,8 @@ class QTableWidget;
 
 namespace navorel::app {
 
+class ForecastRunsView;
+
 // The table as text: one line per row (the column titles first, the computation time last),
 // cells separated by tabs; with `csv` separated by commas and quoted where a cell holds a
 // comma, a quote or a line break.
@@ -32,6 +34,8 @@ class ResultsWindow : public QWidget {
     // The sea met at each step of the chosen run (the last one at first): shown when the run
     // met a current or sailed with a wave forecast.
     QTableWidget* steps() const { return steps_; }
+    // The runs over several forecasts (hidden for any other routing).
+    ForecastRunsView* forecastRuns() const { return forecastRuns_; }
     // The line that tells why the routing did not arrive (hidden when it did).
     QLabel* reason() const { return reason_; }
     // Told the run (0 the first column) whose cell or title the user chose.
@@ -55,6 +59,7 @@ class ResultsWindow : public QWidget {
     QTableWidget* table_;
     QLabel* stepsLabel_;
     QTableWidget* steps_;
+    ForecastRunsView* forecastRuns_;
     ResultsTable results_;
     std::vector<RunSummary> runs_; // the result's runs, for their steps
     bool filling_ = false;

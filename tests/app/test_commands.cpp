@@ -422,9 +422,9 @@ TEST(WindowTitle, FollowsAGribOpenedFromTheToolbarCompressed) {
     fs::copy_file(fs::path(NAVOREL_SOURCE_DIR) / "dist/Gribs/Demo.grb", copy);
     ASSERT_EQ(std::system(("bzip2 -f '" + copy.string() + "'").c_str()), 0);
     app::FileRequest asked;
-    w.chart().commands().chooseFile = [&](const app::FileRequest& r) {
+    w.chart().commands().chooseFiles = [&](const app::FileRequest& r) {
         asked = r;
-        return QString::fromStdString(copy.string() + ".bz2");
+        return QStringList{QString::fromStdString(copy.string() + ".bz2")};
     };
     w.chart().commands().action(app::kOpenGrib)->trigger();
     // Both editions are offered, plain and compressed.
