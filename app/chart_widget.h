@@ -8,6 +8,7 @@
 #include "app/chart_view.h"
 #include "app/display_state.h"
 #include "app/interaction.h"
+#include "render/chart_cache.h"
 #include "render/toolbar.h"
 
 #include <QElapsedTimer>
@@ -156,6 +157,7 @@ class ChartWidget : public QWidget {
     bool framed_ = false;
     QImage cache_;
     bool chartDirty_ = true;
+    ChartCache layers_; // the chart's layers, kept while what they draw stays the same
     int chartPaints_ = 0, overlayPaints_ = 0;
     bool polarView_ = false;
     bool helpShown_ = false;
