@@ -18,6 +18,19 @@ void ChartWidget::redrawChart() {
     update();
 }
 
+void ChartWidget::prepareNextRecord() {
+    // Not while the chart waits for a paint or is dragged: the view will change.
+    if (polarView_ || chartDirty_ || interaction_.dragging() || data_.wind.empty()) return;
+    const int next = display_.record + 1;
+    if (display_.record < 0 || next >= static_cast<int>(data_.wind.frames().size())) return;
+    // The scene the step to the next record shows (display_state's selectRecord).
+    ChartScene ahead = scene();
+    ahead.windFrame = next;
+    ahead.windAtTime = false;
+    ahead.displayTime = data_.wind.frameTimes()[static_cast<std::size_t>(next)];
+    layers_.prepare(view_, ahead, devicePixelRatioF());
+}
+
 void ChartWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     if (polarView_) {
@@ -39,6 +52,15 @@ void ChartWidget::paintEvent(QPaintEvent*) {
         paintChart(chart, view_, scene(), &layers_);
         chartDirty_ = false;
         ++chartPaints_;
+        // Once the events that came meanwhile are handled, the next record's layers are drawn
+        // ahead: the step to it (the Right key, the time bar) then finds them.
+        if (!nextRecordPending_) {
+            nextRecordPending_ = true;
+            QTimer::singleShot(0, this, [this] {
+                nextRecordPending_ = false;
+                prepareNextRecord();
+            });
+        }
         // The live layer follows the chart's view: drawn again from its first front.
         liveFrontsDrawn_ = liveRoutesDrawn_ = 0;
         if (live_.size() != pixels) {

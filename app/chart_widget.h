@@ -139,6 +139,8 @@ class ChartWidget : public QWidget {
     // Re-centres the view on the step shown when the panel's follow button is on.
     void followStep();
     void statusChanged();
+    // Draws the layers of the record after the one shown into the layer cache.
+    void prepareNextRecord();
     void gpsEvent(int code);
     // A new fix, or the boat turned out of date: the chart and the status bar follow.
     void boatChanged();
@@ -158,6 +160,7 @@ class ChartWidget : public QWidget {
     QImage cache_;
     bool chartDirty_ = true;
     ChartCache layers_; // the chart's layers, kept while what they draw stays the same
+    bool nextRecordPending_ = false;
     int chartPaints_ = 0, overlayPaints_ = 0;
     bool polarView_ = false;
     bool helpShown_ = false;

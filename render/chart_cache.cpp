@@ -184,9 +184,26 @@ const QImage& ChartCache::layer(Layer which, const Key& key, const QSize& pixels
     return kept.image;
 }
 
+namespace {
+
+QSize pixelsOf(const MapView& view, qreal ratio) {
+    return {static_cast<int>(view.width * ratio), static_cast<int>(view.height * ratio)};
+}
+
+} // namespace
+
+void ChartCache::prepare(const MapView& view, const ChartScene& scene, qreal ratio) {
+    const QSize pixels = pixelsOf(view, ratio);
+    if (pixels.isEmpty() || !scene.wind) return;
+    layer(kSeaLayer, seaKey(view, scene, ratio), pixels, ratio, true,
+          [&](QPainter& p) { paintSeaLayer(p, view, scene); });
+    layer(kHourLayer, hourKey(view, scene, ratio), pixels, ratio, false,
+          [&](QPainter& p) { paintHourLayer(p, view, scene); });
+}
+
 void ChartCache::paintLayers(QPainter& painter, const MapView& view, const ChartScene& scene) {
     const qreal ratio = painter.device()->devicePixelRatioF();
-    const QSize pixels(static_cast<int>(view.width * ratio), static_cast<int>(view.height * ratio));
+    const QSize pixels = pixelsOf(view, ratio);
     if (pixels.isEmpty()) return;
     painter.drawImage(0, 0,
                       layer(kSeaLayer, seaKey(view, scene, ratio), pixels, ratio, true,

@@ -32,7 +32,7 @@ class ChartCache {
     using Key = std::vector<std::uint64_t>;
     enum Layer { kSeaLayer, kMapLayer, kHourLayer, kLayerCount };
     // Records whose sea and hour images are kept.
-    static constexpr int kHoursKept = 3;
+    static constexpr int kHoursKept = 4;
 
     // Times `layer` was drawn rather than taken from the cache.
     int draws(Layer layer) const { return draws_[layer]; }
@@ -43,6 +43,10 @@ class ChartCache {
     // Draws the three images of the chart into `painter` (a device of the view's size),
     // drawing again those whose key changed.
     void paintLayers(QPainter& painter, const MapView& view, const ChartScene& scene);
+    // Draws the sea and hour images of `scene` where they are not kept, without showing them,
+    // for a device of `ratio` device pixels per pixel: the window prepares the next record
+    // while it waits for input, so that the step to it finds its images.
+    void prepare(const MapView& view, const ChartScene& scene, qreal ratio);
 
   private:
     struct Kept {

@@ -170,3 +170,33 @@ TEST(ChartCache, ShorelinePathsAreMadeOncePerCellAndLevel) {
     EXPECT_EQ(cache.shorePaths().cellsHeld(level), more);
     EXPECT_EQ(cache.shorePaths().joins(), 3);
 }
+
+TEST(ChartCache, TheRecordPreparedAheadIsShownWithoutDrawingItsLayersAgain) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    ASSERT_GE(data.wind.frames().size(), 2u);
+    data.config.settings.winds.showSurfaceGradient = true;
+    data.config.settings.winds.showArrows = true;
+    MapView view;
+    app::setUpView(view, data, 480, 320);
+    app::DisplayState display;
+    app::selectRecord(display, data.wind, 0);
+    ChartCache cache;
+    draw(data, view, display, &cache);
+    // The next record as the window prepares it (the record and its time, not interpolated).
+    ChartScene ahead = app::makeScene(data, app::displayWind(data), nullptr, nullptr, &display);
+    ahead.windFrame = 1;
+    ahead.windAtTime = false;
+    ahead.displayTime = data.wind.frameTimes()[1];
+    cache.prepare(view, ahead, 1.0);
+    const int sea = cache.draws(ChartCache::kSeaLayer), hour = cache.draws(ChartCache::kHourLayer);
+    EXPECT_EQ(sea, 2);
+    EXPECT_EQ(hour, 2);
+    app::selectRecord(display, data.wind, 1);
+    const QImage shown = draw(data, view, display, &cache);
+    EXPECT_EQ(cache.draws(ChartCache::kSeaLayer), sea);
+    EXPECT_EQ(cache.draws(ChartCache::kHourLayer), hour);
+    EXPECT_TRUE(shown == draw(data, view, display, nullptr));
+}
