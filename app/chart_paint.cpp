@@ -52,15 +52,10 @@ void ChartWidget::paintEvent(QPaintEvent*) {
         paintChart(chart, view_, scene(), &layers_);
         chartDirty_ = false;
         ++chartPaints_;
-        // Once the events that came meanwhile are handled, the next record's layers are drawn
-        // ahead: the step to it (the Right key, the time bar) then finds them.
-        if (!nextRecordPending_) {
-            nextRecordPending_ = true;
-            QTimer::singleShot(0, this, [this] {
-                nextRecordPending_ = false;
-                prepareNextRecord();
-            });
-        }
+        // Once the chart has stood still a moment (not between the moves of a drag or the
+        // notches of a wheel), the next record's layers are drawn ahead: the step to it (the
+        // Right key, the time bar) then finds them.
+        aheadTimer_->start();
         // The live layer follows the chart's view: drawn again from its first front.
         liveFrontsDrawn_ = liveRoutesDrawn_ = 0;
         if (live_.size() != pixels) {

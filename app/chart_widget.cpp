@@ -32,6 +32,10 @@ ChartWidget::ChartWidget(AppData& data, QWidget* parent)
     boatAgeTimer_->setSingleShot(true);
     boatAgeTimer_->setInterval(static_cast<int>(kBoatStaleSeconds * 1000) + 500);
     connect(boatAgeTimer_, &QTimer::timeout, this, [this] { boatChanged(); });
+    aheadTimer_ = new QTimer(this);
+    aheadTimer_->setSingleShot(true);
+    aheadTimer_->setInterval(kRecordAheadMs);
+    connect(aheadTimer_, &QTimer::timeout, this, [this] { prepareNextRecord(); });
     gps_->onFix = [this](const GpsFix& fix) {
         if (!fix.hasPosition()) return;
         AppData::BoatFix& boat = data_.boat;

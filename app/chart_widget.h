@@ -29,6 +29,9 @@ class Commands;
 class GpsLink;
 class InterfaceSounds;
 
+// How long the chart stands still before the next record's layers are drawn ahead.
+constexpr int kRecordAheadMs = 150;
+
 class ChartWidget : public QWidget {
   public:
     explicit ChartWidget(AppData& data, QWidget* parent = nullptr);
@@ -159,8 +162,8 @@ class ChartWidget : public QWidget {
     bool framed_ = false;
     QImage cache_;
     bool chartDirty_ = true;
-    ChartCache layers_; // the chart's layers, kept while what they draw stays the same
-    bool nextRecordPending_ = false;
+    ChartCache layers_;            // the chart's layers, kept while what they draw stays the same
+    QTimer* aheadTimer_ = nullptr; // draws the next record's layers once the chart stands
     int chartPaints_ = 0, overlayPaints_ = 0;
     bool polarView_ = false;
     bool helpShown_ = false;

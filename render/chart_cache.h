@@ -32,7 +32,7 @@ class ChartCache {
     using Key = std::vector<std::uint64_t>;
     enum Layer { kSeaLayer, kMapLayer, kHourLayer, kLayerCount };
     // Records whose sea and hour images are kept.
-    static constexpr int kHoursKept = 4;
+    static constexpr int kHoursKept = 3;
 
     // Times `layer` was drawn rather than taken from the cache.
     int draws(Layer layer) const { return draws_[layer]; }

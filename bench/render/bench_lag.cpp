@@ -25,6 +25,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <random>
 #include <string>
@@ -35,6 +36,13 @@ namespace {
 
 using namespace navorel;
 using Clock = std::chrono::steady_clock;
+
+// CPU time of the calling thread, in nanoseconds: a paint's own cost, whatever the load.
+long long threadCpuNs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1000000000LL + t.tv_nsec;
+}
 
 long long nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
@@ -51,6 +59,7 @@ class TimedChart : public app::ChartWidget {
     // Paints of the trial: their count, total and longest time (ms).
     int paints = 0;
     double paintMs = 0, longestPaint = 0;
+    double lastPaintCpuMs = 0; // the CPU time of the last paint
 
   protected:
     bool event(QEvent* e) override {
@@ -61,8 +70,9 @@ class TimedChart : public app::ChartWidget {
         return ChartWidget::event(e);
     }
     void paintEvent(QPaintEvent* e) override {
-        const long long start = nowNs();
+        const long long start = nowNs(), cpu = threadCpuNs();
         ChartWidget::paintEvent(e);
+        lastPaintCpuMs = (threadCpuNs() - cpu) / 1e6;
         const double ms = (nowNs() - start) / 1e6;
         longestPaint = std::max(longestPaint, ms);
         paintMs += ms;
@@ -173,7 +183,9 @@ int main(int argc, char** argv) {
     report("chart redraw, no routing", idle);
 
     // At rest: each event posted on the window's own thread, the loop run until its paint.
-    const auto timed = [&](QEvent* e) {
+    // CPU time of each answering paint: drag, wheel, key.
+    std::vector<double> paintCpu[3];
+    const auto timed = [&](QEvent* e, std::vector<double>& cpu) {
         const long long t0 = nowNs();
         const long long before = chart.shownAt.load();
         QCoreApplication::postEvent(&chart, e);
@@ -181,7 +193,9 @@ int main(int argc, char** argv) {
         t.start();
         while (chart.shownAt.load() == before && t.elapsed() < 5000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        return chart.shownAt.load() == before ? -1.0 : (chart.shownAt.load() - t0) / 1e6;
+        if (chart.shownAt.load() == before) return -1.0;
+        cpu.push_back(chart.lastPaintCpuMs);
+        return (chart.shownAt.load() - t0) / 1e6;
     };
     const auto mouse = [](QEvent::Type type, QPointF at, Qt::MouseButtons buttons) {
         const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
@@ -194,12 +208,13 @@ int main(int argc, char** argv) {
         const QPointF to = at + QPointF(3 + random() % 20, 3 + random() % 20);
         QCoreApplication::postEvent(&chart, mouse(QEvent::MouseButtonPress, at, Qt::LeftButton));
         settle(20);
-        rest.pan.push_back(timed(mouse(QEvent::MouseMove, to, Qt::LeftButton)));
+        rest.pan.push_back(timed(mouse(QEvent::MouseMove, to, Qt::LeftButton), paintCpu[0]));
         QCoreApplication::postEvent(&chart, mouse(QEvent::MouseButtonRelease, to, Qt::NoButton));
         settle(50);
         rest.wheel.push_back(
             timed(new QWheelEvent(to, to, QPoint(), QPoint(0, trial % 2 ? -120 : 120), Qt::NoButton,
-                                  Qt::NoModifier, Qt::NoScrollPhase, false)));
+                                  Qt::NoModifier, Qt::NoScrollPhase, false),
+                  paintCpu[1]));
         settle(50);
         // Round the forecast: at its last record the next step starts it again.
         if (chart.display().record >= records - 1) {
@@ -207,7 +222,8 @@ int main(int argc, char** argv) {
             chart.redrawChart();
             settle(100);
         }
-        rest.key.push_back(timed(new QKeyEvent(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier)));
+        rest.key.push_back(
+            timed(new QKeyEvent(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier), paintCpu[2]));
         settle(50);
     }
     for (std::vector<double>* v : {&rest.pan, &rest.wheel, &rest.key})
@@ -215,6 +231,9 @@ int main(int argc, char** argv) {
     report("at rest: drag to paint", rest.pan);
     report("at rest: wheel to paint", rest.wheel);
     report("at rest: key to paint", rest.key);
+    report("at rest: CPU of drag's paint", paintCpu[0]);
+    report("at rest: CPU of wheel's paint", paintCpu[1]);
+    report("at rest: CPU of key's paint", paintCpu[2]);
     if (rest.timeouts) std::printf("%d events at rest not shown within 5 s\n", rest.timeouts);
     std::fflush(stdout);
     for (int trial = 0; trial < trials; ++trial) {
