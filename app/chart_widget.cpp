@@ -6,8 +6,6 @@
 #include "app/interface_sounds.h"
 #include "app/status_texts.h"
 #include "core/datetime.h"
-#include "render/help_overlay.h"
-#include "render/polar_diagram.h"
 
 #include <QKeyEvent>
 #include <QMenu>
@@ -34,6 +32,10 @@ ChartWidget::ChartWidget(AppData& data, QWidget* parent)
     boatAgeTimer_->setSingleShot(true);
     boatAgeTimer_->setInterval(static_cast<int>(kBoatStaleSeconds * 1000) + 500);
     connect(boatAgeTimer_, &QTimer::timeout, this, [this] { boatChanged(); });
+    aheadTimer_ = new QTimer(this);
+    aheadTimer_->setSingleShot(true);
+    aheadTimer_->setInterval(kRecordAheadMs);
+    connect(aheadTimer_, &QTimer::timeout, this, [this] { prepareNextRecord(); });
     gps_->onFix = [this](const GpsFix& fix) {
         if (!fix.hasPosition()) return;
         AppData::BoatFix& boat = data_.boat;
@@ -253,73 +255,6 @@ void ChartWidget::dataLoaded() {
     if (data_.firstRun && width() > 0) setUpView(view_, data_, width(), height(), true);
     redrawChart();
     openGps();
-}
-
-void ChartWidget::redrawChart() {
-    chartDirty_ = true;
-    update();
-}
-
-void ChartWidget::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    if (polarView_) {
-        painter.fillRect(rect(), Qt::white);
-        const QPointF mouse = mouse_;
-        paintPolarDiagram(painter, width(), height(), data_.polar, &mouse);
-        painter.end();
-        statusChanged(); // emptied
-        return;
-    }
-    const qreal ratio = devicePixelRatioF();
-    const QSize pixels(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
-    if (chartDirty_ || cache_.size() != pixels) {
-        if (cache_.size() != pixels) {
-            cache_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-            cache_.setDevicePixelRatio(ratio);
-        }
-        QPainter chart(&cache_);
-        paintChart(chart, view_, scene());
-        chartDirty_ = false;
-        ++chartPaints_;
-        // The live layer follows the chart's view: drawn again from its first front.
-        liveFrontsDrawn_ = liveRoutesDrawn_ = 0;
-        if (live_.size() != pixels) {
-            live_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-            live_.setDevicePixelRatio(ratio);
-        }
-        live_.fill(Qt::transparent);
-    } else {
-        ++overlayPaints_;
-    }
-    painter.drawImage(0, 0, cache_);
-    if (running_) {
-        // What is left after a slice is drawn at the next paint, once the events that came
-        // meanwhile are handled.
-        if (!drawLive() && !liveMorePending_) {
-            liveMorePending_ = true;
-            QTimer::singleShot(0, this, [this] {
-                liveMorePending_ = false;
-                update();
-            });
-        }
-        painter.drawImage(0, 0, live_);
-    }
-    paintOverlays(painter, view_, scene(), mouse_.x(), mouse_.y());
-    GeoPoint from, to;
-    if (interaction_.rubberBand(from, to))
-        paintRubberBand(painter, projection(), from, to,
-                        interaction_.appending() ? data_.config.settings.route.color
-                                                 : data_.config.settings.barrierColor);
-    paintInterface(painter, data_, display_, result_.get(), overlay_);
-    if (helpShown_)
-        paintHelpOverlay(painter, width(), height(), commands_->helpTitle(),
-                         commands_->helpLines());
-    if (toolbarShown()) {
-        commands_->refresh(); // pressed states follow the settings, whoever changed them
-        paintToolbar(painter, toolbar_, toolbarLook());
-    }
-    painter.end();
-    statusChanged();
 }
 
 void ChartWidget::resizeEvent(QResizeEvent*) {

@@ -8,6 +8,7 @@
 #include "app/chart_view.h"
 #include "app/display_state.h"
 #include "app/interaction.h"
+#include "render/chart_cache.h"
 #include "render/toolbar.h"
 
 #include <QElapsedTimer>
@@ -27,6 +28,9 @@ namespace navorel::app {
 class Commands;
 class GpsLink;
 class InterfaceSounds;
+
+// How long the chart stands still before the next record's layers are drawn ahead.
+constexpr int kRecordAheadMs = 150;
 
 class ChartWidget : public QWidget {
   public:
@@ -138,6 +142,8 @@ class ChartWidget : public QWidget {
     // Re-centres the view on the step shown when the panel's follow button is on.
     void followStep();
     void statusChanged();
+    // Draws the layers of the record after the one shown into the layer cache.
+    void prepareNextRecord();
     void gpsEvent(int code);
     // A new fix, or the boat turned out of date: the chart and the status bar follow.
     void boatChanged();
@@ -156,6 +162,8 @@ class ChartWidget : public QWidget {
     bool framed_ = false;
     QImage cache_;
     bool chartDirty_ = true;
+    ChartCache layers_;            // the chart's layers, kept while what they draw stays the same
+    QTimer* aheadTimer_ = nullptr; // draws the next record's layers once the chart stands
     int chartPaints_ = 0, overlayPaints_ = 0;
     bool polarView_ = false;
     bool helpShown_ = false;

@@ -82,11 +82,15 @@ struct ChartScene {
     bool boatOverChart = false;
 };
 
+class ChartCache;
+
 // The cached chart, layer by layer in a fixed order: sea, wind surface, shorelines and land,
 // traffic zones, map grid, current zones, wind zones, current arrows, wind symbols, waypoints,
 // cities, tide stations, barriers, the user's route, the routing result, the boat and the
-// scales. `view` must have been updated for the device's size.
-void paintChart(QPainter& painter, const MapView& view, const ChartScene& scene);
+// scales. `view` must have been updated for the device's size. With `cache`, the layers that
+// did not change since its last chart are taken from it (render/chart_cache.h).
+void paintChart(QPainter& painter, const MapView& view, const ChartScene& scene,
+                ChartCache* cache = nullptr);
 
 // What is drawn over the cached chart without redrawing it: the boat when the scene asks for
 // it there, and its tooltip while the mouse (hoverX, hoverY) is over it.

@@ -1,9 +1,18 @@
-// Drawing the chart at 1920 x 1080 over the demo data: the full redraw (coasts at drawing
-// level 2, the interpolated wind surface, wind symbols, the user route and a routing result)
+// Drawing the chart at 1920 x 1080 over the demo data with every shipped layer on (coasts and
+// lakes at drawing level 2, the interpolated wind surface, wind symbols and zones, the map
+// grid, the streams with their zones and stations, waypoints, towns, the scales, the user route
+// and a routing result):
+//   BM_FullRedraw        the window's redraw of the whole chart when the view and the record
+//                        stand (an edit, a new result): the layer cache holds the rest;
+//   BM_FullRedrawAfresh  every layer drawn afresh (a first paint, a resize);
+//   BM_HourStep          a step to a record whose layers are not kept (sea and hour drawn);
+//   BM_Pan               a drag of a few pixels (every layer drawn, the coast paths kept);
+//   BM_ZoomStep          one wheel notch in or out, alternately;
 // and the overlay redraw that hover and tooltips cause (the cached chart and the overlays: the
 // toolbar with a group open and a tooltip, the hovered time bar and both panels).
 #include "app/chart_overlays.h"
 #include "app/chart_view.h"
+#include "render/chart_cache.h"
 #include "render/toolbar.h"
 
 #include <benchmark/benchmark.h>
@@ -37,7 +46,11 @@ Demo& demo() {
         }
         Settings& s = d->data.config.settings;
         s.winds.showSurfaceGradient = true;
-        s.winds.showArrows = true;
+        s.winds.showArrows = s.winds.showZones = s.winds.showScale = true;
+        s.map.showLakes = s.map.showLakeCities = s.map.showCapitals = s.map.showMapGrid = true;
+        s.currents.showArrows = s.currents.showZones = s.currents.showScale = true;
+        s.currents.showTides = true;
+        s.waypoints.show = true;
         app::setUpView(d->view, d->data, 1920, 1080, true);
         // Drawing level 2 whatever the scale.
         d->view.factor[2] = d->view.factor[3] = 1 << 30;
@@ -61,6 +74,21 @@ void BM_FullRedraw(benchmark::State& state) {
     if (!ready(d, state)) return;
     const app::DisplayWind wind = app::displayWind(d.data);
     QImage image(1920, 1080, QImage::Format_ARGB32_Premultiplied);
+    ChartCache cache;
+    for (auto _ : state) {
+        QPainter painter(&image);
+        paintChart(painter, d.view, app::makeScene(d.data, wind, &d.result, nullptr), &cache);
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_FullRedraw)->Unit(benchmark::kMillisecond);
+
+void BM_FullRedrawAfresh(benchmark::State& state) {
+    Demo& d = demo();
+    if (!ready(d, state)) return;
+    const app::DisplayWind wind = app::displayWind(d.data);
+    QImage image(1920, 1080, QImage::Format_ARGB32_Premultiplied);
     for (auto _ : state) {
         QPainter painter(&image);
         paintChart(painter, d.view, app::makeScene(d.data, wind, &d.result, nullptr));
@@ -68,7 +96,73 @@ void BM_FullRedraw(benchmark::State& state) {
         benchmark::DoNotOptimize(image.constBits());
     }
 }
-BENCHMARK(BM_FullRedraw)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullRedrawAfresh)->Unit(benchmark::kMillisecond);
+
+// Each step goes to a record further on (round the forecast), so no record is found kept.
+void BM_HourStep(benchmark::State& state) {
+    Demo& d = demo();
+    if (!ready(d, state)) return;
+    const app::DisplayWind wind = app::displayWind(d.data);
+    QImage image(1920, 1080, QImage::Format_ARGB32_Premultiplied);
+    ChartCache cache;
+    app::DisplayState display;
+    const int records = static_cast<int>(d.data.wind.frames().size());
+    int record = 0;
+    for (auto _ : state) {
+        record = (record + 1) % records;
+        app::selectRecord(display, d.data.wind, record);
+        QPainter painter(&image);
+        paintChart(painter, d.view, app::makeScene(d.data, wind, &d.result, nullptr, &display),
+                   &cache);
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_HourStep)->Unit(benchmark::kMillisecond);
+
+void BM_Pan(benchmark::State& state) {
+    Demo& d = demo();
+    if (!ready(d, state)) return;
+    const app::DisplayWind wind = app::displayWind(d.data);
+    QImage image(1920, 1080, QImage::Format_ARGB32_Premultiplied);
+    ChartCache cache;
+    MapView view = d.view;
+    int step = 0;
+    for (auto _ : state) {
+        // Back and forth, so that the view stays over the demo, by other steps on the way back
+        // so that no view kept is met again.
+        if ((step++ / 20) % 2)
+            view.pan(-6, -4);
+        else
+            view.pan(7, 5);
+        view.update();
+        QPainter painter(&image);
+        paintChart(painter, view, app::makeScene(d.data, wind, &d.result, nullptr), &cache);
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_Pan)->Unit(benchmark::kMillisecond);
+
+void BM_ZoomStep(benchmark::State& state) {
+    Demo& d = demo();
+    if (!ready(d, state)) return;
+    const app::DisplayWind wind = app::displayWind(d.data);
+    QImage image(1920, 1080, QImage::Format_ARGB32_Premultiplied);
+    ChartCache cache;
+    MapView view = d.view;
+    int step = 0;
+    for (auto _ : state) {
+        // At a cursor moving round the centre, so that no view kept is met again.
+        const int at = step % 7;
+        view.zoomAt(step++ % 2 ? -120 : 120, 900 + 20 * at, 500 + 10 * at);
+        QPainter painter(&image);
+        paintChart(painter, view, app::makeScene(d.data, wind, &d.result, nullptr), &cache);
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_ZoomStep)->Unit(benchmark::kMillisecond);
 
 // A part of a full redraw: the chart without the wind surface, the wind symbols and the
 // routing result (sea, coasts, land and the user route). The surface alone is measured with

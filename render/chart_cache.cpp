@@ -1,0 +1,236 @@
+#include "render/chart_cache.h"
+
+#include "settings/config_store.h"
+#include "weather/color_table.h"
+#include "weather/current_field.h"
+#include "weather/ocean_fields.h"
+#include "weather/wind_store.h"
+
+#include <QPaintDevice>
+#include <QPainter>
+
+#include <bit>
+
+namespace navorel {
+
+namespace {
+
+// A key is a list of words: numbers by their bits (so that equal values give equal words and
+// NaN equals itself), pointers by their address.
+struct KeyWriter {
+    std::vector<std::uint64_t>& key;
+    KeyWriter& operator<<(double v) {
+        key.push_back(std::bit_cast<std::uint64_t>(v));
+        return *this;
+    }
+    KeyWriter& operator<<(int v) { return *this << static_cast<double>(v); }
+    KeyWriter& operator<<(bool v) { return *this << static_cast<double>(v); }
+    KeyWriter& operator<<(const void* p) {
+        key.push_back(reinterpret_cast<std::uintptr_t>(p));
+        return *this;
+    }
+    KeyWriter& operator<<(const OpaqueColor& c) {
+        key.push_back(static_cast<std::uint64_t>(c.red) << 24 | c.green << 16 | c.blue << 8 |
+                      c.alpha);
+        return *this;
+    }
+};
+
+// The image's size and the view's projection (its edges and level follow from them).
+void writeView(KeyWriter& k, const MapView& view, qreal ratio) {
+    k << view.width << view.height << static_cast<double>(ratio) << view.scale << view.transX
+      << view.transY;
+}
+
+void writeRamp(KeyWriter& k, const WindColorRamp* ramp) {
+    k << static_cast<const void*>(ramp);
+    if (!ramp) return;
+    k << ramp->interval << ramp->sea << static_cast<int>(ramp->scale.size())
+      << static_cast<int>(ramp->ramp.size());
+    for (const OpaqueColor& c : ramp->scale) k << c;
+    for (const OpaqueColor& c : ramp->ramp) k << c;
+}
+
+// The forecast and the record or time shown. The store is the same object from one file to the
+// next: its frames' buffers, count and times tell one load from another.
+void writeWind(KeyWriter& k, const ChartScene& scene) {
+    const WindStore* w = scene.wind;
+    k << static_cast<const void*>(w);
+    if (!w) return;
+    const int frames = static_cast<int>(w->frames().size());
+    k << frames << static_cast<const void*>(w->frames().data())
+      << static_cast<const void*>(w->frameTimes().data()) << scene.windFrame;
+    if (scene.windFrame >= 0 && scene.windFrame < frames) {
+        const auto f = static_cast<std::size_t>(scene.windFrame);
+        const FrameGeometry& g = w->geometry(scene.windFrame);
+        k << w->frameTimes()[f] << static_cast<const void*>(w->frames()[f].points.data())
+          << g.minLon << g.lonSpan << g.minLat << g.maxLat << g.nx << g.ny << g.wrap;
+    }
+    const bool atTime = scene.windAtTime && scene.windField;
+    k << atTime;
+    if (atTime) k << static_cast<const void*>(scene.windField) << scene.displayTime;
+}
+
+ChartCache::Key seaKey(const MapView& view, const ChartScene& scene, qreal ratio) {
+    ChartCache::Key key;
+    KeyWriter k{key};
+    writeView(k, view, ratio);
+    const WindSettings& ws = scene.settings->winds;
+    k << scene.settings->map.colorSea << (scene.wind != nullptr);
+    const bool surface = scene.wind && (ws.showSurfaceGradient || ws.showSurfaceNoGradient);
+    // The wave layer lies on the surface; a forecast loaded anew holds new frames.
+    const bool waves = scene.wind && scene.waves && scene.showWaves;
+    k << waves;
+    if (waves)
+        k << static_cast<const void*>(scene.waves->height().frames().data())
+          << scene.waves->height().frames().size() << scene.displayTime;
+    k << surface;
+    if (!surface) return key;
+    k << ws.showSurfaceGradient << ws.oneColorPerKnot << scene.uniqueWind;
+    writeRamp(k, scene.windColors);
+    if (scene.uniqueWind) {
+        k << scene.windForce;
+        return key;
+    }
+    k << scene.windVariation;
+    writeWind(k, scene);
+    return key;
+}
+
+ChartCache::Key mapKey(const MapView& view, const ChartScene& scene, qreal ratio) {
+    ChartCache::Key key;
+    KeyWriter k{key};
+    writeView(k, view, ratio);
+    const MapSettings& m = scene.settings->map;
+    k << view.level << (scene.wind != nullptr) << static_cast<const void*>(scene.shore)
+      << m.showLand << m.showShorelines << m.showLakes << m.colorCoast << m.colorLand << m.colorSea
+      << m.showMapGrid << m.colorMapGrid << static_cast<const void*>(scene.tss)
+      << scene.settings->tssColor;
+    return key;
+}
+
+ChartCache::Key hourKey(const MapView& view, const ChartScene& scene, qreal ratio) {
+    ChartCache::Key key;
+    KeyWriter k{key};
+    writeView(k, view, ratio);
+    const WindSettings& ws = scene.settings->winds;
+    const CurrentSettings& cs = scene.settings->currents;
+    const CurrentField* field = scene.currents ? scene.currents->activeField() : nullptr;
+    k << (scene.wind != nullptr) << static_cast<const void*>(field)
+      << static_cast<const void*>(scene.tides) << cs.showArrows << cs.showZones
+      << scene.settings->routing.currents;
+    // The streams move with the display time.
+    if (field && scene.tides && cs.showArrows) k << scene.displayTime;
+    // So do the arrows of a current forecast, which a new file replaces.
+    const auto* forecast = scene.currents && scene.currents->mode() == 2
+                               ? dynamic_cast<const OceanCurrents*>(scene.currents->forecast())
+                               : nullptr;
+    k << static_cast<const void*>(forecast);
+    if (forecast && cs.showArrows)
+        k << static_cast<const void*>(forecast->field().frames().data())
+          << forecast->field().frames().size() << scene.displayTime;
+    k << ws.showArrows << ws.showZones;
+    if (!ws.showArrows && !ws.showZones) return key;
+    // Over a surface (either style) the symbols are black.
+    k << ws.colorZones << (ws.showSurfaceGradient || ws.showSurfaceNoGradient)
+      << ws.thicknessArrowBlack << ws.thicknessArrowColored << ws.spaceBetweenArrows
+      << ws.lengthArrow << ws.lengthBarb << ws.showWindBarbs << ws.arrowCentered;
+    writeRamp(k, scene.windColors);
+    k << scene.uniqueWind;
+    if (scene.uniqueWind) {
+        k << scene.windForce << scene.windDirection;
+        return key;
+    }
+    k << scene.windVariation;
+    writeWind(k, scene);
+    return key;
+}
+
+} // namespace
+
+void ChartCache::clear() {
+    for (std::vector<Kept>& kept : kept_) kept.clear();
+}
+
+ChartCache::Kept& ChartCache::slot(std::vector<Kept>& kept, std::size_t most, const Key& key,
+                                   bool& found) {
+    ++clock_;
+    for (Kept& k : kept) {
+        if (k.key == key) {
+            k.used = clock_;
+            found = true;
+            return k;
+        }
+    }
+    found = false;
+    if (kept.size() < most) {
+        kept.emplace_back();
+        kept.back().used = clock_;
+        return kept.back();
+    }
+    Kept* oldest = &kept.front();
+    for (Kept& k : kept)
+        if (k.used < oldest->used) oldest = &k;
+    oldest->used = clock_;
+    return *oldest;
+}
+
+const QImage& ChartCache::layer(Layer which, const Key& key, const QSize& pixels, qreal ratio,
+                                bool opaque, const std::function<void(QPainter&)>& draw) {
+    const std::size_t most = which == kMapLayer ? 1 : static_cast<std::size_t>(kHoursKept);
+    bool found;
+    Kept& kept = slot(kept_[which], most, key, found);
+    if (found) return kept.image;
+    // Drawn into an image that a throw would leave half-drawn: the key is set once it is done.
+    kept.key.clear();
+    if (kept.image.size() != pixels) {
+        kept.image = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        kept.image.setDevicePixelRatio(ratio);
+    }
+    if (!opaque) kept.image.fill(Qt::transparent);
+    {
+        QPainter painter(&kept.image);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setRenderHint(QPainter::TextAntialiasing, true);
+        draw(painter);
+    }
+    kept.key = key;
+    ++draws_[which];
+    return kept.image;
+}
+
+namespace {
+
+QSize pixelsOf(const MapView& view, qreal ratio) {
+    return {static_cast<int>(view.width * ratio), static_cast<int>(view.height * ratio)};
+}
+
+} // namespace
+
+void ChartCache::prepare(const MapView& view, const ChartScene& scene, qreal ratio) {
+    const QSize pixels = pixelsOf(view, ratio);
+    if (pixels.isEmpty() || !scene.wind) return;
+    layer(kSeaLayer, seaKey(view, scene, ratio), pixels, ratio, true,
+          [&](QPainter& p) { paintSeaLayer(p, view, scene); });
+    layer(kHourLayer, hourKey(view, scene, ratio), pixels, ratio, false,
+          [&](QPainter& p) { paintHourLayer(p, view, scene); });
+}
+
+void ChartCache::paintLayers(QPainter& painter, const MapView& view, const ChartScene& scene) {
+    const qreal ratio = painter.device()->devicePixelRatioF();
+    const QSize pixels = pixelsOf(view, ratio);
+    if (pixels.isEmpty()) return;
+    painter.drawImage(0, 0,
+                      layer(kSeaLayer, seaKey(view, scene, ratio), pixels, ratio, true,
+                            [&](QPainter& p) { paintSeaLayer(p, view, scene); }));
+    // Everything else needs the wind store of the end of the start-up.
+    if (!scene.wind) return;
+    painter.drawImage(0, 0,
+                      layer(kMapLayer, mapKey(view, scene, ratio), pixels, ratio, false,
+                            [&](QPainter& p) { paintMapLayer(p, view, scene, shorePaths_); }));
+    painter.drawImage(0, 0,
+                      layer(kHourLayer, hourKey(view, scene, ratio), pixels, ratio, false,
+                            [&](QPainter& p) { paintHourLayer(p, view, scene); }));
+}
+
+} // namespace navorel

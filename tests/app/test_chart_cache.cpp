@@ -1,0 +1,202 @@
+// The chart's layer cache: through a series of changes (view, level, record, time between
+// records, map and wind settings, colours, the constant wind), a chart drawn with the cache is
+// the same, pixel for pixel, as one drawn afresh, and only the layers that depend on what
+// changed are drawn again. The shoreline paths are made once per cell and level.
+#include "app/chart_view.h"
+#include "program_folder.h"
+#include "render/chart_cache.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+
+#include <array>
+#include <functional>
+
+using namespace navorel;
+using navorel::apptest::ProgramFolder;
+
+namespace {
+
+QImage draw(app::AppData& data, const MapView& view, const app::DisplayState& display,
+            ChartCache* cache) {
+    QImage image(view.width, view.height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    paintChart(painter, view,
+               app::makeScene(data, app::displayWind(data), nullptr, nullptr, &display), cache);
+    return image;
+}
+
+} // namespace
+
+TEST(ChartCache, CachedChartIsTheDirectPaintAndRedrawsOnlyWhatChanged) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    ASSERT_GE(data.wind.frames().size(), 3u);
+    Settings& s = data.config.settings;
+    s.winds.showSurfaceGradient = s.winds.showArrows = s.winds.showZones = true;
+    s.map.showMapGrid = true;
+    s.map.colorMapGrid = 0x0000ff;
+    // Cape Cod at the coast level, where the land, the lakes and the towns are drawn.
+    MapView view;
+    view.resize(640, 400);
+    view.scale = 250;
+    ASSERT_TRUE(view.centreOn(-70.2, 41.9, true));
+    app::DisplayState display;
+    app::selectRecord(display, data.wind, 1);
+
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        std::array<int, 3> drawn; // sea, map and hour layers drawn again
+    };
+    const double betweenRecords = (data.wind.frameTimes()[1] + data.wind.frameTimes()[2]) / 2;
+    const Step steps[] = {
+        {"first chart", [] {}, {1, 1, 1}},
+        {"the same again", [] {}, {0, 0, 0}},
+        {"the user's route moved", [&] { data.route.waypoints[0].lon += 0.05f; }, {0, 0, 0}},
+        {"next record", [&] { app::selectRecord(display, data.wind, 2); }, {1, 0, 1}},
+        {"back to the record kept", [&] { app::selectRecord(display, data.wind, 1); }, {0, 0, 0}},
+        {"time between records",
+         [&] { app::setDisplayTime(display, data.wind, betweenRecords); },
+         {1, 0, 1}},
+        {"pan",
+         [&] {
+             view.pan(37, -21);
+             view.update();
+         },
+         {1, 1, 1}},
+        {"zoom out to another level",
+         [&] {
+             const int level = view.level;
+             for (int i = 0; i < 12 && view.level == level; ++i) view.zoomAt(-120, 300, 200);
+             ASSERT_NE(view.level, level);
+         },
+         {1, 1, 1}},
+        {"land colour", [&] { s.map.colorLand = 0x30a030; }, {0, 1, 0}},
+        {"lakes shown", [&] { s.map.showLakes = !s.map.showLakes; }, {0, 1, 0}},
+        {"coast hidden", [&] { s.map.showShorelines = false; }, {0, 1, 0}},
+        {"map grid hidden", [&] { s.map.showMapGrid = false; }, {0, 1, 0}},
+        {"sea colour", [&] { s.map.colorSea = 0x808000; }, {1, 1, 0}},
+        {"arrow length", [&] { s.winds.lengthArrow += 6; }, {0, 0, 1}},
+        {"arrows instead of barbs", [&] { s.winds.showWindBarbs = false; }, {0, 0, 1}},
+        {"wind zones hidden", [&] { s.winds.showZones = false; }, {0, 0, 1}},
+        {"wind colours changed in place",
+         [&] {
+             for (OpaqueColor& c : data.windColors.ramp)
+                 c.red = static_cast<std::uint8_t>(255 - c.red);
+         },
+         {1, 0, 1}},
+        {"wind variation", [&] { s.routing.variation = 130; }, {1, 0, 1}},
+        {"one colour per knot",
+         [&] { s.winds.oneColorPerKnot = !s.winds.oneColorPerKnot; },
+         {1, 0, 0}},
+        // (Both surfaces take the scale's colours now: the picture may not change.)
+        {"surface of cells",
+         [&] {
+             s.winds.showSurfaceGradient = false;
+             s.winds.showSurfaceNoGradient = true;
+         },
+         {1, 0, 0}},
+        {"surface hidden: symbols in the wind's colours",
+         [&] { s.winds.showSurfaceNoGradient = false; },
+         {1, 0, 1}},
+        {"constant wind",
+         [&] {
+             s.routing.uniqueWind = true;
+             s.routing.windForce = 25;
+             s.routing.windDirection = 200;
+         },
+         {0, 0, 1}},
+        {"constant wind turned", [&] { s.routing.windDirection = 240; }, {0, 0, 1}},
+    };
+    ChartCache cache;
+    QImage previous;
+    std::array<int, 3> before = {0, 0, 0};
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.change();
+        const QImage cached = draw(data, view, display, &cache);
+        const QImage direct = draw(data, view, display, nullptr);
+        EXPECT_TRUE(cached == direct);
+        const std::array<int, 3> now = {cache.draws(ChartCache::kSeaLayer),
+                                        cache.draws(ChartCache::kMapLayer),
+                                        cache.draws(ChartCache::kHourLayer)};
+        for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(now[i] - before[i], step.drawn[i]) << i;
+        // Every change shows (the route's start is a disc on the chart).
+        const std::string what = step.what;
+        if (!previous.isNull() && what != "the same again" && what != "surface of cells") {
+            EXPECT_FALSE(cached == previous);
+        }
+        before = now;
+        previous = cached;
+    }
+}
+
+TEST(ChartCache, ShorelinePathsAreMadeOncePerCellAndLevel) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    MapView view;
+    view.resize(640, 400);
+    view.scale = 250;
+    ASSERT_TRUE(view.centreOn(-70.2, 41.9, true));
+    const int level = view.level;
+    app::DisplayState display;
+    ChartCache cache;
+    draw(data, view, display, &cache);
+    const std::size_t cells = cache.shorePaths().cellsHeld(level);
+    EXPECT_GT(cells, 0u);
+    EXPECT_EQ(cache.shorePaths().joins(), 1);
+    // A small pan within the same cells joins nothing again.
+    view.pan(3, 2);
+    view.update();
+    draw(data, view, display, &cache);
+    EXPECT_EQ(cache.shorePaths().joins(), 1);
+    // Away and back: the cells seen are kept, only the view's join is made again.
+    view.pan(-900, 0);
+    view.update();
+    draw(data, view, display, &cache);
+    const std::size_t more = cache.shorePaths().cellsHeld(level);
+    EXPECT_GT(more, cells);
+    view.pan(900, 0);
+    view.update();
+    draw(data, view, display, &cache);
+    EXPECT_EQ(cache.shorePaths().cellsHeld(level), more);
+    EXPECT_EQ(cache.shorePaths().joins(), 3);
+}
+
+TEST(ChartCache, TheRecordPreparedAheadIsShownWithoutDrawingItsLayersAgain) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    ASSERT_GE(data.wind.frames().size(), 2u);
+    data.config.settings.winds.showSurfaceGradient = true;
+    data.config.settings.winds.showArrows = true;
+    MapView view;
+    app::setUpView(view, data, 480, 320);
+    app::DisplayState display;
+    app::selectRecord(display, data.wind, 0);
+    ChartCache cache;
+    draw(data, view, display, &cache);
+    // The next record as the window prepares it (the record and its time, not interpolated).
+    ChartScene ahead = app::makeScene(data, app::displayWind(data), nullptr, nullptr, &display);
+    ahead.windFrame = 1;
+    ahead.windAtTime = false;
+    ahead.displayTime = data.wind.frameTimes()[1];
+    cache.prepare(view, ahead, 1.0);
+    const int sea = cache.draws(ChartCache::kSeaLayer), hour = cache.draws(ChartCache::kHourLayer);
+    EXPECT_EQ(sea, 2);
+    EXPECT_EQ(hour, 2);
+    app::selectRecord(display, data.wind, 1);
+    const QImage shown = draw(data, view, display, &cache);
+    EXPECT_EQ(cache.draws(ChartCache::kSeaLayer), sea);
+    EXPECT_EQ(cache.draws(ChartCache::kHourLayer), hour);
+    EXPECT_TRUE(shown == draw(data, view, display, nullptr));
+}
