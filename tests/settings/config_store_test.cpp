@@ -136,7 +136,7 @@ TEST(ConfigBindings, EveryKeyIsBoundOnceInSectionOrder) {
                          iniNameEquals(list[j].key, b.key))
                 << "twice: " << b.section << " " << b.key;
     }
-    EXPECT_EQ(list.size(), 175u); // with the three comfort limits of [Routing]
+    EXPECT_EQ(list.size(), 176u); // with the three comfort limits and Search of [Routing]
 }
 
 TEST(ConfigSave, WritesTheValuesWithTheirEncodings) {
