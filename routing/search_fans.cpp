@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <utility>
+#include <vector>
 
 namespace navorel {
 
@@ -22,18 +23,24 @@ constexpr double kPruneFactor = 1.5;
 
 // Headings of one parent's fan: the fan around `centre` and the headings every parent tries.
 struct Fan {
-    double headings[64];
+    std::vector<double> headings;
     int count = 0;
+    std::vector<std::pair<double, double>> keyed; // room for sweep
+    void clear() { count = 0; }
     void add(double h) {
-        if (count < 64) headings[count++] = h;
+        if (count == static_cast<int>(headings.size()))
+            headings.push_back(h);
+        else
+            headings[count] = h;
+        ++count;
     }
     // Sweeps the headings from the left of `centre` to its right, as the fan alone is, so the
     // front's outline runs round each parent in order; a heading met twice is tried once.
     void sweep(double centre) {
-        std::pair<double, double> keyed[64];
+        keyed.clear();
         for (int k = 0; k < count; ++k)
-            keyed[k] = {normalise180(headings[k] - centre), headings[k]};
-        std::sort(keyed, keyed + count);
+            keyed.push_back({normalise180(headings[k] - centre), headings[k]});
+        std::sort(keyed.begin(), keyed.end());
         int kept = 0;
         for (int k = 0; k < count; ++k) {
             if (kept > 0 && keyed[k].first - keyed[kept - 1].first < 1e-6) continue;
@@ -202,7 +209,7 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
     {
         const AdvanceEnvironment env = sampleEnvironment(in, S);
         Fan fan;
-        const int half = std::min(ls.initialCount / 2, 28);
+        const int half = ls.initialCount / 2;
         for (int k = -half; k <= half; ++k) fan.add(axis + k * ls.initialStep);
         completeFan(in, env, S, trigBearing(trigPoint(positionOf(S)), ends.target), false, fan);
         fan.sweep(axis);
@@ -246,7 +253,8 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
         Isochrone current = std::move(front);
         int fronts = 1;
         const std::vector<GeoPoint>& legLine = route.legPolyline[from];
-        const int half = std::min(ls.furtherCount / 2, 28);
+        const int half = ls.furtherCount / 2;
+        Fan fan; // reused by every parent
         while (!arrived) {
             if (runCancelled(in) || current.empty()) break;
             if (++fronts > in.limits.frontsPerLeg) {
@@ -287,7 +295,7 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
                 const AdvanceEnvironment env = sampleEnvironment(in, Q);
                 const double toTarget = trigBearing(trigPoint(positionOf(Q)), ends.target);
                 const double centre = meanBearing(toTarget, Q.commandedHeading);
-                Fan fan;
+                fan.clear();
                 for (int k = -half; k <= half; ++k) fan.add(centre + k * ls.furtherStep);
                 completeFan(in, env, Q, toTarget, true, fan);
                 fan.sweep(centre);
