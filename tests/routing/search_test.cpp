@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <string>
 
 using namespace navorel;
 using namespace navorel::test;
@@ -108,7 +109,13 @@ INSTANTIATE_TEST_SUITE_P(
                       AnalyticCase{Course::Upwind, 20}, AnalyticCase{Course::Downwind, 8},
                       AnalyticCase{Course::Downwind, 12}, AnalyticCase{Course::Downwind, 20},
                       AnalyticCase{Course::Reach, 8}, AnalyticCase{Course::Reach, 12},
-                      AnalyticCase{Course::Reach, 20}));
+                      AnalyticCase{Course::Reach, 20}),
+    [](const ::testing::TestParamInfo<AnalyticCase>& info) {
+        const char* course = info.param.course == Course::Upwind     ? "Upwind"
+                             : info.param.course == Course::Downwind ? "Downwind"
+                                                                     : "Reach";
+        return std::string(course) + std::to_string(static_cast<int>(info.param.knots)) + "kt";
+    });
 
 // The time a boat at a place still needs, as the pruning ranks it: straight on a reach, the
 // best VMG made good inside the upwind and downwind angles, the engine where the sails give
