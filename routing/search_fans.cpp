@@ -21,32 +21,53 @@ constexpr std::size_t kArrivalFronts = 3;
 // the fan alone puts one, and ranking by time keeps the right one of them.
 constexpr double kPruneFactor = 1.5;
 
+// Headings closer than this (degrees) are one heading: their points lie a few metres apart
+// after a step, far inside the pruning distance, and only one of them could be kept.
+constexpr double kSameHeading = 0.01;
+
 // Headings of one parent's fan: the fan around `centre` and the headings every parent tries.
 struct Fan {
+    struct Heading {
+        double offset;  // from the sweep's centre, -180 to 180
+        double heading; // degrees
+        bool fixed;     // a best-VMG, target or own heading rather than a step of the fan
+        bool operator<(const Heading& o) const { return offset < o.offset; }
+    };
     std::vector<double> headings;
+    std::vector<char> fixed;
     int count = 0;
-    std::vector<std::pair<double, double>> keyed; // room for sweep
+    std::vector<Heading> keyed; // room for sweep
     void clear() { count = 0; }
-    void add(double h) {
-        if (count == static_cast<int>(headings.size()))
+    void add(double h, bool isFixed = false) {
+        if (count == static_cast<int>(headings.size())) {
             headings.push_back(h);
-        else
+            fixed.push_back(isFixed);
+        } else {
             headings[count] = h;
+            fixed[count] = isFixed;
+        }
         ++count;
     }
     // Sweeps the headings from the left of `centre` to its right, as the fan alone is, so the
-    // front's outline runs round each parent in order; a heading met twice is tried once.
+    // front's outline runs round each parent in order. Headings within kSameHeading of the one
+    // before are tried once: as the fixed heading where one of them is fixed (it is the exact
+    // best angle, the target or the course held), else as the first.
     void sweep(double centre) {
         keyed.clear();
         for (int k = 0; k < count; ++k)
-            keyed.push_back({normalise180(headings[k] - centre), headings[k]});
+            keyed.push_back({normalise180(headings[k] - centre), headings[k], fixed[k] != 0});
         std::sort(keyed.begin(), keyed.end());
         int kept = 0;
+        double last = 0.0; // offset of the first heading of the group last kept
         for (int k = 0; k < count; ++k) {
-            if (kept > 0 && keyed[k].first - keyed[kept - 1].first < 1e-6) continue;
+            if (kept > 0 && keyed[k].offset - last < kSameHeading) {
+                if (keyed[k].fixed && !keyed[kept - 1].fixed) keyed[kept - 1] = keyed[k];
+                continue;
+            }
+            last = keyed[k].offset;
             keyed[kept++] = keyed[k];
         }
-        for (int k = 0; k < kept; ++k) headings[k] = keyed[k].second;
+        for (int k = 0; k < kept; ++k) headings[k] = keyed[k].heading;
         count = kept;
     }
 };
@@ -59,8 +80,8 @@ struct Fan {
 // change the speed by heading), it is not tried again.
 void completeFan(const RoutingInputs& in, const AdvanceEnvironment& env,
                  const IsochronePoint& parent, double toTarget, bool holdCourse, Fan& fan) {
-    fan.add(toTarget);
-    if (holdCourse) fan.add(parent.heading);
+    fan.add(toTarget, true);
+    if (holdCourse) fan.add(parent.heading, true);
     if (!env.windFound) return;
     const RoutingParameters& params = *in.params;
     const float knots = static_cast<float>(env.tws * kMsToKnot);
@@ -78,10 +99,10 @@ void completeFan(const RoutingInputs& in, const AdvanceEnvironment& env,
         }
         fan.count = kept;
     }
-    fan.add(normalise360(twd + up.angle));
-    fan.add(normalise360(twd - up.angle));
-    fan.add(normalise360(twd + down.angle));
-    fan.add(normalise360(twd - down.angle));
+    fan.add(normalise360(twd + up.angle), true);
+    fan.add(normalise360(twd - up.angle), true);
+    fan.add(normalise360(twd + down.angle), true);
+    fan.add(normalise360(twd - down.angle), true);
 }
 
 // Tacks and gybes since the leg's start, by store entry. Of two neighbours that need the same
@@ -95,9 +116,10 @@ struct Turns {
         const bool turned = !p.engine && parent.awaSide >= 0 && p.awaSide != parent.awaSide;
         return count[p.parent] + (turned ? 1 : 0);
     }
-    static double seconds(const RoutingInputs& in, const IsochronePoint& p) {
-        return p.sog > 0.0f ? tackLoss(*in.params, p.sog) / p.sog : 0.0;
-    }
+    // The time a turn costs: the distance lost grows with the speed, so the time is the same
+    // at every speed (that of the leg's parameters, set once).
+    double perTurn = 0.0;
+    double seconds(const IsochronePoint& p) const { return p.sog > 0.0f ? perTurn : 0.0; }
     // Counts the entries stored since the last call.
     void update() {
         const std::size_t from = count.size();
@@ -113,22 +135,32 @@ struct Turns {
 // point still kept drops its neighbours closer than `pruneDistance` that need longer. The
 // pruning reads the rank from distToTarget and the index keeps the front's order meanwhile;
 // both are put back afterwards, the distances from the positions as the advance computed them.
+struct PruneScratch {
+    std::vector<std::pair<float, std::uint32_t>> rank;
+    Isochrone sorted;
+    std::vector<TrigPoint> sortedAt;
+    std::vector<char> kept;
+    Isochrone result;
+};
+
 void pruneByTime(const RoutingInputs& in, const Turns& turns, Isochrone& front,
-                 std::vector<TrigPoint>& at, const TrigPoint& target, double pruneDistance) {
+                 const std::vector<TrigPoint>& at, const TrigPoint& target, double pruneDistance,
+                 PruneScratch& scratch) {
     const std::size_t n = front.size();
-    std::vector<std::pair<float, std::uint32_t>> rank(n);
+    auto& rank = scratch.rank;
+    rank.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
         const IsochronePoint& p = front[i];
-        const double t = timeToGo(in, at[i], target, p.distToTarget, p.twd, p.tws) +
-                         turns.of(p) * turns.seconds(in, p);
+        double t = timeToGo(in, at[i], target, p.distToTarget, p.twd, p.tws);
+        if (const int count = turns.of(p)) t += count * turns.seconds(p);
         rank[i] = {static_cast<float>(std::min(t, 3.0e38)), static_cast<std::uint32_t>(i)};
     }
     std::stable_sort(rank.begin(), rank.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    Isochrone sorted;
-    sorted.reserve(n);
-    std::vector<TrigPoint> sortedAt;
-    sortedAt.reserve(n);
+    Isochrone& sorted = scratch.sorted;
+    std::vector<TrigPoint>& sortedAt = scratch.sortedAt;
+    sorted.clear();
+    sortedAt.clear();
     for (const auto& [t, i] : rank) {
         sorted.push_back(front[i]);
         sorted.back().distToTarget = t;
@@ -136,14 +168,15 @@ void pruneByTime(const RoutingInputs& in, const Turns& turns, Isochrone& front,
         sortedAt.push_back(at[i]);
     }
     pruneFront(sorted, pruneDistance, sortedAt);
-    // Back into the front's own order, which the cleaning reads as its outline.
-    std::sort(sorted.begin(), sorted.end(),
-              [](const IsochronePoint& a, const IsochronePoint& b) { return a.index < b.index; });
-    for (IsochronePoint& p : sorted) {
-        p.distToTarget = static_cast<float>(trigDistance(trigPoint(positionOf(p)), target));
-        p.index = -1;
-    }
-    front = std::move(sorted);
+    // Back into the front's own order, which the cleaning reads as its outline; the points
+    // are taken from the front as the advance made them (its distances to the target).
+    scratch.kept.assign(n, 0);
+    for (const IsochronePoint& p : sorted) scratch.kept[static_cast<std::size_t>(p.index)] = 1;
+    Isochrone& result = scratch.result;
+    result.clear();
+    for (std::size_t i = 0; i < n; ++i)
+        if (scratch.kept[i]) result.push_back(front[i]);
+    front.swap(result);
 }
 
 } // namespace
@@ -200,9 +233,11 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
     Isochrone startingSet;
     Turns turns;
     turns.out = &out;
+    turns.perTurn = tackLoss(params, 1.0);
     // Entries up to the leg's start count no turns.
     turns.count.assign(out.pointStore.size(), 0);
     std::vector<TrigPoint> nextAt;
+    PruneScratch scratch;
 
     // First isochrone: the fan round the leg's axis and the fixed headings.
     Isochrone front;
@@ -242,7 +277,7 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
         startingSet.insert(startingSet.end(), front.begin(), front.end());
     } else {
         setRunStatus(in, front.empty() ? kStatusRejected : kStatusRunning);
-        pruneByTime(in, turns, front, nextAt, ends.target, ls.pruneDistance);
+        pruneByTime(in, turns, front, nextAt, ends.target, ls.pruneDistance, scratch);
         cleanFront(front, T);
         orderFront(front, route.waypoints[from]);
         storePoints(out, front);
@@ -322,11 +357,12 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
             if (cancelled) break;
             if (!next.empty() || arrived) setRunStatus(in, kStatusRunning);
             if (!next.empty()) {
-                pruneByTime(in, turns, next, nextAt, ends.target, kPruneFactor * ls.pruneDistance);
-                // The cleaning reads the front's outline: it runs round the start in order.
+                pruneByTime(in, turns, next, nextAt, ends.target, kPruneFactor * ls.pruneDistance,
+                            scratch);
+                // The cleaning reads the front's outline: it runs round the start in order,
+                // and only drops points, so the front stays in that order.
                 orderFront(next, route.waypoints[from]);
                 cleanFront(next, T);
-                orderFront(next, route.waypoints[from]);
                 storePoints(out, next);
                 turns.update();
                 out.legIsochrones.push_back(next);
