@@ -363,6 +363,7 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
                 // and only drops points, so the front stays in that order.
                 orderFront(next, route.waypoints[from]);
                 cleanFront(next, T);
+                orderFront(next, route.waypoints[from]);
                 storePoints(out, next);
                 turns.update();
                 out.legIsochrones.push_back(next);
