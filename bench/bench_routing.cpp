@@ -7,6 +7,7 @@
 #include "routing/polar.h"
 #include "routing/routing_run.h"
 #include "routing/user_route.h"
+#include "tests/routing/cyclone_wind.h"
 #include "weather/color_table.h"
 #include "weather/current_field.h"
 #include "weather/tide_harmonics.h"
@@ -212,9 +213,10 @@ BENCHMARK(BM_RecomputeLongRoute)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(bench
 
 // The demo's five-run effectiveness scan (demo forecast, shorelines, tidal streams, Quality 3),
 // on the number of threads of the argument: compare the rows for the scan's speed-up.
-void BM_DemoScan(benchmark::State& state) {
+void demoScan(benchmark::State& state, int threads, int search) {
     const std::string dist = std::string(NAVOREL_SOURCE_DIR) + "/dist";
     RoutingParameters params;
+    params.search = search;
     params.method = 1;
     params.timestepAuto = true;
     params.scanPolar = true;
@@ -250,7 +252,7 @@ void BM_DemoScan(benchmark::State& state) {
     setup.control = &control;
     setup.route = &route;
     setup.start = fromDayNumber(store.frameTimes()[0]);
-    setup.threads = static_cast<int>(state.range(0));
+    setup.threads = threads;
     std::int64_t calls = 0;
     for (auto _ : state) {
         const RoutingResult r = runRouting(setup);
@@ -260,6 +262,74 @@ void BM_DemoScan(benchmark::State& state) {
     state.counters["advance/s"] =
         benchmark::Counter(static_cast<double>(calls), benchmark::Counter::kIsRate);
 }
+void BM_DemoScan(benchmark::State& state) {
+    demoScan(state, static_cast<int>(state.range(0)), 0);
+}
 BENCHMARK(BM_DemoScan)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same scan on one thread by each search (argument: 0 the isochrone fans, 1 the wide fans).
+void BM_DemoScanSearch(benchmark::State& state) {
+    demoScan(state, 1, static_cast<int>(state.range(0)));
+}
+BENCHMARK(BM_DemoScanSearch)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// A 60 nautical mile leg from 40 N 30 W in constant 12-knot wind from the north (shipped
+// settings, no engine), by each search (first argument) upwind, on a beam reach and downwind
+// (second argument: the leg's bearing).
+void BM_OpenWaterLeg(benchmark::State& state) {
+    Setup s;
+    s.params.engine = false;
+    s.params.seaState = false;
+    s.params.method = 1;
+    s.params.timestepAuto = true;
+    s.params.renderAfter = false;
+    s.params.search = static_cast<int>(state.range(0));
+    class North : public WindField {
+      public:
+        WindSample windAt(float, float, double) const override {
+            return WindSample{true, 0.0f, 12.0f};
+        }
+    } wind;
+    const RoutingInputs in = s.inputs(wind);
+    UserRoute route;
+    const GeoPoint from{-30.0f, 40.0f};
+    route.waypoints = {from, rhumbDestination(from, static_cast<double>(state.range(1)), 111120.0)};
+    recompute(route, s.params, nullptr);
+    double hours = 0;
+    for (auto _ : state) {
+        const RoutingOutput o = routeIsochrones(in, route, fromDayNumber(16802.0));
+        if (!o.route.empty()) hours = (o.route.back().time.dayNumber - 16802.0) * 24.0;
+        benchmark::DoNotOptimize(o.route.data());
+    }
+    state.counters["hours"] = hours;
+}
+BENCHMARK(BM_OpenWaterLeg)->ArgsProduct({{0, 1}, {0, 90, 180}})->Unit(benchmark::kMillisecond);
+
+// Through the analytic cyclone (400 nautical miles, two legs; shipped settings, no engine) by
+// each search; the counter gives the run's duration in hours.
+void BM_CycloneSearch(benchmark::State& state) {
+    Setup s;
+    s.params.engine = false;
+    s.params.seaState = false;
+    s.params.method = 1;
+    s.params.timestepAuto = true;
+    s.params.renderAfter = false;
+    s.params.search = static_cast<int>(state.range(0));
+    const test::CycloneWind wind;
+    const RoutingInputs in = s.inputs(wind);
+    UserRoute route;
+    route.waypoints = test::CycloneWind::waypoints();
+    recompute(route, s.params, nullptr);
+    double hours = 0;
+    for (auto _ : state) {
+        const RoutingOutput o =
+            routeIsochrones(in, route, fromDayNumber(test::CycloneWind::kStartDay));
+        if (!o.route.empty())
+            hours = (o.route.back().time.dayNumber - test::CycloneWind::kStartDay) * 24.0;
+        benchmark::DoNotOptimize(o.route.data());
+    }
+    state.counters["hours"] = hours;
+}
+BENCHMARK(BM_CycloneSearch)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -457,7 +457,9 @@ void paintRoutingLayer(QPainter& painter, const MapView& view, const RoutingLaye
         for (const std::vector<GeoPoint>& r : *layer.liveRoutes) drawGeoPolyline(painter, view, r);
     }
     const bool running = layer.running || (layer.liveFronts && !layer.liveFronts->empty());
-    if (isochroneMethod && params.showEllipse && layer.route && (result || running)) {
+    // The wide-fan search has no ellipse round the leg.
+    if (isochroneMethod && params.search == 0 && params.showEllipse && layer.route &&
+        (result || running)) {
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(qcolour(rd.colorEllipse), 1));
         // Outlines are made on first use: only for legs whose ellipse (inside the circle on

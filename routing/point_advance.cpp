@@ -435,11 +435,12 @@ LegFinish arriveAt(const RoutingInputs& in, const IsochronePoint& a, IsochronePo
 
 } // namespace
 
-LegFinish finishLeg(const RoutingInputs& in, const IsochronePoint& P, GeoPoint T, double s) {
+LegFinish finishLeg(const RoutingInputs& in, const IsochronePoint& P, GeoPoint T, double s,
+                    bool otherTackFirst) {
     const RoutingParameters& params = *in.params;
     LegFinish out;
     const GeoPoint from{P.lon, P.lat};
-    IsochronePoint A = advancePoint(in, P, T, std::nullopt, s, false);
+    IsochronePoint A = advancePoint(in, P, T, std::nullopt, s, otherTackFirst);
     if (params.avoidCoasts && in.crossings &&
         in.crossings->segmentCrossesLand(from, GeoPoint{A.lon, A.lat}))
         return out;
@@ -465,7 +466,7 @@ LegFinish finishLeg(const RoutingInputs& in, const IsochronePoint& P, GeoPoint T
         return out;
     }
 
-    IsochronePoint B = advancePoint(in, P, T, std::nullopt, s, true);
+    IsochronePoint B = advancePoint(in, P, T, std::nullopt, s, !otherTackFirst);
     GeoPoint I;
     if (greatCircleIntersection(from, A.cog, T, std::fmod(B.cog + 180.0, 360.0), I)) {
         // To the tack point on this tack, then to the target on the other.

@@ -79,8 +79,10 @@ struct LegFinish {
 
 // The exact arrival at `target` from `from` when it lies within a step: a straight run, a run
 // to a tack point and on to the target, or a short run and a final one. Answers no point when
-// one of them fails the check, or when the boat does not move over ground.
+// one of them fails the check, or when the boat does not move over ground. The first run is
+// on the tack nearer the target's bearing by plain heading difference; with `otherTackFirst`
+// on the other one.
 LegFinish finishLeg(const RoutingInputs& in, const IsochronePoint& from, GeoPoint target,
-                    double stepSeconds);
+                    double stepSeconds, bool otherTackFirst = false);
 
 } // namespace navorel

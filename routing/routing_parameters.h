@@ -28,6 +28,7 @@ struct RoutingParameters {
     bool ellipse = true;          // Ellipse
     int excentricity = 75;        // Excentricity, percent
     int quality = 3;              // Quality, 0..4
+    int search = 0;               // Search: 0 the isochrone fans, 1 the wide-fan search
     int streamProvider = 0;       // [Currents] StreamProvider
     bool currents = true;         // Currents
     bool counterCurrent = false;  // CounterCurrent

@@ -195,7 +195,7 @@ std::vector<IniBinding> ConfigStore::bindings() {
         readOnly({Ro, "MaxLength", K::Int, &s.route.maxLength, 5000}),
     };
     for (const char* key :
-         {"FromBoat", "Method", "Timestep", "TimestepAuto", "Quality", "MaxIterations"})
+         {"FromBoat", "Method", "Timestep", "TimestepAuto", "Quality", "Search", "MaxIterations"})
         list.push_back(r(R, key));
     list.push_back({R, "TimestepMax", K::Int, &s.routingDisplay.timestepMax, 60});
     for (const char* key :

@@ -121,6 +121,7 @@ constexpr SettingRange kRanges[] = {
     {R, "Timestep", K::Int, 1, 1440},
     {R, "TimestepAuto", K::Bool, 0, 1},
     {R, "Quality", K::Int, 0, 4},
+    {R, "Search", K::Int, 0, 1},
     {R, "MaxIterations", K::Int, 100, 9900},
     {R, "TimestepMax", K::Int, 1, 1440},
     {R, "Currents", K::Bool, 0, 1},

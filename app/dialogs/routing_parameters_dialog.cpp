@@ -46,6 +46,7 @@ const std::vector<PageSpec>& routingPages() {
          {control(K::Radio, 147, R, "Method", "", {{148, "0"}, {149, "1"}}),
           control(K::Combo, 150, R, "Quality", "",
                   {{380, "0"}, {381, "1"}, {382, "2"}, {383, "3"}, {384, "4"}}),
+          control(K::Combo, 709, R, "Search", "", {{710, "0"}, {711, "1"}}),
           [] {
               ControlSpec c = control(K::Int, 151, R, "Timestep", "min");
               c.maxOf = [](const Settings& s) { return s.routingDisplay.timestepMax; };

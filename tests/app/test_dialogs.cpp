@@ -194,6 +194,7 @@ TEST(RoutingParametersDialog, EachPageEditsItsSettingThroughEvents) {
     const std::vector<Edit> edits = {
         {0, "Routing", "NoRoutingOutside", Act::Click, "", nullptr},
         {1, "Routing", "Quality", Act::LastEntry, "", "4"},
+        {1, "Routing", "Search", Act::LastEntry, "", "1"},
         {2, "Routing", "MaxPolar", Act::Type, "95", "95"},
         {3, "Polar", "Power", Act::Type, "90", "90"},
         {4, "Routing", "EngineSpeed", Act::Type, "5.5", "5.5"},

@@ -351,6 +351,12 @@ TEST_F(RoutingLayerPicture, IsochronesSegmentsEllipseAndTheirSwitches) {
     EXPECT_GT(count(199, 82, 201, 84, kSegment), 0);
     EXPECT_GT(count(124, 99, 126, 101, kSegment), 0);
     EXPECT_GT(count(336, 199, 339, 201, kEllipse), 0);
+    // The wide-fan search has no ellipse round the leg: none is drawn, the fronts still are.
+    params.search = 1;
+    paint();
+    EXPECT_EQ(count(280, 100, 400, 300, kEllipse), 0);
+    EXPECT_GT(count(199, 49, 201, 51, kIsochron), 0);
+    params.search = 0;
 
     params.showIsochrones = params.showSegments = params.showEllipse = false;
     paint();

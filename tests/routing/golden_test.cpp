@@ -188,3 +188,28 @@ TEST(Golden, DemoScanOnSeveralThreadsMatchesOneThread) {
     EXPECT_NE(serial.find("\n100 "), std::string::npos);
     EXPECT_TRUE(scan(3) == serial);
 }
+
+// The wide fans on the demo route, each run of the effectiveness scan: within three minutes of
+// the isochrone fans (whose output the golden file above holds). From this start they arrive
+// up to two minutes later on four runs of five; from the forecast's first record (the
+// command line's demo) they arrive earlier on all five.
+TEST(Golden, WideFansStayCloseToTheFansOnTheDemoRoute) {
+    auto arrivals = [](int search) {
+        Scenario sc = capeCod();
+        sc.params.scanPolar = true;
+        sc.params.search = search;
+        const RoutingResult result = routeScenario(sc);
+        std::vector<double> days;
+        for (const RunSummary& run : result.summaries) {
+            EXPECT_EQ(run.targetWaypoint, -1) << "search " << search;
+            days.push_back(run.route.empty() ? 1e9 : run.route.back().time.dayNumber);
+        }
+        return days;
+    };
+    const std::vector<double> fans = arrivals(0), wide = arrivals(1);
+    ASSERT_EQ(fans.size(), 5u);
+    ASSERT_EQ(wide.size(), fans.size());
+    for (std::size_t k = 0; k < fans.size(); ++k)
+        EXPECT_LE(wide[k], fans[k] + 3.0 / 1440)
+            << "run " << k << ": " << (wide[k] - fans[k]) * 1440 << " min";
+}

@@ -136,7 +136,7 @@ TEST(ConfigBindings, EveryKeyIsBoundOnceInSectionOrder) {
                          iniNameEquals(list[j].key, b.key))
                 << "twice: " << b.section << " " << b.key;
     }
-    EXPECT_EQ(list.size(), 176u); // with the three comfort limits and WaveMax of [Routing]
+    EXPECT_EQ(list.size(), 177u); // with the three comfort limits, Search and WaveMax of [Routing]
 }
 
 TEST(ConfigSave, WritesTheValuesWithTheirEncodings) {

@@ -53,6 +53,8 @@ TEST(SettingRanges, TypedValuesMustBeNumbersOfTheKeysKindWithinItsRange) {
         {"Routing", "Quality", "-1", false},
         {"Routing", "Quality", "abc", false},
         {"Routing", "Quality", "3.5", false},
+        {"Routing", "Search", "1", true},
+        {"Routing", "Search", "2", false},
         {"Routing", "Quality", "", false},
         {"Routing", "Quality", "3x", false},
         {"routing", "quality", "+2", true},

@@ -1,0 +1,391 @@
+#include "routing/search_fans.h"
+
+#include "routing/leg_steps.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <utility>
+#include <vector>
+
+namespace navorel {
+
+namespace {
+
+// Fronts before the last whose points also try the exact arrival: a point on one tack two
+// steps out may reach the target with a single tack sooner than any point of the last front.
+constexpr std::size_t kArrivalFronts = 3;
+
+// The pruning distance against the method's own: the fixed headings put several points where
+// the fan alone puts one, and ranking by time keeps the right one of them.
+constexpr double kPruneFactor = 1.5;
+
+// Headings closer than this (degrees) are one heading: their points lie a few metres apart
+// after a step, far inside the pruning distance, and only one of them could be kept.
+constexpr double kSameHeading = 0.01;
+
+// Headings of one parent's fan: the fan around `centre` and the headings every parent tries.
+struct Fan {
+    struct Heading {
+        double offset;  // from the sweep's centre, -180 to 180
+        double heading; // degrees
+        bool fixed;     // a best-VMG, target or own heading rather than a step of the fan
+        bool operator<(const Heading& o) const { return offset < o.offset; }
+    };
+    std::vector<double> headings;
+    std::vector<char> fixed;
+    int count = 0;
+    std::vector<Heading> keyed; // room for sweep
+    void clear() { count = 0; }
+    void add(double h, bool isFixed = false) {
+        if (count == static_cast<int>(headings.size())) {
+            headings.push_back(h);
+            fixed.push_back(isFixed);
+        } else {
+            headings[count] = h;
+            fixed[count] = isFixed;
+        }
+        ++count;
+    }
+    // Sweeps the headings from the left of `centre` to its right, as the fan alone is, so the
+    // front's outline runs round each parent in order. Headings within kSameHeading of the one
+    // before are tried once: as the fixed heading where one of them is fixed (it is the exact
+    // best angle, the target or the course held), else as the first.
+    void sweep(double centre) {
+        keyed.clear();
+        for (int k = 0; k < count; ++k)
+            keyed.push_back({normalise180(headings[k] - centre), headings[k], fixed[k] != 0});
+        std::sort(keyed.begin(), keyed.end());
+        int kept = 0;
+        double last = 0.0; // offset of the first heading of the group last kept
+        for (int k = 0; k < count; ++k) {
+            if (kept > 0 && keyed[k].offset - last < kSameHeading) {
+                if (keyed[k].fixed && !keyed[kept - 1].fixed) keyed[kept - 1] = keyed[k];
+                continue;
+            }
+            last = keyed[k].offset;
+            keyed[kept++] = keyed[k];
+        }
+        for (int k = 0; k < kept; ++k) headings[k] = keyed[k].heading;
+        count = kept;
+    }
+};
+
+// The headings every parent tries besides its fan: both tacks at the best upwind and downwind
+// angles of the wind at the parent, the target's bearing and (after the first step) the
+// parent's own heading. A heading of the fan closer to the wind than the best upwind angle (or
+// deeper than the best downwind one) sails one of those best angles: where the boat is sure to
+// sail it (no engine to take over below LowSpeed, no sea state or counter-current steering to
+// change the speed by heading), it is not tried again.
+void completeFan(const RoutingInputs& in, const AdvanceEnvironment& env,
+                 const IsochronePoint& parent, double toTarget, bool holdCourse, Fan& fan) {
+    fan.add(toTarget, true);
+    if (holdCourse) fan.add(parent.heading, true);
+    if (!env.windFound) return;
+    const RoutingParameters& params = *in.params;
+    const float knots = static_cast<float>(env.tws * kMsToKnot);
+    const BestAngle up = bestUpwind(*in.polar, knots);
+    const BestAngle down = bestDownwind(*in.polar, knots);
+    const double twd = env.twd;
+    const double slowest = std::min(up.speed, down.speed) * params.powerInForce / 100.0;
+    if (!params.seaState && !params.counterCurrent &&
+        (!params.engine || slowest >= params.lowSpeed) && up.speed > 0.0f && down.speed > 0.0f) {
+        int kept = 0;
+        for (int k = 0; k < fan.count; ++k) {
+            const double a = foldAngle(normalise360(fan.headings[k]), twd);
+            if (a > up.angle - 1e-9 && a < down.angle + 1e-9)
+                fan.headings[kept++] = fan.headings[k];
+        }
+        fan.count = kept;
+    }
+    fan.add(normalise360(twd + up.angle), true);
+    fan.add(normalise360(twd - up.angle), true);
+    fan.add(normalise360(twd + down.angle), true);
+    fan.add(normalise360(twd - down.angle), true);
+}
+
+// Tacks and gybes since the leg's start, by store entry. Of two neighbours that need the same
+// time the one that turned less is kept: each turn counts as the time it costs.
+struct Turns {
+    const RoutingOutput* out = nullptr;
+    std::vector<std::uint16_t> count; // by store index; entries before the leg count none
+    int of(const IsochronePoint& p) const {
+        if (p.parent < 0 || p.parent >= static_cast<int>(count.size())) return 0;
+        const IsochronePoint& parent = out->pointStore[p.parent];
+        const bool turned = !p.engine && parent.awaSide >= 0 && p.awaSide != parent.awaSide;
+        return count[p.parent] + (turned ? 1 : 0);
+    }
+    // The time a turn costs: the distance lost grows with the speed, so the time is the same
+    // at every speed (that of the leg's parameters, set once).
+    double perTurn = 0.0;
+    double seconds(const IsochronePoint& p) const { return p.sog > 0.0f ? perTurn : 0.0; }
+    // Counts the entries stored since the last call.
+    void update() {
+        const std::size_t from = count.size();
+        count.resize(out->pointStore.size(), 0);
+        for (std::size_t i = from; i < count.size(); ++i) {
+            const int c = of(out->pointStore[i]);
+            count[i] = static_cast<std::uint16_t>(std::min(c, 65535));
+        }
+    }
+};
+
+// Prunes a front by the time its points still need: the points in order of that time, each
+// point still kept drops its neighbours closer than `pruneDistance` that need longer. The
+// pruning reads the rank from distToTarget and the index keeps the front's order meanwhile;
+// both are put back afterwards, the distances from the positions as the advance computed them.
+struct PruneScratch {
+    std::vector<std::pair<float, std::uint32_t>> rank;
+    Isochrone sorted;
+    std::vector<TrigPoint> sortedAt;
+    std::vector<char> kept;
+    Isochrone result;
+};
+
+void pruneByTime(const RoutingInputs& in, const Turns& turns, Isochrone& front,
+                 const std::vector<TrigPoint>& at, const TrigPoint& target, double pruneDistance,
+                 PruneScratch& scratch) {
+    const std::size_t n = front.size();
+    auto& rank = scratch.rank;
+    rank.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const IsochronePoint& p = front[i];
+        double t = timeToGo(in, at[i], target, p.distToTarget, p.twd, p.tws);
+        if (const int count = turns.of(p)) t += count * turns.seconds(p);
+        rank[i] = {static_cast<float>(std::min(t, 3.0e38)), static_cast<std::uint32_t>(i)};
+    }
+    std::stable_sort(rank.begin(), rank.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    Isochrone& sorted = scratch.sorted;
+    std::vector<TrigPoint>& sortedAt = scratch.sortedAt;
+    sorted.clear();
+    sortedAt.clear();
+    for (const auto& [t, i] : rank) {
+        sorted.push_back(front[i]);
+        sorted.back().distToTarget = t;
+        sorted.back().index = static_cast<std::int32_t>(i);
+        sortedAt.push_back(at[i]);
+    }
+    pruneFront(sorted, pruneDistance, sortedAt);
+    // Back into the front's own order, which the cleaning reads as its outline; the points
+    // are taken from the front as the advance made them (its distances to the target).
+    scratch.kept.assign(n, 0);
+    for (const IsochronePoint& p : sorted) scratch.kept[static_cast<std::size_t>(p.index)] = 1;
+    Isochrone& result = scratch.result;
+    result.clear();
+    for (std::size_t i = 0; i < n; ++i)
+        if (scratch.kept[i]) result.push_back(front[i]);
+    front.swap(result);
+}
+
+} // namespace
+
+double timeToGo(const RoutingInputs& in, const TrigPoint& from, const TrigPoint& target,
+                double distance, float twd, float tws) {
+    if (!(distance > 0.0)) return 0.0;
+    const RoutingParameters& params = *in.params;
+    const Polar& polar = *in.polar;
+    const float knots = static_cast<float>(tws * kMsToKnot);
+    const double angle = foldAngle(trigBearing(from, target), twd);
+    const BestAngle up = bestUpwind(polar, knots);
+    const BestAngle down = bestDownwind(polar, knots);
+    double speed; // knots made good towards the target
+    if (angle < up.angle) {
+        speed = up.speed * std::cos(up.angle * kDegToRad) / std::cos(angle * kDegToRad);
+    } else if (angle > down.angle && std::cos(angle * kDegToRad) < 0.0) {
+        speed = down.speed * std::cos(down.angle * kDegToRad) / std::cos(angle * kDegToRad);
+    } else {
+        speed = polarSpeed(polar, static_cast<float>(angle), knots);
+    }
+    speed *= params.powerInForce / 100.0;
+    if (params.engine && speed < params.lowSpeed)
+        speed = std::max(speed, double(params.engineSpeed));
+    if (!(speed > 0.0)) return std::numeric_limits<double>::infinity();
+    return distance / (speed * kKnotToMs);
+}
+
+bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
+                  const IsochronePoint& startRecord, int from, RoutingOutput& out,
+                  const FrontCallback& afterFront) {
+    const RoutingParameters& params = *in.params;
+    const GeoPoint T = route.waypoints[from + 1];
+    const LegEnds ends{trigPoint(T), {}, {}, false};
+    double axis = route.legBearing[from];
+    const LegSettings ls = legSettings(params, *in.polar, route, from);
+    out.stepSeconds = ls.stepSeconds;
+    out.pruneDistance = ls.pruneDistance;
+    const double step = ls.stepSeconds;
+
+    out.legIsochrones.clear();
+    IsochronePoint S = startRecord;
+    if (out.pointStore.empty()) {
+        S.index = 0;
+        out.pointStore.push_back(S);
+    }
+    if (!(step > 0.0)) {
+        setRunStatus(in, kStatusRejected);
+        return false;
+    }
+
+    bool arrived = false;
+    bool limited = false;
+    Isochrone startingSet;
+    Turns turns;
+    turns.out = &out;
+    turns.perTurn = tackLoss(params, 1.0);
+    // Entries up to the leg's start count no turns.
+    turns.count.assign(out.pointStore.size(), 0);
+    std::vector<TrigPoint> nextAt;
+    PruneScratch scratch;
+
+    // First isochrone: the fan round the leg's axis and the fixed headings.
+    Isochrone front;
+    {
+        const AdvanceEnvironment env = sampleEnvironment(in, S);
+        Fan fan;
+        const int half = ls.initialCount / 2;
+        for (int k = -half; k <= half; ++k) fan.add(axis + k * ls.initialStep);
+        completeFan(in, env, S, trigBearing(trigPoint(positionOf(S)), ends.target), false, fan);
+        fan.sweep(axis);
+        for (int k = 0; k < fan.count; ++k) {
+            if (storeFull(in, out, front)) {
+                limited = true;
+                break;
+            }
+            TrigPoint at;
+            IsochronePoint P =
+                advanceFrom(in, env, S, ends.target, fan.headings[k], step, false, &at);
+            if (P.valid && passedTarget(at, ends.target, axis)) {
+                if (!pointAcceptable(in, P)) continue;
+                front.push_back(P);
+                arrived = true;
+                break;
+            }
+            if (candidateAcceptable(in, route, from, ends, P, at)) {
+                front.push_back(P);
+                nextAt.push_back(at);
+            }
+        }
+    }
+    if (limited) {
+        stopAtLimit(in, out, RunLimit::StoredPoints);
+    } else if (arrived) {
+        storePoints(out, front);
+        startingSet.reserve(front.size() + 1);
+        startingSet.push_back(S);
+        startingSet.insert(startingSet.end(), front.begin(), front.end());
+    } else {
+        setRunStatus(in, front.empty() ? kStatusRejected : kStatusRunning);
+        pruneByTime(in, turns, front, nextAt, ends.target, ls.pruneDistance, scratch);
+        cleanFront(front, T);
+        orderFront(front, route.waypoints[from]);
+        storePoints(out, front);
+        turns.update();
+        out.legIsochrones.push_back(front);
+        tell(afterFront, params, from, true, out.legIsochrones.back(), out);
+
+        Isochrone current = std::move(front);
+        int fronts = 1;
+        const std::vector<GeoPoint>& legLine = route.legPolyline[from];
+        const int half = ls.furtherCount / 2;
+        Fan fan; // reused by every parent
+        while (!arrived) {
+            if (runCancelled(in) || current.empty()) break;
+            if (++fronts > in.limits.frontsPerLeg) {
+                stopAtLimit(in, out, RunLimit::FrontsPerLeg);
+                break;
+            }
+            // Once the front has crossed the leg's line, aim the arrival test from there.
+            bool crossed = false;
+            for (std::size_t k = 1; k < current.size() && !crossed; ++k) {
+                for (std::size_t m = 1; m < legLine.size(); ++m) {
+                    GeoPoint at;
+                    if (planarCrossing(positionOf(current[k - 1]), positionOf(current[k]),
+                                       legLine[m - 1], legLine[m], at)) {
+                        axis = greatCircleBearing(at, T);
+                        crossed = true;
+                        break;
+                    }
+                }
+            }
+
+            Isochrone next;
+            next.reserve(current.size() * static_cast<std::size_t>(2 * half + 7) / 4 + 16);
+            nextAt.clear();
+            bool cancelled = false;
+            std::size_t sinceCheck = 0;
+            for (const IsochronePoint& Q : current) {
+                if (!arrived && storeFull(in, out, next)) {
+                    limited = true;
+                    break;
+                }
+                if (!arrived && ++sinceCheck == kCancelCheckPoints) {
+                    sinceCheck = 0;
+                    if (runCancelled(in)) {
+                        cancelled = true;
+                        break;
+                    }
+                }
+                const AdvanceEnvironment env = sampleEnvironment(in, Q);
+                const double toTarget = trigBearing(trigPoint(positionOf(Q)), ends.target);
+                const double centre = meanBearing(toTarget, Q.commandedHeading);
+                fan.clear();
+                for (int k = -half; k <= half; ++k) fan.add(centre + k * ls.furtherStep);
+                completeFan(in, env, Q, toTarget, true, fan);
+                fan.sweep(centre);
+                for (int k = 0; k < fan.count; ++k) {
+                    TrigPoint at;
+                    IsochronePoint P =
+                        advanceFrom(in, env, Q, ends.target, fan.headings[k], step, false, &at);
+                    if (P.valid && passedTarget(at, ends.target, axis)) {
+                        next.push_back(P);
+                        nextAt.push_back(at);
+                        arrived = true;
+                        break;
+                    }
+                    if (candidateAcceptable(in, route, from, ends, P, at)) {
+                        next.push_back(P);
+                        nextAt.push_back(at);
+                    }
+                }
+            }
+            if (limited) {
+                stopAtLimit(in, out, RunLimit::StoredPoints);
+                break;
+            }
+            if (cancelled) break;
+            if (!next.empty() || arrived) setRunStatus(in, kStatusRunning);
+            if (!next.empty()) {
+                pruneByTime(in, turns, next, nextAt, ends.target, kPruneFactor * ls.pruneDistance,
+                            scratch);
+                // The cleaning reads the front's outline: it runs round the start in order,
+                // and only drops points, so the front stays in that order.
+                orderFront(next, route.waypoints[from]);
+                cleanFront(next, T);
+                orderFront(next, route.waypoints[from]);
+                storePoints(out, next);
+                turns.update();
+                out.legIsochrones.push_back(next);
+            }
+            current = std::move(next);
+            if (!current.empty()) tell(afterFront, params, from, false, current, out);
+        }
+        if (arrived) {
+            // The front that passed the target is not kept; the arrival is computed from the
+            // fronts before it (and the start, while they are few).
+            if (!out.legIsochrones.empty() && !out.legIsochrones.back().empty())
+                out.legIsochrones.pop_back();
+            const std::size_t n = out.legIsochrones.size();
+            if (n < kArrivalFronts) startingSet.push_back(S);
+            for (std::size_t k = n > kArrivalFronts ? n - kArrivalFronts : 0; k < n; ++k)
+                startingSet.insert(startingSet.end(), out.legIsochrones[k].begin(),
+                                   out.legIsochrones[k].end());
+        }
+    }
+
+    closeLeg(in, out, startingSet, T, step, S.index, arrived, true);
+    return arrived;
+}
+
+} // namespace navorel

@@ -1,0 +1,29 @@
+#pragma once
+// The wide-fan isochrone search ([Routing] Search = 1): the isochrone method's fronts, pruning,
+// cleaning and arrival, with three changes that keep the fastest route in the front:
+// - every parent's fan also holds the best-VMG headings of both tacks upwind and downwind (in
+//   the parent's wind), the heading to the target and the parent's own heading, so a front
+//   reaches the other tack in one turn and a boat can hold its course;
+// - the pruning ranks neighbours by the time they still need to the target at the polar's
+//   best speed in that direction (tacking or gybing where that is faster) instead of by their
+//   distance, so a point on the layline is not dropped for one nearer the rhumb line that
+//   needs more tacks;
+// - no ellipse round the leg: the search area is what the fronts reach, and the arrival is
+//   also tried from the fronts before the last one.
+#include "routing/isochrones.h"
+
+namespace navorel {
+
+// The time in seconds a boat at `from` still needs to `target` in the wind (`twd` degrees,
+// from; `tws` m/s) at the polar's best speed made good in that direction: the best-VMG angle
+// of the tack or gybe where the direction lies closer to the wind than it, the polar speed
+// between; the engine's speed where the sails give less than LowSpeed and the engine is
+// allowed. Infinity when nothing moves the boat.
+double timeToGo(const RoutingInputs& in, const TrigPoint& from, const TrigPoint& target,
+                double distance, float twd, float tws);
+
+// One leg of the wide-fan search; the same contract as routeLeg.
+bool routeLegWide(const RoutingInputs& in, const UserRoute& route, const IsochronePoint& start,
+                  int from, RoutingOutput& out, const FrontCallback& afterFront = {});
+
+} // namespace navorel

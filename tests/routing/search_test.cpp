@@ -1,0 +1,204 @@
+// The wide-fan search against the polar's analytic optimum in constant wind, and against the
+// isochrone fans through an analytic cyclone.
+#include "routing/search_fans.h"
+
+#include "cyclone_wind.h"
+#include "routing_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <string>
+
+using namespace navorel;
+using namespace navorel::test;
+
+namespace {
+
+// The shipped settings with the engine, the streams and the coasts off.
+RoutingParameters shippedParameters(int search) {
+    RoutingParameters p = quietParameters();
+    p.method = 1;
+    p.timestepAuto = true;
+    p.quality = 3;
+    p.ellipse = true;
+    p.currents = false;
+    p.avoidCoasts = false;
+    p.renderAfter = false;
+    p.search = search;
+    return p;
+}
+
+struct Outcome {
+    double hours = 0;
+    int turns = 0; // tacks and gybes
+    bool arrived = false;
+};
+
+Outcome route(const RoutingParameters& params, const Polar& polar, const WindField& wind,
+              std::vector<GeoPoint> waypoints, double startDay) {
+    UserRoute r;
+    r.waypoints = std::move(waypoints);
+    recompute(r, params, nullptr);
+    RunControl control;
+    RoutingInputs in;
+    in.params = &params;
+    in.polar = &polar;
+    in.wind = &wind;
+    in.control = &control;
+    const RoutingOutput out = routeIsochrones(in, r, fromDayNumber(startDay));
+    Outcome run;
+    run.arrived = out.arrived && !out.route.empty();
+    if (!run.arrived) return run;
+    run.hours = (out.route.back().time.dayNumber - startDay) * 24.0;
+    for (std::size_t k = 1; k < out.route.size(); ++k)
+        if (out.route[k].awaSide != out.route[k - 1].awaSide && !out.route[k].engine) ++run.turns;
+    return run;
+}
+
+// 60 nautical miles from 40 N 30 W towards `bearing`, the wind from the north.
+std::vector<GeoPoint> leg(double bearing) {
+    const GeoPoint from{-30.0f, 40.0f};
+    return {from, rhumbDestination(from, bearing, 60.0 * 1852.0)};
+}
+
+enum class Course { Upwind, Downwind, Reach };
+
+struct AnalyticCase {
+    Course course;
+    float knots;
+};
+
+class SearchOptimum : public ::testing::TestWithParam<AnalyticCase> {};
+
+// Every leg within 0.05 % of the polar's optimum: the leg's length over the best VMG upwind
+// and downwind, over the polar speed at 90 degrees on a reach; at most two tacks or gybes.
+TEST_P(SearchOptimum, ArrivesWithinTheOptimumAndTacksOnceOrTwice) {
+    const AnalyticCase c = GetParam();
+    const Polar polar = demoPolar();
+    const ConstantWind wind(0.0f, c.knots);
+    const RoutingParameters params = shippedParameters(1);
+    const double bearing = c.course == Course::Upwind     ? 0.0
+                           : c.course == Course::Downwind ? 180.0
+                                                          : 90.0;
+    const std::vector<GeoPoint> points = leg(bearing);
+    const double metres = greatCircleDistance(points[0], points[1]);
+    double knots = 0;
+    if (c.course == Course::Upwind) {
+        const BestAngle up = bestUpwind(polar, c.knots);
+        knots = up.speed * std::cos(up.angle * kDegToRad);
+    } else if (c.course == Course::Downwind) {
+        const BestAngle down = bestDownwind(polar, c.knots);
+        knots = -down.speed * std::cos(down.angle * kDegToRad);
+    } else {
+        knots = polarSpeed(polar, 90.0f, c.knots);
+    }
+    const double optimum = metres / (knots * kKnotToMs) / 3600.0;
+    const Outcome run = route(params, polar, wind, points, CycloneWind::kStartDay);
+    ASSERT_TRUE(run.arrived);
+    EXPECT_LE(run.hours, optimum * 1.0005) << "optimum " << optimum;
+    EXPECT_GE(run.hours, optimum * 0.999); // a faster route than the polar allows is a fault
+    EXPECT_LE(run.turns, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ConstantWind, SearchOptimum,
+    ::testing::Values(AnalyticCase{Course::Upwind, 8}, AnalyticCase{Course::Upwind, 12},
+                      AnalyticCase{Course::Upwind, 20}, AnalyticCase{Course::Downwind, 8},
+                      AnalyticCase{Course::Downwind, 12}, AnalyticCase{Course::Downwind, 20},
+                      AnalyticCase{Course::Reach, 8}, AnalyticCase{Course::Reach, 12},
+                      AnalyticCase{Course::Reach, 20}),
+    [](const ::testing::TestParamInfo<AnalyticCase>& info) {
+        const char* course = info.param.course == Course::Upwind     ? "Upwind"
+                             : info.param.course == Course::Downwind ? "Downwind"
+                                                                     : "Reach";
+        return std::string(course) + std::to_string(static_cast<int>(info.param.knots)) + "kt";
+    });
+
+// The time a boat at a place still needs, as the pruning ranks it: straight on a reach, the
+// best VMG made good inside the upwind and downwind angles, the engine where the sails give
+// less than LowSpeed.
+TEST(SearchTimeToGo, FollowsThePolarsBestSpeedMadeGood) {
+    const Polar polar = demoPolar();
+    RoutingParameters params = quietParameters();
+    RoutingInputs in;
+    in.params = &params;
+    in.polar = &polar;
+    const TrigPoint from = trigPoint(GeoPoint{0.0f, 0.0f});
+    const TrigPoint north = trigPoint(GeoPoint{0.0f, 0.1f});
+    const double d = 10000.0;
+    const float tws = static_cast<float>(12.0 * kKnotToMs);
+    const BestAngle up = bestUpwind(polar, 12.0f);
+    const BestAngle down = bestDownwind(polar, 12.0f);
+    struct Case {
+        float twd;
+        double knots;
+    } cases[] = {
+        {0.0f, up.speed * std::cos(up.angle * kDegToRad)}, // dead upwind
+        {20.0f, up.speed * std::cos(up.angle * kDegToRad) / std::cos(20.0 * kDegToRad)},
+        {90.0f, polarSpeed(polar, 90.0f, 12.0f)},                 // beam reach
+        {180.0f, -down.speed * std::cos(down.angle * kDegToRad)}, // dead downwind
+    };
+    for (const Case& c : cases)
+        EXPECT_NEAR(timeToGo(in, from, north, d, c.twd, tws), d / (c.knots * kKnotToMs), 1e-3)
+            << "wind from " << c.twd;
+    // Becalmed without the engine: never; with it, at the engine's speed.
+    EXPECT_TRUE(std::isinf(timeToGo(in, from, north, d, 0.0f, 0.0f)));
+    params.engine = true;
+    EXPECT_NEAR(timeToGo(in, from, north, d, 0.0f, 0.0f), d / (params.engineSpeed * kKnotToMs),
+                1e-3);
+}
+
+// A finer step and a higher quality find the same route within a few seconds (where the
+// tacks fall moves with the step): within 0.1 % of the optimum and three tacks at most.
+TEST(SearchOptimum, FinerStepsAndHigherQualityDoNotLoseTime) {
+    const Polar polar = demoPolar();
+    const ConstantWind wind(0.0f, 12.0f);
+    const std::vector<GeoPoint> points = leg(0.0);
+    const BestAngle up = bestUpwind(polar, 12.0f);
+    const double optimum = greatCircleDistance(points[0], points[1]) /
+                           (up.speed * std::cos(up.angle * kDegToRad) * kKnotToMs) / 3600.0;
+    for (int quality = 0; quality <= 4; ++quality) {
+        RoutingParameters params = shippedParameters(1);
+        params.quality = quality;
+        const Outcome run = route(params, polar, wind, points, CycloneWind::kStartDay);
+        ASSERT_TRUE(run.arrived);
+        EXPECT_LE(run.hours, optimum * 1.001) << "quality " << quality;
+        EXPECT_LE(run.turns, 3) << "quality " << quality;
+    }
+    for (int minutes : {5, 10, 15, 30}) {
+        RoutingParameters params = shippedParameters(1);
+        params.timestepAuto = false;
+        params.timestep = minutes;
+        params.pruneDistance = 500;
+        const Outcome run = route(params, polar, wind, points, CycloneWind::kStartDay);
+        ASSERT_TRUE(run.arrived);
+        EXPECT_LE(run.hours, optimum * 1.001) << minutes << " minutes";
+        EXPECT_LE(run.turns, 3) << minutes << " minutes";
+    }
+}
+
+// Through the cyclone, step for step (each quality), the search is never slower than the
+// isochrone fans with their ellipse, as shipped, and within 0.1 % of them without it.
+TEST(SearchCyclone, NeverSlowerThanTheIsochroneFans) {
+    const Polar polar = demoPolar();
+    const CycloneWind wind;
+    auto hours = [&](int search, int quality, bool ellipse) {
+        RoutingParameters params = shippedParameters(search);
+        params.quality = quality;
+        params.ellipse = ellipse;
+        const Outcome run =
+            route(params, polar, wind, CycloneWind::waypoints(), CycloneWind::kStartDay);
+        EXPECT_TRUE(run.arrived) << "search " << search << " quality " << quality;
+        return run.hours;
+    };
+    for (int quality = 1; quality <= 4; ++quality) {
+        const double search = hours(1, quality, true);
+        EXPECT_LE(search, hours(0, quality, true)) << "quality " << quality;
+        EXPECT_LE(search, hours(0, quality, false) * 1.001) << "quality " << quality;
+    }
+}
+
+} // namespace
