@@ -83,7 +83,7 @@ ChartCache::Key seaKey(const MapView& view, const ChartScene& scene, qreal ratio
     k << waves;
     if (waves)
         k << static_cast<const void*>(scene.waves->height().frames().data())
-          << scene.waves->height().frames().size() << scene.displayTime;
+          << static_cast<int>(scene.waves->height().frames().size()) << scene.displayTime;
     k << surface;
     if (!surface) return key;
     k << ws.showSurfaceGradient << ws.oneColorPerKnot << scene.uniqueWind;
@@ -128,7 +128,7 @@ ChartCache::Key hourKey(const MapView& view, const ChartScene& scene, qreal rati
     k << static_cast<const void*>(forecast);
     if (forecast && cs.showArrows)
         k << static_cast<const void*>(forecast->field().frames().data())
-          << forecast->field().frames().size() << scene.displayTime;
+          << static_cast<int>(forecast->field().frames().size()) << scene.displayTime;
     k << ws.showArrows << ws.showZones;
     if (!ws.showArrows && !ws.showZones) return key;
     // Over a surface (either style) the symbols are black.
