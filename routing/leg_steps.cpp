@@ -163,4 +163,17 @@ void closeLeg(const RoutingInputs& in, RoutingOutput& out, const Isochrone& star
     foldDisplayRanges(out);
 }
 
+double axisPastLegLine(const Isochrone& front, const std::vector<GeoPoint>& legLine,
+                       const GeoPoint& T, double axis) {
+    for (std::size_t k = 1; k < front.size(); ++k) {
+        for (std::size_t m = 1; m < legLine.size(); ++m) {
+            GeoPoint at;
+            if (planarCrossing(positionOf(front[k - 1]), positionOf(front[k]), legLine[m - 1],
+                               legLine[m], at))
+                return greatCircleBearing(at, T);
+        }
+    }
+    return axis;
+}
+
 } // namespace navorel

@@ -34,6 +34,11 @@ struct LegEnds {
 bool candidateAcceptable(const RoutingInputs& in, const UserRoute& route, int leg,
                          const LegEnds& ends, const IsochronePoint& p, const TrigPoint& at);
 
+// The bearing to the target T from where the front first crosses the leg's line (the
+// polyline from the leg's start to T), or `axis` when it does not cross it.
+double axisPastLegLine(const Isochrone& front, const std::vector<GeoPoint>& legLine,
+                       const GeoPoint& T, double axis);
+
 // The run passed one of its bounds: it stops with its own status and says which.
 void stopAtLimit(const RoutingInputs& in, RoutingOutput& out, RunLimit limit);
 

@@ -297,18 +297,7 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
                 break;
             }
             // Once the front has crossed the leg's line, aim the arrival test from there.
-            bool crossed = false;
-            for (std::size_t k = 1; k < current.size() && !crossed; ++k) {
-                for (std::size_t m = 1; m < legLine.size(); ++m) {
-                    GeoPoint at;
-                    if (planarCrossing(positionOf(current[k - 1]), positionOf(current[k]),
-                                       legLine[m - 1], legLine[m], at)) {
-                        axis = greatCircleBearing(at, T);
-                        crossed = true;
-                        break;
-                    }
-                }
-            }
+            axis = axisPastLegLine(current, legLine, T, axis);
 
             Isochrone next;
             next.reserve(current.size() * static_cast<std::size_t>(2 * half + 7) / 4 + 16);
