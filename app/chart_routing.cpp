@@ -185,10 +185,11 @@ bool ChartWidget::launchRouting(const double* departure) {
             Qt::QueuedConnection);
     };
     // With a set of forecasts the route is sailed on each of them (at each departure of the
-    // start-time scan); a departure chosen in the planner is routed on the chart's forecast.
+    // start-time scan); a departure chosen in the planner, or a set whose forecasts are not
+    // scanned, is routed on the chart's forecast (the first of the set) alone.
     std::vector<SeriesSource> sources;
     std::vector<DateTime> starts;
-    if (!departure && !data_.forecasts.empty()) {
+    if (!departure && !data_.forecasts.empty() && setup.params->scanForecasts) {
         sources = forecastSources(data_);
         starts = seriesDepartures(*setup.params, setup.start);
     }

@@ -68,7 +68,8 @@ int routeCommand(const Args& given) {
         };
     }
 
-    if (options.forecastSet) return routeForecasts(session, setup, control, jsonOut, progress);
+    // With the forecasts not scanned, a set routes its first forecast as a single one would.
+    if (session.scansForecasts()) return routeForecasts(session, setup, control, jsonOut, progress);
 
     RoutingResult result;
     {

@@ -327,8 +327,11 @@ bool RouteSession::loadForecastSet(const RouteOptions& options, const std::strin
     forecastWinds.clear();
     for (const ForecastSource& source : forecasts.sources())
         forecastWinds.push_back(std::make_unique<StoreWindField>(*source.store, params()));
-    // The first forecast stands for the set where one store is asked for (the default start).
-    coverage = windCoverage(*forecasts.sources().front().store);
+    // The first forecast stands for the set where one store is asked for (the default start);
+    // when the forecasts are not scanned it is the one the plain routing sails on.
+    const WindStore& first = *forecasts.sources().front().store;
+    if (!params().scanForecasts) store = first;
+    coverage = windCoverage(first);
     return true;
 }
 

@@ -88,6 +88,10 @@ class RouteSession {
     bool haveWaves = false;
 
     RoutingParameters& params() { return config.settings.routing; }
+    // A set of forecasts is loaded and the routing goes over each of them.
+    bool scansForecasts() const {
+        return !forecasts.empty() && config.settings.routing.scanForecasts;
+    }
 
   private:
     bool loadForecastSet(const RouteOptions& options, const std::string& gribPath,

@@ -63,6 +63,7 @@ std::vector<RoutingBinding> routingParameterBindings(RoutingParameters& p) {
         field(R, "ScanPolar", K::Bool, &p.scanPolar, 1),
         field(R, "ScanWind", K::Bool, &p.scanWind, 0),
         field(R, "ScanStart", K::Bool, &p.scanStart, 0),
+        field(R, "ScanForecasts", K::Bool, &p.scanForecasts, 1),
         field(R, "MinPolar", K::Int, &p.minPolar, 80),
         field(R, "MaxPolar", K::Int, &p.maxPolar, 100),
         field(R, "StepPolar", K::Int, &p.stepPolar, 5),

@@ -63,6 +63,7 @@ struct RoutingParameters {
     bool scanPolar = true;        // ScanPolar
     bool scanWind = false;        // ScanWind
     bool scanStart = false;       // ScanStart
+    bool scanForecasts = true;    // ScanForecasts: a set of forecasts routes once per forecast
     int minPolar = 80, maxPolar = 100, stepPolar = 5;
     int minWind = 90, maxWind = 110, stepWind = 5;
     int minStart = -3, maxStart = 3, stepStart = 1;

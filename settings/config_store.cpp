@@ -226,11 +226,11 @@ std::vector<IniBinding> ConfigStore::bindings() {
     for (const char* key :
          {"RenderMode", "RenderAfter", "ShowIsochrones", "ShowSegments", "ShowEllipse",
           "ShowHours",  "ShowResults", "ScanningsBlack", "Thickness",    "ScanPolar",
-          "ScanWind",   "ScanStart",   "MinPolar",       "MaxPolar",     "StepPolar",
-          "MinWind",    "MaxWind",     "StepWind",       "MinStart",     "MaxStart",
-          "StepStart",  "ScanPolars",  "Polar1",         "PolarName1",   "IRC1",
-          "Polar2",     "PolarName2",  "IRC2",           "Polar3",       "PolarName3",
-          "IRC3"})
+          "ScanWind",   "ScanStart",   "ScanForecasts",  "MinPolar",     "MaxPolar",
+          "StepPolar",  "MinWind",     "MaxWind",        "StepWind",     "MinStart",
+          "MaxStart",   "StepStart",   "ScanPolars",     "Polar1",       "PolarName1",
+          "IRC1",       "Polar2",      "PolarName2",     "IRC2",         "Polar3",
+          "PolarName3", "IRC3"})
         list.push_back(r(R, key));
     list.push_back(readOnly({"Version", "Log", K::Bool, &s.version.log, 1}));
     list.push_back(readOnly({"Version", "Build", K::Int, &s.version.build, 0}));

@@ -179,6 +179,7 @@ constexpr SettingRange kRanges[] = {
     {R, "ScanPolar", K::Bool, 0, 1},
     {R, "ScanWind", K::Bool, 0, 1},
     {R, "ScanStart", K::Bool, 0, 1},
+    {R, "ScanForecasts", K::Bool, 0, 1},
     {R, "MinPolar", K::Int, 1, 200},
     {R, "MaxPolar", K::Int, 1, 200},
     {R, "StepPolar", K::Int, 1, 200},

@@ -89,6 +89,7 @@ const std::vector<PageSpec>& routingPages() {
           next(control(K::Int, 164, R, "MaxStart")),
           next(control(K::Int, 165, R, "StepStart")),
           next(custom(166, kStartCount)),
+          control(K::Check, 648, R, "ScanForecasts"),
           control(K::Check, 167, R, "ScanPolars"),
           control(K::Check, 245, R, "Polar1"),
           next(control(K::File, -1, R, "PolarName1")),

@@ -1,6 +1,7 @@
 // The window over several forecasts: an ensemble file opened from the toolbar routes once per
 // member, the results list the runs in a table that sorts and selects the run on the chart,
-// and the table and the picture of the arrivals are saved; one forecast shows none of it.
+// and the table and the picture of the arrivals are saved; one forecast, or a set with the
+// forecasts scan off, shows none of it.
 #include "app/chart_widget.h"
 #include "app/commands.h"
 #include "app/dialogs/forecast_runs_view.h"
@@ -163,6 +164,26 @@ TEST(ForecastRunsWindow, AnEnsembleRoutesPerMemberAndTheTableSortsAndSelectsTheR
         files += entry.path().filename().string().find("runs.csv") != std::string::npos ||
                  entry.path().filename().string().find("arrivals.png") != std::string::npos;
     EXPECT_EQ(files, 2);
+}
+
+TEST(ForecastRunsWindow, AnEnsembleWithoutTheForecastsScanRoutesTheControlAlone) {
+    Window w;
+    w.data.config.settings.routing.scanForecasts = false;
+    w.open({ensemble("ens21.grib2")});
+    ASSERT_TRUE(w.messages.empty()) << w.messages.front().toStdString();
+    ASSERT_EQ(w.data.forecasts.size(), 21u);
+    app::ResultsWindow* results = w.route();
+    ASSERT_NE(results, nullptr);
+    ASSERT_NE(w.chart().result(), nullptr);
+    const RoutingResult& result = *w.chart().result();
+    EXPECT_LE(result.summaries.size(), 1u);
+    EXPECT_LE(result.scanRoutes.size(), 1u);
+    ASSERT_NE(w.chart().resultRoute(), nullptr);
+    EXPECT_FALSE(w.chart().resultRoute()->empty());
+    EXPECT_FALSE(results->forecastRuns()->isVisible());
+    EXPECT_EQ(results->forecastRuns()->table()->rowCount(), 0);
+    // The set stays open: the next routing with the scan on goes over every member again.
+    EXPECT_EQ(w.data.forecasts.size(), 21u);
 }
 
 TEST(ForecastRunsWindow, OneForecastShowsNoForecastRuns) {

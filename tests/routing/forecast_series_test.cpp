@@ -1,7 +1,7 @@
 // The Forecasts scan: its plan (each forecast times each departure), the arrival statistics,
 // and navorel-cli route over an ensemble as a user runs it: one run per member in member
 // order, the same on one and two threads, the control identical to the same wind read as a
-// plain forecast on its whole grid.
+// plain forecast on its whole grid; with the scan off a set routes its first forecast alone.
 #include "routing/forecast_series.h"
 
 #include "../settings/test_folder.h"
@@ -230,6 +230,46 @@ TEST(forecastSeriesTest, cliRoutesEveryMemberOfAnEnsemble) {
     const CliRun mixed = cli("route --demo --grib " + kEns + "/ens21.grib2");
     EXPECT_EQ(mixed.code, 1);
     EXPECT_NE(mixed.err.find("several ensemble members"), std::string::npos) << mixed.err;
+}
+
+TEST(forecastSeriesTest, cliScansTheForecastsOfASetOnlyWhenAsked) {
+    TestFolder scratch;
+    const std::string single = "route --demo --threads 2 --set Routing.ScanPolar=0 ";
+    const std::string member0 = "--grib " + kEns + "/member0.grib2 ";
+    // The control read as a plain forecast, with the shipped setting: the reference run.
+    const CliRun plain = cli(single + member0 + "--json " + scratch.file("plain.json"));
+    ASSERT_EQ(plain.code, 0) << plain.err;
+    const std::string plainJson = readFile(scratch.file("plain.json"));
+    const std::vector<std::string> reference = runsOf(plainJson);
+    ASSERT_EQ(reference.size(), 1u);
+
+    struct Case {
+        const char* forecasts;
+        int scan;
+        std::size_t runs; // 1: a plain routing on the first forecast
+    };
+    const std::string ensemble = "--grib " + kEns + "/ens21.grib2 --members all ";
+    const std::string twoFiles = member0 + "--grib " + kEns + "/ecmwf.grib2 ";
+    const std::string* sets[] = {&member0, &ensemble, &twoFiles};
+    const Case cases[] = {{"member0", 0, 1},   {"member0", 1, 1},   {"ensemble", 0, 1},
+                          {"ensemble", 1, 21}, {"two files", 0, 1}, {"two files", 1, 2}};
+    int k = 0;
+    for (const Case& c : cases) {
+        const std::string& forecasts = *sets[k++ / 2];
+        const std::string json = scratch.file(std::to_string(k) + ".json");
+        const CliRun r = cli(single + "--set Routing.ScanForecasts=" + std::to_string(c.scan) +
+                             " " + forecasts + "--json " + json);
+        SCOPED_TRACE(std::string(c.forecasts) + ", scan " + std::to_string(c.scan));
+        ASSERT_EQ(r.code, 0) << r.err;
+        const std::string written = readFile(json);
+        const std::vector<std::string> runs = runsOf(written);
+        ASSERT_EQ(runs.size(), c.runs);
+        EXPECT_EQ(written.find("\"distribution\"") != std::string::npos, c.runs > 1);
+        if (c.runs == 1) {
+            EXPECT_EQ(pointsOf(runs[0]), pointsOf(reference[0]));
+            EXPECT_EQ(r.out, plain.out);
+        }
+    }
 }
 
 TEST(forecastSeriesTest, cliCombinesMembersModelsAndDepartures) {

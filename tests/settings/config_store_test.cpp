@@ -136,7 +136,8 @@ TEST(ConfigBindings, EveryKeyIsBoundOnceInSectionOrder) {
                          iniNameEquals(list[j].key, b.key))
                 << "twice: " << b.section << " " << b.key;
     }
-    EXPECT_EQ(list.size(), 177u); // with the three comfort limits, Search and WaveMax of [Routing]
+    // With the three comfort limits, Search, WaveMax and ScanForecasts of [Routing].
+    EXPECT_EQ(list.size(), 178u);
 }
 
 TEST(ConfigSave, WritesTheValuesWithTheirEncodings) {
