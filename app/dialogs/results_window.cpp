@@ -55,8 +55,8 @@ std::string resultsText(const ResultsTable& table, const std::string& timeLabel,
 
 ResultsWindow::ResultsWindow(AppData& data, QWidget* parent)
     : QWidget(parent, Qt::Window), data_(data), reason_(new QLabel(this)),
-      table_(new QTableWidget(this)), stepsLabel_(new QLabel(this)),
-      steps_(new QTableWidget(this)), forecastRuns_(new ForecastRunsView(data, this)) {
+      table_(new QTableWidget(this)), stepsLabel_(new QLabel(this)), steps_(new QTableWidget(this)),
+      forecastRuns_(new ForecastRunsView(data, this)) {
     setObjectName(QStringLiteral("results"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(5, 5, 5, 5);
