@@ -216,7 +216,8 @@ BENCHMARK(BM_RecomputeLongRoute)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(bench
 void demoScan(benchmark::State& state, int threads, int search) {
     const std::string dist = std::string(NAVOREL_SOURCE_DIR) + "/dist";
     RoutingParameters params;
-    params.search = search;
+    params.search = search > 0 ? 1 : 0;
+    params.refine = search == 2;
     params.method = 1;
     params.timestepAuto = true;
     params.scanPolar = true;
@@ -267,15 +268,16 @@ void BM_DemoScan(benchmark::State& state) {
 }
 BENCHMARK(BM_DemoScan)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The same scan on one thread by each search (argument: 0 the isochrone fans, 1 the wide fans).
+// The same scan on one thread by each search (argument: 0 the isochrone fans, 1 the wide fans,
+// 2 the wide fans with their refinement pass).
 void BM_DemoScanSearch(benchmark::State& state) {
     demoScan(state, 1, static_cast<int>(state.range(0)));
 }
-BENCHMARK(BM_DemoScanSearch)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DemoScanSearch)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 // A 60 nautical mile leg from 40 N 30 W in constant 12-knot wind from the north (shipped
-// settings, no engine), by each search (first argument) upwind, on a beam reach and downwind
-// (second argument: the leg's bearing).
+// settings, no engine), by each search (first argument, as BM_DemoScanSearch's) upwind, on a beam
+// reach and downwind (second argument: the leg's bearing).
 void BM_OpenWaterLeg(benchmark::State& state) {
     Setup s;
     s.params.engine = false;
@@ -283,7 +285,8 @@ void BM_OpenWaterLeg(benchmark::State& state) {
     s.params.method = 1;
     s.params.timestepAuto = true;
     s.params.renderAfter = false;
-    s.params.search = static_cast<int>(state.range(0));
+    s.params.search = state.range(0) > 0 ? 1 : 0;
+    s.params.refine = state.range(0) == 2;
     class North : public WindField {
       public:
         WindSample windAt(float, float, double) const override {
@@ -303,10 +306,10 @@ void BM_OpenWaterLeg(benchmark::State& state) {
     }
     state.counters["hours"] = hours;
 }
-BENCHMARK(BM_OpenWaterLeg)->ArgsProduct({{0, 1}, {0, 90, 180}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenWaterLeg)->ArgsProduct({{0, 1, 2}, {0, 90, 180}})->Unit(benchmark::kMillisecond);
 
 // Through the analytic cyclone (400 nautical miles, two legs; shipped settings, no engine) by
-// each search; the counter gives the run's duration in hours.
+// each search (argument as BM_DemoScanSearch's); the counter gives the run's duration in hours.
 void BM_CycloneSearch(benchmark::State& state) {
     Setup s;
     s.params.engine = false;
@@ -314,7 +317,8 @@ void BM_CycloneSearch(benchmark::State& state) {
     s.params.method = 1;
     s.params.timestepAuto = true;
     s.params.renderAfter = false;
-    s.params.search = static_cast<int>(state.range(0));
+    s.params.search = state.range(0) > 0 ? 1 : 0;
+    s.params.refine = state.range(0) == 2;
     const test::CycloneWind wind;
     const RoutingInputs in = s.inputs(wind);
     UserRoute route;
@@ -330,6 +334,6 @@ void BM_CycloneSearch(benchmark::State& state) {
     }
     state.counters["hours"] = hours;
 }
-BENCHMARK(BM_CycloneSearch)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CycloneSearch)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "routing/isochrones.h"
 
 #include "routing/leg_steps.h"
+#include "routing/refine_route.h"
 #include "routing/search_fans.h"
 
 #include <algorithm>
@@ -251,8 +252,17 @@ void foldDisplayRanges(RoutingOutput& out) {
     }
 }
 
-RoutingOutput routeIsochrones(const RoutingInputs& given, const UserRoute& route,
+RoutingOutput routeIsochrones(const RoutingInputs& in, const UserRoute& route,
                               const DateTime& start, const FrontCallback& afterFront) {
+    std::vector<std::size_t> legEnds;
+    RoutingOutput out = routeLegs(in, route, start, afterFront, nullptr, &legEnds);
+    if (in.params->search == 1 && in.params->refine) refineRoute(in, route, start, legEnds, out);
+    return out;
+}
+
+RoutingOutput routeLegs(const RoutingInputs& given, const UserRoute& route, const DateTime& start,
+                        const FrontCallback& afterFront, const std::vector<WidePass>* passes,
+                        std::vector<std::size_t>* legEnds) {
     RoutingOutput out;
     RoutingInputs in = given;
     in.advanceCalls = &out.advanceCalls;
@@ -271,13 +281,17 @@ RoutingOutput routeIsochrones(const RoutingInputs& given, const UserRoute& route
     IsochronePoint S = departureRecord(start, route.waypoints[0].lon, route.waypoints[0].lat);
     out.allIsochrones.clear();
     bool all = true;
+    if (legEnds) legEnds->assign(n - 1, 0);
     for (std::size_t d = 0; d + 1 < n; ++d) {
+        if (legEnds) (*legEnds)[d] = out.route.size();
         setRunStatus(in, kStatusRunning);
         // Coincident waypoints: the boat is already there.
         if (!(route.legLength[d] > 0.0f)) continue;
-        const bool arrived = in.params->search == 1
-                                 ? routeLegWide(in, route, S, static_cast<int>(d), out, afterFront)
-                                 : routeLeg(in, route, S, static_cast<int>(d), out, afterFront);
+        const bool arrived =
+            in.params->search == 1
+                ? routeLegWide(in, route, S, static_cast<int>(d), out, afterFront,
+                               passes && d < passes->size() ? &(*passes)[d] : nullptr)
+                : routeLeg(in, route, S, static_cast<int>(d), out, afterFront);
         if (!arrived) {
             out.targetWaypoint = static_cast<int>(d + 1);
             out.inProgress = false;
@@ -297,6 +311,7 @@ RoutingOutput routeIsochrones(const RoutingInputs& given, const UserRoute& route
             break;
         }
         S = out.route.back();
+        if (legEnds) (*legEnds)[d] = out.route.size();
         for (Isochrone& iso : out.legIsochrones) out.allIsochrones.push_back(iso);
     }
     out.arrived = all;

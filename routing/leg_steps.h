@@ -60,6 +60,15 @@ void tell(const FrontCallback& cb, const RoutingParameters& params, int leg, boo
 // appended, so that a route of many legs is not rebuilt from the departure after each.
 void rebuildRoute(RoutingOutput& out, int chosen, int legStart);
 
+struct WidePass;
+
+// routeIsochrones without the refinement pass. With `passes` (one per leg) the wide-fan search
+// runs each leg as that further pass; `legEnds`, when given, receives the route's size after
+// each leg (before it, for a leg that did not arrive or was passed over).
+RoutingOutput routeLegs(const RoutingInputs& in, const UserRoute& route, const DateTime& start,
+                        const FrontCallback& afterFront, const std::vector<WidePass>* passes,
+                        std::vector<std::size_t>* legEnds);
+
 // The end of a leg. When `arrived`: the exact arrival at `target` from every point of
 // `startingSet`, stored, and the earliest chosen; none passing its checks clears `arrived`.
 // Otherwise the stored point of the leg's fronts closest to the target. The route is rebuilt

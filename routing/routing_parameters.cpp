@@ -30,6 +30,7 @@ std::vector<RoutingBinding> routingParameterBindings(RoutingParameters& p) {
         field(R, "Excentricity", K::Int, &p.excentricity, 75),
         field(R, "Quality", K::Int, &p.quality, 3),
         field(R, "Search", K::Int, &p.search, 0),
+        field(R, "Refine", K::Bool, &p.refine, 0),
         field("Currents", "StreamProvider", K::Int, &p.streamProvider, 0),
         field(R, "Currents", K::Bool, &p.currents, 1),
         field(R, "CounterCurrent", K::Bool, &p.counterCurrent, 0),

@@ -29,6 +29,7 @@ struct RoutingParameters {
     int excentricity = 75;        // Excentricity, percent
     int quality = 3;              // Quality, 0..4
     int search = 0;               // Search: 0 the isochrone fans, 1 the wide-fan search
+    bool refine = false;          // Refine: the wide-fan search refines each leg's route
     int streamProvider = 0;       // [Currents] StreamProvider
     bool currents = true;         // Currents
     bool counterCurrent = false;  // CounterCurrent

@@ -207,12 +207,17 @@ double timeToGo(const RoutingInputs& in, const TrigPoint& from, const TrigPoint&
 
 bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
                   const IsochronePoint& startRecord, int from, RoutingOutput& out,
-                  const FrontCallback& afterFront) {
+                  const FrontCallback& afterFront, const WidePass* pass) {
     const RoutingParameters& params = *in.params;
     const GeoPoint T = route.waypoints[from + 1];
     const LegEnds ends{trigPoint(T), {}, {}, false};
     double axis = route.legBearing[from];
-    const LegSettings ls = legSettings(params, *in.polar, route, from);
+    LegSettings ls = legSettings(params, *in.polar, route, from);
+    if (pass) {
+        ls.stepSeconds *= pass->stepScale;
+        ls.pruneDistance = static_cast<float>(ls.pruneDistance * pass->pruneScale);
+    }
+    auto kept = [pass](const TrigPoint& at) { return !pass || !pass->keep || pass->keep(at); };
     out.stepSeconds = ls.stepSeconds;
     out.pruneDistance = ls.pruneDistance;
     const double step = ls.stepSeconds;
@@ -262,7 +267,7 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
                 arrived = true;
                 break;
             }
-            if (candidateAcceptable(in, route, from, ends, P, at)) {
+            if (kept(at) && candidateAcceptable(in, route, from, ends, P, at)) {
                 front.push_back(P);
                 nextAt.push_back(at);
             }
@@ -333,7 +338,7 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
                         arrived = true;
                         break;
                     }
-                    if (candidateAcceptable(in, route, from, ends, P, at)) {
+                    if (kept(at) && candidateAcceptable(in, route, from, ends, P, at)) {
                         next.push_back(P);
                         nextAt.push_back(at);
                     }

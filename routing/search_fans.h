@@ -12,6 +12,8 @@
 //   also tried from the fronts before the last one.
 #include "routing/isochrones.h"
 
+#include <functional>
+
 namespace navorel {
 
 // The time in seconds a boat at `from` still needs to `target` in the wind (`twd` degrees,
@@ -22,8 +24,19 @@ namespace navorel {
 double timeToGo(const RoutingInputs& in, const TrigPoint& from, const TrigPoint& target,
                 double distance, float twd, float tws);
 
+// What a further pass of the search changes: the leg's step scaled by `stepScale` and its
+// pruning distance by `pruneScale`, and only the candidates `keep` allows (at their position)
+// kept in the fronts.
+// A step that passes the target is an arrival wherever it ends.
+struct WidePass {
+    double stepScale = 1.0;
+    double pruneScale = 1.0;
+    std::function<bool(const TrigPoint&)> keep; // empty: every candidate
+};
+
 // One leg of the wide-fan search; the same contract as routeLeg.
 bool routeLegWide(const RoutingInputs& in, const UserRoute& route, const IsochronePoint& start,
-                  int from, RoutingOutput& out, const FrontCallback& afterFront = {});
+                  int from, RoutingOutput& out, const FrontCallback& afterFront = {},
+                  const WidePass* pass = nullptr);
 
 } // namespace navorel

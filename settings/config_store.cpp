@@ -194,8 +194,8 @@ std::vector<IniBinding> ConfigStore::bindings() {
         readOnly({Ro, "MinLength", K::Int, &s.route.minLength, 1}),
         readOnly({Ro, "MaxLength", K::Int, &s.route.maxLength, 5000}),
     };
-    for (const char* key :
-         {"FromBoat", "Method", "Timestep", "TimestepAuto", "Quality", "Search", "MaxIterations"})
+    for (const char* key : {"FromBoat", "Method", "Timestep", "TimestepAuto", "Quality", "Search",
+                            "Refine", "MaxIterations"})
         list.push_back(r(R, key));
     list.push_back({R, "TimestepMax", K::Int, &s.routingDisplay.timestepMax, 60});
     for (const char* key :

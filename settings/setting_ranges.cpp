@@ -122,6 +122,7 @@ constexpr SettingRange kRanges[] = {
     {R, "TimestepAuto", K::Bool, 0, 1},
     {R, "Quality", K::Int, 0, 4},
     {R, "Search", K::Int, 0, 1},
+    {R, "Refine", K::Bool, 0, 1},
     {R, "MaxIterations", K::Int, 100, 9900},
     {R, "TimestepMax", K::Int, 1, 1440},
     {R, "Currents", K::Bool, 0, 1},

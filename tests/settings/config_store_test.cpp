@@ -136,8 +136,8 @@ TEST(ConfigBindings, EveryKeyIsBoundOnceInSectionOrder) {
                          iniNameEquals(list[j].key, b.key))
                 << "twice: " << b.section << " " << b.key;
     }
-    // With the three comfort limits, Search, WaveMax and ScanForecasts of [Routing].
-    EXPECT_EQ(list.size(), 178u);
+    // With the three comfort limits, Search, Refine, WaveMax and ScanForecasts of [Routing].
+    EXPECT_EQ(list.size(), 179u);
 }
 
 TEST(ConfigSave, WritesTheValuesWithTheirEncodings) {
