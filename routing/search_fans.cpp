@@ -133,14 +133,11 @@ struct Turns {
 
 // Prunes a front by the time its points still need: the points in order of that time, each
 // point still kept drops its neighbours closer than `pruneDistance` that need longer. The
-// pruning reads the rank from distToTarget and the index keeps the front's order meanwhile;
-// both are put back afterwards, the distances from the positions as the advance computed them.
+// front keeps its own order.
 struct PruneScratch {
     std::vector<std::pair<float, std::uint32_t>> rank;
-    Isochrone sorted;
-    std::vector<TrigPoint> sortedAt;
-    std::vector<char> kept;
-    Isochrone result;
+    PruneGrid grid;
+    std::vector<char> keep, kept;
 };
 
 void pruneByTime(const RoutingInputs& in, const Turns& turns, Isochrone& front,
@@ -157,26 +154,24 @@ void pruneByTime(const RoutingInputs& in, const Turns& turns, Isochrone& front,
     }
     std::stable_sort(rank.begin(), rank.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    Isochrone& sorted = scratch.sorted;
-    std::vector<TrigPoint>& sortedAt = scratch.sortedAt;
-    sorted.clear();
-    sortedAt.clear();
-    for (const auto& [t, i] : rank) {
-        sorted.push_back(front[i]);
-        sorted.back().distToTarget = t;
-        sorted.back().index = static_cast<std::int32_t>(i);
-        sortedAt.push_back(at[i]);
+    PruneGrid& grid = scratch.grid;
+    grid.at.resize(n);
+    grid.rank.resize(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        grid.at[k] = spherePointFrom(at[rank[k].second]);
+        grid.rank[k] = rank[k].first;
     }
-    pruneFront(sorted, pruneDistance, sortedAt);
-    // Back into the front's own order, which the cleaning reads as its outline; the points
-    // are taken from the front as the advance made them (its distances to the target).
+    pruneOnGrid(grid, pruneDistance, scratch.keep);
     scratch.kept.assign(n, 0);
-    for (const IsochronePoint& p : sorted) scratch.kept[static_cast<std::size_t>(p.index)] = 1;
-    Isochrone& result = scratch.result;
-    result.clear();
+    for (std::size_t k = 0; k < n; ++k)
+        if (scratch.keep[k]) scratch.kept[rank[k].second] = 1;
+    std::size_t w = 0;
     for (std::size_t i = 0; i < n; ++i)
-        if (scratch.kept[i]) result.push_back(front[i]);
-    front.swap(result);
+        if (scratch.kept[i]) {
+            if (w != i) front[w] = front[i];
+            ++w;
+        }
+    front.resize(w);
 }
 
 } // namespace
@@ -187,16 +182,44 @@ double timeToGo(const RoutingInputs& in, const TrigPoint& from, const TrigPoint&
     const RoutingParameters& params = *in.params;
     const Polar& polar = *in.polar;
     const float knots = static_cast<float>(tws * kMsToKnot);
-    const double angle = foldAngle(trigBearing(from, target), twd);
-    const BestAngle up = bestUpwind(polar, knots);
-    const BestAngle down = bestDownwind(polar, knots);
-    double speed; // knots made good towards the target
-    if (angle < up.angle) {
-        speed = up.speed * std::cos(up.angle * kDegToRad) / std::cos(angle * kDegToRad);
-    } else if (angle > down.angle && std::cos(angle * kDegToRad) < 0.0) {
-        speed = down.speed * std::cos(down.angle * kDegToRad) / std::cos(angle * kDegToRad);
+    // The best angles of the last wind asked: a front's points share a few winds.
+    struct Best {
+        std::uint64_t serial = 0;
+        float knots = -1.0f;
+        BestAngle up, down;
+        double cosUp = 0, cosDown = 0;
+    };
+    thread_local Best best;
+    if (best.serial != polar.serial || best.knots != knots || polar.serial == 0) {
+        best.serial = polar.serial;
+        best.knots = knots;
+        best.up = bestUpwind(polar, knots);
+        best.down = bestDownwind(polar, knots);
+        best.cosUp = std::cos(best.up.angle * kDegToRad);
+        best.cosDown = std::cos(best.down.angle * kDegToRad);
+    }
+    // The cosine of the angle between the wind and the bearing to the target, from the
+    // bearing's own components (the bearing itself is not needed).
+    const double dLambda = (static_cast<double>(target.at.lon) - from.at.lon) * kDegToRad;
+    double y = std::sin(dLambda) * target.cosPhi;
+    double x = from.cosPhi * target.sinPhi - from.sinPhi * target.cosPhi * std::cos(dLambda);
+    const double h = std::hypot(x, y);
+    if (h > 0.0) {
+        x /= h;
+        y /= h;
     } else {
-        speed = polarSpeed(polar, static_cast<float>(angle), knots);
+        x = 1.0; // no bearing: north, as the bearing's own arc tangent gives
+        y = 0.0;
+    }
+    const double w = twd * kDegToRad;
+    const double c = std::clamp(x * std::cos(w) + y * std::sin(w), -1.0, 1.0);
+    double speed; // knots made good towards the target
+    if (c > best.cosUp) {
+        speed = best.up.speed * best.cosUp / c;
+    } else if (c < best.cosDown && c < 0.0) {
+        speed = best.down.speed * best.cosDown / c;
+    } else {
+        speed = polarSpeed(polar, static_cast<float>(std::acos(c) * kRadToDeg), knots);
     }
     speed *= params.powerInForce / 100.0;
     if (params.engine && speed < params.lowSpeed)
@@ -352,7 +375,6 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
                 // and only drops points, so the front stays in that order.
                 orderFront(next, route.waypoints[from]);
                 cleanFront(next, T);
-                orderFront(next, route.waypoints[from]);
                 storePoints(out, next);
                 turns.update();
                 out.legIsochrones.push_back(next);
