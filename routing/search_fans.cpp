@@ -21,6 +21,14 @@ constexpr std::size_t kArrivalFronts = 3;
 // the fan alone puts one, and ranking by time keeps the right one of them.
 constexpr double kPruneFactor = 1.5;
 
+// Fan headings each side of a point's centre, at most: the fixed headings (best VMG, target,
+// own heading) hold the courses that win, and the fan only fills the outline between them;
+// more steps (the shipped 8) cost as many advances without a faster route.
+constexpr int kFanSteps = 4;
+
+// A best-VMG heading further than this (degrees) from the bearing to the target is not tried.
+constexpr double kAwayFromTarget = 120.0;
+
 // Headings closer than this (degrees) are one heading: their points lie a few metres apart
 // after a step, far inside the pruning distance, and only one of them could be kept.
 constexpr double kSameHeading = 0.01;
@@ -99,10 +107,10 @@ void completeFan(const RoutingInputs& in, const AdvanceEnvironment& env,
         }
         fan.count = kept;
     }
-    fan.add(normalise360(twd + up.angle), true);
-    fan.add(normalise360(twd - up.angle), true);
-    fan.add(normalise360(twd + down.angle), true);
-    fan.add(normalise360(twd - down.angle), true);
+    // A best angle that leads away from the target (the downwind ones on a beat, the upwind
+    // ones on a run) only grows the back of the front, which the cleaning drops.
+    for (const double h : {twd + up.angle, twd - up.angle, twd + down.angle, twd - down.angle})
+        if (foldAngle(normalise360(h), toTarget) < kAwayFromTarget) fan.add(normalise360(h), true);
 }
 
 // Tacks and gybes since the leg's start, by store entry. Of two neighbours that need the same
@@ -131,6 +139,100 @@ struct Turns {
     }
 };
 
+// The tacks and gybes on a layline. A boat at a best-VMG angle that crosses the layline of the
+// other tack (the line on which that tack leads to the target) during a step tacks there and
+// sails the rest of the step along it: the tack falls on the layline whatever the step, where
+// steps alone would tack at a step's end before or past it. The tack point is stored with its
+// run only when the point after it stays in the front; the point carries its number in
+// `index` until then.
+struct Laylines {
+    std::vector<IsochronePoint> tackPoints;
+    IsochronePoint child; // the last point found, and where it lies
+    TrigPoint reached;
+    void clear() { tackPoints.clear(); }
+    // Stores the front, each point after its tack point.
+    void store(RoutingOutput& out, Isochrone& front) const {
+        for (IsochronePoint& p : front) {
+            if (p.index >= 0) {
+                IsochronePoint a = tackPoints[static_cast<std::size_t>(p.index)];
+                a.index = static_cast<std::int32_t>(out.pointStore.size());
+                out.pointStore.push_back(a);
+                p.parent = a.index;
+            }
+            p.index = static_cast<std::int32_t>(out.pointStore.size());
+            out.pointStore.push_back(p);
+        }
+    }
+};
+
+// The distance (metres) from `from` on the rhumb line `cog` (degrees) to where it meets the
+// rhumb line that leads to `target` on `otherCog`; NaN when they do not meet ahead of the boat
+// and before the target. The boat sails rhumb lines, which are straight on a Mercator chart.
+double rhumbRunToLayline(const IsochronePoint& from, double cog, double otherCog, GeoPoint target) {
+    const double c1 = cog * kDegToRad, c2 = otherCog * kDegToRad;
+    const double det = std::sin(c1 - c2);
+    if (std::fabs(det) < 1e-9) return std::nan("");
+    const double phi = from.lat * kDegToRad;
+    const double dx = normalise180(static_cast<double>(target.lon) - from.lon) * kDegToRad;
+    const double dy = mercatorLatitude(target.lat * kDegToRad) - mercatorLatitude(phi);
+    const double run = (dx * std::cos(c2) - dy * std::sin(c2)) / det;  // along cog
+    const double rest = (std::sin(c1) * dy - std::cos(c1) * dx) / det; // along otherCog
+    if (!(run > 0.0) || !(rest > 0.0)) return std::nan("");
+    const double cosC = std::cos(c1);
+    if (std::fabs(cosC) > 1e-6) {
+        const double y = mercatorLatitude(phi) + run * cosC;
+        const double phiAt = 2.0 * std::atan(std::exp(y)) - kHalfPi;
+        return kEarthRadius * (phiAt - phi) / cosC;
+    }
+    return kEarthRadius * std::cos(phi) * std::fabs(run * std::sin(c1));
+}
+
+// Finds the layline tack of the step from `parent` that gave `p` (see Laylines): true with the
+// point in laylines.child and laylines.reached, its tack point kept.
+bool tackOnLayline(const RoutingInputs& in, const UserRoute& route, int leg, const LegEnds& ends,
+                   const AdvanceEnvironment& env, const IsochronePoint& parent,
+                   const IsochronePoint& p, GeoPoint target, double step, double axis,
+                   Laylines& laylines) {
+    const RoutingParameters& params = *in.params;
+    if (!env.windFound || p.engine || params.counterCurrent || p.awaSide != parent.awaSide ||
+        !(p.sog > 0.0f))
+        return false;
+    const float knots = static_cast<float>(env.tws * kMsToKnot);
+    const BestAngle up = bestUpwind(*in.polar, knots);
+    const BestAngle down = bestDownwind(*in.polar, knots);
+    if (std::fabs(p.twa - up.angle) > 1e-3f && std::fabs(p.twa - down.angle) > 1e-3f) return false;
+    // The other tack: the heading mirrored about the wind, the same speed through the water,
+    // the stream added.
+    const double other = normalise360(2.0 * env.twd - p.heading);
+    const double a = (90.0 - other) * kDegToRad;
+    const double gE = p.boatSpeed * std::cos(a) + env.cE, gN = p.boatSpeed * std::sin(a) + env.cN;
+    const double otherCog = normalise360(std::atan2(gE, gN) * kRadToDeg);
+    const double seconds = rhumbRunToLayline(parent, p.cog, otherCog, target) / p.sog;
+    if (!(seconds > 0.0) || !(seconds < step)) return false;
+    TrigPoint atTack;
+    IsochronePoint first =
+        advanceFrom(in, env, parent, ends.target, p.heading, seconds, false, &atTack);
+    if (!candidateAcceptable(in, route, leg, ends, first, atTack)) return false;
+    // The point after the tack descends from the parent until its tack point is stored.
+    first.index = parent.index;
+    IsochronePoint after = advanceFrom(in, sampleEnvironment(in, first), first, ends.target, other,
+                                       step - seconds, false, &laylines.reached);
+    // Past the target the arrival from the fronts is the better answer.
+    if (passedTarget(laylines.reached, ends.target, axis) ||
+        !candidateAcceptable(in, route, leg, ends, after, laylines.reached))
+        return false;
+    first.index = -1;
+    after.index = static_cast<std::int32_t>(laylines.tackPoints.size());
+    laylines.tackPoints.push_back(first);
+    laylines.child = after;
+    return true;
+}
+
+// A target closer than this (metres) to a layline lies on it; within this sine of the angle
+// from the layline the rhumb line's bearing is taken instead of the great circle's.
+constexpr double kOnLayline = 10.0;
+constexpr double kNearLayline = 0.035;
+
 // Prunes a front by the time its points still need: the points in order of that time, each
 // point still kept drops its neighbours closer than `pruneDistance` that need longer. The
 // front keeps its own order.
@@ -148,8 +250,12 @@ void pruneByTime(const RoutingInputs& in, const Turns& turns, Isochrone& front,
     rank.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
         const IsochronePoint& p = front[i];
-        double t = timeToGo(in, at[i], target, p.distToTarget, p.twd, p.tws);
-        if (const int count = turns.of(p)) t += count * turns.seconds(p);
+        const ToGo toGo = timeAndTurnsToGo(in, at[i], target, p.distToTarget, p.twd, p.tws);
+        // The turns made, and one still to make where the target lies inside the best angles
+        // or on the other side of the wind: a boat past the layline has not saved its tack.
+        const bool ahead = toGo.inside || (!p.engine && p.awaSide >= 0 && toGo.side != p.awaSide);
+        double t = toGo.seconds;
+        if (const int count = turns.of(p) + (ahead ? 1 : 0)) t += count * turns.seconds(p);
         rank[i] = {static_cast<float>(std::min(t, 3.0e38)), static_cast<std::uint32_t>(i)};
     }
     std::stable_sort(rank.begin(), rank.end(),
@@ -178,7 +284,13 @@ void pruneByTime(const RoutingInputs& in, const Turns& turns, Isochrone& front,
 
 double timeToGo(const RoutingInputs& in, const TrigPoint& from, const TrigPoint& target,
                 double distance, float twd, float tws) {
-    if (!(distance > 0.0)) return 0.0;
+    return timeAndTurnsToGo(in, from, target, distance, twd, tws).seconds;
+}
+
+ToGo timeAndTurnsToGo(const RoutingInputs& in, const TrigPoint& from, const TrigPoint& target,
+                      double distance, float twd, float tws) {
+    ToGo answer;
+    if (!(distance > 0.0)) return answer;
     const RoutingParameters& params = *in.params;
     const Polar& polar = *in.polar;
     const float knots = static_cast<float>(tws * kMsToKnot);
@@ -213,19 +325,43 @@ double timeToGo(const RoutingInputs& in, const TrigPoint& from, const TrigPoint&
     }
     const double w = twd * kDegToRad;
     const double c = std::clamp(x * std::cos(w) + y * std::sin(w), -1.0, 1.0);
+    // The side the wind comes from on the bearing (1 when it lies 0 to 180 degrees right of
+    // the wind), and whether the target lies inside the best angles by more than a few metres
+    // off the layline: then only a tack or gybe reaches it.
+    answer.side = y * std::cos(w) - x * std::sin(w) > 0.0 ? 1 : 0;
+    const double sine = std::sqrt(std::max(0.0, 1.0 - c * c));
     double speed; // knots made good towards the target
+    // Near a layline the boat's own line decides: it sails rhumb lines, which leave the
+    // great circle's bearing by a fraction of a degree over a few tens of kilometres.
+    auto insideOnRhumb = [&](double bestAngle, bool upwind) {
+        const double b = normalise360(rhumbBearing(from.at, target.at) * kRadToDeg);
+        const double a = foldAngle(b, twd);
+        answer.side = normalise360(b - twd) < 180.0 ? 1 : 0;
+        const double off = upwind ? bestAngle - a : a - bestAngle;
+        return distance * std::sin(off * kDegToRad) > kOnLayline;
+    };
     if (c > best.cosUp) {
         speed = best.up.speed * best.cosUp / c;
+        const double off = std::sin(best.up.angle * kDegToRad) * c - best.cosUp * sine;
+        answer.inside =
+            off > kNearLayline ? distance * off > kOnLayline : insideOnRhumb(best.up.angle, true);
     } else if (c < best.cosDown && c < 0.0) {
         speed = best.down.speed * best.cosDown / c;
+        const double off = sine * best.cosDown - c * std::sin(best.down.angle * kDegToRad);
+        answer.inside = off > kNearLayline ? distance * off > kOnLayline
+                                           : insideOnRhumb(best.down.angle, false);
     } else {
         speed = polarSpeed(polar, static_cast<float>(std::acos(c) * kRadToDeg), knots);
     }
     speed *= params.powerInForce / 100.0;
     if (params.engine && speed < params.lowSpeed)
         speed = std::max(speed, double(params.engineSpeed));
-    if (!(speed > 0.0)) return std::numeric_limits<double>::infinity();
-    return distance / (speed * kKnotToMs);
+    if (!(speed > 0.0)) {
+        answer.seconds = std::numeric_limits<double>::infinity();
+        return answer;
+    }
+    answer.seconds = distance / (speed * kKnotToMs);
+    return answer;
 }
 
 bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
@@ -238,6 +374,10 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
     const LegSettings ls = legSettings(params, *in.polar, route, from);
     out.stepSeconds = ls.stepSeconds;
     out.pruneDistance = ls.pruneDistance;
+    // A manual PruneDistance is never coarser than the automatic one of the same step (a sixth
+    // of the step's seconds, in metres): 500 m against a 5-minute step of 700 m kept a few
+    // points of each front, and the tack at the layline was lost.
+    const double prune = std::min(double(ls.pruneDistance), ls.stepSeconds / 6.0);
     const double step = ls.stepSeconds;
 
     out.legIsochrones.clear();
@@ -261,6 +401,7 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
     turns.count.assign(out.pointStore.size(), 0);
     std::vector<TrigPoint> nextAt;
     PruneScratch scratch;
+    Laylines laylines;
 
     // First isochrone: the fan round the leg's axis and the fixed headings.
     Isochrone front;
@@ -300,7 +441,7 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
         startingSet.insert(startingSet.end(), front.begin(), front.end());
     } else {
         setRunStatus(in, front.empty() ? kStatusRejected : kStatusRunning);
-        pruneByTime(in, turns, front, nextAt, ends.target, ls.pruneDistance, scratch);
+        pruneByTime(in, turns, front, nextAt, ends.target, prune, scratch);
         cleanFront(front, T);
         orderFront(front, route.waypoints[from]);
         storePoints(out, front);
@@ -311,7 +452,7 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
         Isochrone current = std::move(front);
         int fronts = 1;
         const std::vector<GeoPoint>& legLine = route.legPolyline[from];
-        const int half = ls.furtherCount / 2;
+        const int half = std::min(ls.furtherCount / 2, kFanSteps);
         Fan fan; // reused by every parent
         while (!arrived) {
             if (runCancelled(in) || current.empty()) break;
@@ -325,6 +466,7 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
             Isochrone next;
             next.reserve(current.size() * static_cast<std::size_t>(2 * half + 7) / 4 + 16);
             nextAt.clear();
+            laylines.clear();
             bool cancelled = false;
             std::size_t sinceCheck = 0;
             for (const IsochronePoint& Q : current) {
@@ -359,6 +501,11 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
                     if (candidateAcceptable(in, route, from, ends, P, at)) {
                         next.push_back(P);
                         nextAt.push_back(at);
+                        if (tackOnLayline(in, route, from, ends, env, Q, P, T, step, axis,
+                                          laylines)) {
+                            next.push_back(laylines.child);
+                            nextAt.push_back(laylines.reached);
+                        }
                     }
                 }
             }
@@ -369,13 +516,12 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
             if (cancelled) break;
             if (!next.empty() || arrived) setRunStatus(in, kStatusRunning);
             if (!next.empty()) {
-                pruneByTime(in, turns, next, nextAt, ends.target, kPruneFactor * ls.pruneDistance,
-                            scratch);
+                pruneByTime(in, turns, next, nextAt, ends.target, kPruneFactor * prune, scratch);
                 // The cleaning reads the front's outline: it runs round the start in order,
                 // and only drops points, so the front stays in that order.
                 orderFront(next, route.waypoints[from]);
                 cleanFront(next, T);
-                storePoints(out, next);
+                laylines.store(out, next);
                 turns.update();
                 out.legIsochrones.push_back(next);
             }
