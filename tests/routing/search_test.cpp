@@ -1,6 +1,7 @@
 // The wide-fan search against the polar's analytic optimum in constant wind, and against the
 // isochrone fans through an analytic cyclone.
 #include "routing/search_fans.h"
+#include "routing/search_laylines.h"
 
 #include "cyclone_wind.h"
 #include "routing_fixtures.h"
@@ -157,6 +158,43 @@ TEST(SearchTimeToGo, FollowsThePolarsBestSpeedMadeGood) {
     params.engine = true;
     EXPECT_NEAR(timeToGo(in, from, north, d, 0.0f, 0.0f), d / (params.engineSpeed * kKnotToMs),
                 1e-3);
+}
+
+// Where a boat on one tack meets the other tack's layline: the run along its rhumb line to the
+// tack point, from which the other tack's rhumb line leads to the target; none where the lines
+// meet behind the boat or beyond the target, or never.
+TEST(SearchLaylines, RunToTheTackPointLeadsOntoTheLayline) {
+    const GeoPoint start{-30.0f, 40.0f};
+    const GeoPoint north{-30.0f, 40.998207f}, south{-30.0f, 39.001793f};
+    struct Case {
+        float lon, lat; // the boat
+        double cog, otherCog;
+        GeoPoint target;
+        bool meets;
+    } cases[] = {
+        {start.lon, start.lat, 42.0, 318.0, north, true},   // beating, starboard then port
+        {start.lon, start.lat, 318.0, 42.0, north, true},   // port then starboard
+        {start.lon, start.lat, 153.0, 207.0, south, true},  // running, gybing once
+        {-29.3f, 40.5f, 42.0, 318.0, north, false},         // past the layline already
+        {-30.5f, 40.5f, 318.0, 42.0, north, true},          // on the other side of the wind
+        {start.lon, start.lat, 42.0, 42.0, north, false},   // parallel
+        {start.lon, start.lat, 222.0, 318.0, north, false}, // sailing away from it
+    };
+    for (const Case& c : cases) {
+        IsochronePoint from;
+        from.lon = c.lon;
+        from.lat = c.lat;
+        const double run = rhumbRunToLayline(from, c.cog, c.otherCog, c.target);
+        SCOPED_TRACE(std::to_string(c.lon) + " " + std::to_string(c.lat) + " on " +
+                     std::to_string(c.cog));
+        if (!c.meets) {
+            EXPECT_TRUE(std::isnan(run)) << run;
+            continue;
+        }
+        ASSERT_GT(run, 0.0);
+        const GeoPoint tack = rhumbDestination(GeoPoint{c.lon, c.lat}, c.cog, run);
+        EXPECT_NEAR(normalise360(rhumbBearing(tack, c.target) * kRadToDeg), c.otherCog, 0.01);
+    }
 }
 
 // Every setting of the step, automatic by Quality or manual, on every leg and wind: near the
