@@ -72,6 +72,24 @@ void pruneFrontOn(Isochrone& f, double p, const TrigPoint* latitudes) {
         pruneFrontPlain(f, p);
         return;
     }
+    PruneGrid grid;
+    grid.at.resize(n);
+    grid.rank.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        grid.at[i] = latitudes ? spherePointFrom(latitudes[i]) : spherePoint(positionOf(f[i]));
+        grid.rank[i] = f[i].distToTarget;
+    }
+    std::vector<char> keep;
+    pruneOnGrid(grid, p, keep);
+    compact(f, keep);
+}
+
+} // namespace
+
+void pruneOnGrid(PruneGrid& g, double p, std::vector<char>& keep) {
+    const std::size_t n = g.at.size();
+    keep.assign(n, 1);
+    if (!(p > 0.0) || n < 2) return;
     // Points as unit vectors in a grid of cubes twice as wide as the chord of p (with a
     // margin for rounding): the points closer than p to a point lie in the cubes that its
     // reach of one chord along each axis touches, two a side at most. No longitude wrap, no
@@ -85,48 +103,38 @@ void pruneFrontOn(Isochrone& f, double p, const TrigPoint* latitudes) {
     auto keyOf = [](std::int64_t x, std::int64_t y, std::int64_t z) {
         return (x << 42) | (y << 21) | z;
     };
-    // The points of each cell side by side, in front order, with what the test reads.
-    struct Member {
-        SpherePoint at;
-        float distToTarget;
-        std::int32_t index;
-    };
-    std::vector<SpherePoint> at(n);
-    std::vector<std::int64_t> key(n);
+    const std::vector<SpherePoint>& at = g.at;
     // Cells in an open-addressing table: key, then the range of their members.
     std::size_t capacity = 16;
     while (capacity < 2 * n) capacity <<= 1;
     const std::size_t mask = capacity - 1;
-    std::vector<std::int64_t> cellKey(capacity, -1);
-    std::vector<std::uint32_t> cellStart(capacity + 1, 0);
+    g.cellKey.assign(capacity, -1);
+    g.cellStart.assign(capacity + 1, 0);
     auto slotOf = [&](std::int64_t k) {
         std::uint64_t h = static_cast<std::uint64_t>(k) * 0x9E3779B97F4A7C15ull;
         std::size_t s = static_cast<std::size_t>(h ^ (h >> 31)) & mask;
-        while (cellKey[s] != k && cellKey[s] != -1) s = (s + 1) & mask;
+        while (g.cellKey[s] != k && g.cellKey[s] != -1) s = (s + 1) & mask;
         return s;
     };
-    std::vector<std::uint32_t> slot(n);
+    g.slot.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
-        at[i] = latitudes ? spherePointFrom(latitudes[i]) : spherePoint(positionOf(f[i]));
-        key[i] = keyOf(cellOf(at[i].x), cellOf(at[i].y), cellOf(at[i].z));
-        const std::size_t s = slotOf(key[i]);
-        cellKey[s] = key[i];
-        slot[i] = static_cast<std::uint32_t>(s);
-        ++cellStart[s + 1];
+        const std::int64_t key = keyOf(cellOf(at[i].x), cellOf(at[i].y), cellOf(at[i].z));
+        const std::size_t s = slotOf(key);
+        g.cellKey[s] = key;
+        g.slot[i] = static_cast<std::uint32_t>(s);
+        ++g.cellStart[s + 1];
     }
-    for (std::size_t s = 1; s <= capacity; ++s) cellStart[s] += cellStart[s - 1];
-    std::vector<Member> members(n);
-    {
-        std::vector<std::uint32_t> fill(cellStart.begin(), cellStart.end() - 1);
-        for (std::size_t i = 0; i < n; ++i)
-            members[fill[slot[i]]++] = {at[i], f[i].distToTarget, static_cast<std::int32_t>(i)};
-    }
+    for (std::size_t s = 1; s <= capacity; ++s) g.cellStart[s] += g.cellStart[s - 1];
+    // The points of each cell side by side, in the given order, with what the test reads.
+    g.members.resize(n);
+    g.fill.assign(g.cellStart.begin(), g.cellStart.end() - 1);
+    for (std::size_t i = 0; i < n; ++i)
+        g.members[g.fill[g.slot[i]]++] = {at[i], g.rank[i], static_cast<std::int32_t>(i)};
     const DistanceBelow closer(p);
-    std::vector<char> keep(n, 1);
     for (std::size_t i = 0; i + 1 < n; ++i) {
         if (!keep[i]) continue;
         const SpherePoint& a = at[i];
-        const float di = f[i].distToTarget;
+        const float di = g.rank[i];
         const std::int64_t x0 = cellOf(a.x - reach), x1 = cellOf(a.x + reach);
         const std::int64_t y0 = cellOf(a.y - reach), y1 = cellOf(a.y + reach);
         const std::int64_t z0 = cellOf(a.z - reach), z1 = cellOf(a.z + reach);
@@ -134,26 +142,23 @@ void pruneFrontOn(Isochrone& f, double p, const TrigPoint* latitudes) {
             for (std::int64_t cy = y0; cy <= y1; ++cy)
                 for (std::int64_t cz = z0; cz <= z1; ++cz) {
                     const std::size_t s = slotOf(keyOf(cx, cy, cz));
-                    if (cellKey[s] == -1) continue;
+                    if (g.cellKey[s] == -1) continue;
                     // Each later point decides on its own; the order of the visits does not
-                    // matter. A cell lists its points in front order: the later ones are a
+                    // matter. A cell lists its points in the given order: the later ones are a
                     // tail.
-                    const Member* m = members.data() + cellStart[s];
-                    const Member* end = members.data() + cellStart[s + 1];
+                    const PruneGrid::Member* m = g.members.data() + g.cellStart[s];
+                    const PruneGrid::Member* end = g.members.data() + g.cellStart[s + 1];
                     m = std::upper_bound(
                         m, end, static_cast<std::int32_t>(i),
-                        [](std::int32_t k, const Member& b) { return k < b.index; });
+                        [](std::int32_t k, const PruneGrid::Member& b) { return k < b.index; });
                     for (; m != end; ++m) {
-                        const Member& b = *m;
-                        if (!(b.distToTarget > di) || !keep[b.index]) continue;
+                        const PruneGrid::Member& b = *m;
+                        if (!(b.rank > di) || !keep[b.index]) continue;
                         if (closer(a, b.at)) keep[b.index] = 0;
                     }
                 }
     }
-    compact(f, keep);
 }
-
-} // namespace
 
 void pruneFront(Isochrone& f, double p) {
     pruneFrontOn(f, p, nullptr);

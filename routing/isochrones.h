@@ -92,6 +92,26 @@ void pruneFront(Isochrone& front, double pruneDistance);
 void pruneFront(Isochrone& front, double pruneDistance, const std::vector<TrigPoint>& latitudes);
 void pruneFrontPlain(Isochrone& front, double pruneDistance);
 
+// The pruning's test on bare points: `at` the points as unit vectors, `rank` what orders them
+// (the distance to the target, or another measure where smaller is better). In the given
+// order, a point still kept drops every later kept point closer than `pruneDistance` metres
+// (strictly) whose rank is larger (strictly); `keep` answers which points stay. The vectors
+// other than the two inputs are working room, kept between calls so that a search does not
+// allocate them again for every front. O(n) expected.
+struct PruneGrid {
+    struct Member {
+        SpherePoint at;
+        float rank;
+        std::int32_t index;
+    };
+    std::vector<SpherePoint> at;
+    std::vector<float> rank;
+    std::vector<std::int64_t> cellKey;
+    std::vector<std::uint32_t> cellStart, slot, fill;
+    std::vector<Member> members;
+};
+void pruneOnGrid(PruneGrid& grid, double pruneDistance, std::vector<char>& keep);
+
 // Front cleaning: drops each point whose sight line from the target crosses a front segment
 // that has at least one endpoint still kept (points hidden behind the front). cleanFrontPlain
 // is the O(n^2) reference.

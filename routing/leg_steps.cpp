@@ -84,6 +84,10 @@ void rebuildRoute(RoutingOutput& out, int chosen, int legStart) {
 
 namespace {
 
+// From the fronts before the last a straight run held off by a best-VMG angle passes beside
+// the target by up to a degree of several steps: beyond this (metres) it tacks onto the target.
+constexpr double kFinishMiss = 10.0;
+
 // The time the tacks and gybes of an arrival's last runs (store entries from `firstArrival`
 // on) would cost: the exact arrival puts its runs end to end without their loss, so of two
 // arrivals at the same time the one with fewer turns is the faster boat.
@@ -112,7 +116,8 @@ void closeLeg(const RoutingInputs& in, RoutingOutput& out, const Isochrone& star
         const std::size_t firstArrival = out.pointStore.size();
         for (const IsochronePoint& q : startingSet) {
             for (int other = 0; other <= (bothTacks ? 1 : 0); ++other) {
-                const LegFinish f = finishLeg(in, q, T, step, other == 1);
+                const LegFinish f =
+                    finishLeg(in, q, T, step, other == 1, bothTacks ? kFinishMiss : -1.0);
                 if (f.count == 0) continue;
                 IsochronePoint a = f.points[0];
                 a.parent = q.index;

@@ -73,7 +73,8 @@ RoutingOutput routeLegs(const RoutingInputs& in, const UserRoute& route, const D
 // `startingSet`, stored, and the earliest chosen; none passing its checks clears `arrived`.
 // Otherwise the stored point of the leg's fronts closest to the target. The route is rebuilt
 // to the chosen point and the display ranges folded.
-// With `bothTacks` each point also tries the arrival starting on its other tack.
+// With `bothTacks` each point also tries the arrival starting on its other tack, and a run
+// held off by a best-VMG angle goes straight only when it passes within 10 m of the target.
 void closeLeg(const RoutingInputs& in, RoutingOutput& out, const Isochrone& startingSet,
               GeoPoint target, double stepSeconds, int legStart, bool& arrived,
               bool bothTacks = false);

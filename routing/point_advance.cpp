@@ -2,6 +2,7 @@
 
 #include "core/geodesy.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -436,7 +437,7 @@ LegFinish arriveAt(const RoutingInputs& in, const IsochronePoint& a, IsochronePo
 } // namespace
 
 LegFinish finishLeg(const RoutingInputs& in, const IsochronePoint& P, GeoPoint T, double s,
-                    bool otherTackFirst) {
+                    bool otherTackFirst, double maxMiss) {
     const RoutingParameters& params = *in.params;
     LegFinish out;
     const GeoPoint from{P.lon, P.lat};
@@ -448,7 +449,18 @@ LegFinish finishLeg(const RoutingInputs& in, const IsochronePoint& P, GeoPoint T
     const double beta = greatCircleBearing(from, T);
     // Within one degree of the bearing, across north too (359.5 and 0.2 are 0.7 apart).
     const double off = std::fabs(A.cog - beta);
-    if (off < 1.0 || off > 359.0) {
+    bool straight = off < 1.0 || off > 359.0;
+    if (straight && maxMiss >= 0.0 && !A.engine && in.polar) {
+        // A boat held off by a best-VMG angle does not point at the target: its run passes
+        // beside it, by more than `maxMiss` from afar, and the target is reached by a tack.
+        float twa = static_cast<float>(windAngle(A.commandedHeading, A.twd));
+        bool adjusted = false;
+        sailingSpeed(*in.polar, static_cast<float>(A.tws * kMsToKnot), twa, adjusted);
+        const double miss =
+            greatCircleDistance(from, T) * std::sin(std::min(off, 360.0 - off) * kDegToRad);
+        if (adjusted && miss > maxMiss) straight = false;
+    }
+    if (straight) {
         // Straight run to the target.
         if (!(A.sog > 0.0f)) return out; // no way over ground: the target is never reached
         const double d = greatCircleDistance(from, T);

@@ -81,8 +81,10 @@ struct LegFinish {
 // to a tack point and on to the target, or a short run and a final one. Answers no point when
 // one of them fails the check, or when the boat does not move over ground. The first run is
 // on the tack nearer the target's bearing by plain heading difference; with `otherTackFirst`
-// on the other one.
+// on the other one. With `maxMiss` (metres, negative for none) a boat whose heading a best-VMG
+// angle replaced runs straight only when its run passes that close to the target; else it
+// tacks onto it.
 LegFinish finishLeg(const RoutingInputs& in, const IsochronePoint& from, GeoPoint target,
-                    double stepSeconds, bool otherTackFirst = false);
+                    double stepSeconds, bool otherTackFirst = false, double maxMiss = -1.0);
 
 } // namespace navorel

@@ -1,6 +1,7 @@
 #include "routing/search_fans.h"
 
 #include "routing/leg_steps.h"
+#include "routing/search_laylines.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,6 +21,14 @@ constexpr std::size_t kArrivalFronts = 3;
 // The pruning distance against the method's own: the fixed headings put several points where
 // the fan alone puts one, and ranking by time keeps the right one of them.
 constexpr double kPruneFactor = 1.5;
+
+// Fan headings each side of a point's centre, at most: the fixed headings (best VMG, target,
+// own heading) hold the courses that win, and the fan only fills the outline between them;
+// more steps (the shipped 8) cost as many advances without a faster route.
+constexpr int kFanSteps = 4;
+
+// A best-VMG heading further than this (degrees) from the bearing to the target is not tried.
+constexpr double kAwayFromTarget = 120.0;
 
 // Headings closer than this (degrees) are one heading: their points lie a few metres apart
 // after a step, far inside the pruning distance, and only one of them could be kept.
@@ -99,10 +108,10 @@ void completeFan(const RoutingInputs& in, const AdvanceEnvironment& env,
         }
         fan.count = kept;
     }
-    fan.add(normalise360(twd + up.angle), true);
-    fan.add(normalise360(twd - up.angle), true);
-    fan.add(normalise360(twd + down.angle), true);
-    fan.add(normalise360(twd - down.angle), true);
+    // A best angle that leads away from the target (the downwind ones on a beat, the upwind
+    // ones on a run) only grows the back of the front, which the cleaning drops.
+    for (const double h : {twd + up.angle, twd - up.angle, twd + down.angle, twd - down.angle})
+        if (foldAngle(normalise360(h), toTarget) < kAwayFromTarget) fan.add(normalise360(h), true);
 }
 
 // Tacks and gybes since the leg's start, by store entry. Of two neighbours that need the same
@@ -131,16 +140,18 @@ struct Turns {
     }
 };
 
+// A target closer than this (metres) to a layline lies on it; within this sine of the angle
+// from the layline the rhumb line's bearing is taken instead of the great circle's.
+constexpr double kOnLayline = 10.0;
+constexpr double kNearLayline = 0.035;
+
 // Prunes a front by the time its points still need: the points in order of that time, each
 // point still kept drops its neighbours closer than `pruneDistance` that need longer. The
-// pruning reads the rank from distToTarget and the index keeps the front's order meanwhile;
-// both are put back afterwards, the distances from the positions as the advance computed them.
+// front keeps its own order.
 struct PruneScratch {
     std::vector<std::pair<float, std::uint32_t>> rank;
-    Isochrone sorted;
-    std::vector<TrigPoint> sortedAt;
-    std::vector<char> kept;
-    Isochrone result;
+    PruneGrid grid;
+    std::vector<char> keep, kept;
 };
 
 void pruneByTime(const RoutingInputs& in, const Turns& turns, Isochrone& front,
@@ -151,58 +162,118 @@ void pruneByTime(const RoutingInputs& in, const Turns& turns, Isochrone& front,
     rank.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
         const IsochronePoint& p = front[i];
-        double t = timeToGo(in, at[i], target, p.distToTarget, p.twd, p.tws);
-        if (const int count = turns.of(p)) t += count * turns.seconds(p);
+        const ToGo toGo = timeAndTurnsToGo(in, at[i], target, p.distToTarget, p.twd, p.tws);
+        // The turns made, and one still to make where the target lies inside the best angles
+        // or on the other side of the wind: a boat past the layline has not saved its tack.
+        const bool ahead = toGo.inside || (!p.engine && p.awaSide >= 0 && toGo.side != p.awaSide);
+        double t = toGo.seconds;
+        if (const int count = turns.of(p) + (ahead ? 1 : 0)) t += count * turns.seconds(p);
         rank[i] = {static_cast<float>(std::min(t, 3.0e38)), static_cast<std::uint32_t>(i)};
     }
     std::stable_sort(rank.begin(), rank.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    Isochrone& sorted = scratch.sorted;
-    std::vector<TrigPoint>& sortedAt = scratch.sortedAt;
-    sorted.clear();
-    sortedAt.clear();
-    for (const auto& [t, i] : rank) {
-        sorted.push_back(front[i]);
-        sorted.back().distToTarget = t;
-        sorted.back().index = static_cast<std::int32_t>(i);
-        sortedAt.push_back(at[i]);
+    PruneGrid& grid = scratch.grid;
+    grid.at.resize(n);
+    grid.rank.resize(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        grid.at[k] = spherePointFrom(at[rank[k].second]);
+        grid.rank[k] = rank[k].first;
     }
-    pruneFront(sorted, pruneDistance, sortedAt);
-    // Back into the front's own order, which the cleaning reads as its outline; the points
-    // are taken from the front as the advance made them (its distances to the target).
+    pruneOnGrid(grid, pruneDistance, scratch.keep);
     scratch.kept.assign(n, 0);
-    for (const IsochronePoint& p : sorted) scratch.kept[static_cast<std::size_t>(p.index)] = 1;
-    Isochrone& result = scratch.result;
-    result.clear();
+    for (std::size_t k = 0; k < n; ++k)
+        if (scratch.keep[k]) scratch.kept[rank[k].second] = 1;
+    std::size_t w = 0;
     for (std::size_t i = 0; i < n; ++i)
-        if (scratch.kept[i]) result.push_back(front[i]);
-    front.swap(result);
+        if (scratch.kept[i]) {
+            if (w != i) front[w] = front[i];
+            ++w;
+        }
+    front.resize(w);
 }
 
 } // namespace
 
 double timeToGo(const RoutingInputs& in, const TrigPoint& from, const TrigPoint& target,
                 double distance, float twd, float tws) {
-    if (!(distance > 0.0)) return 0.0;
+    return timeAndTurnsToGo(in, from, target, distance, twd, tws).seconds;
+}
+
+ToGo timeAndTurnsToGo(const RoutingInputs& in, const TrigPoint& from, const TrigPoint& target,
+                      double distance, float twd, float tws) {
+    ToGo answer;
+    if (!(distance > 0.0)) return answer;
     const RoutingParameters& params = *in.params;
     const Polar& polar = *in.polar;
     const float knots = static_cast<float>(tws * kMsToKnot);
-    const double angle = foldAngle(trigBearing(from, target), twd);
-    const BestAngle up = bestUpwind(polar, knots);
-    const BestAngle down = bestDownwind(polar, knots);
-    double speed; // knots made good towards the target
-    if (angle < up.angle) {
-        speed = up.speed * std::cos(up.angle * kDegToRad) / std::cos(angle * kDegToRad);
-    } else if (angle > down.angle && std::cos(angle * kDegToRad) < 0.0) {
-        speed = down.speed * std::cos(down.angle * kDegToRad) / std::cos(angle * kDegToRad);
+    // The best angles of the last wind asked: a front's points share a few winds.
+    struct Best {
+        std::uint64_t serial = 0;
+        float knots = -1.0f;
+        BestAngle up, down;
+        double cosUp = 0, cosDown = 0;
+    };
+    thread_local Best best;
+    if (best.serial != polar.serial || best.knots != knots || polar.serial == 0) {
+        best.serial = polar.serial;
+        best.knots = knots;
+        best.up = bestUpwind(polar, knots);
+        best.down = bestDownwind(polar, knots);
+        best.cosUp = std::cos(best.up.angle * kDegToRad);
+        best.cosDown = std::cos(best.down.angle * kDegToRad);
+    }
+    // The cosine of the angle between the wind and the bearing to the target, from the
+    // bearing's own components (the bearing itself is not needed).
+    const double dLambda = (static_cast<double>(target.at.lon) - from.at.lon) * kDegToRad;
+    double y = std::sin(dLambda) * target.cosPhi;
+    double x = from.cosPhi * target.sinPhi - from.sinPhi * target.cosPhi * std::cos(dLambda);
+    const double h = std::hypot(x, y);
+    if (h > 0.0) {
+        x /= h;
+        y /= h;
     } else {
-        speed = polarSpeed(polar, static_cast<float>(angle), knots);
+        x = 1.0; // no bearing: north, as the bearing's own arc tangent gives
+        y = 0.0;
+    }
+    const double w = twd * kDegToRad;
+    const double c = std::clamp(x * std::cos(w) + y * std::sin(w), -1.0, 1.0);
+    // The side the wind comes from on the bearing (1 when it lies 0 to 180 degrees right of
+    // the wind), and whether the target lies inside the best angles by more than a few metres
+    // off the layline: then only a tack or gybe reaches it.
+    answer.side = y * std::cos(w) - x * std::sin(w) > 0.0 ? 1 : 0;
+    const double sine = std::sqrt(std::max(0.0, 1.0 - c * c));
+    double speed; // knots made good towards the target
+    // Near a layline the boat's own line decides: it sails rhumb lines, which leave the
+    // great circle's bearing by a fraction of a degree over a few tens of kilometres.
+    auto insideOnRhumb = [&](double bestAngle, bool upwind) {
+        const double b = normalise360(rhumbBearing(from.at, target.at) * kRadToDeg);
+        const double a = foldAngle(b, twd);
+        answer.side = normalise360(b - twd) < 180.0 ? 1 : 0;
+        const double off = upwind ? bestAngle - a : a - bestAngle;
+        return distance * std::sin(off * kDegToRad) > kOnLayline;
+    };
+    if (c > best.cosUp) {
+        speed = best.up.speed * best.cosUp / c;
+        const double off = std::sin(best.up.angle * kDegToRad) * c - best.cosUp * sine;
+        answer.inside =
+            off > kNearLayline ? distance * off > kOnLayline : insideOnRhumb(best.up.angle, true);
+    } else if (c < best.cosDown && c < 0.0) {
+        speed = best.down.speed * best.cosDown / c;
+        const double off = sine * best.cosDown - c * std::sin(best.down.angle * kDegToRad);
+        answer.inside = off > kNearLayline ? distance * off > kOnLayline
+                                           : insideOnRhumb(best.down.angle, false);
+    } else {
+        speed = polarSpeed(polar, static_cast<float>(std::acos(c) * kRadToDeg), knots);
     }
     speed *= params.powerInForce / 100.0;
     if (params.engine && speed < params.lowSpeed)
         speed = std::max(speed, double(params.engineSpeed));
-    if (!(speed > 0.0)) return std::numeric_limits<double>::infinity();
-    return distance / (speed * kKnotToMs);
+    if (!(speed > 0.0)) {
+        answer.seconds = std::numeric_limits<double>::infinity();
+        return answer;
+    }
+    answer.seconds = distance / (speed * kKnotToMs);
+    return answer;
 }
 
 bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
@@ -220,6 +291,10 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
     auto kept = [pass](const TrigPoint& at) { return !pass || !pass->keep || pass->keep(at); };
     out.stepSeconds = ls.stepSeconds;
     out.pruneDistance = ls.pruneDistance;
+    // A manual PruneDistance is never coarser than the automatic one of the same step (a sixth
+    // of the step's seconds, in metres): 500 m against a 5-minute step of 700 m kept a few
+    // points of each front, and the tack at the layline was lost.
+    const double prune = std::min(double(ls.pruneDistance), ls.stepSeconds / 6.0);
     const double step = ls.stepSeconds;
 
     out.legIsochrones.clear();
@@ -243,6 +318,7 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
     turns.count.assign(out.pointStore.size(), 0);
     std::vector<TrigPoint> nextAt;
     PruneScratch scratch;
+    Laylines laylines;
 
     // First isochrone: the fan round the leg's axis and the fixed headings.
     Isochrone front;
@@ -282,7 +358,7 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
         startingSet.insert(startingSet.end(), front.begin(), front.end());
     } else {
         setRunStatus(in, front.empty() ? kStatusRejected : kStatusRunning);
-        pruneByTime(in, turns, front, nextAt, ends.target, ls.pruneDistance, scratch);
+        pruneByTime(in, turns, front, nextAt, ends.target, prune, scratch);
         cleanFront(front, T);
         orderFront(front, route.waypoints[from]);
         storePoints(out, front);
@@ -293,7 +369,7 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
         Isochrone current = std::move(front);
         int fronts = 1;
         const std::vector<GeoPoint>& legLine = route.legPolyline[from];
-        const int half = ls.furtherCount / 2;
+        const int half = std::min(ls.furtherCount / 2, kFanSteps);
         Fan fan; // reused by every parent
         while (!arrived) {
             if (runCancelled(in) || current.empty()) break;
@@ -307,6 +383,7 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
             Isochrone next;
             next.reserve(current.size() * static_cast<std::size_t>(2 * half + 7) / 4 + 16);
             nextAt.clear();
+            laylines.clear();
             bool cancelled = false;
             std::size_t sinceCheck = 0;
             for (const IsochronePoint& Q : current) {
@@ -341,6 +418,11 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
                     if (kept(at) && candidateAcceptable(in, route, from, ends, P, at)) {
                         next.push_back(P);
                         nextAt.push_back(at);
+                        if (tackOnLayline(in, route, from, ends, env, Q, P, T, step, axis,
+                                          laylines)) {
+                            next.push_back(laylines.child);
+                            nextAt.push_back(laylines.reached);
+                        }
                     }
                 }
             }
@@ -351,14 +433,12 @@ bool routeLegWide(const RoutingInputs& in, const UserRoute& route,
             if (cancelled) break;
             if (!next.empty() || arrived) setRunStatus(in, kStatusRunning);
             if (!next.empty()) {
-                pruneByTime(in, turns, next, nextAt, ends.target, kPruneFactor * ls.pruneDistance,
-                            scratch);
+                pruneByTime(in, turns, next, nextAt, ends.target, kPruneFactor * prune, scratch);
                 // The cleaning reads the front's outline: it runs round the start in order,
                 // and only drops points, so the front stays in that order.
                 orderFront(next, route.waypoints[from]);
                 cleanFront(next, T);
-                orderFront(next, route.waypoints[from]);
-                storePoints(out, next);
+                laylines.store(out, next);
                 turns.update();
                 out.legIsochrones.push_back(next);
             }
