@@ -33,7 +33,7 @@ const WindFrame& WindStore::wholeFrame(int k, WindFrame& scratch) const {
 
 std::size_t WindStore::storedPoints() const {
     std::size_t n = 0;
-    for (const WindFrame& f : frames_) n += f.points.size();
+    for (const WindFrame& f : frames_) n += f.size();
     return n;
 }
 
