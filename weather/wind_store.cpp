@@ -93,6 +93,11 @@ GribLoadStatus WindStore::loadRecords(const std::vector<GribRecord>& records,
     return buildFrames(records, nullptr, ramp);
 }
 
+GribLoadStatus WindStore::loadRecords(std::vector<GribRecord>&& records,
+                                      const WindColorRamp& ramp) {
+    return buildFrames(records, &records, ramp);
+}
+
 GribLoadStatus WindStore::buildFrames(const std::vector<GribRecord>& records,
                                       std::vector<GribRecord>* owned, const WindColorRamp& ramp) {
     FramePlan plan;

@@ -169,6 +169,9 @@ class WindStore {
                                   const WindColorRamp& ramp, std::string* error = nullptr);
     // The same from records already decoded (in file order).
     GribLoadStatus loadRecords(const std::vector<GribRecord>& records, const WindColorRamp& ramp);
+    // The same from records the store may spend: the frames take over their wind values, which
+    // leaves the records without values (their headers stay), and need no memory of their own.
+    GribLoadStatus loadRecords(std::vector<GribRecord>&& records, const WindColorRamp& ramp);
     // The store of start-up without a GRIB: no frames.
     void clear();
 

@@ -139,19 +139,32 @@ TEST(WindStoreValues, EveryPointAndSampleKeepsItsBits) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file.empty() ? "awkward records" : c.file);
-        // Hours between decoded frames made on demand (the default) and stored.
+        // Hours between decoded frames made on demand (the default) and stored; records read
+        // from a file (spent by the store), records in memory read as they are and spent.
         for (bool storeEveryHour : {false, true}) {
-            SCOPED_TRACE(storeEveryHour ? "every hour stored" : "hours made on demand");
-            WindStore store;
-            if (storeEveryHour) store.setStoredFramePoints(std::numeric_limits<std::size_t>::max());
-            if (c.file.empty())
-                ASSERT_EQ(store.loadRecords(awkwardRecords(), ramp()), GribLoadStatus::Ok);
-            else
-                ASSERT_EQ(store.loadGrib(c.file, ramp()), GribLoadStatus::Ok);
-            const std::uint64_t digest = storeDigest(store);
-            char text[24];
-            std::snprintf(text, sizeof text, "0x%016llx", static_cast<unsigned long long>(digest));
-            EXPECT_EQ(digest, c.digest) << text;
+            for (int source = c.file.empty() ? 1 : 0; source < (c.file.empty() ? 3 : 1); ++source) {
+                SCOPED_TRACE(storeEveryHour ? "every hour stored" : "hours made on demand");
+                SCOPED_TRACE(source);
+                WindStore store;
+                if (storeEveryHour)
+                    store.setStoredFramePoints(std::numeric_limits<std::size_t>::max());
+                const std::vector<GribRecord> records = awkwardRecords();
+                const GribLoadStatus status = source == 0 ? store.loadGrib(c.file, ramp())
+                                              : source == 1
+                                                  ? store.loadRecords(records, ramp())
+                                                  : store.loadRecords(awkwardRecords(), ramp());
+                ASSERT_EQ(status, GribLoadStatus::Ok);
+                const std::uint64_t digest = storeDigest(store);
+                char text[24];
+                std::snprintf(text, sizeof text, "0x%016llx",
+                              static_cast<unsigned long long>(digest));
+                EXPECT_EQ(digest, c.digest) << text;
+                // Records read as they are keep their values.
+                if (source == 1) {
+                    for (const GribRecord& r : records)
+                        EXPECT_EQ(r.values.size(), static_cast<std::size_t>(r.nx * r.ny));
+                }
+            }
         }
     }
 }
