@@ -278,7 +278,7 @@ GribLoadStatus openForecast(const std::string& path, WindStore& store, const Win
                             int lagHours, std::string& error);
 
 // A global tenth-of-a-degree grid, the finest wind models give, has 6.5 million points; a
-// forecast of one grid of this many (8.4 million) loads in about 270 MB. A larger grid makes a
+// forecast of one grid of this many (8.4 million) loads in about 70 MB. A larger grid makes a
 // forecast "too large", so a few bytes of constant field never take more.
 inline constexpr std::size_t kMaxGridPoints = std::size_t(1) << 23;
 
