@@ -215,7 +215,7 @@ void BM_loadVersusEcCodes(benchmark::State& state) {
             const auto sample =
                 navorel::windAt(store, parameters, 10.3f, 45.7f, store.frameTimes().front());
             benchmark::DoNotOptimize(sample);
-            stored = double(store.storedPoints() * sizeof(navorel::WindPoint)) / (1 << 20);
+            stored = double(store.storedPoints() * navorel::kStoredPointBytes) / (1 << 20);
         }
         const double t1 = threadSeconds();
         ours += t1 - t0;

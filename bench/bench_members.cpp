@@ -136,7 +136,7 @@ void BM_ForecastSetLoad(benchmark::State& state) {
         points = set.storedPoints();
     }
     state.counters["points"] = static_cast<double>(points);
-    state.counters["MB"] = static_cast<double>(points * sizeof(WindPoint)) / 1e6;
+    state.counters["MB"] = static_cast<double>(points * kStoredPointBytes) / 1e6;
 }
 BENCHMARK(BM_ForecastSetLoad)->Arg(21)->Arg(51)->Unit(benchmark::kMillisecond)->Iterations(1);
 

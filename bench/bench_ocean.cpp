@@ -84,13 +84,13 @@ void BM_OceanForecastLoad(benchmark::State& state, const char* area) {
         if (s != GribLoadStatus::Ok) outcome = error;
         frames = store->frames().size();
         points = 0;
-        for (const WindFrame& f : store->frames()) points += f.points.size();
+        for (const WindFrame& f : store->frames()) points += f.size();
         state.PauseTiming();
         store.reset();
         state.ResumeTiming();
     }
     state.counters["frames"] = static_cast<double>(frames);
-    state.counters["store_MB"] = static_cast<double>(points * sizeof(WindPoint)) / 1e6;
+    state.counters["store_MB"] = static_cast<double>(points * kStoredPointBytes) / 1e6;
     state.counters["rss_MB"] = static_cast<double>(after - before) / 1e3;
     state.counters["peak_MB"] = static_cast<double>(peak) / 1e3;
     state.SetLabel(outcome);

@@ -63,8 +63,8 @@ void writeWind(KeyWriter& k, const ChartScene& scene) {
     if (scene.windFrame >= 0 && scene.windFrame < frames) {
         const auto f = static_cast<std::size_t>(scene.windFrame);
         const FrameGeometry& g = w->geometry(scene.windFrame);
-        k << w->frameTimes()[f] << static_cast<const void*>(w->frames()[f].points.data())
-          << g.minLon << g.lonSpan << g.minLat << g.maxLat << g.nx << g.ny << g.wrap;
+        k << w->frameTimes()[f] << static_cast<const void*>(w->frames()[f].speed.data()) << g.minLon
+          << g.lonSpan << g.minLat << g.maxLat << g.nx << g.ny << g.wrap;
     }
     const bool atTime = scene.windAtTime && scene.windField;
     k << atTime;

@@ -110,11 +110,17 @@ std::vector<SurfaceCell> cellSurface(const MapView& view, const WindFrame& frame
     const int nx = g.nx, ny = g.ny;
     const double lonStep = g.lonSpan / (nx - 1), latStep = g.latSpan / (ny - 1);
     const double w = view.width, h = view.height;
+    // The places of the columns, once for all rows.
+    std::vector<float> lons(static_cast<std::size_t>(nx));
+    for (int c = 0; c < nx; ++c) lons[static_cast<std::size_t>(c)] = frame.longitude(c);
     for (int r = 0; r < ny; ++r) {
+        const float rowLat = frame.latitude(r);
         for (int c = 0; c < nx; ++c) {
-            const WindPoint& p =
-                frame.points[static_cast<std::size_t>(r) * static_cast<std::size_t>(nx) +
-                             static_cast<std::size_t>(c)];
+            const WindValue wind =
+                frame.value(static_cast<std::size_t>(r) * static_cast<std::size_t>(nx) +
+                            static_cast<std::size_t>(c));
+            const WindPoint p{lons[static_cast<std::size_t>(c)], rowLat, wind.direction, wind.speed,
+                              wind.valid};
             // The box is placed around the point's copy nearest the view, so that a box
             // across the 180 degree meridian stays one box.
             const double lon = longitudeBroughtIntoView(view, p.lon);

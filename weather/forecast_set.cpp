@@ -283,8 +283,8 @@ bool ForecastSet::load(const std::vector<std::string>& paths, const ForecastSetO
             s.label = (models.size() > 1 ? s.model + " " : std::string()) + "member " +
                       std::to_string(g.member);
         s.store = std::make_unique<WindStore>();
-        const GribLoadStatus status = s.store->loadRecords(g.records, ramp);
-        for (GribRecord& r : g.records) GribValues().swap(r.values);
+        const GribLoadStatus status = s.store->loadRecords(std::move(g.records), ramp);
+        g.records.clear();
         if (status != GribLoadStatus::Ok) {
             notes.push_back(file + ": " + s.label + " left out: " + gribLoadMessage(status, {}));
             continue;

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <memory>
+#include <limits>
 
 #include <unistd.h>
 
@@ -23,7 +23,7 @@ namespace {
 constexpr float kMissingAbove = 9900.0f;
 
 // The decoded frames of a file must fit in memory (the hours between them are made on demand
-// when storing them would take too much): 150 million points are about 3 GB.
+// when storing them would take too much): 150 million points are about 1.2 GB.
 constexpr std::size_t kMaxStorePoints = 150'000'000;
 
 double bringInto2Pi(double a) {
@@ -42,7 +42,7 @@ std::size_t storePointLimit() {
     if (pages > 0 && pageSize > 0)
         limit = std::min<std::size_t>(limit, static_cast<std::size_t>(pages) *
                                                  static_cast<std::size_t>(pageSize) / 4 /
-                                                 sizeof(WindPoint));
+                                                 kStoredPointBytes);
     return limit;
 }
 
@@ -69,6 +69,10 @@ WindFrame frameAfter(const WindFrame& f, int step) {
     e.minute = 0;
     e.nx = f.nx;
     e.ny = f.ny;
+    e.lon1 = f.lon1;
+    e.di = f.di;
+    e.lat1 = f.lat1;
+    e.dj = f.dj;
     return e;
 }
 
@@ -188,11 +192,11 @@ bool libraryAtan2Followed() {
 } // namespace
 
 void windFromComponents(const float* u, const float* v, std::size_t n, float* direction,
-                        float* speed, bool* valid) {
+                        float* speed) {
+    const float lacking = std::numeric_limits<float>::quiet_NaN();
     std::size_t i = 0;
 #if defined(__SSE2__)
-    const __m128 missingAbove = _mm_set1_ps(kMissingAbove);
-    const __m128 absBits = floats(0x7fffffff), infinity = floats(0x7f800000);
+    const __m128 missingAbove = _mm_set1_ps(kMissingAbove), nan = _mm_set1_ps(lacking);
     // Four points at a time where this library's atan2 is the one followed, else one by one.
     for (const std::size_t groups = libraryAtan2Followed() ? n / 4 * 4 : 0; i < groups; i += 4) {
         const __m128 a = _mm_loadu_ps(u + i), b = _mm_loadu_ps(v + i);
@@ -201,60 +205,59 @@ void windFromComponents(const float* u, const float* v, std::size_t n, float* di
         int others = 0;
         __m128 d = motionDirections(a, b, others);
         if (others != 0) {
-            _mm_storeu_ps(direction + i, d);
+            // From the components as loaded: `direction` may be `u` itself.
+            alignas(16) float a4[4], b4[4], d4[4];
+            _mm_store_ps(a4, a);
+            _mm_store_ps(b4, b);
+            _mm_store_ps(d4, d);
             for (int k = 0; k < 4; ++k)
-                if (others & (1 << k)) direction[i + k] = motionDirection(u[i + k], v[i + k]);
-            d = _mm_loadu_ps(direction + i);
+                if (others & (1 << k)) d4[k] = motionDirection(a4[k], b4[k]);
+            d = _mm_load_ps(d4);
         }
         const __m128 missing =
             _mm_or_ps(_mm_cmpgt_ps(a, missingAbove), _mm_cmpgt_ps(b, missingAbove));
-        // A damaged file can decode to values that are no wind at all.
-        const __m128 finite = _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(d, absBits), infinity),
-                                         _mm_cmplt_ps(_mm_and_ps(s, absBits), infinity));
         _mm_storeu_ps(direction + i, _mm_andnot_ps(missing, d));
-        _mm_storeu_ps(speed + i, _mm_andnot_ps(missing, s));
-        const int ok = _mm_movemask_ps(_mm_andnot_ps(missing, finite));
-        valid[i] = ok & 1;
-        valid[i + 1] = (ok >> 1) & 1;
-        valid[i + 2] = (ok >> 2) & 1;
-        valid[i + 3] = (ok >> 3) & 1;
+        _mm_storeu_ps(speed + i, select(missing, nan, s));
     }
 #endif
     for (; i < n; ++i) {
         const float uu = u[i], vv = v[i];
         if (uu > kMissingAbove || vv > kMissingAbove) {
-            direction[i] = speed[i] = 0;
-            valid[i] = false;
+            direction[i] = 0;
+            speed[i] = lacking;
             continue;
         }
         direction[i] = motionDirection(uu, vv);
         speed[i] = std::sqrt(uu * uu + vv * vv);
-        valid[i] = std::isfinite(direction[i]) && std::isfinite(speed[i]);
     }
+}
+
+float WindFrame::longitude(int i) const {
+    return longitudeInto180(lon1 + static_cast<float>(i) * di);
+}
+
+WindPoint WindFrame::placed(std::size_t index, const WindValue& w) const {
+    const std::size_t columns = static_cast<std::size_t>(nx);
+    return WindPoint{longitude(static_cast<int>(index % columns)),
+                     latitude(static_cast<int>(index / columns)), w.direction, w.speed, w.valid};
 }
 
 namespace {
 
-// Longitude of every column of a record's grid, brought into -180..180.
-void columnLongitudes(const GribRecord& r, std::vector<float>& lons) {
-    lons.resize(static_cast<std::size_t>(r.nx));
-    for (int i = 0; i < r.nx; ++i)
-        lons[static_cast<std::size_t>(i)] = longitudeInto180(r.lon1 + static_cast<float>(i) * r.di);
-}
-
-// The V values of a frame of n points: each V record paired with it in file order writes over
-// the ones before it as far as its values go; points no V reaches have v = 0.
-const float* pairedV(const std::vector<const GribRecord*>& vs, std::size_t n, GribValues& merged) {
-    if (vs.size() == 1 && vs.front()->values.size() >= n) return vs.front()->values.data();
+// The V values of a frame of n points into `merged`: each V record paired with it in file order
+// writes over the ones before it as far as its values go; points no V reaches have v = 0.
+void mergedV(const std::vector<const GribRecord*>& vs, std::size_t n, GribValues& merged) {
     merged.assign(n, 0.0f);
     for (const GribRecord* r : vs)
         std::copy_n(r->values.begin(), std::min(r->values.size(), n), merged.begin());
-    return merged.data();
 }
 
-// The frame of a U record and its V records.
+// The frame of a U record and its V records. `ownU` and `ownV` (when given) are the values of
+// the U record and of its one V record, the caller's to spend: the frame takes them over and
+// turns them into direction and speed where they lie, so its points take no memory of their
+// own. Otherwise the frame's arrays are made for it.
 WindFrame decodedFrame(const GribRecord& r, const std::vector<const GribRecord*>& vs,
-                       std::vector<float>& lons, GribValues& merged) {
+                       GribValues* ownU, GribValues* ownV) {
     WindFrame f;
     f.year = r.year;
     f.month = r.month;
@@ -264,67 +267,80 @@ WindFrame decodedFrame(const GribRecord& r, const std::vector<const GribRecord*>
     f.decoded = true;
     f.nx = r.nx;
     f.ny = r.ny;
-    const std::size_t nx = static_cast<std::size_t>(r.nx), n = r.values.size();
+    f.lon1 = r.lon1;
+    f.di = r.di;
+    f.lat1 = r.lat1;
+    f.dj = r.dj;
+    const std::size_t n = r.values.size();
+    // Read before the values move: the buffer moves with them.
     const float* u = r.values.data();
-    const float* v = pairedV(vs, n, merged);
-    std::vector<float> direction(nx), speed(nx);
-    const std::unique_ptr<bool[]> valid(new bool[nx]);
-    // Each row is made in a small buffer and copied to its place once, so the frame's memory
-    // is written once, not first filled with zeros.
-    std::vector<WindPoint> row(nx);
-    f.points.reserve(n);
-    for (int j = 0; j < r.ny; ++j, u += nx, v += nx) {
-        windFromComponents(u, v, nx, direction.data(), speed.data(), valid.get());
-        const float lat = r.lat1 + static_cast<float>(j) * r.dj;
-        for (std::size_t i = 0; i < nx; ++i) {
-            WindPoint& p = row[i];
-            p.lon = lons[i];
-            p.lat = lat;
-            p.direction = direction[i];
-            p.speed = speed[i];
-            p.valid = valid[i];
-        }
-        f.points.insert(f.points.end(), row.begin(), row.end());
+    const float* v = nullptr;
+    if (ownV && ownV->size() >= n) {
+        f.speed = std::move(*ownV);
+        f.speed.resize(n);
+        v = f.speed.data();
+    } else if (vs.size() == 1 && vs.front()->values.size() >= n) {
+        v = vs.front()->values.data();
+        f.speed.resize(n);
+    } else {
+        mergedV(vs, n, f.speed);
+        v = f.speed.data();
     }
+    if (ownU)
+        f.direction = std::move(*ownU);
+    else
+        f.direction.resize(n);
+    windFromComponents(u, v, n, f.direction.data(), f.speed.data());
     return f;
 }
 
 } // namespace
 
 void blendFrames(const WindFrame& f, const WindFrame& g, int step, int span, WindFrame& out) {
-    std::vector<WindPoint> points = std::move(out.points);
+    // The arrays of `out` are used again.
+    GribValues direction = std::move(out.direction), speed = std::move(out.speed);
     out = frameAfter(f, step);
-    if (f.points.size() != g.points.size()) {
+    if (f.size() != g.size()) {
         out.nx = g.nx;
         out.ny = g.ny;
-        points = g.points;
-    } else {
-        const double wf = static_cast<double>(span - step) / span;
-        const double wg = static_cast<double>(step) / span;
-        points.resize(f.points.size());
-        for (std::size_t p = 0; p < f.points.size(); ++p)
-            points[p] = blendedWindPoint(f.points[p], g.points[p], wf, wg);
+        out.lon1 = g.lon1;
+        out.di = g.di;
+        out.lat1 = g.lat1;
+        out.dj = g.dj;
+        direction = g.direction;
+        speed = g.speed;
+        out.direction = std::move(direction);
+        out.speed = std::move(speed);
+        return;
     }
-    out.points = std::move(points);
+    const double wf = static_cast<double>(span - step) / span;
+    const double wg = static_cast<double>(step) / span;
+    const std::size_t n = f.size();
+    direction.resize(n);
+    speed.resize(n);
+    out.direction = std::move(direction);
+    out.speed = std::move(speed);
+    for (std::size_t p = 0; p < n; ++p)
+        out.setValue(p, blendedWind(f.value(p), g.value(p), wf, wg));
 }
 
 FrameGeometry frameGeometry(const WindFrame& frame) {
     FrameGeometry g;
-    const auto& p = frame.points;
     g.nx = frame.nx;
     g.ny = frame.ny;
-    g.count = static_cast<int>(p.size());
-    if (g.nx < 2 || g.ny < 2 || p.size() < static_cast<std::size_t>(g.nx) * g.ny) return g;
-    const std::size_t nx = static_cast<std::size_t>(g.nx);
-    g.halfStepLon = (p[1].lon - p[0].lon) * 0.5f;
-    g.halfStepLat = (p[nx].lat - p[0].lat) * 0.5f;
-    g.minLon = p[0].lon;
-    g.maxLon = p[nx - 1].lon;
-    g.minLat = p[0].lat;
-    g.maxLat = p[p.size() - 1].lat;
-    g.wrap = p[0].lon > p[nx - 1].lon;
-    g.lonSpan = p[nx - 1].lon - p[0].lon + (g.wrap ? 360.0f : 0.0f);
-    g.latSpan = p[p.size() - 1].lat - p[0].lat;
+    g.count = static_cast<int>(frame.size());
+    if (g.nx < 2 || g.ny < 2 || frame.size() < static_cast<std::size_t>(g.nx) * g.ny) return g;
+    const float west = frame.longitude(0), east = frame.longitude(g.nx - 1);
+    const float south = frame.latitude(0), north = frame.latitude((g.count - 1) / g.nx);
+    g.halfStepLon = (frame.longitude(1) - west) * 0.5f;
+    g.halfStepLat = (frame.latitude(1) - south) * 0.5f;
+    g.minLon = west;
+    g.maxLon = east;
+    g.minLat = south;
+    g.maxLat = north;
+    g.wrap = west > east;
+    g.lonSpan = east - west + (g.wrap ? 360.0f : 0.0f);
+    g.latSpan = north - south;
     return g;
 }
 
@@ -418,16 +434,13 @@ GribLoadStatus decodedFrames(const std::vector<GribRecord>& records, std::vector
     };
     decoded.clear();
     decoded.reserve(us.size());
-    std::vector<float> lons;
-    GribValues merged;
-    const GribRecord* lonsOf = nullptr;
     for (std::size_t k = 0; k < us.size(); ++k) {
         const GribRecord& r = records[us[k]];
-        if (!lonsOf || lonsOf->lon1 != r.lon1 || lonsOf->di != r.di || lonsOf->nx != r.nx) {
-            columnLongitudes(r, lons);
-            lonsOf = &r;
-        }
-        decoded.push_back(decodedFrame(r, vs[k], lons, merged));
+        GribValues* ownU = owned ? &(*owned)[us[k]].values : nullptr;
+        GribValues* ownV = owned && vs[k].size() == 1
+                               ? &(*owned)[std::size_t(vs[k].front() - records.data())].values
+                               : nullptr;
+        decoded.push_back(decodedFrame(r, vs[k], ownU, ownV));
         for (const GribRecord* v : vs[k]) release(*v);
         release(r);
     }
@@ -455,7 +468,7 @@ std::vector<WindFrame> hourlyFrames(std::vector<WindFrame>& decoded, const Frame
         const std::size_t at = frames.size() - 1;
         const WindFrame& g = decoded[kept[n + 1]];
         const int span = count + 1;
-        const bool sameGrid = frames[at].points.size() == g.points.size();
+        const bool sameGrid = frames[at].size() == g.size();
         for (int s = 1; s <= count; ++s) {
             if (stored || !sameGrid) {
                 WindFrame e;

@@ -30,12 +30,13 @@ GribLoadStatus planFrames(const std::vector<GribRecord>& records, FramePlan& pla
 GribLoadStatus decodedFrames(const std::vector<GribRecord>& records, std::vector<GribRecord>* owned,
                              std::vector<WindFrame>& decoded);
 
-// Direction (radians 0..2pi, the air's motion counter-clockwise from east), speed and validity
-// of n points from their components, bit for bit as std::atan2 and std::sqrt give them one at
-// a time; a point with a component above 9900 (the decoder's missing value) is invalid with
-// direction and speed 0, one whose direction or speed is not finite is invalid.
+// Direction (radians 0..2pi, the air's motion counter-clockwise from east) and speed of n
+// points from their components, bit for bit as std::atan2 and std::sqrt give them one at a
+// time; a point with a component above 9900 (the decoder's missing value) gets direction 0 and
+// speed NaN, the frames' mark of a missing point. `direction` may be `u` and `speed` may be `v`:
+// the components are then turned into the wind where they lie.
 void windFromComponents(const float* u, const float* v, std::size_t n, float* direction,
-                        float* speed, bool* valid);
+                        float* speed);
 
 // The frames of the store in time order: the kept decoded frames moved in, and every hour
 // between two of them at most kMaxExpandedStep hours apart, stored when `stored`, else made on

@@ -85,8 +85,8 @@ namespace {
 struct FrameSpot {
     bool found = false;
     bool inCell = false;
-    WindPoint q00; // the nearest point when not in a cell
-    WindPoint q10, q01, q11;
+    WindValue q00; // the nearest point when not in a cell
+    WindValue q10, q01, q11;
     double a = 0, b = 0;
 };
 
@@ -97,28 +97,22 @@ FrameSpot locate(const WindStore& store, int k, float lon, float lat) {
     if (g.nx < 2 || g.ny < 2) return s;
     double x = 0;
     if (!insideFrame(g, lon, lat, x)) return s;
-    // The first point's place; a frame made on demand has the places of the frame it starts
-    // from.
-    const WindFrame& frame = store.frames()[static_cast<std::size_t>(k)];
-    const WindPoint& origin = frame.onDemand()
-                                  ? store.frames()[static_cast<std::size_t>(frame.from)].points[0]
-                                  : frame.points[0];
-
     const int nx = g.nx, ny = g.ny;
     // A grid without increments has a span of 0; its one column (row) answers everywhere
     // instead of a division by zero.
-    const double fx = g.lonSpan > 0 ? (x - origin.lon) * (nx - 1) / g.lonSpan : 0.0;
-    const double fy = g.latSpan > 0 ? (lat - origin.lat) * (ny - 1) / g.latSpan : 0.0;
+    // From the first point, the south-west corner of the grid.
+    const double fx = g.lonSpan > 0 ? (x - g.minLon) * (nx - 1) / g.lonSpan : 0.0;
+    const double fy = g.latSpan > 0 ? (lat - g.minLat) * (ny - 1) / g.latSpan : 0.0;
 
     if (fx >= 0 && fx < nx - 1 && fy >= 0 && fy < ny - 1) {
         const int i = static_cast<int>(fx), j = static_cast<int>(fy);
         s.a = fx - i;
         s.b = fy - j;
         const std::size_t p00 = static_cast<std::size_t>(j) * nx + i;
-        s.q00 = store.point(k, p00);
-        s.q10 = store.point(k, p00 + 1);
-        s.q01 = store.point(k, p00 + nx);
-        s.q11 = store.point(k, p00 + nx + 1);
+        s.q00 = store.value(k, p00);
+        s.q10 = store.value(k, p00 + 1);
+        s.q01 = store.value(k, p00 + nx);
+        s.q11 = store.value(k, p00 + nx + 1);
         s.inCell = true;
         s.found = s.q00.valid && s.q10.valid && s.q01.valid && s.q11.valid;
         return s;
@@ -126,7 +120,7 @@ FrameSpot locate(const WindStore& store, int k, float lon, float lat) {
     // The last column or row: the nearest point.
     const int i = static_cast<int>(std::clamp(fx + 0.5, 0.0, static_cast<double>(nx - 1)));
     const int j = static_cast<int>(std::clamp(fy + 0.5, 0.0, static_cast<double>(ny - 1)));
-    s.q00 = store.point(k, static_cast<std::size_t>(j) * nx + i);
+    s.q00 = store.value(k, static_cast<std::size_t>(j) * nx + i);
     s.found = s.q00.valid;
     return s;
 }

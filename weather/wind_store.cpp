@@ -33,7 +33,7 @@ const WindFrame& WindStore::wholeFrame(int k, WindFrame& scratch) const {
 
 std::size_t WindStore::storedPoints() const {
     std::size_t n = 0;
-    for (const WindFrame& f : frames_) n += f.points.size();
+    for (const WindFrame& f : frames_) n += f.size();
     return n;
 }
 
@@ -91,6 +91,11 @@ GribLoadStatus WindStore::loadDecoded(const GribReader& read, const WindColorRam
 GribLoadStatus WindStore::loadRecords(const std::vector<GribRecord>& records,
                                       const WindColorRamp& ramp) {
     return buildFrames(records, nullptr, ramp);
+}
+
+GribLoadStatus WindStore::loadRecords(std::vector<GribRecord>&& records,
+                                      const WindColorRamp& ramp) {
+    return buildFrames(records, &records, ramp);
 }
 
 GribLoadStatus WindStore::buildFrames(const std::vector<GribRecord>& records,

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -25,9 +26,17 @@ class TextProvider;
 struct GribRecord;
 struct RoutingParameters;
 
+// A point of a frame with its place.
 struct WindPoint {
     float lon = 0;       // degrees, -180..180
     float lat = 0;       // degrees
+    float direction = 0; // radians 0..2pi: the air's motion, counter-clockwise from east
+    float speed = 0;     // m/s
+    bool valid = false;  // false when u or v was missing in the file
+};
+
+// The wind of a point of a frame, without its place.
+struct WindValue {
     float direction = 0; // radians 0..2pi: the air's motion, counter-clockwise from east
     float speed = 0;     // m/s
     bool valid = false;  // false when u or v was missing in the file
@@ -39,21 +48,47 @@ struct WindFrame {
     bool decoded = false; // false for the frames interpolated between forecast steps
     int minute = 0;
     int nx = 0, ny = 0;
-    // nx x ny, southernmost row first, west to east. Empty for a frame made on demand: its
+    // The places of the grid, as the record gives them: column i lies at longitude
+    // lon1 + i * di brought into -180..180, row j at latitude lat1 + j * dj (degrees).
+    float lon1 = 0, di = 0, lat1 = 0, dj = 0;
+    // The wind of the nx x ny points, southernmost row first, west to east: the air's motion
+    // (radians) and its speed (m/s). A point is valid where both are finite; a point missing in
+    // the file holds direction 0 and speed NaN. Both empty for a frame made on demand: its
     // points are blended, when asked for, from the decoded frames `from` and `to` (indices in
     // the store) at `step` hours of their `span`, exactly as a stored frame would hold them.
-    std::vector<WindPoint> points;
+    GribValues direction, speed;
     int from = -1, to = -1, step = 0, span = 0;
     double weightFrom = 0, weightTo = 0; // (span - step) / span and step / span
     bool onDemand() const { return from >= 0; }
+
+    // Points stored (0 for a frame made on demand).
+    std::size_t size() const { return speed.size(); }
+    // The wind of stored point `index`.
+    WindValue value(std::size_t index) const {
+        const float d = direction[index], s = speed[index];
+        WindValue w{d, s, std::isfinite(d) && std::isfinite(s)};
+        // A point missing in the file reads as no wind at all.
+        if (!w.valid && std::isnan(s) && !std::isnan(d)) w.speed = 0;
+        return w;
+    }
+    // Longitude of column i (-180..180) and latitude of row j, degrees.
+    float longitude(int i) const;
+    float latitude(int j) const { return lat1 + static_cast<float>(j) * dj; }
+    // Stored point `index` with its place.
+    WindPoint point(std::size_t index) const { return placed(index, value(index)); }
+    // The wind `w` at the place of point `index`.
+    WindPoint placed(std::size_t index, const WindValue& w) const;
+    // Stores `w` as point `index` (a point that is not valid as a missing one).
+    void setValue(std::size_t index, const WindValue& w) {
+        direction[index] = w.valid ? w.direction : 0.0f;
+        speed[index] = w.valid ? w.speed : std::numeric_limits<float>::quiet_NaN();
+    }
 };
 
-// The point between F and G weighted `wf` and `wg`: speed and direction blended (the
-// direction the short way round).
-inline WindPoint blendedWindPoint(const WindPoint& a, const WindPoint& b, double wf, double wg) {
-    WindPoint out;
-    out.lon = a.lon;
-    out.lat = a.lat;
+// The wind between F and G weighted `wf` and `wg`: speed and direction blended (the direction
+// the short way round).
+inline WindValue blendedWind(const WindValue& a, const WindValue& b, double wf, double wg) {
+    WindValue out;
     out.valid = a.valid && b.valid;
     if (!out.valid) return out;
     out.speed = static_cast<float>(wf * a.speed + wg * b.speed);
@@ -74,11 +109,8 @@ inline WindPoint blendedWindPoint(const WindPoint& a, const WindPoint& b, double
     return out;
 }
 
-// The frame between F and G at `step` hours of a `span`-hour gap, point by point.
-inline WindPoint blendedWindPoint(const WindPoint& f, const WindPoint& g, int step, int span) {
-    return blendedWindPoint(f, g, static_cast<double>(span - step) / span,
-                            static_cast<double>(step) / span);
-}
+// Memory of one stored point: its direction and speed.
+inline constexpr std::size_t kStoredPointBytes = 2 * sizeof(float);
 
 // Extent of one frame, as the sampler and the "Frame the grib" zoom read it.
 struct FrameGeometry {
@@ -137,6 +169,9 @@ class WindStore {
                                   const WindColorRamp& ramp, std::string* error = nullptr);
     // The same from records already decoded (in file order).
     GribLoadStatus loadRecords(const std::vector<GribRecord>& records, const WindColorRamp& ramp);
+    // The same from records the store may spend: the frames take over their wind values, which
+    // leaves the records without values (their headers stay), and need no memory of their own.
+    GribLoadStatus loadRecords(std::vector<GribRecord>&& records, const WindColorRamp& ramp);
     // The store of start-up without a GRIB: no frames.
     void clear();
 
@@ -147,17 +182,22 @@ class WindStore {
     const std::vector<DateTime>& frameDates() const { return dates_; }
     // The extent of frame k (0 <= k < frame count).
     const FrameGeometry& geometry(int k) const { return geometry_[static_cast<std::size_t>(k)]; }
-    // Point `index` of frame k, stored or made on demand.
-    WindPoint point(int k, std::size_t index) const {
+    // The wind of point `index` of frame k, stored or made on demand.
+    WindValue value(int k, std::size_t index) const {
         const WindFrame& f = frames_[static_cast<std::size_t>(k)];
-        if (!f.onDemand()) return f.points[index];
-        return blendedWindPoint(frames_[static_cast<std::size_t>(f.from)].points[index],
-                                frames_[static_cast<std::size_t>(f.to)].points[index], f.weightFrom,
-                                f.weightTo);
+        if (!f.onDemand()) return f.value(index);
+        return blendedWind(frames_[static_cast<std::size_t>(f.from)].value(index),
+                           frames_[static_cast<std::size_t>(f.to)].value(index), f.weightFrom,
+                           f.weightTo);
+    }
+    // Point `index` of frame k with its place (a frame made on demand has the places of the
+    // frame it starts from).
+    WindPoint point(int k, std::size_t index) const {
+        return frames_[static_cast<std::size_t>(k)].placed(index, value(k, index));
     }
     // Frame k with all its points: the stored frame, or one made into `scratch`.
     const WindFrame& wholeFrame(int k, WindFrame& scratch) const;
-    // Points held in memory by the frames.
+    // Points held in memory by the frames (kStoredPointBytes each).
     std::size_t storedPoints() const;
     // Stores every hourly frame while they hold at most `points` (the tests store them all with
     // SIZE_MAX to compare); kStoredFramePoints by default.
@@ -238,7 +278,7 @@ GribLoadStatus openForecast(const std::string& path, WindStore& store, const Win
                             int lagHours, std::string& error);
 
 // A global tenth-of-a-degree grid, the finest wind models give, has 6.5 million points; a
-// forecast of one grid of this many (8.4 million) loads in about 270 MB. A larger grid makes a
+// forecast of one grid of this many (8.4 million) loads in about 70 MB. A larger grid makes a
 // forecast "too large", so a few bytes of constant field never take more.
 inline constexpr std::size_t kMaxGridPoints = std::size_t(1) << 23;
 

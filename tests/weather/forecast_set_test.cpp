@@ -124,17 +124,16 @@ TEST(forecastSetTest, oneStorePerMemberInMemberOrderLabelledFromTheFile) {
     const WindStore& control = *set.sources()[0].store;
     ASSERT_EQ(control.storedPoints(), plain.storedPoints());
     for (int f : {0, 7, 120}) {
-        const auto& a = control.frames()[std::size_t(f)].points;
-        const auto& b = plain.frames()[std::size_t(f)].points;
-        ASSERT_EQ(a.size(), b.size());
-        for (std::size_t p = 0; p < a.size(); ++p) {
-            EXPECT_EQ(a[p].speed, b[p].speed);
-            EXPECT_EQ(a[p].direction, b[p].direction);
+        const std::size_t n = std::size_t(control.geometry(f).count);
+        ASSERT_EQ(n, std::size_t(plain.geometry(f).count));
+        for (std::size_t p = 0; p < n; ++p) {
+            EXPECT_EQ(control.value(f, p).speed, plain.value(f, p).speed);
+            EXPECT_EQ(control.value(f, p).direction, plain.value(f, p).direction);
         }
     }
     // Member 1 is turned 2 degrees counter-clockwise and not scaled.
-    const WindPoint m2 = set.sources()[1].store->frames()[0].points[500];
-    const WindPoint m0 = control.frames()[0].points[500];
+    const WindValue m2 = set.sources()[1].store->value(0, 500);
+    const WindValue m0 = control.value(0, 500);
     EXPECT_NEAR(m2.speed, m0.speed, 1e-3);
     EXPECT_NEAR(std::remainder(m2.direction - m0.direction, 2 * M_PI), 2 * M_PI / 180, 1e-4);
 

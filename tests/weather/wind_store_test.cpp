@@ -61,14 +61,14 @@ TEST(WindStore, ThreeHourlyStepsBecomeHourlyFrames) {
     EXPECT_EQ(store.currentFrame(), 0);
 
     // Rows south first: point 0 is the south-west corner, point 8 the north-east one.
-    const auto& p = frames[0].points;
-    EXPECT_FLOAT_EQ(p[0].lon, 0);
-    EXPECT_FLOAT_EQ(p[0].lat, 40);
-    EXPECT_FLOAT_EQ(p[8].lon, 2);
-    EXPECT_FLOAT_EQ(p[8].lat, 42);
+    const WindFrame& f = frames[0];
+    EXPECT_FLOAT_EQ(f.point(0).lon, 0);
+    EXPECT_FLOAT_EQ(f.point(0).lat, 40);
+    EXPECT_FLOAT_EQ(f.point(8).lon, 2);
+    EXPECT_FLOAT_EQ(f.point(8).lat, 42);
     // A west wind of 5 m/s: the air moves east, angle 0.
-    EXPECT_NEAR(p[1].speed, 5.0, 1e-4);
-    EXPECT_NEAR(p[1].direction, 0.0, 1e-6);
+    EXPECT_NEAR(f.point(1).speed, 5.0, 1e-4);
+    EXPECT_NEAR(f.point(1).direction, 0.0, 1e-6);
 }
 
 TEST(WindStore, DirectionsBlendThroughEastOfTheCircle) {
@@ -328,10 +328,9 @@ TEST(WindStore, ValuesThatAreNoWindAreMissingPoints) {
                                  windRecord(false, 0, 0, 2, 2, 0, 0, 1, v)},
                                 ramp()),
               GribLoadStatus::Ok);
-    const auto& points = store.frames()[0].points;
-    EXPECT_TRUE(points[0].valid);
-    EXPECT_FALSE(points[2].valid);
-    EXPECT_FALSE(points[3].valid);
+    EXPECT_TRUE(store.point(0, 0).valid);
+    EXPECT_FALSE(store.point(0, 2).valid);
+    EXPECT_FALSE(store.point(0, 3).valid);
     EXPECT_FALSE(frameSample(store, 0, 1.0f, 1.0f).found); // the nearest point is the NaN one
 }
 
@@ -404,10 +403,10 @@ TEST(WindStore, FramesMadeOnDemandEqualStoredFrames) {
                 << k;
             WindFrame scratch;
             const WindFrame& whole = onDemand.wholeFrame(k, scratch);
-            ASSERT_EQ(whole.points.size(), stored.frames()[std::size_t(k)].points.size());
-            for (std::size_t i = 0; i < whole.points.size(); ++i)
+            ASSERT_EQ(whole.size(), stored.frames()[std::size_t(k)].size());
+            for (std::size_t i = 0; i < whole.size(); ++i)
                 ASSERT_TRUE(same(stored.point(k, i), onDemand.point(k, i)) &&
-                            same(stored.point(k, i), whole.points[i]))
+                            same(stored.point(k, i), whole.point(i)))
                     << "frame " << k << " point " << i;
         }
         // Sampled at every frame time (the boundaries between two frames), beside it and
