@@ -53,14 +53,19 @@ bool gridHullInView(const MapView& view, const FrameGeometry& g, double& west, d
     return found;
 }
 
-// The interpolated surface over the area of `g`, `sample(lon, lat)` giving the wind.
-template <class Sampler>
-SurfaceBitmap interpolatedSurface(const MapView& view, const FrameGeometry& g,
-                                  const SurfaceColoring& coloring, Sampler sample) {
+// The bitmap of the interpolated surface over the area of `g`, its pixels not yet coloured, and
+// the places sampled: the longitude of every second column and the latitude of every second
+// row from its top-left pixel. False when the area shows no whole pixel.
+struct SurfaceLayout {
     SurfaceBitmap bitmap;
+    std::vector<float> lons, lats;
+};
+
+bool layOutSurface(const MapView& view, const FrameGeometry& g, SurfaceLayout& layout) {
+    SurfaceBitmap& bitmap = layout.bitmap;
     double west = longitudeBroughtIntoView(view, g.minLon);
     double east = longitudeBroughtIntoView(view, g.maxLon);
-    if (east < west && !gridHullInView(view, g, west, east)) return bitmap;
+    if (east < west && !gridHullInView(view, g, west, east)) return false;
 
     const double w = view.width, h = view.height;
     double xw, xe, yn, ys;
@@ -72,36 +77,201 @@ SurfaceBitmap interpolatedSurface(const MapView& view, const FrameGeometry& g,
     bitmap.y1 = clampTo(ys, 0, h);
     const int k = static_cast<int>(bitmap.x1 - bitmap.x0);
     const int l = static_cast<int>(bitmap.y1 - bitmap.y0);
-    if (k <= 0 || l <= 0) return bitmap;
+    if (k <= 0 || l <= 0) return false;
     bitmap.width = k;
     bitmap.height = l;
     bitmap.pixels.assign(static_cast<std::size_t>(k) * static_cast<std::size_t>(l), 0u);
 
-    // Longitudes of the sampled columns, once for all rows.
-    std::vector<float> lons;
-    lons.reserve(static_cast<std::size_t>(k / 2));
+    // The Mercator view is separable: a column has one longitude, a row one latitude.
+    layout.lons.reserve(static_cast<std::size_t>(k / 2));
     for (int j = 0; j <= k - 2; j += 2) {
         double lon, lat;
         view.unproject(bitmap.x0 + j, bitmap.y0, lon, lat);
-        lons.push_back(static_cast<float>(lon));
+        layout.lons.push_back(static_cast<float>(lon));
     }
-    const std::size_t stride = static_cast<std::size_t>(k);
+    layout.lats.reserve(static_cast<std::size_t>(l / 2));
     for (int i = 0; i <= l - 2; i += 2) {
         double lon, lat;
         view.unproject(bitmap.x0, bitmap.y0 + i, lon, lat);
-        const float rowLat = static_cast<float>(lat);
-        std::uint32_t* top = bitmap.pixels.data() + static_cast<std::size_t>(i) * stride;
-        std::uint32_t* below = top + stride;
-        for (std::size_t c = 0; c < lons.size(); ++c) {
-            const WindSample s = sample(lons[c], rowLat);
-            const std::uint32_t argb =
-                surfaceColor(coloring, s.found, s.speed, coloring.oneColorPerKnot);
-            top[2 * c] = top[2 * c + 1] = below[2 * c] = below[2 * c + 1] = argb;
-        }
+        layout.lats.push_back(static_cast<float>(lat));
     }
-    return bitmap;
+    return true;
 }
 
+// Colours the 2 x 2 pixel block of sampled column `c` and row `r`.
+inline void fillBlock(SurfaceBitmap& bitmap, std::size_t c, std::size_t r, std::uint32_t argb) {
+    const std::size_t stride = static_cast<std::size_t>(bitmap.width);
+    std::uint32_t* top = bitmap.pixels.data() + 2 * r * stride + 2 * c;
+    top[0] = top[1] = top[stride] = top[stride + 1] = argb;
+}
+
+// The interpolated surface over the area of `g`, `sample(lon, lat)` giving the wind.
+template <class Sampler>
+SurfaceBitmap interpolatedSurface(const MapView& view, const FrameGeometry& g,
+                                  const SurfaceColoring& coloring, Sampler sample) {
+    SurfaceLayout layout;
+    if (!layOutSurface(view, g, layout)) return std::move(layout.bitmap);
+    for (std::size_t r = 0; r < layout.lats.size(); ++r) {
+        for (std::size_t c = 0; c < layout.lons.size(); ++c) {
+            const WindSample s = sample(layout.lons[c], layout.lats[r]);
+            fillBlock(layout.bitmap, c, r,
+                      surfaceColor(coloring, s.found, s.speed, coloring.oneColorPerKnot));
+        }
+    }
+    return std::move(layout.bitmap);
+}
+
+// The colour words of the ramp the surface takes, with the arithmetic of surfaceColor.
+struct SurfacePalette {
+    std::vector<std::uint32_t> table;
+    std::uint32_t sea = 0;
+    double variationPercent = 100, divisor = 1;
+    bool perKnot = false;
+
+    explicit SurfacePalette(const SurfaceColoring& coloring) {
+        const WindColorRamp& ramp = *coloring.ramp;
+        perKnot = coloring.oneColorPerKnot;
+        for (const OpaqueColor& c : perKnot ? ramp.ramp : ramp.scale)
+            table.push_back(premultipliedArgb(c));
+        sea = premultipliedArgb(ramp.sea);
+        variationPercent = coloring.variationPercent;
+        divisor = ramp.interval > 0 ? ramp.interval : 1;
+    }
+    std::uint32_t operator()(bool found, double knots) const {
+        knots = knots * variationPercent / 100.0;
+        if (!found || table.empty() || !(knots == knots)) return sea;
+        double index = perKnot ? knots : knots / divisor;
+        index = std::clamp(index, 0.0, static_cast<double>(table.size() - 1));
+        return table[static_cast<std::size_t>(index)];
+    }
+};
+
+// Where a sampled column (row) falls on the grid: its fractional grid index, whether it lies
+// within the grid's area and within a cell, the cell's first index and the place's weight in
+// it, and the nearest index (used when the column or the row lies on the last one).
+struct AxisSpot {
+    bool inside = false, inCell = false;
+    int first = 0, nearest = 0;
+    double weight = 0;
+};
+
+AxisSpot axisSpot(double f, int n) {
+    AxisSpot s;
+    s.inside = true;
+    if (f >= 0 && f < n - 1) {
+        s.inCell = true;
+        s.first = static_cast<int>(f);
+        s.weight = f - s.first;
+    }
+    s.nearest = static_cast<int>(std::clamp(f + 0.5, 0.0, static_cast<double>(n - 1)));
+    return s;
+}
+
+// The interpolated surface of a record from its grid: per sampled column and row the grid
+// index and weight (as frameSpeed finds them, place by place), the speeds of the grid points
+// the view needs made once, then each block a bilinear mix of four speeds. The same colours,
+// bit for bit, as sampling each block with frameSpeed.
+SurfaceBitmap interpolatedSurfaceOnGrid(const MapView& view, const WindStore& store, int record,
+                                        const SurfaceColoring& coloring) {
+    const FrameGeometry& g = store.geometry(record);
+    SurfaceLayout layout;
+    if (!layOutSurface(view, g, layout)) return std::move(layout.bitmap);
+    const WindFrame& frame = store.frames()[static_cast<std::size_t>(record)];
+    // A frame made on demand has the places of the frame it starts from.
+    const WindPoint& origin = frame.onDemand()
+                                  ? store.frames()[static_cast<std::size_t>(frame.from)].points[0]
+                                  : frame.points[0];
+    const int nx = g.nx, ny = g.ny;
+
+    std::vector<AxisSpot> columns(layout.lons.size()), rows(layout.lats.size());
+    int firstColumn = nx, lastColumn = -1, firstRow = ny, lastRow = -1;
+    const auto widen = [](const AxisSpot& s, int& lo, int& hi) {
+        if (!s.inside) return;
+        lo = std::min(lo, s.nearest);
+        hi = std::max(hi, s.nearest);
+        if (!s.inCell) return;
+        lo = std::min(lo, s.first);
+        hi = std::max(hi, s.first + 1);
+    };
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        const double lon = layout.lons[c];
+        double x;
+        if (!g.wrap) {
+            x = lon;
+            if (!(lon >= g.minLon && lon <= g.maxLon)) continue;
+        } else {
+            x = lon < 0 ? lon + 360.0 : lon;
+            if (!(x >= g.minLon && x <= g.maxLon + 360.0)) continue;
+        }
+        const double fx = g.lonSpan > 0 ? (x - origin.lon) * (nx - 1) / g.lonSpan : 0.0;
+        columns[c] = axisSpot(fx, nx);
+        widen(columns[c], firstColumn, lastColumn);
+    }
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const double lat = layout.lats[r];
+        if (!(lat >= g.minLat && lat <= g.maxLat)) continue;
+        const double fy = g.latSpan > 0 ? (lat - origin.lat) * (ny - 1) / g.latSpan : 0.0;
+        rows[r] = axisSpot(fy, ny);
+        widen(rows[r], firstRow, lastRow);
+    }
+
+    // The speeds (m/s) of the points in use, NaN where a point is not valid.
+    const SurfacePalette colorOf(coloring);
+    if (lastColumn < firstColumn || lastRow < firstRow) {
+        // No place of the bitmap lies in the area: every block is without wind.
+        for (std::size_t r = 0; r < rows.size(); ++r)
+            for (std::size_t c = 0; c < columns.size(); ++c)
+                fillBlock(layout.bitmap, c, r, colorOf(false, 0));
+        return std::move(layout.bitmap);
+    }
+    const int usedColumns = lastColumn - firstColumn + 1;
+    std::vector<float> speeds(static_cast<std::size_t>(usedColumns) *
+                              static_cast<std::size_t>(lastRow - firstRow + 1));
+    std::vector<unsigned char> valid(speeds.size());
+    for (int j = firstRow; j <= lastRow; ++j) {
+        for (int i = firstColumn; i <= lastColumn; ++i) {
+            const WindPoint p =
+                store.point(record, static_cast<std::size_t>(j) * static_cast<std::size_t>(nx) +
+                                        static_cast<std::size_t>(i));
+            const std::size_t at =
+                static_cast<std::size_t>(j - firstRow) * static_cast<std::size_t>(usedColumns) +
+                static_cast<std::size_t>(i - firstColumn);
+            speeds[at] = p.speed;
+            valid[at] = p.valid;
+        }
+    }
+    const auto index = [&](int i, int j) {
+        return static_cast<std::size_t>(j - firstRow) * static_cast<std::size_t>(usedColumns) +
+               static_cast<std::size_t>(i - firstColumn);
+    };
+    const std::uint32_t none = colorOf(false, 0);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const AxisSpot& row = rows[r];
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            const AxisSpot& column = columns[c];
+            std::uint32_t argb = none;
+            if (row.inside && column.inside) {
+                if (row.inCell && column.inCell) {
+                    const std::size_t p00 = index(column.first, row.first);
+                    const std::size_t p01 = p00 + static_cast<std::size_t>(usedColumns);
+                    if (valid[p00] && valid[p00 + 1] && valid[p01] && valid[p01 + 1]) {
+                        const double a = column.weight, b = row.weight;
+                        const double knots =
+                            ((1 - a) * (1 - b) * speeds[p00] + a * (1 - b) * speeds[p00 + 1] +
+                             a * b * speeds[p01 + 1] + (1 - a) * b * speeds[p01]) *
+                            kMsToKnot;
+                        argb = colorOf(true, static_cast<float>(knots));
+                    }
+                } else {
+                    const std::size_t p = index(column.nearest, row.nearest);
+                    if (valid[p]) argb = colorOf(true, static_cast<float>(speeds[p] * kMsToKnot));
+                }
+            }
+            fillBlock(layout.bitmap, c, r, argb);
+        }
+    }
+    return std::move(layout.bitmap);
+}
 // The cell surface on the grid of `frame`, `colorOf(point)` giving each box's colour.
 template <class Coloring>
 std::vector<SurfaceCell> cellSurface(const MapView& view, const WindFrame& frame,
@@ -160,6 +330,12 @@ double longitudeBroughtIntoView(const MapView& view, double lon) {
 
 SurfaceBitmap interpolatedSurfaceAtRecord(const MapView& view, const WindStore& store, int record,
                                           const SurfaceColoring& coloring) {
+    if (!drawableRecord(store, record, view, coloring)) return {};
+    return interpolatedSurfaceOnGrid(view, store, record, coloring);
+}
+
+SurfaceBitmap sampledSurfaceAtRecord(const MapView& view, const WindStore& store, int record,
+                                     const SurfaceColoring& coloring) {
     if (!drawableRecord(store, record, view, coloring)) return {};
     return interpolatedSurface(view, store.geometry(record), coloring,
                                [&store, record](float lon, float lat) {

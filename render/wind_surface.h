@@ -60,6 +60,11 @@ double longitudeBroughtIntoView(const MapView& view, double lon);
 SurfaceBitmap interpolatedSurfaceAtRecord(const MapView& view, const WindStore& store, int record,
                                           const SurfaceColoring& coloring);
 
+// The same surface sampled block by block with frameSpeed: what the grid's bilinear mix above
+// gives, bit for bit, at many times the cost (kept to check the mix against).
+SurfaceBitmap sampledSurfaceAtRecord(const MapView& view, const WindStore& store, int record,
+                                     const SurfaceColoring& coloring);
+
 // The interpolated surface at day number `time`, sampled from `wind` (time interpolation
 // between the records around it). The area is that of record `record`, the record the time
 // bar stands on or last passed; -1 draws nothing.

@@ -349,3 +349,54 @@ TEST(WindSurfaceDemo, RecordAndTimeAgreeOnRealForecast) {
     const std::vector<SurfaceCell> cells = cellSurfaceAtRecord(v, store, 0, c);
     EXPECT_EQ(cells.size(), static_cast<std::size_t>(g.nx) * static_cast<std::size_t>(g.ny));
 }
+
+// The grid's bilinear mix against frameSpeed block by block, pixel for pixel: records read and
+// made on demand, both colourings, views over the area's edges (the last column and row take
+// the nearest point), a missing point and a grid across the date line.
+TEST(WindSurfaceInterpolated, GridMixIsTheSampledSurface) {
+    const WindStore& store = demo();
+    ASSERT_FALSE(store.empty());
+    const FrameGeometry& g = store.geometry(0);
+    MapView framed;
+    framed.resize(640, 400);
+    ASSERT_TRUE(framed.frameGrib({g.minLon, g.maxLon, g.minLat, g.maxLat}, g.wrap));
+    // Zoomed in on the area's north-east corner, a fractional pixel off the grid lines.
+    MapView corner = framed;
+    corner.zoomAt(120, 600.3, 40.7);
+    corner.zoomAt(120, 600.3, 40.7);
+    const WindColorRamp& ramp = store.colorRamp();
+    const int records = static_cast<int>(store.frames().size());
+    ASSERT_GT(records, 2);
+    int onDemand = 0;
+    for (const MapView& v : {framed, corner}) {
+        for (int record : {0, 1, records / 2, records - 1}) {
+            onDemand += store.frames()[static_cast<std::size_t>(record)].onDemand();
+            for (const SurfaceColoring& c :
+                 {SurfaceColoring{&ramp, 100, false}, SurfaceColoring{&ramp, 130, true}}) {
+                const SurfaceBitmap mixed = interpolatedSurfaceAtRecord(v, store, record, c);
+                const SurfaceBitmap sampled = sampledSurfaceAtRecord(v, store, record, c);
+                ASSERT_FALSE(mixed.empty());
+                EXPECT_EQ(mixed.x0, sampled.x0);
+                EXPECT_EQ(mixed.y0, sampled.y0);
+                EXPECT_EQ(mixed.width, sampled.width);
+                EXPECT_EQ(mixed.height, sampled.height);
+                EXPECT_TRUE(mixed.pixels == sampled.pixels) << record;
+            }
+        }
+    }
+    EXPECT_GT(onDemand, 0);
+
+    const SurfaceColoring c = coloring();
+    const WindStore holed = uniformStore(10, 10, 0, 40, 10, 4 * 10 + 4);
+    const MapView v = viewAt(200, 200, -1, 50, 11);
+    EXPECT_EQ(interpolatedSurfaceAtRecord(v, holed, 0, c).pixels,
+              sampledSurfaceAtRecord(v, holed, 0, c).pixels);
+    const WindStore dateLine = uniformStore(21, 11, 170, 0, 10);
+    const MapView east = viewAt(400, 300, 160, 12, 10);
+    EXPECT_EQ(interpolatedSurfaceAtRecord(east, dateLine, 0, c).pixels,
+              sampledSurfaceAtRecord(east, dateLine, 0, c).pixels);
+    const WindStore global = uniformStore(180, 21, 0, -20, 10, -1, 2);
+    const MapView greenwich = viewAt(400, 300, -20, 10, 10);
+    EXPECT_EQ(interpolatedSurfaceAtRecord(greenwich, global, 0, c).pixels,
+              sampledSurfaceAtRecord(greenwich, global, 0, c).pixels);
+}
