@@ -53,70 +53,110 @@ bool gridHullInView(const MapView& view, const FrameGeometry& g, double& west, d
     return found;
 }
 
-// The bitmap of the interpolated surface over the area of `g`, its pixels not yet coloured, and
-// the places sampled: the longitude of every second column and the latitude of every second
-// row from its top-left pixel. False when the area shows no whole pixel.
+// The bitmap of the interpolated surface over the area of `g` within `clip`, its pixels not yet
+// coloured, and the places sampled. Pixels go in blocks of two by two counted from the chart's
+// origin (the screen place of longitude 0 and of the equator), not from the screen's edge, so
+// that a view moved by whole pixels shows the same blocks moved. A block takes the wind at its
+// top-left pixel, or at the area's first whole pixel when the area starts within the block.
+// False when the area shows no pixel.
 struct SurfaceLayout {
     SurfaceBitmap bitmap;
+    // The longitude of each block column and the first pixel of the bitmap it colours (block c
+    // up to block c + 1; the last block up to the bitmap's edge); the same for the rows.
     std::vector<float> lons, lats;
+    std::vector<int> columnStarts, rowStarts;
 };
 
-bool layOutSurface(const MapView& view, const FrameGeometry& g, SurfaceLayout& layout) {
+// The blocks of the pixels [from, to) on one axis: two pixels each from `origin` (an even
+// number of pixels from it), each sampled at its first pixel, or at `edge` when greater.
+template <class Place>
+void axisBlocks(int from, int to, double origin, int edge, std::vector<float>& places,
+                std::vector<int>& starts, Place placeOf) {
+    const int anchor = static_cast<int>(std::floor(clampTo(origin, -1e9, 1e9)));
+    for (int x = from; x < to;) {
+        const int first = x - (((x - anchor) % 2) + 2) % 2;
+        places.push_back(static_cast<float>(placeOf(std::max(first, edge))));
+        starts.push_back(x - from);
+        x = first + 2;
+    }
+}
+
+// The first pixel whose centre lies past `at`, kept within a margin of [0, size].
+int pixelAfter(double at, int size) {
+    return static_cast<int>(std::ceil(clampTo(at, -4, size + 4.0) - 0.5));
+}
+
+bool layOutSurface(const MapView& view, const FrameGeometry& g, const PixelRect& clip,
+                   SurfaceLayout& layout) {
     SurfaceBitmap& bitmap = layout.bitmap;
     double west = longitudeBroughtIntoView(view, g.minLon);
     double east = longitudeBroughtIntoView(view, g.maxLon);
     if (east < west && !gridHullInView(view, g, west, east)) return false;
 
-    const double w = view.width, h = view.height;
+    const int w = view.width, h = view.height;
     double xw, xe, yn, ys;
     view.project(west, g.maxLat, xw, yn);
     view.project(east, g.minLat, xe, ys);
-    bitmap.x0 = clampTo(xw, 0, w);
-    bitmap.x1 = clampTo(xe, 0, w);
-    bitmap.y0 = clampTo(yn, 0, h);
-    bitmap.y1 = clampTo(ys, 0, h);
-    const int k = static_cast<int>(bitmap.x1 - bitmap.x0);
-    const int l = static_cast<int>(bitmap.y1 - bitmap.y0);
-    if (k <= 0 || l <= 0) return false;
-    bitmap.width = k;
-    bitmap.height = l;
-    bitmap.pixels.assign(static_cast<std::size_t>(k) * static_cast<std::size_t>(l), 0u);
+    const int x0 = std::max({pixelAfter(xw, w), 0, clip.x0});
+    const int x1 = std::min({pixelAfter(xe, w), w, clip.x1});
+    const int y0 = std::max({pixelAfter(yn, h), 0, clip.y0});
+    const int y1 = std::min({pixelAfter(ys, h), h, clip.y1});
+    if (x1 <= x0 || y1 <= y0) return false;
+    bitmap.x0 = x0;
+    bitmap.x1 = x1;
+    bitmap.y0 = y0;
+    bitmap.y1 = y1;
+    bitmap.width = x1 - x0;
+    bitmap.height = y1 - y0;
+    bitmap.pixels.assign(
+        static_cast<std::size_t>(bitmap.width) * static_cast<std::size_t>(bitmap.height), 0u);
 
-    // The Mercator view is separable: a column has one longitude, a row one latitude.
-    layout.lons.reserve(static_cast<std::size_t>(k / 2));
-    for (int j = 0; j <= k - 2; j += 2) {
+    // The Mercator view is separable: a column has one longitude, a row one latitude. A block
+    // is sampled at the area's first whole pixel at most, so that it finds the wind.
+    const int westEdge = static_cast<int>(std::ceil(clampTo(xw, -4, w + 4.0)));
+    const int northEdge = static_cast<int>(std::ceil(clampTo(yn, -4, h + 4.0)));
+    axisBlocks(x0, x1, view.transX, westEdge, layout.lons, layout.columnStarts, [&](int x) {
         double lon, lat;
-        view.unproject(bitmap.x0 + j, bitmap.y0, lon, lat);
-        layout.lons.push_back(static_cast<float>(lon));
-    }
-    layout.lats.reserve(static_cast<std::size_t>(l / 2));
-    for (int i = 0; i <= l - 2; i += 2) {
+        view.unproject(x, 0, lon, lat);
+        return lon;
+    });
+    axisBlocks(y0, y1, view.transY, northEdge, layout.lats, layout.rowStarts, [&](int y) {
         double lon, lat;
-        view.unproject(bitmap.x0, bitmap.y0 + i, lon, lat);
-        layout.lats.push_back(static_cast<float>(lat));
-    }
+        view.unproject(0, y, lon, lat);
+        return lat;
+    });
+    layout.columnStarts.push_back(bitmap.width);
+    layout.rowStarts.push_back(bitmap.height);
     return true;
 }
 
-// Colours the 2 x 2 pixel block of sampled column `c` and row `r`.
-inline void fillBlock(SurfaceBitmap& bitmap, std::size_t c, std::size_t r, std::uint32_t argb) {
+// Colours the blocks of row `r` from `colorOf(c)` for each block column c.
+template <class ColorOf> void fillBlockRow(SurfaceLayout& layout, std::size_t r, ColorOf colorOf) {
+    SurfaceBitmap& bitmap = layout.bitmap;
     const std::size_t stride = static_cast<std::size_t>(bitmap.width);
-    std::uint32_t* top = bitmap.pixels.data() + 2 * r * stride + 2 * c;
-    top[0] = top[1] = top[stride] = top[stride + 1] = argb;
+    const auto top = static_cast<std::size_t>(layout.rowStarts[r]);
+    const auto bottom = static_cast<std::size_t>(layout.rowStarts[r + 1]);
+    std::uint32_t* line = bitmap.pixels.data() + top * stride;
+    for (std::size_t c = 0; c + 1 < layout.columnStarts.size(); ++c) {
+        const std::uint32_t argb = colorOf(c);
+        for (int x = layout.columnStarts[c]; x < layout.columnStarts[c + 1]; ++x) line[x] = argb;
+    }
+    for (std::size_t y = top + 1; y < bottom; ++y)
+        std::copy(line, line + stride, bitmap.pixels.data() + y * stride);
 }
 
 // The interpolated surface over the area of `g`, `sample(lon, lat)` giving the wind.
 template <class Sampler>
 SurfaceBitmap interpolatedSurface(const MapView& view, const FrameGeometry& g,
-                                  const SurfaceColoring& coloring, Sampler sample) {
+                                  const SurfaceColoring& coloring, const PixelRect& clip,
+                                  Sampler sample) {
     SurfaceLayout layout;
-    if (!layOutSurface(view, g, layout)) return std::move(layout.bitmap);
+    if (!layOutSurface(view, g, clip, layout)) return {};
     for (std::size_t r = 0; r < layout.lats.size(); ++r) {
-        for (std::size_t c = 0; c < layout.lons.size(); ++c) {
+        fillBlockRow(layout, r, [&](std::size_t c) {
             const WindSample s = sample(layout.lons[c], layout.lats[r]);
-            fillBlock(layout.bitmap, c, r,
-                      surfaceColor(coloring, s.found, s.speed, coloring.oneColorPerKnot));
-        }
+            return surfaceColor(coloring, s.found, s.speed, coloring.oneColorPerKnot);
+        });
     }
     return std::move(layout.bitmap);
 }
@@ -172,10 +212,10 @@ AxisSpot axisSpot(double f, int n) {
 // the view needs made once, then each block a bilinear mix of four speeds. The same colours,
 // bit for bit, as sampling each block with frameSpeed.
 SurfaceBitmap interpolatedSurfaceOnGrid(const MapView& view, const WindStore& store, int record,
-                                        const SurfaceColoring& coloring) {
+                                        const SurfaceColoring& coloring, const PixelRect& clip) {
     const FrameGeometry& g = store.geometry(record);
     SurfaceLayout layout;
-    if (!layOutSurface(view, g, layout)) return std::move(layout.bitmap);
+    if (!layOutSurface(view, g, clip, layout)) return {};
     const WindFrame& frame = store.frames()[static_cast<std::size_t>(record)];
     // A frame made on demand has the places of the frame it starts from.
     const WindPoint& origin = frame.onDemand()
@@ -219,9 +259,7 @@ SurfaceBitmap interpolatedSurfaceOnGrid(const MapView& view, const WindStore& st
     const SurfacePalette colorOf(coloring);
     if (lastColumn < firstColumn || lastRow < firstRow) {
         // No place of the bitmap lies in the area: every block is without wind.
-        for (std::size_t r = 0; r < rows.size(); ++r)
-            for (std::size_t c = 0; c < columns.size(); ++c)
-                fillBlock(layout.bitmap, c, r, colorOf(false, 0));
+        std::fill(layout.bitmap.pixels.begin(), layout.bitmap.pixels.end(), colorOf(false, 0));
         return std::move(layout.bitmap);
     }
     const int usedColumns = lastColumn - firstColumn + 1;
@@ -247,28 +285,23 @@ SurfaceBitmap interpolatedSurfaceOnGrid(const MapView& view, const WindStore& st
     const std::uint32_t none = colorOf(false, 0);
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const AxisSpot& row = rows[r];
-        for (std::size_t c = 0; c < columns.size(); ++c) {
+        fillBlockRow(layout, r, [&](std::size_t c) {
             const AxisSpot& column = columns[c];
-            std::uint32_t argb = none;
-            if (row.inside && column.inside) {
-                if (row.inCell && column.inCell) {
-                    const std::size_t p00 = index(column.first, row.first);
-                    const std::size_t p01 = p00 + static_cast<std::size_t>(usedColumns);
-                    if (valid[p00] && valid[p00 + 1] && valid[p01] && valid[p01 + 1]) {
-                        const double a = column.weight, b = row.weight;
-                        const double knots =
-                            ((1 - a) * (1 - b) * speeds[p00] + a * (1 - b) * speeds[p00 + 1] +
-                             a * b * speeds[p01 + 1] + (1 - a) * b * speeds[p01]) *
-                            kMsToKnot;
-                        argb = colorOf(true, static_cast<float>(knots));
-                    }
-                } else {
-                    const std::size_t p = index(column.nearest, row.nearest);
-                    if (valid[p]) argb = colorOf(true, static_cast<float>(speeds[p] * kMsToKnot));
-                }
+            if (!row.inside || !column.inside) return none;
+            if (row.inCell && column.inCell) {
+                const std::size_t p00 = index(column.first, row.first);
+                const std::size_t p01 = p00 + static_cast<std::size_t>(usedColumns);
+                if (!valid[p00] || !valid[p00 + 1] || !valid[p01] || !valid[p01 + 1]) return none;
+                const double a = column.weight, b = row.weight;
+                const double knots =
+                    ((1 - a) * (1 - b) * speeds[p00] + a * (1 - b) * speeds[p00 + 1] +
+                     a * b * speeds[p01 + 1] + (1 - a) * b * speeds[p01]) *
+                    kMsToKnot;
+                return colorOf(true, static_cast<float>(knots));
             }
-            fillBlock(layout.bitmap, c, r, argb);
-        }
+            const std::size_t p = index(column.nearest, row.nearest);
+            return valid[p] ? colorOf(true, static_cast<float>(speeds[p] * kMsToKnot)) : none;
+        });
     }
     return std::move(layout.bitmap);
 }
@@ -329,15 +362,15 @@ double longitudeBroughtIntoView(const MapView& view, double lon) {
 }
 
 SurfaceBitmap interpolatedSurfaceAtRecord(const MapView& view, const WindStore& store, int record,
-                                          const SurfaceColoring& coloring) {
+                                          const SurfaceColoring& coloring, const PixelRect& clip) {
     if (!drawableRecord(store, record, view, coloring)) return {};
-    return interpolatedSurfaceOnGrid(view, store, record, coloring);
+    return interpolatedSurfaceOnGrid(view, store, record, coloring, clip);
 }
 
 SurfaceBitmap sampledSurfaceAtRecord(const MapView& view, const WindStore& store, int record,
                                      const SurfaceColoring& coloring) {
     if (!drawableRecord(store, record, view, coloring)) return {};
-    return interpolatedSurface(view, store.geometry(record), coloring,
+    return interpolatedSurface(view, store.geometry(record), coloring, PixelRect{},
                                [&store, record](float lon, float lat) {
                                    // Only the speed colours the surface.
                                    WindSample s;
@@ -348,10 +381,10 @@ SurfaceBitmap sampledSurfaceAtRecord(const MapView& view, const WindStore& store
 
 SurfaceBitmap interpolatedSurfaceAtTime(const MapView& view, const WindStore& store, int record,
                                         const WindField& wind, double time,
-                                        const SurfaceColoring& coloring) {
+                                        const SurfaceColoring& coloring, const PixelRect& clip) {
     if (!drawableRecord(store, record, view, coloring)) return {};
     return interpolatedSurface(
-        view, store.geometry(record), coloring,
+        view, store.geometry(record), coloring, clip,
         [&wind, time](float lon, float lat) { return wind.windAt(lon, lat, time); });
 }
 
