@@ -252,23 +252,29 @@ const QImage& ChartCache::layer(Layer which, const Key& key, const QSize& pixels
         const int left = std::max(0, dx), right = w + std::min(0, dx);
         if (dy > 0) strips.emplace_back(left, 0, right - left, dy);
         if (dy < 0) strips.emplace_back(left, h + dy, right - left, -dy);
-        QPainter painter(&k->image);
+        // Each strip is drawn into an image of its own size and copied in: the rasterizer then
+        // works through the strip's rows only, not through every row the shapes cover.
+        QImage part;
         for (const QRect& strip : strips) {
-            const QRectF logical(strip.x() / ratio, strip.y() / ratio, strip.width() / ratio,
-                                 strip.height() / ratio);
-            painter.save();
-            painter.setClipRect(logical);
-            if (!opaque) {
-                painter.setCompositionMode(QPainter::CompositionMode_Source);
-                painter.fillRect(logical, Qt::transparent);
-                painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+            if (strip.isEmpty()) continue;
+            part = QImage(strip.size(), QImage::Format_ARGB32_Premultiplied);
+            part.setDevicePixelRatio(ratio);
+            part.fill(Qt::transparent);
+            {
+                QPainter painter(&part);
+                painter.translate(-strip.x() / ratio, -strip.y() / ratio);
+                painter.setClipRect(QRectF(strip.x() / ratio, strip.y() / ratio,
+                                           strip.width() / ratio, strip.height() / ratio));
+                painter.setRenderHint(QPainter::Antialiasing, true);
+                painter.setRenderHint(QPainter::TextAntialiasing, true);
+                draw(painter);
             }
-            painter.setRenderHint(QPainter::Antialiasing, true);
-            painter.setRenderHint(QPainter::TextAntialiasing, true);
-            draw(painter);
-            painter.restore();
+            const auto bytes = static_cast<std::size_t>(strip.width()) * 4;
+            for (int y = 0; y < strip.height(); ++y)
+                std::memcpy(k->image.scanLine(strip.y() + y) +
+                                static_cast<std::size_t>(strip.x()) * 4,
+                            part.constScanLine(y), bytes);
         }
-        painter.end();
         k->key = key;
         ++draws_[which];
         ++moves_[which];

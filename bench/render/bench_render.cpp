@@ -141,6 +141,13 @@ void BM_Pan(benchmark::State& state) {
         painter.end();
         benchmark::DoNotOptimize(image.constBits());
     }
+    // The share of the layer images moved rather than drawn whole.
+    int moves = 0, draws = 0;
+    for (ChartCache::Layer l : {ChartCache::kSeaLayer, ChartCache::kMapLayer, ChartCache::kHourLayer}) {
+        moves += cache.moves(l);
+        draws += cache.draws(l);
+    }
+    state.counters["moved"] = draws > 0 ? static_cast<double>(moves) / draws : 0;
 }
 BENCHMARK(BM_Pan)->Unit(benchmark::kMillisecond);
 
