@@ -346,4 +346,17 @@ void ChartCache::paintLayers(QPainter& painter, const MapView& view, const Chart
                             [&](QPainter& p) { paintHourLayer(p, view, scene); }));
 }
 
+void paintZoomPreview(QPainter& painter, const QImage& chart, const MapView& from,
+                      const MapView& to, const QColor& sea) {
+    painter.fillRect(QRectF(0, 0, to.width, to.height), sea);
+    if (!(from.scale > 0)) return;
+    // x = Tx + S lon in either view: x' = s x + (Tx' - s Tx), and the same for y.
+    const double s = to.scale / from.scale;
+    painter.save();
+    painter.setTransform(
+        QTransform(s, 0, 0, s, to.transX - s * from.transX, to.transY - s * from.transY), true);
+    painter.drawImage(QPointF(0, 0), chart);
+    painter.restore();
+}
+
 } // namespace navorel

@@ -80,6 +80,12 @@ class ChartCache {
     ShorePaths shorePaths_;
 };
 
+// A wheel step's first frame: `chart`, the chart drawn in view `from`, scaled and moved to view
+// `to` (the same places under the same pixels), the window's edges it leaves bare in `sea`. The
+// exact chart follows at the next paint.
+void paintZoomPreview(QPainter& painter, const QImage& chart, const MapView& from,
+                      const MapView& to, const QColor& sea);
+
 // The drawing of each image (render/chart_painter.cpp), on a transparent image of the view's
 // size (the sea image: on any image; it covers it).
 void paintSeaLayer(QPainter& painter, const MapView& view, const ChartScene& scene);

@@ -3,13 +3,16 @@
 // the same, pixel for pixel, as one drawn afresh, and only the layers that depend on what
 // changed are drawn again. The shoreline paths are made once per cell and level.
 #include "app/chart_view.h"
+#include "app/chart_widget.h"
 #include "program_folder.h"
 #include "render/chart_cache.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <array>
@@ -283,4 +286,57 @@ TEST(ChartCache, APanMovesTheKeptImagesAndDrawsTheUncoveredStrips) {
                         cache.moves(ChartCache::kHourLayer);
         EXPECT_EQ(now - moves, pan.moved ? 3 : 0);
     }
+}
+
+// A wheel step shows the chart kept, scaled about the cursor, at once; the exact chart follows
+// without further input.
+TEST(ChartWindow, AWheelStepShowsTheKeptChartScaledThenTheExactOne) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    app::ChartWidget chart(data);
+    chart.resize(640, 480);
+    chart.show();
+    chart.dataLoaded();
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    chart.repaint();
+    const int charts = chart.chartPaints(), previews = chart.previewPaints();
+    ASSERT_GE(charts, 1);
+
+    const QPointF at(200, 150);
+    QWheelEvent wheel(at, chart.mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&chart, &wheel);
+    chart.repaint();
+    EXPECT_EQ(chart.previewPaints(), previews + 1);
+    EXPECT_EQ(chart.chartPaints(), charts);
+    for (int i = 0; i < 5 && chart.chartPaints() == charts; ++i) QCoreApplication::processEvents();
+    EXPECT_EQ(chart.chartPaints(), charts + 1);
+    EXPECT_EQ(chart.previewPaints(), previews + 1);
+
+    // The preview of the same view is the chart; zoomed in at a place, the place keeps its
+    // pixel; zoomed out, the edges left bare are the sea colour.
+    MapView view;
+    view.resize(640, 400);
+    view.scale = 250;
+    ASSERT_TRUE(view.centreOn(-70.2, 41.9, true));
+    app::DisplayState display;
+    const QImage drawn = draw(data, view, display, nullptr);
+    const auto preview = [&](const MapView& to) {
+        QImage image(to.width, to.height, QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&image);
+        paintZoomPreview(painter, drawn, view, to, Qt::magenta);
+        return image;
+    };
+    EXPECT_TRUE(preview(view) == drawn);
+    MapView in = view;
+    in.zoomAt(120, 321, 187);
+    EXPECT_EQ(preview(in).pixel(321, 187), drawn.pixel(321, 187));
+    MapView out = view;
+    out.zoomAt(-120, 321, 187);
+    const QImage shrunk = preview(out);
+    EXPECT_EQ(shrunk.pixel(1, 1), QColor(Qt::magenta).rgb());
+    EXPECT_EQ(shrunk.pixel(638, 398), QColor(Qt::magenta).rgb());
+    EXPECT_EQ(shrunk.pixel(321, 187), drawn.pixel(321, 187));
 }
