@@ -43,13 +43,23 @@ void ChartWidget::paintEvent(QPaintEvent*) {
     }
     const qreal ratio = devicePixelRatioF();
     const QSize pixels(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
-    if (chartDirty_ || cache_.size() != pixels) {
+    // A wheel step's first frame is the chart kept, scaled; the exact one is drawn right after.
+    const bool preview = chartDirty_ && zoomPreview_ && cache_.size() == pixels;
+    zoomPreview_ = false;
+    if (preview) {
+        const int sea = data_.config.settings.map.colorSea; // red in the low byte
+        paintZoomPreview(painter, cache_, cacheView_, view_,
+                         QColor(sea & 0xff, (sea >> 8) & 0xff, (sea >> 16) & 0xff));
+        QTimer::singleShot(0, this, [this] { update(); });
+        ++previewPaints_;
+    } else if (chartDirty_ || cache_.size() != pixels) {
         if (cache_.size() != pixels) {
             cache_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
             cache_.setDevicePixelRatio(ratio);
         }
         QPainter chart(&cache_);
         paintChart(chart, view_, scene(), &layers_);
+        cacheView_ = view_;
         chartDirty_ = false;
         ++chartPaints_;
         // Once the chart has stood still a moment (not between the moves of a drag or the
@@ -66,8 +76,8 @@ void ChartWidget::paintEvent(QPaintEvent*) {
     } else {
         ++overlayPaints_;
     }
-    painter.drawImage(0, 0, cache_);
-    if (running_) {
+    if (!preview) painter.drawImage(0, 0, cache_);
+    if (running_ && !preview) {
         // What is left after a slice is drawn at the next paint, once the events that came
         // meanwhile are handled.
         if (!drawLive() && !liveMorePending_) {

@@ -274,6 +274,7 @@ void ChartWidget::wheelEvent(QWheelEvent* event) {
     if (delta == 0) return;
     const QPointF at = event->position();
     view_.zoomAt(delta, at.x(), at.y());
+    zoomPreview_ = chartPaints_ > 0;
     redrawChart();
 }
 

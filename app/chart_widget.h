@@ -74,6 +74,8 @@ class ChartWidget : public QWidget {
     void redrawChart();
     // Counts of chart drawings and of paints that only drew the overlays.
     int chartPaints() const { return chartPaints_; }
+    // Wheel steps shown first as the kept chart scaled.
+    int previewPaints() const { return previewPaints_; }
     int overlayPaints() const { return overlayPaints_; }
     bool polarView() const { return polarView_; }
     // The position under the mouse, for the status bar.
@@ -161,10 +163,13 @@ class ChartWidget : public QWidget {
     MapView view_;
     bool framed_ = false;
     QImage cache_;
+    MapView cacheView_; // the view cache_ was drawn in
     bool chartDirty_ = true;
+    // A wheel step shows the chart kept, scaled, at once; the exact chart follows.
+    bool zoomPreview_ = false;
     ChartCache layers_;            // the chart's layers, kept while what they draw stays the same
     QTimer* aheadTimer_ = nullptr; // draws the next record's layers once the chart stands
-    int chartPaints_ = 0, overlayPaints_ = 0;
+    int chartPaints_ = 0, overlayPaints_ = 0, previewPaints_ = 0;
     bool polarView_ = false;
     bool helpShown_ = false;
     Toolbar toolbar_;

@@ -11,7 +11,10 @@
 // differs draws the image again, one whose key is the same draws the image kept. The sea and
 // hour images are kept for the last few records shown, so stepping back and forth through the
 // forecast draws each hour once. A chart drawn with a cache is the same, pixel for pixel, as
-// one drawn without (which draws every image afresh).
+// one drawn without (which draws every image afresh). A pan moves the kept images by the pan's
+// whole pixels and draws only the strips uncovered: every layer in them is drawn at the chart's
+// place (the wind surface's blocks and the wind symbols too), so the moved image is the one a
+// full drawing would give.
 // A new layer joins the image whose dependencies it shares (a wave field: the hour image): its
 // drawing goes into that image's paint function below, and every value it reads into that
 // image's key (chart_cache.cpp); a layer that changes with edits is drawn over the images.
@@ -34,8 +37,10 @@ class ChartCache {
     // Records whose sea and hour images are kept.
     static constexpr int kHoursKept = 3;
 
-    // Times `layer` was drawn rather than taken from the cache.
+    // Times `layer` was drawn rather than taken from the cache, and of those the times a kept
+    // image was moved by a pan and only its uncovered strips drawn.
     int draws(Layer layer) const { return draws_[layer]; }
+    int moves(Layer layer) const { return moves_[layer]; }
     const ShorePaths& shorePaths() const { return shorePaths_; }
     // Forgets every image (the paths of the shorelines stay: they depend on the files only).
     void clear();
@@ -54,16 +59,32 @@ class ChartCache {
         QImage image;
         std::uint64_t used = 0;
     };
-    // The kept image of `key`, or the slot to draw it in (the least recently used one).
-    Kept& slot(std::vector<Kept>& kept, std::size_t most, const Key& key, bool& found);
+    // The kept image of `key`, or null.
+    Kept* find(std::vector<Kept>& kept, const Key& key);
+    // A kept image of `pixels` whose key is `key` but for the view's place, moved from it by
+    // whole device pixels (dx, dy) less than its size; null when there is none.
+    Kept* moved(std::vector<Kept>& kept, const Key& key, const QSize& pixels, qreal ratio, int& dx,
+                int& dy);
+    // The slot to draw a new image in (a new one, or the least recently used).
+    Kept& slot(std::vector<Kept>& kept, std::size_t most);
+    // The image of `key`: kept, moved from a kept one (when `movable`: its drawing moves with
+    // the chart pixel for pixel, and draws only within the painter's clip what it must), or
+    // drawn.
     const QImage& layer(Layer which, const Key& key, const QSize& pixels, qreal ratio, bool opaque,
-                        const std::function<void(QPainter&)>& draw);
+                        bool movable, const std::function<void(QPainter&)>& draw);
 
     std::vector<Kept> kept_[kLayerCount];
     std::uint64_t clock_ = 0;
     int draws_[kLayerCount] = {};
+    int moves_[kLayerCount] = {};
     ShorePaths shorePaths_;
 };
+
+// A wheel step's first frame: `chart`, the chart drawn in view `from`, scaled and moved to view
+// `to` (the same places under the same pixels), the window's edges it leaves bare in `sea`. The
+// exact chart follows at the next paint.
+void paintZoomPreview(QPainter& painter, const QImage& chart, const MapView& from,
+                      const MapView& to, const QColor& sea);
 
 // The drawing of each image (render/chart_painter.cpp), on a transparent image of the view's
 // size (the sea image: on any image; it covers it).

@@ -80,18 +80,8 @@ const ShorePaths::Cell& ShorePaths::cell(const ShorelineStore& store, int lonInd
     return cells.emplace(key, std::move(made)).first->second;
 }
 
-const ShorePaths::Paths& ShorePaths::paths(const ShorelineStore& store, const Range& range,
-                                           bool lakes, bool coast) {
-    if (&store != store_) {
-        cells_.clear();
-        store_ = &store;
-        joined_ = false;
-    }
-    if (store.level() != level_) {
-        level_ = store.level();
-        joined_ = false;
-    }
-    if (joined_ && range == range_ && lakes == lakes_ && coast == coast_) return joinedPaths_;
+ShorePaths::Paths ShorePaths::join(const ShorelineStore& store, const Range& range, bool lakes,
+                                   bool coast) {
     Paths p;
     p.land.setFillRule(Qt::WindingFill);
     p.lakes.setFillRule(Qt::WindingFill);
@@ -108,6 +98,32 @@ const ShorePaths::Paths& ShorePaths::paths(const ShorelineStore& store, const Ra
             }
         }
     }
+    return p;
+}
+
+void ShorePaths::use(const ShorelineStore& store) {
+    if (&store != store_) {
+        cells_.clear();
+        store_ = &store;
+        joined_ = false;
+    }
+    if (store.level() != level_) {
+        level_ = store.level();
+        joined_ = false;
+    }
+}
+
+ShorePaths::Paths ShorePaths::part(const ShorelineStore& store, const Range& range, bool lakes,
+                                   bool coast) {
+    use(store);
+    return join(store, range, lakes, coast);
+}
+
+const ShorePaths::Paths& ShorePaths::paths(const ShorelineStore& store, const Range& range,
+                                           bool lakes, bool coast) {
+    use(store);
+    if (joined_ && range == range_ && lakes == lakes_ && coast == coast_) return joinedPaths_;
+    Paths p = join(store, range, lakes, coast);
     joinedPaths_ = std::move(p);
     range_ = range;
     lakes_ = lakes;
@@ -137,7 +153,28 @@ void paintShorelines(QPainter& painter, const MapView& view, const MapSettings& 
     if (!store.hasFile()) return;
     ShorePaths::Range range;
     if (!shoreRange(view, range)) return; // a view wider than the globe twice is not sensible
-    const ShorePaths::Paths& p = paths.paths(store, range, map.showLakes, map.showShorelines);
+    // Drawn within a part of the view (the strips a pan uncovers): only the cells that can
+    // reach it, a stroke's width round it. Each cell's shapes lie within the cell, so the
+    // pixels there are those of the whole view's drawing.
+    ShorePaths::Range within = range;
+    if (painter.hasClipping()) {
+        const QRectF clip = painter.clipBoundingRect().adjusted(-3, -3, 3, 3);
+        double lon, north, south;
+        view.unproject(clip.left(), clip.top(), lon, north);
+        view.unproject(clip.right(), clip.bottom(), lon, south);
+        // Longitudes unwrapped, as the view's range counts them.
+        const double west = (clip.left() - view.transX) / view.scale;
+        const double east = (clip.right() - view.transX) / view.scale;
+        within.firstLon = std::max(range.firstLon, static_cast<int>(std::floor(west)));
+        within.lastLon = std::min(range.lastLon, static_cast<int>(std::ceil(east)));
+        within.firstLat = std::max(range.firstLat, static_cast<int>(std::floor(south)));
+        within.lastLat = std::min(range.lastLat, static_cast<int>(std::ceil(north)));
+        if (within.lastLon <= within.firstLon || within.lastLat <= within.firstLat) return;
+    }
+    ShorePaths::Paths part;
+    if (!(within == range)) part = paths.part(store, within, map.showLakes, map.showShorelines);
+    const ShorePaths::Paths& p =
+        within == range ? paths.paths(store, range, map.showLakes, map.showShorelines) : part;
     painter.save();
     // Chart coordinates to pixels: x = Tx + S lon, y = Ty - S mercator(lat).
     painter.setTransform(QTransform(view.scale, 0, 0, view.scale, view.transX, view.transY), true);

@@ -31,6 +31,8 @@ class ShorePaths {
     // their shores stroked, with `coast` the coastline is made. Kept until another store,
     // level, range or choice is asked for.
     const Paths& paths(const ShorelineStore& store, const Range& range, bool lakes, bool coast);
+    // The paths of a part of the view's range, joined for one drawing (the view's are kept).
+    Paths part(const ShorelineStore& store, const Range& range, bool lakes, bool coast);
     // Cells whose paths are held at `level`, and times the view's paths were joined again
     // (for tests).
     std::size_t cellsHeld(int level) const;
@@ -41,6 +43,9 @@ class ShorePaths {
         QPainterPath land, lakes, coastLand, coastLakes;
     };
     const Cell& cell(const ShorelineStore& store, int lonIndex, int latIndex);
+    Paths join(const ShorelineStore& store, const Range& range, bool lakes, bool coast);
+    // Forgets what another store or level held.
+    void use(const ShorelineStore& store);
 
     const ShorelineStore* store_ = nullptr;
     int level_ = -1;

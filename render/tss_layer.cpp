@@ -4,6 +4,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QPolygonF>
 
 #include <cmath>
 
@@ -23,6 +24,8 @@ void drawTssZones(QPainter& painter, const MapView& view, const ZoneOutlines& ou
     QPainterPath path;
     path.setFillRule(Qt::WindingFill);
     const double centre = (view.westLon + view.eastLon) / 2;
+    const bool clipped = painter.hasClipping();
+    const QRectF clip = clipped ? painter.clipBoundingRect().adjusted(-2, -2, 2, 2) : QRectF();
     for (const auto& outline : outlines) {
         bool visible = false;
         for (const GeoPoint& p : outline)
@@ -32,19 +35,19 @@ void drawTssZones(QPainter& painter, const MapView& view, const ZoneOutlines& ou
                 break;
             }
         if (!visible || outline.size() < 2) continue;
-        bool first = true;
+        QPolygonF figure;
         for (const GeoPoint& p : outline) {
             double lon = p.lon;
             if (lon < view.westLon || lon > view.eastLon)
                 lon = centre + std::remainder(lon - centre, 360.0);
             double x, y;
             view.project(lon, p.lat, x, y);
-            if (first)
-                path.moveTo(x, y);
-            else
-                path.lineTo(x, y);
-            first = false;
+            figure << QPointF(x, y);
         }
+        // Drawn within a part of the view (a strip a pan uncovers), the figures away from it
+        // are left out: they shade none of its pixels.
+        if (clipped && !figure.boundingRect().intersects(clip)) continue;
+        path.addPolygon(figure);
         path.closeSubpath();
     }
     if (path.isEmpty()) return;

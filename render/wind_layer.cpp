@@ -80,6 +80,9 @@ bool atTime(const ChartScene& scene) {
     return scene.windAtTime && scene.windField;
 }
 
+// The thinnest line of the wind symbols, just wider than the cosmetic stroker's pixel.
+constexpr double kStrokedWidth = 1.02;
+
 // The wind of the symbol at (x, y); false where the forecast has none.
 bool symbolWind(const MapView& view, const ChartScene& scene, double x, double y, double& direction,
                 double& speed) {
@@ -111,6 +114,13 @@ bool symbolWind(const MapView& view, const ChartScene& scene, double x, double y
     return true;
 }
 
+// The whole pixels of the view the painter draws in.
+PixelRect clipOf(const QPainter& painter, const MapView& view) {
+    QRect r(0, 0, view.width, view.height);
+    if (painter.hasClipping()) r &= painter.clipBoundingRect().toAlignedRect();
+    return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+
 bool haveForecast(const ChartScene& scene) {
     return scene.wind && !scene.wind->empty() && scene.windFrame >= 0 &&
            scene.windFrame < static_cast<int>(scene.wind->frames().size());
@@ -138,30 +148,18 @@ void paintWindSurface(QPainter& painter, const MapView& view, const ChartScene& 
     coloring.variationPercent = scene.windVariation;
     coloring.oneColorPerKnot = ws.oneColorPerKnot;
     if (ws.showSurfaceGradient) {
+        // Only the pixels the painter is clipped to are sampled (the strips a pan uncovers).
+        const PixelRect clip = clipOf(painter, view);
         const SurfaceBitmap b =
             atTime(scene)
                 ? interpolatedSurfaceAtTime(view, *scene.wind, scene.windFrame, *scene.windField,
-                                            scene.displayTime, coloring)
-                : interpolatedSurfaceAtRecord(view, *scene.wind, scene.windFrame, coloring);
+                                            scene.displayTime, coloring, clip)
+                : interpolatedSurfaceAtRecord(view, *scene.wind, scene.windFrame, coloring, clip);
         if (b.empty()) return;
-        const QRectF target(QPointF(b.x0, b.y0), QPointF(b.x1, b.y1));
-        // A bitmap within a pixel of its rectangle is copied as it is: stretching it would
-        // move no colour by more than a pixel and costs as much as the sampling. Its sampled
-        // blocks are opaque, so they are copied as such; the odd last row or column, never
-        // written, stays out.
-        if (std::fabs(target.width() - b.width) < 1 && std::fabs(target.height() - b.height) < 1) {
-            const QImage opaque(reinterpret_cast<const uchar*>(b.pixels.data()), b.width, b.height,
-                                b.width * 4, QImage::Format_RGB32);
-            painter.drawImage(QPointF(std::round(b.x0), std::round(b.y0)), opaque,
-                              QRectF(0, 0, b.width & ~1, b.height & ~1));
-            return;
-        }
-        const QImage image(reinterpret_cast<const uchar*>(b.pixels.data()), b.width, b.height,
-                           b.width * 4, QImage::Format_ARGB32_Premultiplied);
-        painter.save();
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-        painter.drawImage(target, image);
-        painter.restore();
+        // Every pixel is coloured and opaque: the bitmap is copied as it is.
+        const QImage opaque(reinterpret_cast<const uchar*>(b.pixels.data()), b.width, b.height,
+                            b.width * 4, QImage::Format_RGB32);
+        painter.drawImage(QPointF(b.x0, b.y0), opaque);
         return;
     }
     painter.save();
@@ -183,12 +181,33 @@ void paintWindSymbols(QPainter& painter, const MapView& view, const ChartScene& 
     const double length = std::max(1, ws.lengthArrow);
     // Over a wind surface the symbols are black; on the plain sea they take the wind's colour.
     const bool black = windSurfaceShown(scene) || !scene.windColors;
-    QPen pen(Qt::black, std::max(0.5, black ? ws.thicknessArrowBlack : ws.thicknessArrowColored));
+    // Lines of a pixel or less would go to Qt's cosmetic stroker, which clips each line at the
+    // image's edge before shading it: a line across the edge comes out shaded a little unlike
+    // the same line within, and an image moved by a pan would differ from one drawn afresh. A
+    // hair wider, they go to the path stroker, which shades a shape the same wherever it lies.
+    const double thickness = black ? ws.thicknessArrowBlack : ws.thicknessArrowColored;
+    QPen pen(Qt::black, std::max(kStrokedWidth, thickness));
     pen.setCapStyle(Qt::RoundCap);
     painter.setBrush(Qt::NoBrush);
     painter.setPen(pen);
-    for (int y = 0; y < view.height + ws.lengthArrow; y += space) {
-        for (int x = 0; x < view.width + ws.lengthArrow; x += space) {
+    // The symbols stand on whole pixels of a grid counted from the chart's origin (longitude 0,
+    // the equator), so that a view moved by whole pixels shows them moved with the chart. Those
+    // whose shape can reach into the pixels drawn (the painter's clip) are drawn.
+    const PixelRect clip = clipOf(painter, view);
+    const double originX = std::floor(view.transX), originY = std::floor(view.transY);
+    const double reach = 2 * length + std::max(0, ws.lengthBarb) + pen.widthF() + 5;
+    const auto first = [&](int edge, double origin) {
+        return static_cast<long long>(std::ceil((edge - reach - origin) / space));
+    };
+    const auto last = [&](int edge, double origin) {
+        return static_cast<long long>(std::floor((edge + reach - origin) / space));
+    };
+    const long long row0 = first(clip.y0, originY), row1 = last(clip.y1, originY);
+    const long long column0 = first(clip.x0, originX), column1 = last(clip.x1, originX);
+    for (long long row = row0; row <= row1 && clip.y1 > clip.y0; ++row) {
+        const double y = originY + static_cast<double>(row * space);
+        for (long long column = column0; column <= column1 && clip.x1 > clip.x0; ++column) {
+            const double x = originX + static_cast<double>(column * space);
             double direction, speed;
             if (!symbolWind(view, scene, x, y, direction, speed)) continue;
             if (!black) {

@@ -53,55 +53,253 @@ bool gridHullInView(const MapView& view, const FrameGeometry& g, double& west, d
     return found;
 }
 
-// The interpolated surface over the area of `g`, `sample(lon, lat)` giving the wind.
-template <class Sampler>
-SurfaceBitmap interpolatedSurface(const MapView& view, const FrameGeometry& g,
-                                  const SurfaceColoring& coloring, Sampler sample) {
+// The bitmap of the interpolated surface over the area of `g` within `clip`, its pixels not yet
+// coloured, and the places sampled. Pixels go in blocks of two by two counted from the chart's
+// origin (the screen place of longitude 0 and of the equator), not from the screen's edge, so
+// that a view moved by whole pixels shows the same blocks moved. A block takes the wind at its
+// top-left pixel, or at the area's first whole pixel when the area starts within the block.
+// False when the area shows no pixel.
+struct SurfaceLayout {
     SurfaceBitmap bitmap;
+    // The longitude of each block column and the first pixel of the bitmap it colours (block c
+    // up to block c + 1; the last block up to the bitmap's edge); the same for the rows.
+    std::vector<float> lons, lats;
+    std::vector<int> columnStarts, rowStarts;
+};
+
+// The blocks of the pixels [from, to) on one axis: two pixels each from `origin` (an even
+// number of pixels from it), each sampled at its first pixel, or at `edge` when greater.
+template <class Place>
+void axisBlocks(int from, int to, double origin, int edge, std::vector<float>& places,
+                std::vector<int>& starts, Place placeOf) {
+    const int anchor = static_cast<int>(std::floor(clampTo(origin, -1e9, 1e9)));
+    for (int x = from; x < to;) {
+        const int first = x - (((x - anchor) % 2) + 2) % 2;
+        places.push_back(static_cast<float>(placeOf(std::max(first, edge))));
+        starts.push_back(x - from);
+        x = first + 2;
+    }
+}
+
+// The first pixel whose centre lies past `at`, kept within a margin of [0, size].
+int pixelAfter(double at, int size) {
+    return static_cast<int>(std::ceil(clampTo(at, -4, size + 4.0) - 0.5));
+}
+
+bool layOutSurface(const MapView& view, const FrameGeometry& g, const PixelRect& clip,
+                   SurfaceLayout& layout) {
+    SurfaceBitmap& bitmap = layout.bitmap;
     double west = longitudeBroughtIntoView(view, g.minLon);
     double east = longitudeBroughtIntoView(view, g.maxLon);
-    if (east < west && !gridHullInView(view, g, west, east)) return bitmap;
+    if (east < west && !gridHullInView(view, g, west, east)) return false;
 
-    const double w = view.width, h = view.height;
+    const int w = view.width, h = view.height;
     double xw, xe, yn, ys;
     view.project(west, g.maxLat, xw, yn);
     view.project(east, g.minLat, xe, ys);
-    bitmap.x0 = clampTo(xw, 0, w);
-    bitmap.x1 = clampTo(xe, 0, w);
-    bitmap.y0 = clampTo(yn, 0, h);
-    bitmap.y1 = clampTo(ys, 0, h);
-    const int k = static_cast<int>(bitmap.x1 - bitmap.x0);
-    const int l = static_cast<int>(bitmap.y1 - bitmap.y0);
-    if (k <= 0 || l <= 0) return bitmap;
-    bitmap.width = k;
-    bitmap.height = l;
-    bitmap.pixels.assign(static_cast<std::size_t>(k) * static_cast<std::size_t>(l), 0u);
+    const int x0 = std::max({pixelAfter(xw, w), 0, clip.x0});
+    const int x1 = std::min({pixelAfter(xe, w), w, clip.x1});
+    const int y0 = std::max({pixelAfter(yn, h), 0, clip.y0});
+    const int y1 = std::min({pixelAfter(ys, h), h, clip.y1});
+    if (x1 <= x0 || y1 <= y0) return false;
+    bitmap.x0 = x0;
+    bitmap.x1 = x1;
+    bitmap.y0 = y0;
+    bitmap.y1 = y1;
+    bitmap.width = x1 - x0;
+    bitmap.height = y1 - y0;
+    bitmap.pixels.assign(
+        static_cast<std::size_t>(bitmap.width) * static_cast<std::size_t>(bitmap.height), 0u);
 
-    // Longitudes of the sampled columns, once for all rows.
-    std::vector<float> lons;
-    lons.reserve(static_cast<std::size_t>(k / 2));
-    for (int j = 0; j <= k - 2; j += 2) {
+    // The Mercator view is separable: a column has one longitude, a row one latitude. A block
+    // is sampled at the area's first whole pixel at most, so that it finds the wind.
+    const int westEdge = static_cast<int>(std::ceil(clampTo(xw, -4, w + 4.0)));
+    const int northEdge = static_cast<int>(std::ceil(clampTo(yn, -4, h + 4.0)));
+    axisBlocks(x0, x1, view.transX, westEdge, layout.lons, layout.columnStarts, [&](int x) {
         double lon, lat;
-        view.unproject(bitmap.x0 + j, bitmap.y0, lon, lat);
-        lons.push_back(static_cast<float>(lon));
-    }
-    const std::size_t stride = static_cast<std::size_t>(k);
-    for (int i = 0; i <= l - 2; i += 2) {
+        view.unproject(x, 0, lon, lat);
+        return lon;
+    });
+    axisBlocks(y0, y1, view.transY, northEdge, layout.lats, layout.rowStarts, [&](int y) {
         double lon, lat;
-        view.unproject(bitmap.x0, bitmap.y0 + i, lon, lat);
-        const float rowLat = static_cast<float>(lat);
-        std::uint32_t* top = bitmap.pixels.data() + static_cast<std::size_t>(i) * stride;
-        std::uint32_t* below = top + stride;
-        for (std::size_t c = 0; c < lons.size(); ++c) {
-            const WindSample s = sample(lons[c], rowLat);
-            const std::uint32_t argb =
-                surfaceColor(coloring, s.found, s.speed, coloring.oneColorPerKnot);
-            top[2 * c] = top[2 * c + 1] = below[2 * c] = below[2 * c + 1] = argb;
-        }
-    }
-    return bitmap;
+        view.unproject(0, y, lon, lat);
+        return lat;
+    });
+    layout.columnStarts.push_back(bitmap.width);
+    layout.rowStarts.push_back(bitmap.height);
+    return true;
 }
 
+// Colours the blocks of row `r` from `colorOf(c)` for each block column c.
+template <class ColorOf> void fillBlockRow(SurfaceLayout& layout, std::size_t r, ColorOf colorOf) {
+    SurfaceBitmap& bitmap = layout.bitmap;
+    const std::size_t stride = static_cast<std::size_t>(bitmap.width);
+    const auto top = static_cast<std::size_t>(layout.rowStarts[r]);
+    const auto bottom = static_cast<std::size_t>(layout.rowStarts[r + 1]);
+    std::uint32_t* line = bitmap.pixels.data() + top * stride;
+    for (std::size_t c = 0; c + 1 < layout.columnStarts.size(); ++c) {
+        const std::uint32_t argb = colorOf(c);
+        for (int x = layout.columnStarts[c]; x < layout.columnStarts[c + 1]; ++x) line[x] = argb;
+    }
+    for (std::size_t y = top + 1; y < bottom; ++y)
+        std::copy(line, line + stride, bitmap.pixels.data() + y * stride);
+}
+
+// The interpolated surface over the area of `g`, `sample(lon, lat)` giving the wind.
+template <class Sampler>
+SurfaceBitmap interpolatedSurface(const MapView& view, const FrameGeometry& g,
+                                  const SurfaceColoring& coloring, const PixelRect& clip,
+                                  Sampler sample) {
+    SurfaceLayout layout;
+    if (!layOutSurface(view, g, clip, layout)) return {};
+    for (std::size_t r = 0; r < layout.lats.size(); ++r) {
+        fillBlockRow(layout, r, [&](std::size_t c) {
+            const WindSample s = sample(layout.lons[c], layout.lats[r]);
+            return surfaceColor(coloring, s.found, s.speed, coloring.oneColorPerKnot);
+        });
+    }
+    return std::move(layout.bitmap);
+}
+
+// The colour words of the ramp the surface takes, with the arithmetic of surfaceColor.
+struct SurfacePalette {
+    std::vector<std::uint32_t> table;
+    std::uint32_t sea = 0;
+    double variationPercent = 100, divisor = 1;
+    bool perKnot = false;
+
+    explicit SurfacePalette(const SurfaceColoring& coloring) {
+        const WindColorRamp& ramp = *coloring.ramp;
+        perKnot = coloring.oneColorPerKnot;
+        for (const OpaqueColor& c : perKnot ? ramp.ramp : ramp.scale)
+            table.push_back(premultipliedArgb(c));
+        sea = premultipliedArgb(ramp.sea);
+        variationPercent = coloring.variationPercent;
+        divisor = ramp.interval > 0 ? ramp.interval : 1;
+    }
+    std::uint32_t operator()(bool found, double knots) const {
+        knots = knots * variationPercent / 100.0;
+        if (!found || table.empty() || !(knots == knots)) return sea;
+        double index = perKnot ? knots : knots / divisor;
+        index = std::clamp(index, 0.0, static_cast<double>(table.size() - 1));
+        return table[static_cast<std::size_t>(index)];
+    }
+};
+
+// Where a sampled column (row) falls on the grid: its fractional grid index, whether it lies
+// within the grid's area and within a cell, the cell's first index and the place's weight in
+// it, and the nearest index (used when the column or the row lies on the last one).
+struct AxisSpot {
+    bool inside = false, inCell = false;
+    int first = 0, nearest = 0;
+    double weight = 0;
+};
+
+AxisSpot axisSpot(double f, int n) {
+    AxisSpot s;
+    s.inside = true;
+    if (f >= 0 && f < n - 1) {
+        s.inCell = true;
+        s.first = static_cast<int>(f);
+        s.weight = f - s.first;
+    }
+    s.nearest = static_cast<int>(std::clamp(f + 0.5, 0.0, static_cast<double>(n - 1)));
+    return s;
+}
+
+// The interpolated surface of a record from its grid: per sampled column and row the grid
+// index and weight (as frameSpeed finds them, place by place), the speeds of the grid points
+// the view needs made once, then each block a bilinear mix of four speeds. The same colours,
+// bit for bit, as sampling each block with frameSpeed.
+SurfaceBitmap interpolatedSurfaceOnGrid(const MapView& view, const WindStore& store, int record,
+                                        const SurfaceColoring& coloring, const PixelRect& clip) {
+    const FrameGeometry& g = store.geometry(record);
+    SurfaceLayout layout;
+    if (!layOutSurface(view, g, clip, layout)) return {};
+    const int nx = g.nx, ny = g.ny;
+
+    std::vector<AxisSpot> columns(layout.lons.size()), rows(layout.lats.size());
+    int firstColumn = nx, lastColumn = -1, firstRow = ny, lastRow = -1;
+    const auto widen = [](const AxisSpot& s, int& lo, int& hi) {
+        if (!s.inside) return;
+        lo = std::min(lo, s.nearest);
+        hi = std::max(hi, s.nearest);
+        if (!s.inCell) return;
+        lo = std::min(lo, s.first);
+        hi = std::max(hi, s.first + 1);
+    };
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        const double lon = layout.lons[c];
+        double x;
+        if (!g.wrap) {
+            x = lon;
+            if (!(lon >= g.minLon && lon <= g.maxLon)) continue;
+        } else {
+            x = lon < 0 ? lon + 360.0 : lon;
+            if (!(x >= g.minLon && x <= g.maxLon + 360.0)) continue;
+        }
+        const double fx = g.lonSpan > 0 ? (x - g.minLon) * (nx - 1) / g.lonSpan : 0.0;
+        columns[c] = axisSpot(fx, nx);
+        widen(columns[c], firstColumn, lastColumn);
+    }
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const double lat = layout.lats[r];
+        if (!(lat >= g.minLat && lat <= g.maxLat)) continue;
+        const double fy = g.latSpan > 0 ? (lat - g.minLat) * (ny - 1) / g.latSpan : 0.0;
+        rows[r] = axisSpot(fy, ny);
+        widen(rows[r], firstRow, lastRow);
+    }
+
+    // The speeds (m/s) of the points in use, NaN where a point is not valid.
+    const SurfacePalette colorOf(coloring);
+    if (lastColumn < firstColumn || lastRow < firstRow) {
+        // No place of the bitmap lies in the area: every block is without wind.
+        std::fill(layout.bitmap.pixels.begin(), layout.bitmap.pixels.end(), colorOf(false, 0));
+        return std::move(layout.bitmap);
+    }
+    const int usedColumns = lastColumn - firstColumn + 1;
+    std::vector<float> speeds(static_cast<std::size_t>(usedColumns) *
+                              static_cast<std::size_t>(lastRow - firstRow + 1));
+    std::vector<unsigned char> valid(speeds.size());
+    for (int j = firstRow; j <= lastRow; ++j) {
+        for (int i = firstColumn; i <= lastColumn; ++i) {
+            const WindPoint p =
+                store.point(record, static_cast<std::size_t>(j) * static_cast<std::size_t>(nx) +
+                                        static_cast<std::size_t>(i));
+            const std::size_t at =
+                static_cast<std::size_t>(j - firstRow) * static_cast<std::size_t>(usedColumns) +
+                static_cast<std::size_t>(i - firstColumn);
+            speeds[at] = p.speed;
+            valid[at] = p.valid;
+        }
+    }
+    const auto index = [&](int i, int j) {
+        return static_cast<std::size_t>(j - firstRow) * static_cast<std::size_t>(usedColumns) +
+               static_cast<std::size_t>(i - firstColumn);
+    };
+    const std::uint32_t none = colorOf(false, 0);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const AxisSpot& row = rows[r];
+        fillBlockRow(layout, r, [&](std::size_t c) {
+            const AxisSpot& column = columns[c];
+            if (!row.inside || !column.inside) return none;
+            if (row.inCell && column.inCell) {
+                const std::size_t p00 = index(column.first, row.first);
+                const std::size_t p01 = p00 + static_cast<std::size_t>(usedColumns);
+                if (!valid[p00] || !valid[p00 + 1] || !valid[p01] || !valid[p01 + 1]) return none;
+                const double a = column.weight, b = row.weight;
+                const double knots =
+                    ((1 - a) * (1 - b) * speeds[p00] + a * (1 - b) * speeds[p00 + 1] +
+                     a * b * speeds[p01 + 1] + (1 - a) * b * speeds[p01]) *
+                    kMsToKnot;
+                return colorOf(true, static_cast<float>(knots));
+            }
+            const std::size_t p = index(column.nearest, row.nearest);
+            return valid[p] ? colorOf(true, static_cast<float>(speeds[p] * kMsToKnot)) : none;
+        });
+    }
+    return std::move(layout.bitmap);
+}
 // The cell surface on the grid of `frame`, `colorOf(point)` giving each box's colour.
 template <class Coloring>
 std::vector<SurfaceCell> cellSurface(const MapView& view, const WindFrame& frame,
@@ -165,9 +363,15 @@ double longitudeBroughtIntoView(const MapView& view, double lon) {
 }
 
 SurfaceBitmap interpolatedSurfaceAtRecord(const MapView& view, const WindStore& store, int record,
-                                          const SurfaceColoring& coloring) {
+                                          const SurfaceColoring& coloring, const PixelRect& clip) {
     if (!drawableRecord(store, record, view, coloring)) return {};
-    return interpolatedSurface(view, store.geometry(record), coloring,
+    return interpolatedSurfaceOnGrid(view, store, record, coloring, clip);
+}
+
+SurfaceBitmap sampledSurfaceAtRecord(const MapView& view, const WindStore& store, int record,
+                                     const SurfaceColoring& coloring) {
+    if (!drawableRecord(store, record, view, coloring)) return {};
+    return interpolatedSurface(view, store.geometry(record), coloring, PixelRect{},
                                [&store, record](float lon, float lat) {
                                    // Only the speed colours the surface.
                                    WindSample s;
@@ -178,10 +382,10 @@ SurfaceBitmap interpolatedSurfaceAtRecord(const MapView& view, const WindStore& 
 
 SurfaceBitmap interpolatedSurfaceAtTime(const MapView& view, const WindStore& store, int record,
                                         const WindField& wind, double time,
-                                        const SurfaceColoring& coloring) {
+                                        const SurfaceColoring& coloring, const PixelRect& clip) {
     if (!drawableRecord(store, record, view, coloring)) return {};
     return interpolatedSurface(
-        view, store.geometry(record), coloring,
+        view, store.geometry(record), coloring, clip,
         [&wind, time](float lon, float lat) { return wind.windAt(lon, lat, time); });
 }
 

@@ -17,7 +17,7 @@ class WindField;
 // Pixels are premultiplied 32-bit ARGB, 0xAARRGGBB per word (the layout of
 // QImage::Format_ARGB32_Premultiplied), rows from the top. 0 is transparent.
 struct SurfaceBitmap {
-    // The screen rectangle the bitmap is drawn into (stretched, smoothly interpolated).
+    // The screen pixels the bitmap covers, [x0, x1) x [y0, y1); every pixel is coloured.
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     int width = 0, height = 0; // whole pixels of the bitmap
     std::vector<std::uint32_t> pixels;
@@ -26,6 +26,11 @@ struct SurfaceBitmap {
         return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
                       static_cast<std::size_t>(x)];
     }
+};
+
+// A rectangle of whole screen pixels, [x0, x1) x [y0, y1); by default every pixel.
+struct PixelRect {
+    int x0 = -(1 << 30), y0 = -(1 << 30), x1 = 1 << 30, y1 = 1 << 30;
 };
 
 // One box of the cell surface in screen pixels (x0 west, y0 north), filled with `argb`.
@@ -55,17 +60,26 @@ std::uint32_t surfaceColor(const SurfaceColoring& coloring, bool found, double k
 // take l + 360 when that falls inside.
 double longitudeBroughtIntoView(const MapView& view, double lon);
 
-// The interpolated surface of forecast record `record` (frameSample). Empty for record -1,
-// an empty store or a grid outside the view.
+// The interpolated surface of forecast record `record` (frameSample) over the pixels of `clip`.
+// Its blocks of 2 x 2 pixels are counted from the chart's origin, so that the surface of a view
+// moved by whole pixels is the same surface moved, and the surface of a part of the view is
+// that part of the whole. Empty for record -1, an empty store or a grid outside the view.
 SurfaceBitmap interpolatedSurfaceAtRecord(const MapView& view, const WindStore& store, int record,
-                                          const SurfaceColoring& coloring);
+                                          const SurfaceColoring& coloring,
+                                          const PixelRect& clip = {});
+
+// The same surface sampled block by block with frameSpeed: what the grid's bilinear mix above
+// gives, bit for bit, at many times the cost (kept to check the mix against).
+SurfaceBitmap sampledSurfaceAtRecord(const MapView& view, const WindStore& store, int record,
+                                     const SurfaceColoring& coloring);
 
 // The interpolated surface at day number `time`, sampled from `wind` (time interpolation
 // between the records around it). The area is that of record `record`, the record the time
 // bar stands on or last passed; -1 draws nothing.
 SurfaceBitmap interpolatedSurfaceAtTime(const MapView& view, const WindStore& store, int record,
                                         const WindField& wind, double time,
-                                        const SurfaceColoring& coloring);
+                                        const SurfaceColoring& coloring,
+                                        const PixelRect& clip = {});
 
 // The cell surface of record `record`: the boxes touching the view, south to north and west
 // to east within a row (a later box covers its overlap with the earlier ones).

@@ -6,8 +6,10 @@
 //                        stand (an edit, a new result): the layer cache holds the rest;
 //   BM_FullRedrawAfresh  every layer drawn afresh (a first paint, a resize);
 //   BM_HourStep          a step to a record whose layers are not kept (sea and hour drawn);
-//   BM_Pan               a drag of a few pixels (every layer drawn, the coast paths kept);
+//   BM_Pan               a drag of a few pixels (the kept images moved, the strips uncovered
+//                        drawn);
 //   BM_ZoomStep          one wheel notch in or out, alternately;
+//   BM_ZoomPreview       the window's first frame of a wheel notch (the kept chart scaled);
 // and the overlay redraw that hover and tooltips cause (the cached chart and the overlays: the
 // toolbar with a group open and a tooltip, the hovered time bar and both panels).
 #include "app/chart_overlays.h"
@@ -141,6 +143,14 @@ void BM_Pan(benchmark::State& state) {
         painter.end();
         benchmark::DoNotOptimize(image.constBits());
     }
+    // The share of the layer images moved rather than drawn whole.
+    int moves = 0, draws = 0;
+    for (ChartCache::Layer l :
+         {ChartCache::kSeaLayer, ChartCache::kMapLayer, ChartCache::kHourLayer}) {
+        moves += cache.moves(l);
+        draws += cache.draws(l);
+    }
+    state.counters["moved"] = draws > 0 ? static_cast<double>(moves) / draws : 0;
 }
 BENCHMARK(BM_Pan)->Unit(benchmark::kMillisecond);
 
@@ -163,6 +173,29 @@ void BM_ZoomStep(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ZoomStep)->Unit(benchmark::kMillisecond);
+
+// The first frame of a wheel step in the window: the chart kept, scaled about the cursor (the
+// exact chart, BM_ZoomStep, follows at the next paint), and the layers drawn at every paint.
+void BM_ZoomPreview(benchmark::State& state) {
+    Demo& d = demo();
+    if (!ready(d, state)) return;
+    const app::DisplayWind wind = app::displayWind(d.data);
+    const QImage chart = app::renderChartImage(d.data, d.view, wind, &d.result);
+    QImage image(1920, 1080, QImage::Format_ARGB32_Premultiplied);
+    const ChartScene scene = app::makeScene(d.data, wind, &d.result, nullptr);
+    int step = 0;
+    for (auto _ : state) {
+        MapView view = d.view;
+        const int at = step % 7;
+        view.zoomAt(step++ % 2 ? -120 : 120, 900 + 20 * at, 500 + 10 * at);
+        QPainter painter(&image);
+        paintZoomPreview(painter, chart, d.view, view, Qt::blue);
+        paintOverlays(painter, view, scene, 960, 540);
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_ZoomPreview)->Unit(benchmark::kMillisecond);
 
 // A part of a full redraw: the chart without the wind surface, the wind symbols and the
 // routing result (sea, coasts, land and the user route). The surface alone is measured with

@@ -191,21 +191,28 @@ TEST(ChartImage, BarbsGainAPennantAt45KnotsAndTurnBlackOverASurface) {
     winds.spaceBetweenArrows = 50;
     winds.thicknessArrowBlack = winds.thicknessArrowColored = 2; // whole pixels either side
     app::DisplayWind wind{true, 46, 0, 100};
-    // A north wind: the shaft points up from the grid point (300, 300) over 30 pixels; the
+    // The symbols stand every 50 pixels from the chart's origin (longitude 0, the equator): the
+    // one nearest (300, 300).
+    const auto nearest = [](double origin) {
+        const double o = std::floor(origin);
+        return static_cast<int>(o + 50 * std::round((300 - o) / 50));
+    };
+    const int x = nearest(view.transX), y = nearest(view.transY);
+    // A north wind: the shaft points up from the grid point (x, y) over 30 pixels; the
     // pennant fills the triangle from 15 to 22.5 pixels up, 5 pixels to the right at its tip.
     const QImage pennant = app::renderChartImage(data, view, wind, nullptr);
-    const QColor inPennant = pennant.pixelColor(301, 281);
+    const QColor inPennant = pennant.pixelColor(x + 1, y - 19);
     EXPECT_EQ(inPennant, QColor(Qt::black));
-    EXPECT_EQ(pennant.pixelColor(300, 290), QColor(Qt::black)); // the shaft
+    EXPECT_EQ(pennant.pixelColor(x, y - 10), QColor(Qt::black)); // the shaft
     wind.force = 40; // four barbs at the end of the shaft, nothing half-way
     const QImage barbs = app::renderChartImage(data, view, wind, nullptr);
-    EXPECT_NE(barbs.pixelColor(301, 281), QColor(Qt::black));
-    EXPECT_EQ(barbs.pixelColor(300, 290), QColor(Qt::black));
+    EXPECT_NE(barbs.pixelColor(x + 1, y - 19), QColor(Qt::black));
+    EXPECT_EQ(barbs.pixelColor(x, y - 10), QColor(Qt::black));
     // On the plain sea the symbols take the colour of their wind.
     winds.showSurfaceGradient = false;
     const QImage coloured = app::renderChartImage(data, view, wind, nullptr);
     const OpaqueColor c = windColor(data.windColors, true, 40, false);
-    EXPECT_EQ(coloured.pixelColor(300, 290), QColor(c.red, c.green, c.blue));
+    EXPECT_EQ(coloured.pixelColor(x, y - 10), QColor(c.red, c.green, c.blue));
 }
 
 TEST(ChartImage, StreamArrowsAndTideStationsFollowTheirSwitches) {

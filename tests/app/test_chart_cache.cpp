@@ -3,16 +3,21 @@
 // the same, pixel for pixel, as one drawn afresh, and only the layers that depend on what
 // changed are drawn again. The shoreline paths are made once per cell and level.
 #include "app/chart_view.h"
+#include "app/chart_widget.h"
 #include "program_folder.h"
 #include "render/chart_cache.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
+#include <QWheelEvent>
 
+#include <algorithm>
 #include <array>
 #include <functional>
+#include <string>
 
 using namespace navorel;
 using navorel::apptest::ProgramFolder;
@@ -27,6 +32,25 @@ QImage draw(app::AppData& data, const MapView& view, const app::DisplayState& di
     paintChart(painter, view,
                app::makeScene(data, app::displayWind(data), nullptr, nullptr, &display), cache);
     return image;
+}
+
+// The pixels where two charts differ: their count and the box round them.
+std::string difference(const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) return "sizes differ";
+    int n = 0, x0 = a.width(), y0 = a.height(), x1 = -1, y1 = -1;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            if (a.pixel(x, y) == b.pixel(x, y)) continue;
+            ++n;
+            x0 = std::min(x0, x);
+            y0 = std::min(y0, y);
+            x1 = std::max(x1, x);
+            y1 = std::max(y1, y);
+        }
+    }
+    if (n == 0) return "the same";
+    return std::to_string(n) + " pixels differ in (" + std::to_string(x0) + ", " +
+           std::to_string(y0) + ") - (" + std::to_string(x1) + ", " + std::to_string(y1) + ")";
 }
 
 } // namespace
@@ -122,7 +146,7 @@ TEST(ChartCache, CachedChartIsTheDirectPaintAndRedrawsOnlyWhatChanged) {
         step.change();
         const QImage cached = draw(data, view, display, &cache);
         const QImage direct = draw(data, view, display, nullptr);
-        EXPECT_TRUE(cached == direct);
+        EXPECT_TRUE(cached == direct) << difference(cached, direct);
         const std::array<int, 3> now = {cache.draws(ChartCache::kSeaLayer),
                                         cache.draws(ChartCache::kMapLayer),
                                         cache.draws(ChartCache::kHourLayer)};
@@ -199,4 +223,120 @@ TEST(ChartCache, TheRecordPreparedAheadIsShownWithoutDrawingItsLayersAgain) {
     EXPECT_EQ(cache.draws(ChartCache::kSeaLayer), sea);
     EXPECT_EQ(cache.draws(ChartCache::kHourLayer), hour);
     EXPECT_TRUE(shown == draw(data, view, display, nullptr));
+}
+
+// A pan by whole pixels moves the kept images and draws only the strips it uncovers; the chart
+// is the one drawn afresh, pixel for pixel, whichever way it moves, at a record and at a time
+// between records, with either surface. A pan by a part of a pixel, or by the whole window,
+// draws the images afresh.
+TEST(ChartCache, APanMovesTheKeptImagesAndDrawsTheUncoveredStrips) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    ASSERT_GE(data.wind.frames().size(), 3u);
+    Settings& s = data.config.settings;
+    s.winds.showSurfaceGradient = s.winds.showArrows = s.winds.showZones = true;
+    s.map.showMapGrid = s.map.showLakes = true;
+    MapView view;
+    view.resize(640, 400);
+    view.scale = 250;
+    ASSERT_TRUE(view.centreOn(-70.2, 41.9, true));
+    app::DisplayState display;
+    app::selectRecord(display, data.wind, 1);
+
+    struct Pan {
+        double dx, dy;
+        bool moved;
+        std::function<void()> before; // a change made first
+    };
+    const double betweenRecords = (data.wind.frameTimes()[1] + data.wind.frameTimes()[2]) / 2;
+    const Pan pans[] = {
+        {37, -21, true, {}},
+        {-5, 0, true, {}},
+        {0, 13, true, {}},
+        {-12, 8, true, [&] { app::selectRecord(display, data.wind, 2); }},
+        {3, 3, true, [&] { app::setDisplayTime(display, data.wind, betweenRecords); }},
+        {-9, -2, true, [&] { s.winds.showWindBarbs = !s.winds.showWindBarbs; }},
+        {6, -7, true,
+         [&] {
+             s.winds.showSurfaceGradient = false;
+             s.winds.showSurfaceNoGradient = true;
+         }},
+        {0.5, 0, false, {}},
+        {700, 0, false, {}},
+        {0, -400, false, {}},
+    };
+    ChartCache cache;
+    draw(data, view, display, &cache);
+    for (const Pan& pan : pans) {
+        SCOPED_TRACE(std::to_string(pan.dx) + ", " + std::to_string(pan.dy));
+        if (pan.before) {
+            pan.before();
+            draw(data, view, display, &cache);
+        }
+        const int moves = cache.moves(ChartCache::kSeaLayer) + cache.moves(ChartCache::kMapLayer) +
+                          cache.moves(ChartCache::kHourLayer);
+        view.pan(pan.dx, pan.dy);
+        view.update();
+        const QImage cached = draw(data, view, display, &cache);
+        const QImage direct = draw(data, view, display, nullptr);
+        EXPECT_TRUE(cached == direct) << difference(cached, direct);
+        const int now = cache.moves(ChartCache::kSeaLayer) + cache.moves(ChartCache::kMapLayer) +
+                        cache.moves(ChartCache::kHourLayer);
+        EXPECT_EQ(now - moves, pan.moved ? 3 : 0);
+    }
+}
+
+// A wheel step shows the chart kept, scaled about the cursor, at once; the exact chart follows
+// without further input.
+TEST(ChartWindow, AWheelStepShowsTheKeptChartScaledThenTheExactOne) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    app::ChartWidget chart(data);
+    chart.resize(640, 480);
+    chart.show();
+    chart.dataLoaded();
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    chart.repaint();
+    const int charts = chart.chartPaints(), previews = chart.previewPaints();
+    ASSERT_GE(charts, 1);
+
+    const QPointF at(200, 150);
+    QWheelEvent wheel(at, chart.mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&chart, &wheel);
+    chart.repaint();
+    EXPECT_EQ(chart.previewPaints(), previews + 1);
+    EXPECT_EQ(chart.chartPaints(), charts);
+    for (int i = 0; i < 5 && chart.chartPaints() == charts; ++i) QCoreApplication::processEvents();
+    EXPECT_EQ(chart.chartPaints(), charts + 1);
+    EXPECT_EQ(chart.previewPaints(), previews + 1);
+
+    // The preview of the same view is the chart; zoomed in at a place, the place keeps its
+    // pixel; zoomed out, the edges left bare are the sea colour.
+    MapView view;
+    view.resize(640, 400);
+    view.scale = 250;
+    ASSERT_TRUE(view.centreOn(-70.2, 41.9, true));
+    app::DisplayState display;
+    const QImage drawn = draw(data, view, display, nullptr);
+    const auto preview = [&](const MapView& to) {
+        QImage image(to.width, to.height, QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&image);
+        paintZoomPreview(painter, drawn, view, to, Qt::magenta);
+        return image;
+    };
+    EXPECT_TRUE(preview(view) == drawn);
+    MapView in = view;
+    in.zoomAt(120, 321, 187);
+    EXPECT_EQ(preview(in).pixel(321, 187), drawn.pixel(321, 187));
+    MapView out = view;
+    out.zoomAt(-120, 321, 187);
+    const QImage shrunk = preview(out);
+    EXPECT_EQ(shrunk.pixel(1, 1), QColor(Qt::magenta).rgb());
+    EXPECT_EQ(shrunk.pixel(638, 398), QColor(Qt::magenta).rgb());
+    EXPECT_EQ(shrunk.pixel(321, 187), drawn.pixel(321, 187));
 }

@@ -150,32 +150,35 @@ TEST(WindSurfaceInterpolated, AreaPartlyWestStartsAtTheWindowEdge) {
     double xe, yn, ys;
     v.project(10, 50, xe, yn);
     v.project(10, 40, xe, ys);
+    // The pixels whose centres lie in the area.
     EXPECT_EQ(b.x0, 0);
-    EXPECT_DOUBLE_EQ(b.x1, xe);
-    EXPECT_DOUBLE_EQ(b.y0, yn);
-    EXPECT_DOUBLE_EQ(b.y1, std::min(ys, 300.0));
-    EXPECT_EQ(b.width, static_cast<int>(xe));
+    EXPECT_EQ(b.x1, std::ceil(xe - 0.5));
+    EXPECT_EQ(b.y0, std::ceil(yn - 0.5));
+    EXPECT_EQ(b.y1, std::min(std::ceil(ys - 0.5), 300.0));
+    EXPECT_EQ(b.width, b.x1 - b.x0);
+    EXPECT_EQ(count(b, scaleColor(3)), b.width * b.height);
 }
 
-TEST(WindSurfaceInterpolated, BlocksOddEdgesAndMissingPoints) {
-    // 0..9 E at 11 px per degree from x = 11: 99 px, an odd width.
+TEST(WindSurfaceInterpolated, BlocksFromTheChartsOriginAndMissingPoints) {
+    // 0..9 E at 11 px per degree from x = 11: 99 px, an odd width; the chart's origin (0 E) at
+    // x = 11, so the blocks start at odd columns and the last one is a column wide.
     const WindStore store = uniformStore(10, 10, 0, 40, 10, 4 * 10 + 4);
     const MapView v = viewAt(200, 200, -1, 50, 11);
     const SurfaceBitmap b = interpolatedSurfaceAtRecord(v, store, 0, coloring());
+    ASSERT_EQ(b.x0, 11);
     ASSERT_EQ(b.width, 99);
     ASSERT_GT(b.height, 4);
-    const int evenW = b.width & ~1, evenH = b.height & ~1;
-    for (int y = 0; y < b.height; ++y) EXPECT_EQ(b.at(b.width - 1, y), 0u) << y;
-    if (b.height % 2) {
-        for (int x = 0; x < b.width; ++x) EXPECT_EQ(b.at(x, b.height - 1), 0u) << x;
-    }
+    EXPECT_EQ(count(b, 0), 0);
+    const int originY = static_cast<int>(std::floor(v.transY));
     int sea = 0, wind = 0;
-    for (int y = 0; y < evenH; y += 2) {
-        for (int x = 0; x < evenW; x += 2) {
+    for (int y = 0; y < b.height; ++y) {
+        for (int x = 0; x < b.width; ++x) {
+            // The block's top-left pixel, within the bitmap.
+            const int left = x - x % 2;
+            const int top = std::max(0, y - ((static_cast<int>(b.y0) + y - originY) % 2 + 2) % 2);
             const std::uint32_t p = b.at(x, y);
-            ASSERT_EQ(b.at(x + 1, y), p);
-            ASSERT_EQ(b.at(x, y + 1), p);
-            ASSERT_EQ(b.at(x + 1, y + 1), p);
+            ASSERT_EQ(p, b.at(left, top)) << x << " " << y;
+            if (x != left || y != top) continue;
             sea += p == seaColor();
             wind += p == scaleColor(3);
         }
@@ -183,10 +186,55 @@ TEST(WindSurfaceInterpolated, BlocksOddEdgesAndMissingPoints) {
     // The cells around the missing point at (4 E, 44 N) are not found: sea colour, never
     // transparent; everything else has wind.
     EXPECT_GT(sea, 0);
-    EXPECT_EQ(sea + wind, (evenW / 2) * (evenH / 2));
+    EXPECT_GT(wind, sea);
     double x, y;
     v.project(4.5, 44.5, x, y);
-    EXPECT_EQ(b.at(static_cast<int>(x - b.x0) & ~1, static_cast<int>(y - b.y0) & ~1), seaColor());
+    EXPECT_EQ(b.at(static_cast<int>(x - b.x0), static_cast<int>(y - b.y0)), seaColor());
+}
+
+// The surface of a view moved by whole pixels is the surface moved, and the surface of a part
+// of the view is that part of the whole (so a pan draws only the strips it uncovers).
+TEST(WindSurfaceInterpolated, MovedViewAndPartOfTheView) {
+    const WindStore& store = demo();
+    const FrameGeometry& g = store.geometry(0);
+    MapView v;
+    v.resize(640, 400);
+    ASSERT_TRUE(v.frameGrib({g.minLon, g.maxLon, g.minLat, g.maxLat}, g.wrap));
+    // Zoomed in until the area covers the window, the origin a part of a pixel off.
+    const WindColorRamp& ramp = store.colorRamp();
+    const SurfaceColoring c{&ramp, 100, false};
+    SurfaceBitmap whole;
+    for (int i = 0; i < 8 && whole.width * whole.height < 640 * 400; ++i) {
+        v.zoomAt(120, 300.3, 200.6);
+        whole = interpolatedSurfaceAtRecord(v, store, 1, c);
+    }
+    ASSERT_EQ(whole.width * whole.height, 640 * 400);
+    struct Case {
+        int dx, dy;
+        PixelRect clip;
+    };
+    for (const Case& k :
+         {Case{7, 5, {}}, Case{-13, 2, {}}, Case{0, -1, {}}, Case{0, 0, {0, 0, 37, 400}},
+          Case{0, 0, {5, 383, 640, 400}}, Case{3, -4, {601, 0, 640, 400}}}) {
+        SCOPED_TRACE(std::to_string(k.dx) + ", " + std::to_string(k.dy));
+        MapView moved = v;
+        moved.pan(k.dx, k.dy);
+        moved.update();
+        const SurfaceBitmap b = interpolatedSurfaceAtRecord(moved, store, 1, c, k.clip);
+        ASSERT_FALSE(b.empty());
+        int compared = 0, differ = 0;
+        for (int y = 0; y < b.height; ++y) {
+            for (int x = 0; x < b.width; ++x) {
+                const int wx = static_cast<int>(b.x0 - whole.x0) + x - k.dx;
+                const int wy = static_cast<int>(b.y0 - whole.y0) + y - k.dy;
+                if (wx < 0 || wy < 0 || wx >= whole.width || wy >= whole.height) continue;
+                ++compared;
+                differ += b.at(x, y) != whole.at(wx, wy);
+            }
+        }
+        EXPECT_GT(compared, 0);
+        EXPECT_EQ(differ, 0);
+    }
 }
 
 TEST(WindSurfaceInterpolated, NothingToDraw) {
@@ -212,7 +260,7 @@ TEST(WindSurfaceInterpolated, AtTimeSamplesTheField) {
     field.knots = 25;
     SurfaceBitmap b = interpolatedSurfaceAtTime(v, store, 0, field, 0, coloring());
     ASSERT_FALSE(b.empty());
-    const int blocks = (b.width / 2) * (b.height / 2) * 4;
+    const int blocks = b.width * b.height;
     EXPECT_EQ(count(b, scaleColor(5)), blocks);
     field.found = false;
     b = interpolatedSurfaceAtTime(v, store, 0, field, 0, coloring());
@@ -224,9 +272,9 @@ TEST(WindSurfaceInterpolated, GridAcrossTheDateLine) {
     const WindStore store = uniformStore(21, 11, 170, 0, 10);
     const MapView v = viewAt(400, 300, 160, 12, 10); // 160 .. 200
     const SurfaceBitmap b = interpolatedSurfaceAtRecord(v, store, 0, coloring());
-    EXPECT_NEAR(b.x0, 100, 1e-6);
-    EXPECT_NEAR(b.x1, 300, 1e-6);
-    EXPECT_EQ(count(b, scaleColor(3)), (b.width / 2) * (b.height / 2) * 4);
+    EXPECT_EQ(b.x0, 100);
+    EXPECT_EQ(b.x1, 300);
+    EXPECT_EQ(count(b, scaleColor(3)), b.width * b.height);
 }
 
 TEST(WindSurfaceInterpolated, GlobalGridAroundGreenwichFillsTheWindow) {
@@ -243,10 +291,10 @@ TEST(WindSurfaceInterpolated, GlobalGridAroundGreenwichFillsTheWindow) {
     double x, y;
     for (double lon : {-15.0, -5.0, 5.0, 15.0}) {
         v.project(lon, 0, x, y);
-        EXPECT_EQ(b.at(static_cast<int>(x) & ~1, static_cast<int>(y) & ~1), scaleColor(3)) << lon;
+        EXPECT_EQ(b.at(static_cast<int>(x), static_cast<int>(y)), scaleColor(3)) << lon;
     }
     v.project(-1, 0, x, y);
-    EXPECT_EQ(b.at(static_cast<int>(x) & ~1, static_cast<int>(y) & ~1), seaColor());
+    EXPECT_EQ(b.at(static_cast<int>(x), static_cast<int>(y)), seaColor());
 }
 
 TEST(WindSurfaceCells, BoxesOrderAndColours) {
@@ -321,16 +369,20 @@ TEST(WindSurfaceDemo, RecordAndTimeAgreeOnRealForecast) {
     // The framed area lies inside the window with a margin.
     EXPECT_GT(atRecord.x0, 0);
     EXPECT_LT(atRecord.x1, 640);
-    EXPECT_EQ(count(atRecord, 0), atRecord.width % 2 * atRecord.height +
-                                      atRecord.height % 2 * atRecord.width -
-                                      atRecord.width % 2 * (atRecord.height % 2));
+    EXPECT_EQ(count(atRecord, 0), 0);
 
-    // A pixel block's colour is that of the wind sampled at its top-left pixel.
-    for (int y : {0, 100, 200}) {
-        for (int x : {0, 150, 300}) {
-            if (x >= atRecord.width - 1 || y >= atRecord.height - 1) continue;
+    // A block's colour is that of the wind sampled at its top-left pixel; blocks start an even
+    // number of pixels from the chart's origin.
+    const int originX = static_cast<int>(std::floor(v.transX));
+    const int originY = static_cast<int>(std::floor(v.transY));
+    for (int y : {10, 100, 200}) {
+        for (int x : {10, 150, 300}) {
+            const int px = static_cast<int>(atRecord.x0) + x,
+                      py = static_cast<int>(atRecord.y0) + y;
+            const int left = px - ((px - originX) % 2 + 2) % 2;
+            const int top = py - ((py - originY) % 2 + 2) % 2;
             double lon, lat;
-            v.unproject(atRecord.x0 + x, atRecord.y0 + y, lon, lat);
+            v.unproject(left, top, lon, lat);
             const WindSample s =
                 frameSample(store, 0, static_cast<float>(lon), static_cast<float>(lat));
             EXPECT_EQ(atRecord.at(x, y),
@@ -348,4 +400,55 @@ TEST(WindSurfaceDemo, RecordAndTimeAgreeOnRealForecast) {
 
     const std::vector<SurfaceCell> cells = cellSurfaceAtRecord(v, store, 0, c);
     EXPECT_EQ(cells.size(), static_cast<std::size_t>(g.nx) * static_cast<std::size_t>(g.ny));
+}
+
+// The grid's bilinear mix against frameSpeed block by block, pixel for pixel: records read and
+// made on demand, both colourings, views over the area's edges (the last column and row take
+// the nearest point), a missing point and a grid across the date line.
+TEST(WindSurfaceInterpolated, GridMixIsTheSampledSurface) {
+    const WindStore& store = demo();
+    ASSERT_FALSE(store.empty());
+    const FrameGeometry& g = store.geometry(0);
+    MapView framed;
+    framed.resize(640, 400);
+    ASSERT_TRUE(framed.frameGrib({g.minLon, g.maxLon, g.minLat, g.maxLat}, g.wrap));
+    // Zoomed in on the area's north-east corner, a fractional pixel off the grid lines.
+    MapView corner = framed;
+    corner.zoomAt(120, 600.3, 40.7);
+    corner.zoomAt(120, 600.3, 40.7);
+    const WindColorRamp& ramp = store.colorRamp();
+    const int records = static_cast<int>(store.frames().size());
+    ASSERT_GT(records, 2);
+    int onDemand = 0;
+    for (const MapView& v : {framed, corner}) {
+        for (int record : {0, 1, records / 2, records - 1}) {
+            onDemand += store.frames()[static_cast<std::size_t>(record)].onDemand();
+            for (const SurfaceColoring& c :
+                 {SurfaceColoring{&ramp, 100, false}, SurfaceColoring{&ramp, 130, true}}) {
+                const SurfaceBitmap mixed = interpolatedSurfaceAtRecord(v, store, record, c);
+                const SurfaceBitmap sampled = sampledSurfaceAtRecord(v, store, record, c);
+                ASSERT_FALSE(mixed.empty());
+                EXPECT_EQ(mixed.x0, sampled.x0);
+                EXPECT_EQ(mixed.y0, sampled.y0);
+                EXPECT_EQ(mixed.width, sampled.width);
+                EXPECT_EQ(mixed.height, sampled.height);
+                EXPECT_TRUE(mixed.pixels == sampled.pixels) << record;
+            }
+        }
+    }
+    EXPECT_GT(onDemand, 0);
+
+    const SurfaceColoring c = coloring();
+    const WindStore holed = uniformStore(10, 10, 0, 40, 10, 4 * 10 + 4);
+    const MapView v = viewAt(200, 200, -1, 50, 11);
+    EXPECT_EQ(interpolatedSurfaceAtRecord(v, holed, 0, c).pixels,
+              sampledSurfaceAtRecord(v, holed, 0, c).pixels);
+    const WindStore dateLine = uniformStore(21, 11, 170, 0, 10);
+    const MapView east = viewAt(400, 300, 160, 12, 10);
+    EXPECT_EQ(interpolatedSurfaceAtRecord(east, dateLine, 0, c).pixels,
+              sampledSurfaceAtRecord(east, dateLine, 0, c).pixels);
+    const WindStore global = uniformStore(180, 21, 0, -20, 10, -1, 2);
+    const MapView greenwich = viewAt(400, 300, -20, 10, 10);
+    EXPECT_EQ(interpolatedSurfaceAtRecord(greenwich, global, 0, c).pixels,
+              sampledSurfaceAtRecord(greenwich, global, 0, c).pixels);
 }
