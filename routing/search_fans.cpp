@@ -243,25 +243,33 @@ ToGo timeAndTurnsToGo(const RoutingInputs& in, const TrigPoint& from, const Trig
     answer.side = y * std::cos(w) - x * std::sin(w) > 0.0 ? 1 : 0;
     const double sine = std::sqrt(std::max(0.0, 1.0 - c * c));
     double speed; // knots made good towards the target
-    // Near a layline the boat's own line decides: it sails rhumb lines, which leave the
-    // great circle's bearing by a fraction of a degree over a few tens of kilometres.
-    auto insideOnRhumb = [&](double bestAngle, bool upwind) {
-        const double b = normalise360(rhumbBearing(from.at, target.at) * kRadToDeg);
-        const double a = foldAngle(b, twd);
-        answer.side = normalise360(b - twd) < 180.0 ? 1 : 0;
-        const double off = upwind ? bestAngle - a : a - bestAngle;
-        return distance * std::sin(off * kDegToRad) > kOnLayline;
+    // Within kNearLayline of a layline the boat's own line decides: it sails rhumb lines,
+    // which leave the great circle's bearing by a fraction of a degree over a few tens of
+    // kilometres, and on the layline the speed made good moves with that fraction (by its
+    // tangent: a twentieth of a degree made a boat on the layline 0.08 % slower than one that
+    // had passed it), so both the side of the layline and the speed come from the rhumb line.
+    auto onRhumb = [&](const BestAngle& b, double cosB, bool upwind) {
+        const double bearing = normalise360(rhumbBearing(from.at, target.at) * kRadToDeg);
+        const double a = foldAngle(bearing, twd);
+        answer.side = normalise360(bearing - twd) < 180.0 ? 1 : 0;
+        const double off = upwind ? b.angle - a : a - b.angle;
+        answer.inside = distance * std::sin(off * kDegToRad) > kOnLayline;
+        return off > 0.0 ? b.speed * cosB / std::cos(a * kDegToRad)
+                         : double(polarSpeed(polar, static_cast<float>(a), knots));
     };
-    if (c > best.cosUp) {
+    // Sines of the angle inside the best upwind and downwind angles (negative outside).
+    const double offUp = std::sin(best.up.angle * kDegToRad) * c - best.cosUp * sine;
+    const double offDown = sine * best.cosDown - c * std::sin(best.down.angle * kDegToRad);
+    if (std::fabs(offUp) <= kNearLayline) {
+        speed = onRhumb(best.up, best.cosUp, true);
+    } else if (std::fabs(offDown) <= kNearLayline) {
+        speed = onRhumb(best.down, best.cosDown, false);
+    } else if (c > best.cosUp) {
         speed = best.up.speed * best.cosUp / c;
-        const double off = std::sin(best.up.angle * kDegToRad) * c - best.cosUp * sine;
-        answer.inside =
-            off > kNearLayline ? distance * off > kOnLayline : insideOnRhumb(best.up.angle, true);
+        answer.inside = distance * offUp > kOnLayline;
     } else if (c < best.cosDown && c < 0.0) {
         speed = best.down.speed * best.cosDown / c;
-        const double off = sine * best.cosDown - c * std::sin(best.down.angle * kDegToRad);
-        answer.inside = off > kNearLayline ? distance * off > kOnLayline
-                                           : insideOnRhumb(best.down.angle, false);
+        answer.inside = distance * offDown > kOnLayline;
     } else {
         speed = polarSpeed(polar, static_cast<float>(std::acos(c) * kRadToDeg), knots);
     }

@@ -1,9 +1,18 @@
 #include "routing/search_laylines.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
 namespace navorel {
+
+namespace {
+
+// How far (metres) one step may move a point off its line by rounding its position to floats:
+// half a unit in the last place of the latitude (0.21 m below 64 degrees) and of the longitude.
+constexpr double kRoundingPerStep = 0.3;
+
+} // namespace
 
 void Laylines::store(RoutingOutput& out, Isochrone& front) const {
     for (IsochronePoint& p : front) {
@@ -55,7 +64,16 @@ bool tackOnLayline(const RoutingInputs& in, const UserRoute& route, int leg, con
     const double a = (90.0 - other) * kDegToRad;
     const double gE = p.boatSpeed * std::cos(a) + env.cE, gN = p.boatSpeed * std::sin(a) + env.cN;
     const double otherCog = normalise360(std::atan2(gE, gN) * kRadToDeg);
-    const double seconds = rhumbRunToLayline(parent, p.cog, otherCog, target) / p.sog;
+    // Each step rounds the boat's position to a float's precision, up to kRoundingPerStep off
+    // its line, and the same way step after step on a steady course: a boat on the layline
+    // would end the run some metres inside it, a tack short. The tack is put that much later
+    // (the run after it aimed outside the target by the rounding of every step still to sail,
+    // an angle of the rounding over one step's length), which costs a few millionths of the
+    // time.
+    const double margin = kRoundingPerStep / std::max(1.0, double(p.sog) * step) * kRadToDeg;
+    const double side = normalise180(otherCog - env.twd) > 0.0 ? 1.0 : -1.0;
+    const double aimed = normalise360(otherCog + (p.twa < 90.0f ? side : -side) * margin);
+    const double seconds = rhumbRunToLayline(parent, p.cog, aimed, target) / p.sog;
     if (!(seconds > 0.0) || !(seconds < step)) return false;
     TrigPoint atTack;
     IsochronePoint first =

@@ -200,8 +200,9 @@ TEST(SearchLaylines, RunToTheTackPointLeadsOntoTheLayline) {
 // Every setting of the step, automatic by Quality or manual, on every leg and wind: near the
 // optimum with at most two tacks or gybes, and a finer step of the same kind not slower than a
 // coarser one (the same route within a few seconds: where a tack falls moves with the steps).
-// The 5- and 10-minute steps with the shipped 500 m PruneDistance still pass the layline by a
-// step now and then, and are held to a looser bound.
+// The 5-minute step still loses up to 18 s on the first tack (the time still needed by a boat
+// far off the rhumb line to the target is the flat speed made good, some seconds pessimistic)
+// and is held to a looser bound.
 TEST_P(SearchOptimum, FinerStepsAndHigherQualityDoNotLoseTime) {
     const AnalyticCase c = GetParam();
     const Polar polar = demoPolar();
@@ -214,9 +215,9 @@ TEST_P(SearchOptimum, FinerStepsAndHigherQualityDoNotLoseTime) {
         double over;   // at most this fraction over the optimum
         bool monotone; // not slower than the coarser step of the same kind before it
     } settings[] = {
-        {0, 0, 0.0005, false},  {1, 0, 0.0005, true},     {2, 0, 0.0005, true},
-        {3, 0, 0.0005, true},   {4, 0, 0.0005, true},     {-1, 30, 0.0005, false},
-        {-1, 15, 0.0005, true}, {-1, 10, 0.00055, false}, {-1, 5, 0.00055, false},
+        {0, 0, 0.0005, false},  {1, 0, 0.0005, true},   {2, 0, 0.0005, true},
+        {3, 0, 0.0005, true},   {4, 0, 0.0005, true},   {-1, 30, 0.0005, false},
+        {-1, 15, 0.0005, true}, {-1, 10, 0.0005, true}, {-1, 5, 0.00055, false},
     };
     constexpr double kSameHours = 6.0 / 3600.0;
     double before = 0;
