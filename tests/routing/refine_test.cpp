@@ -15,21 +15,6 @@ using namespace navorel::test;
 
 namespace {
 
-// The shipped settings with the engine, the streams and the coasts off.
-RoutingParameters openWaterParameters(int search, bool refine) {
-    RoutingParameters p = quietParameters();
-    p.method = 1;
-    p.timestepAuto = true;
-    p.quality = 3;
-    p.ellipse = true;
-    p.currents = false;
-    p.avoidCoasts = false;
-    p.renderAfter = false;
-    p.search = search;
-    p.refine = refine;
-    return p;
-}
-
 struct Routed {
     RoutingOutput out;
     double hours = 0; // 1e9 when it did not arrive

@@ -118,4 +118,20 @@ inline RoutingParameters quietParameters() {
     return p;
 }
 
+// The shipped isochrone settings with the engine, the streams and the coasts off, by the
+// search and refinement chosen.
+inline RoutingParameters openWaterParameters(int search, bool refine = false) {
+    RoutingParameters p = quietParameters();
+    p.method = 1;
+    p.timestepAuto = true;
+    p.quality = 3;
+    p.ellipse = true;
+    p.currents = false;
+    p.avoidCoasts = false;
+    p.renderAfter = false;
+    p.search = search;
+    p.refine = refine;
+    return p;
+}
+
 } // namespace navorel::test

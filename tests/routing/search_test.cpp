@@ -18,20 +18,6 @@ using namespace navorel::test;
 
 namespace {
 
-// The shipped settings with the engine, the streams and the coasts off.
-RoutingParameters shippedParameters(int search) {
-    RoutingParameters p = quietParameters();
-    p.method = 1;
-    p.timestepAuto = true;
-    p.quality = 3;
-    p.ellipse = true;
-    p.currents = false;
-    p.avoidCoasts = false;
-    p.renderAfter = false;
-    p.search = search;
-    return p;
-}
-
 struct Outcome {
     double hours = 0;
     int turns = 0; // tacks and gybes
@@ -102,7 +88,7 @@ TEST_P(SearchOptimum, ArrivesWithinTheOptimumAndTacksOnceOrTwice) {
     const AnalyticCase c = GetParam();
     const Polar polar = demoPolar();
     const ConstantWind wind(0.0f, c.knots);
-    const RoutingParameters params = shippedParameters(1);
+    const RoutingParameters params = openWaterParameters(1);
     const std::vector<GeoPoint> points = leg(bearingOf(c.course));
     const double optimum = optimumHours(polar, c, points);
     const Outcome run = route(params, polar, wind, points, CycloneWind::kStartDay);
@@ -222,7 +208,7 @@ TEST_P(SearchOptimum, FinerStepsAndHigherQualityDoNotLoseTime) {
     constexpr double kSameHours = 6.0 / 3600.0;
     double before = 0;
     for (const Setting& s : settings) {
-        RoutingParameters params = shippedParameters(1);
+        RoutingParameters params = openWaterParameters(1);
         if (s.quality >= 0) {
             params.quality = s.quality;
         } else {
@@ -250,7 +236,7 @@ TEST(SearchCyclone, NeverSlowerThanTheIsochroneFans) {
     const Polar polar = demoPolar();
     const CycloneWind wind;
     auto hours = [&](int search, int quality, bool ellipse) {
-        RoutingParameters params = shippedParameters(search);
+        RoutingParameters params = openWaterParameters(search);
         params.quality = quality;
         params.ellipse = ellipse;
         const Outcome run =
