@@ -110,8 +110,9 @@ bool layOutSurface(const MapView& view, const FrameGeometry& g, const PixelRect&
     bitmap.y1 = y1;
     bitmap.width = x1 - x0;
     bitmap.height = y1 - y0;
-    bitmap.pixels.assign(
-        static_cast<std::size_t>(bitmap.width) * static_cast<std::size_t>(bitmap.height), 0u);
+    // Every pixel is written: the room of a bitmap made before is taken as it is.
+    bitmap.pixels.resize(static_cast<std::size_t>(bitmap.width) *
+                         static_cast<std::size_t>(bitmap.height));
 
     // The Mercator view is separable: a column has one longitude, a row one latitude. A block
     // is sampled at the area's first whole pixel at most, so that it finds the wind.
@@ -189,9 +190,11 @@ AxisSpot axisSpot(double f, int n) {
 // the view needs made once, then each block a bilinear mix of four speeds. The same colours,
 // bit for bit, as sampling each block with frameSpeed.
 SurfaceBitmap interpolatedSurfaceOnGrid(const MapView& view, const WindStore& store, int record,
-                                        const SurfaceColoring& coloring, const PixelRect& clip) {
+                                        const SurfaceColoring& coloring, const PixelRect& clip,
+                                        std::vector<std::uint32_t>&& room) {
     const FrameGeometry& g = store.geometry(record);
     SurfaceLayout layout;
+    layout.bitmap.pixels = std::move(room);
     if (!layOutSurface(view, g, clip, layout)) return {};
     const int nx = g.nx, ny = g.ny;
 
@@ -241,10 +244,11 @@ SurfaceBitmap interpolatedSurfaceOnGrid(const MapView& view, const WindStore& st
     for (int j = firstRow; j <= lastRow; ++j) {
         float* line = speeds.data() + static_cast<std::size_t>(j - firstRow) * usedColumns;
         for (int i = firstColumn; i <= lastColumn; ++i) {
-            const WindPoint p =
-                store.point(record, static_cast<std::size_t>(j) * static_cast<std::size_t>(nx) +
+            // The wind alone, not its place.
+            const WindValue w =
+                store.value(record, static_cast<std::size_t>(j) * static_cast<std::size_t>(nx) +
                                         static_cast<std::size_t>(i));
-            line[i - firstColumn] = p.valid ? p.speed : std::numeric_limits<float>::quiet_NaN();
+            line[i - firstColumn] = w.valid ? w.speed : std::numeric_limits<float>::quiet_NaN();
         }
     }
     // Per block column: where it takes its speeds (from the row's first grid row) and how.
@@ -416,9 +420,10 @@ double longitudeBroughtIntoView(const MapView& view, double lon) {
 }
 
 SurfaceBitmap interpolatedSurfaceAtRecord(const MapView& view, const WindStore& store, int record,
-                                          const SurfaceColoring& coloring, const PixelRect& clip) {
+                                          const SurfaceColoring& coloring, const PixelRect& clip,
+                                          std::vector<std::uint32_t>&& room) {
     if (!drawableRecord(store, record, view, coloring)) return {};
-    return interpolatedSurfaceOnGrid(view, store, record, coloring, clip);
+    return interpolatedSurfaceOnGrid(view, store, record, coloring, clip, std::move(room));
 }
 
 SurfaceBitmap sampledSurfaceAtRecord(const MapView& view, const WindStore& store, int record,

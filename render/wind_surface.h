@@ -99,9 +99,12 @@ double longitudeBroughtIntoView(const MapView& view, double lon);
 // Its blocks of 2 x 2 pixels are counted from the chart's origin, so that the surface of a view
 // moved by whole pixels is the same surface moved, and the surface of a part of the view is
 // that part of the whole. Empty for record -1, an empty store or a grid outside the view.
+// `room`, the pixels of a bitmap no longer needed, is filled instead of new memory (a whole
+// screen's worth of fresh pages costs more than colouring them).
 SurfaceBitmap interpolatedSurfaceAtRecord(const MapView& view, const WindStore& store, int record,
                                           const SurfaceColoring& coloring,
-                                          const PixelRect& clip = {});
+                                          const PixelRect& clip = {},
+                                          std::vector<std::uint32_t>&& room = {});
 
 // The same surface sampled block by block with frameSpeed: what the grid's bilinear mix above
 // gives, bit for bit, at many times the cost (kept to check the mix against).
