@@ -234,7 +234,7 @@ ChartCache::Kept* ChartCache::moved(std::vector<Kept>& kept, const Key& key, con
 const QImage& ChartCache::layer(Layer which, const Key& key, const QSize& pixels, qreal ratio,
                                 bool opaque, bool movable,
                                 const std::function<void(QPainter&)>& draw) {
-    const std::size_t most = which == kMapLayer ? 1 : static_cast<std::size_t>(kHoursKept);
+    const std::size_t most = static_cast<std::size_t>(which == kMapLayer ? kViewsKept : kHoursKept);
     std::vector<Kept>& kept = kept_[which];
     ++clock_;
     int dx = 0, dy = 0;

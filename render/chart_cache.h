@@ -36,6 +36,9 @@ class ChartCache {
     enum Layer { kSeaLayer, kMapLayer, kHourLayer, kLayerCount };
     // Records whose sea and hour images are kept.
     static constexpr int kHoursKept = 3;
+    // Views whose map image is kept: a wheel step back finds the image of the view before it
+    // (as it is, or to be moved when the step's point lay whole pixels off).
+    static constexpr int kViewsKept = 2;
 
     // Times `layer` was drawn rather than taken from the cache, and of those the times a kept
     // image was moved by a pan and only its uncovered strips drawn.

@@ -150,16 +150,22 @@ void paintWindSurface(QPainter& painter, const MapView& view, const ChartScene& 
     if (ws.showSurfaceGradient) {
         // Only the pixels the painter is clipped to are sampled (the strips a pan uncovers).
         const PixelRect clip = clipOf(painter, view);
-        const SurfaceBitmap b =
+        // The pixels of the last surface drawn on this thread are coloured anew.
+        static thread_local std::vector<std::uint32_t> room;
+        SurfaceBitmap b =
             atTime(scene)
                 ? interpolatedSurfaceAtTime(view, *scene.wind, scene.windFrame, *scene.windField,
                                             scene.displayTime, coloring, clip)
-                : interpolatedSurfaceAtRecord(view, *scene.wind, scene.windFrame, coloring, clip);
+                : interpolatedSurfaceAtRecord(view, *scene.wind, scene.windFrame, coloring, clip,
+                                              std::move(room));
         if (b.empty()) return;
-        // Every pixel is coloured and opaque: the bitmap is copied as it is.
-        const QImage opaque(reinterpret_cast<const uchar*>(b.pixels.data()), b.width, b.height,
-                            b.width * 4, QImage::Format_RGB32);
-        painter.drawImage(QPointF(b.x0, b.y0), opaque);
+        {
+            // Every pixel is coloured and opaque: the bitmap is copied as it is.
+            const QImage opaque(reinterpret_cast<const uchar*>(b.pixels.data()), b.width, b.height,
+                                b.width * 4, QImage::Format_RGB32);
+            painter.drawImage(QPointF(b.x0, b.y0), opaque);
+        }
+        room = std::move(b.pixels);
         return;
     }
     painter.save();

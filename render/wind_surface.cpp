@@ -1,7 +1,9 @@
 #include "render/wind_surface.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <limits>
 
 #include "core/geodesy.h"
 #include "weather/wind_sampler.h"
@@ -108,8 +110,9 @@ bool layOutSurface(const MapView& view, const FrameGeometry& g, const PixelRect&
     bitmap.y1 = y1;
     bitmap.width = x1 - x0;
     bitmap.height = y1 - y0;
-    bitmap.pixels.assign(
-        static_cast<std::size_t>(bitmap.width) * static_cast<std::size_t>(bitmap.height), 0u);
+    // Every pixel is written: the room of a bitmap made before is taken as it is.
+    bitmap.pixels.resize(static_cast<std::size_t>(bitmap.width) *
+                         static_cast<std::size_t>(bitmap.height));
 
     // The Mercator view is separable: a column has one longitude, a row one latitude. A block
     // is sampled at the area's first whole pixel at most, so that it finds the wind.
@@ -161,31 +164,6 @@ SurfaceBitmap interpolatedSurface(const MapView& view, const FrameGeometry& g,
     return std::move(layout.bitmap);
 }
 
-// The colour words of the ramp the surface takes, with the arithmetic of surfaceColor.
-struct SurfacePalette {
-    std::vector<std::uint32_t> table;
-    std::uint32_t sea = 0;
-    double variationPercent = 100, divisor = 1;
-    bool perKnot = false;
-
-    explicit SurfacePalette(const SurfaceColoring& coloring) {
-        const WindColorRamp& ramp = *coloring.ramp;
-        perKnot = coloring.oneColorPerKnot;
-        for (const OpaqueColor& c : perKnot ? ramp.ramp : ramp.scale)
-            table.push_back(premultipliedArgb(c));
-        sea = premultipliedArgb(ramp.sea);
-        variationPercent = coloring.variationPercent;
-        divisor = ramp.interval > 0 ? ramp.interval : 1;
-    }
-    std::uint32_t operator()(bool found, double knots) const {
-        knots = knots * variationPercent / 100.0;
-        if (!found || table.empty() || !(knots == knots)) return sea;
-        double index = perKnot ? knots : knots / divisor;
-        index = std::clamp(index, 0.0, static_cast<double>(table.size() - 1));
-        return table[static_cast<std::size_t>(index)];
-    }
-};
-
 // Where a sampled column (row) falls on the grid: its fractional grid index, whether it lies
 // within the grid's area and within a cell, the cell's first index and the place's weight in
 // it, and the nearest index (used when the column or the row lies on the last one).
@@ -212,9 +190,11 @@ AxisSpot axisSpot(double f, int n) {
 // the view needs made once, then each block a bilinear mix of four speeds. The same colours,
 // bit for bit, as sampling each block with frameSpeed.
 SurfaceBitmap interpolatedSurfaceOnGrid(const MapView& view, const WindStore& store, int record,
-                                        const SurfaceColoring& coloring, const PixelRect& clip) {
+                                        const SurfaceColoring& coloring, const PixelRect& clip,
+                                        std::vector<std::uint32_t>&& room) {
     const FrameGeometry& g = store.geometry(record);
     SurfaceLayout layout;
+    layout.bitmap.pixels = std::move(room);
     if (!layOutSurface(view, g, clip, layout)) return {};
     const int nx = g.nx, ny = g.ny;
 
@@ -250,53 +230,84 @@ SurfaceBitmap interpolatedSurfaceOnGrid(const MapView& view, const WindStore& st
         widen(rows[r], firstRow, lastRow);
     }
 
-    // The speeds (m/s) of the points in use, NaN where a point is not valid.
-    const SurfacePalette colorOf(coloring);
+    // The speeds (m/s) of the points in use, NaN where a point is not valid (a mix with such a
+    // point, like a point without wind, takes the colour of no wind).
+    const SurfaceColorLookup colorOf(coloring);
+    const std::uint32_t none = colorOf.none();
     if (lastColumn < firstColumn || lastRow < firstRow) {
         // No place of the bitmap lies in the area: every block is without wind.
-        std::fill(layout.bitmap.pixels.begin(), layout.bitmap.pixels.end(), colorOf(false, 0));
+        std::fill(layout.bitmap.pixels.begin(), layout.bitmap.pixels.end(), none);
         return std::move(layout.bitmap);
     }
-    const int usedColumns = lastColumn - firstColumn + 1;
-    std::vector<float> speeds(static_cast<std::size_t>(usedColumns) *
-                              static_cast<std::size_t>(lastRow - firstRow + 1));
-    std::vector<unsigned char> valid(speeds.size());
+    const auto usedColumns = static_cast<std::size_t>(lastColumn - firstColumn + 1);
+    std::vector<float> speeds(usedColumns * static_cast<std::size_t>(lastRow - firstRow + 1));
     for (int j = firstRow; j <= lastRow; ++j) {
+        float* line = speeds.data() + static_cast<std::size_t>(j - firstRow) * usedColumns;
         for (int i = firstColumn; i <= lastColumn; ++i) {
-            const WindPoint p =
-                store.point(record, static_cast<std::size_t>(j) * static_cast<std::size_t>(nx) +
+            // The wind alone, not its place.
+            const WindValue w =
+                store.value(record, static_cast<std::size_t>(j) * static_cast<std::size_t>(nx) +
                                         static_cast<std::size_t>(i));
-            const std::size_t at =
-                static_cast<std::size_t>(j - firstRow) * static_cast<std::size_t>(usedColumns) +
-                static_cast<std::size_t>(i - firstColumn);
-            speeds[at] = p.speed;
-            valid[at] = p.valid;
+            line[i - firstColumn] = w.valid ? w.speed : std::numeric_limits<float>::quiet_NaN();
         }
     }
-    const auto index = [&](int i, int j) {
-        return static_cast<std::size_t>(j - firstRow) * static_cast<std::size_t>(usedColumns) +
-               static_cast<std::size_t>(i - firstColumn);
+    // Per block column: where it takes its speeds (from the row's first grid row) and how.
+    enum Kind : unsigned char { kNone, kMix, kNearest };
+    struct Column {
+        Kind kind = kNone;
+        std::size_t at = 0;
+        double a = 0;
     };
-    const std::uint32_t none = colorOf(false, 0);
+    std::vector<Column> spots(columns.size());
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        const AxisSpot& s = columns[c];
+        if (!s.inside) continue;
+        spots[c] = s.inCell
+                       ? Column{kMix, static_cast<std::size_t>(s.first - firstColumn), s.weight}
+                       : Column{kNearest, static_cast<std::size_t>(s.nearest - firstColumn), 0};
+    }
+    const std::size_t stride = static_cast<std::size_t>(layout.bitmap.width);
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const AxisSpot& row = rows[r];
-        fillBlockRow(layout, r, [&](std::size_t c) {
-            const AxisSpot& column = columns[c];
-            if (!row.inside || !column.inside) return none;
-            if (row.inCell && column.inCell) {
-                const std::size_t p00 = index(column.first, row.first);
-                const std::size_t p01 = p00 + static_cast<std::size_t>(usedColumns);
-                if (!valid[p00] || !valid[p00 + 1] || !valid[p01] || !valid[p01 + 1]) return none;
-                const double a = column.weight, b = row.weight;
-                const double knots =
-                    ((1 - a) * (1 - b) * speeds[p00] + a * (1 - b) * speeds[p00 + 1] +
-                     a * b * speeds[p01 + 1] + (1 - a) * b * speeds[p01]) *
-                    kMsToKnot;
-                return colorOf(true, static_cast<float>(knots));
+        const auto top = static_cast<std::size_t>(layout.rowStarts[r]);
+        const auto bottom = static_cast<std::size_t>(layout.rowStarts[r + 1]);
+        std::uint32_t* out = layout.bitmap.pixels.data() + top * stride;
+        if (!row.inside) {
+            std::fill(out, out + stride, none);
+        } else {
+            const float* s0 =
+                speeds.data() +
+                static_cast<std::size_t>((row.inCell ? row.first : row.nearest) - firstRow) *
+                    usedColumns;
+            const float* s1 = s0 + usedColumns;
+            const double b = row.weight;
+            const int* starts = layout.columnStarts.data();
+            for (std::size_t c = 0; c < spots.size(); ++c) {
+                const Column& column = spots[c];
+                std::uint32_t argb = none;
+                if (column.kind == kMix && row.inCell) {
+                    const std::size_t i = column.at;
+                    const double a = column.a;
+                    const double knots = ((1 - a) * (1 - b) * s0[i] + a * (1 - b) * s0[i + 1] +
+                                          a * b * s1[i + 1] + (1 - a) * b * s1[i]) *
+                                         kMsToKnot;
+                    argb = colorOf(static_cast<float>(knots));
+                } else if (column.kind != kNone) {
+                    // The nearest point: on the last grid row or column.
+                    const std::size_t i =
+                        column.kind == kMix
+                            ? static_cast<std::size_t>(columns[c].nearest - firstColumn)
+                            : column.at;
+                    const float* nearestRow =
+                        speeds.data() +
+                        static_cast<std::size_t>(row.nearest - firstRow) * usedColumns;
+                    argb = colorOf(static_cast<float>(nearestRow[i] * kMsToKnot));
+                }
+                for (int x = starts[c]; x < starts[c + 1]; ++x) out[x] = argb;
             }
-            const std::size_t p = index(column.nearest, row.nearest);
-            return valid[p] ? colorOf(true, static_cast<float>(speeds[p] * kMsToKnot)) : none;
-        });
+        }
+        for (std::size_t y = top + 1; y < bottom; ++y)
+            std::copy(out, out + stride, layout.bitmap.pixels.data() + y * stride);
     }
     return std::move(layout.bitmap);
 }
@@ -345,6 +356,52 @@ std::uint32_t premultipliedArgb(const OpaqueColor& c) {
     return a << 24 | pm(c.red) << 16 | pm(c.green) << 8 | pm(c.blue);
 }
 
+SurfaceColorLookup::SurfaceColorLookup(const SurfaceColoring& coloring) {
+    if (!coloring.ramp) return;
+    const WindColorRamp& ramp = *coloring.ramp;
+    perKnot_ = coloring.oneColorPerKnot;
+    for (const OpaqueColor& c : perKnot_ ? ramp.ramp : ramp.scale)
+        table_.push_back(premultipliedArgb(c));
+    sea_ = premultipliedArgb(ramp.sea);
+    variationPercent_ = coloring.variationPercent;
+    divisor_ = ramp.interval > 0 ? ramp.interval : 1;
+    const std::size_t n = table_.size();
+    rising_ = n > 0 && variationPercent_ > 0 && std::isfinite(variationPercent_);
+    if (!rising_) return;
+    const auto indexOf = [&](float f) {
+        return index(static_cast<double>(f) * variationPercent_ / 100.0);
+    };
+    // thresholds_[k]: the least float whose index is k or more (infinity when none is).
+    thresholds_.assign(n, std::numeric_limits<float>::infinity());
+    thresholds_[0] = 0;
+    const auto infinity = std::bit_cast<std::uint32_t>(std::numeric_limits<float>::infinity());
+    for (std::size_t k = 1; k < n; ++k) {
+        std::uint32_t lo = 0, hi = infinity;
+        while (lo < hi) {
+            const std::uint32_t mid = lo + (hi - lo) / 2;
+            if (indexOf(std::bit_cast<float>(mid)) >= k)
+                hi = mid;
+            else
+                lo = mid + 1;
+        }
+        thresholds_[k] = std::bit_cast<float>(lo);
+    }
+    scale_ = variationPercent_ / 100.0 / (perKnot_ ? 1.0 : divisor_);
+    last_ = n - 1;
+}
+
+std::size_t SurfaceColorLookup::index(double scaled) const {
+    double at = perKnot_ ? scaled : scaled / divisor_;
+    at = std::clamp(at, 0.0, static_cast<double>(table_.size() - 1));
+    return static_cast<std::size_t>(at);
+}
+
+std::uint32_t SurfaceColorLookup::exact(float knots) const {
+    const double scaled = static_cast<double>(knots) * variationPercent_ / 100.0;
+    if (table_.empty() || !(scaled == scaled)) return sea_;
+    return table_[index(scaled)];
+}
+
 std::uint32_t surfaceColor(const SurfaceColoring& coloring, bool found, double knots,
                            bool oneColorPerKnot) {
     static const WindColorRamp kNoRamp;
@@ -363,9 +420,10 @@ double longitudeBroughtIntoView(const MapView& view, double lon) {
 }
 
 SurfaceBitmap interpolatedSurfaceAtRecord(const MapView& view, const WindStore& store, int record,
-                                          const SurfaceColoring& coloring, const PixelRect& clip) {
+                                          const SurfaceColoring& coloring, const PixelRect& clip,
+                                          std::vector<std::uint32_t>&& room) {
     if (!drawableRecord(store, record, view, coloring)) return {};
-    return interpolatedSurfaceOnGrid(view, store, record, coloring, clip);
+    return interpolatedSurfaceOnGrid(view, store, record, coloring, clip, std::move(room));
 }
 
 SurfaceBitmap sampledSurfaceAtRecord(const MapView& view, const WindStore& store, int record,

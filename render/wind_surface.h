@@ -3,6 +3,7 @@
 // the interpolated surface, one bitmap sampled once per 2 x 2 pixel block, and the cell
 // surface, one filled box per grid point. Each can be drawn at a forecast record or at any
 // time between records. Qt-free: the window draws the bitmap or the boxes it is given.
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -55,6 +56,40 @@ std::uint32_t premultipliedArgb(const OpaqueColor& c);
 std::uint32_t surfaceColor(const SurfaceColoring& coloring, bool found, double knots,
                            bool oneColorPerKnot);
 
+// The colour words of a colouring's ramp looked up for sampled speeds (knots before the
+// variation), the same words as surfaceColor gives, found without its divisions: the index is a
+// rising step function of the speed, so each step's first speed is found once (over the bits of
+// the non-negative floats, which order as the floats do) and a speed's index is a cheap guess
+// set right against those thresholds. A colouring whose steps need not rise (a variation that
+// is not positive) and negative speeds take surfaceColor's arithmetic.
+class SurfaceColorLookup {
+  public:
+    explicit SurfaceColorLookup(const SurfaceColoring& coloring);
+    // The colour of a place without wind.
+    std::uint32_t none() const { return sea_; }
+    // The colour of a place with wind of `knots` (NaN: no wind).
+    std::uint32_t operator()(float knots) const {
+        if (!rising_ || !(knots >= 0)) return exact(knots);
+        const double guess =
+            std::min(static_cast<double>(knots) * scale_, static_cast<double>(last_));
+        auto k = static_cast<std::size_t>(guess);
+        while (k < last_ && knots >= thresholds_[k + 1]) ++k;
+        while (k > 0 && knots < thresholds_[k]) --k;
+        return table_[k];
+    }
+
+  private:
+    std::size_t index(double scaled) const;
+    std::uint32_t exact(float knots) const;
+
+    std::vector<std::uint32_t> table_;
+    std::vector<float> thresholds_;
+    std::uint32_t sea_ = 0;
+    double variationPercent_ = 100, divisor_ = 1, scale_ = 0;
+    std::size_t last_ = 0;
+    bool perKnot_ = false, rising_ = false;
+};
+
 // A longitude brought into the view: kept when the view shows it, else taken one turn on or
 // back, whichever lies nearer the view. Views east of 180 degrees (raw east edge above 180)
 // take l + 360 when that falls inside.
@@ -64,9 +99,12 @@ double longitudeBroughtIntoView(const MapView& view, double lon);
 // Its blocks of 2 x 2 pixels are counted from the chart's origin, so that the surface of a view
 // moved by whole pixels is the same surface moved, and the surface of a part of the view is
 // that part of the whole. Empty for record -1, an empty store or a grid outside the view.
+// `room`, the pixels of a bitmap no longer needed, is filled instead of new memory (a whole
+// screen's worth of fresh pages costs more than colouring them).
 SurfaceBitmap interpolatedSurfaceAtRecord(const MapView& view, const WindStore& store, int record,
                                           const SurfaceColoring& coloring,
-                                          const PixelRect& clip = {});
+                                          const PixelRect& clip = {},
+                                          std::vector<std::uint32_t>&& room = {});
 
 // The same surface sampled block by block with frameSpeed: what the grid's bilinear mix above
 // gives, bit for bit, at many times the cost (kept to check the mix against).

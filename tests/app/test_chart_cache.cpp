@@ -182,17 +182,20 @@ TEST(ChartCache, ShorelinePathsAreMadeOncePerCellAndLevel) {
     view.update();
     draw(data, view, display, &cache);
     EXPECT_EQ(cache.shorePaths().joins(), 1);
-    // Away and back: the cells seen are kept, only the view's join is made again.
-    view.pan(-900, 0);
-    view.update();
-    draw(data, view, display, &cache);
+    // Away (two views on, so that the map image of the first is no longer kept) and back: the
+    // cells seen are kept, only the view's join is made again.
+    for (int away = 0; away < 2; ++away) {
+        view.pan(-900, 0);
+        view.update();
+        draw(data, view, display, &cache);
+    }
     const std::size_t more = cache.shorePaths().cellsHeld(level);
     EXPECT_GT(more, cells);
-    view.pan(900, 0);
+    view.pan(1800, 0);
     view.update();
     draw(data, view, display, &cache);
     EXPECT_EQ(cache.shorePaths().cellsHeld(level), more);
-    EXPECT_EQ(cache.shorePaths().joins(), 3);
+    EXPECT_EQ(cache.shorePaths().joins(), 4);
 }
 
 TEST(ChartCache, TheRecordPreparedAheadIsShownWithoutDrawingItsLayersAgain) {
@@ -285,6 +288,47 @@ TEST(ChartCache, APanMovesTheKeptImagesAndDrawsTheUncoveredStrips) {
         const int now = cache.moves(ChartCache::kSeaLayer) + cache.moves(ChartCache::kMapLayer) +
                         cache.moves(ChartCache::kHourLayer);
         EXPECT_EQ(now - moves, pan.moved ? 3 : 0);
+    }
+}
+
+// A wheel step and the step back: the map image of the view before the step is kept, so the
+// step back draws no layer (about the same point) or moves the kept images (about a point that
+// puts the view whole pixels off), and shows the chart a direct paint shows.
+TEST(ChartCache, AWheelStepBackFindsTheKeptMapImage) {
+    ProgramFolder folder;
+    app::AppData data;
+    std::string error;
+    ASSERT_TRUE(app::startUp(folder.str(), data, error)) << error;
+    Settings& s = data.config.settings;
+    s.winds.showSurfaceGradient = s.winds.showArrows = s.map.showMapGrid = true;
+    MapView start;
+    start.resize(640, 400);
+    start.scale = 250;
+    ASSERT_TRUE(start.centreOn(-70.2, 41.9, true));
+    app::DisplayState display;
+    app::selectRecord(display, data.wind, 1);
+
+    struct Step {
+        double inX, inY, outX, outY;
+        int moved; // map images moved by the step back (none is drawn whole)
+    };
+    // 1.2 times about (120, 90), then back about a point 360 pixels east and 240 south: the view
+    // comes back 60 and 40 pixels off.
+    for (const Step& step : {Step{300, 200, 300, 200, 0}, Step{120, 90, 480, 330, 1}}) {
+        SCOPED_TRACE(std::to_string(step.outX) + ", " + std::to_string(step.outY));
+        ChartCache cache;
+        MapView view = start;
+        draw(data, view, display, &cache);
+        view.zoomAt(120, step.inX, step.inY);
+        draw(data, view, display, &cache);
+        const int draws = cache.draws(ChartCache::kMapLayer);
+        const int moves = cache.moves(ChartCache::kMapLayer);
+        view.zoomAt(-120, step.outX, step.outY);
+        const QImage cached = draw(data, view, display, &cache);
+        EXPECT_EQ(cache.moves(ChartCache::kMapLayer) - moves, step.moved);
+        EXPECT_EQ(cache.draws(ChartCache::kMapLayer) - draws, step.moved);
+        const QImage direct = draw(data, view, display, nullptr);
+        EXPECT_TRUE(cached == direct) << difference(cached, direct);
     }
 }
 

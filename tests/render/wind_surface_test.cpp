@@ -452,3 +452,30 @@ TEST(WindSurfaceInterpolated, GridMixIsTheSampledSurface) {
     EXPECT_EQ(interpolatedSurfaceAtRecord(greenwich, global, 0, c).pixels,
               sampledSurfaceAtRecord(greenwich, global, 0, c).pixels);
 }
+
+// Speeds on each colour step and a few floats either side, at several variations (none that
+// is not positive too) and both colourings, besides no wind, negative and huge speeds: the
+// lookup gives surfaceColor's word for every one.
+TEST(WindSurfaceColor, LookupIsSurfaceColorOnEverySpeed) {
+    const WindColorRamp& ramp = testRamp();
+    for (bool perKnot : {false, true}) {
+        const int steps = static_cast<int>((perKnot ? ramp.ramp : ramp.scale).size());
+        const double knotsPerStep = perKnot ? 1.0 : ramp.interval;
+        for (double variation : {100.0, 130.0, 73.0, 0.0, -50.0}) {
+            const SurfaceColoring c = coloring(variation, perKnot);
+            const SurfaceColorLookup lookup(c);
+            const auto expectSame = [&](float knots) {
+                ASSERT_EQ(lookup(knots), surfaceColor(c, true, knots, perKnot))
+                    << knots << " kt, variation " << variation << ", per knot " << perKnot;
+            };
+            EXPECT_EQ(lookup(std::nanf("")), surfaceColor(c, false, 0, perKnot));
+            for (float knots : {-3.0f, -0.0f, 0.0f, 1e-30f, 5e3f, 3e38f}) expectSame(knots);
+            for (int k = 1; k <= steps; ++k) {
+                const double scale = variation > 0 ? variation / 100.0 : 1.0;
+                float knots = static_cast<float>(k * knotsPerStep / scale);
+                for (int i = 0; i < 8; ++i) knots = std::nextafter(knots, 0.0f);
+                for (int i = 0; i < 17; ++i, knots = std::nextafter(knots, 1e9f)) expectSame(knots);
+            }
+        }
+    }
+}
