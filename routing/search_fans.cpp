@@ -103,10 +103,8 @@ void completeFan(const RoutingInputs& in, const AdvanceEnvironment& env,
         int kept = 0;
         for (int k = 0; k < fan.count; ++k) {
             const double a = foldAngle(normalise360(fan.headings[k]), twd);
-            if (a > up.angle - 1e-9 && a < down.angle + 1e-9) {
-                fan.headings[kept] = fan.headings[k];
-                fan.fixed[kept++] = fan.fixed[k];
-            }
+            if (a > up.angle - 1e-9 && a < down.angle + 1e-9)
+                fan.headings[kept++] = fan.headings[k];
         }
         fan.count = kept;
     }
