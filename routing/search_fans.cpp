@@ -100,6 +100,9 @@ void completeFan(const RoutingInputs& in, const AdvanceEnvironment& env,
     const double slowest = std::min(up.speed, down.speed) * params.powerInForce / 100.0;
     if (!params.seaState && !params.counterCurrent &&
         (!params.engine || slowest >= params.lowSpeed) && up.speed > 0.0f && down.speed > 0.0f) {
+        // The fixed marks stay where they were while the headings move down; moving them too
+        // (which the sweep's preference means) costs a short step's downwind leg a little
+        // time until the pruning's time still needed is exact off the laylines.
         int kept = 0;
         for (int k = 0; k < fan.count; ++k) {
             const double a = foldAngle(normalise360(fan.headings[k]), twd);
