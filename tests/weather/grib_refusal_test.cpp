@@ -22,6 +22,7 @@ namespace navorel {
 namespace {
 
 using windtest::constantGribMessage;
+using windtest::ramp;
 using windtest::ScratchFolder;
 
 const std::string kDir = std::string(NAVOREL_TEST_DATA) + "/grib/";
@@ -35,11 +36,6 @@ std::vector<std::uint8_t> fileBytes(const std::string& path) {
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-const WindColorRamp& ramp() {
-    static const WindColorRamp r = buildRamp(builtinWindScale(), kDefaultSeaColor);
-    return r;
 }
 
 // Offset of section `number` of a one-field edition-2 message.

@@ -18,11 +18,6 @@ using namespace navorel::windtest;
 
 namespace {
 
-const WindColorRamp& ramp() {
-    static const WindColorRamp r = buildRamp(builtinWindScale(), kDefaultSeaColor);
-    return r;
-}
-
 const WindStore& demo() {
     static const WindStore store = [] {
         WindStore s;

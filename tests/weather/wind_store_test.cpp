@@ -22,11 +22,6 @@ using namespace navorel::windtest;
 
 namespace {
 
-const WindColorRamp& ramp() {
-    static const WindColorRamp r = buildRamp(builtinWindScale(), kDefaultSeaColor);
-    return r;
-}
-
 class Texts : public TextProvider {
   public:
     std::string text(int number) const override { return number == 229 ? "Grid:" : ""; }

@@ -24,11 +24,6 @@ using namespace navorel::windtest;
 
 namespace {
 
-const WindColorRamp& ramp() {
-    static const WindColorRamp r = buildRamp(builtinWindScale(), kDefaultSeaColor);
-    return r;
-}
-
 // FNV-1a over the bytes given.
 struct Digest {
     std::uint64_t value = 14695981039346656037ull;

@@ -6,9 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "weather/color_table.h"
 #include "weather/grib.h"
 
 namespace navorel::windtest {
+
+// The wind colours the program ships with.
+inline const WindColorRamp& ramp() {
+    static const WindColorRamp r = buildRamp(builtinWindScale(), kDefaultSeaColor);
+    return r;
+}
 
 inline std::string windData(const std::string& name) {
     return std::string(NAVOREL_TEST_DATA) + "/wind/" + name;
